@@ -1,0 +1,47 @@
+// Every fixed text the run shows, and the one-method interface through which it shows them: the
+// window puts them in modal boxes, the command line prints them, tests record them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quilmark {
+
+enum class StopReason {
+  kNoTask,            // nothing selected
+  kNoApplication,     // no spreadsheet application answers
+  kNoWorkbook,        // no workbook open
+  kNotWorksheet,      // the active sheet is not a worksheet
+  kNoLandUseMethod,   // land-use selected without a method
+  kNoMasterPlanMethod,
+  kBadZoneColumn,
+  kBadClassColumn,
+  kBadAreaColumn,
+  kBlockOutsideSheet,  // a result block would pass the sheet's last row or column
+};
+
+// The fixed text of a stop.
+std::string_view MessageText(StopReason reason);
+
+inline constexpr std::string_view kCompletionText = "统计完毕, 到Excel工作表查看结果!";
+
+// The confirmation naming the workbook and the sheet, on two lines (a carriage return between).
+std::string ConfirmationText(std::string_view workbook_name, std::string_view sheet_name);
+
+enum class MessageKind {
+  kConfirmation,  // the run goes on after it
+  kCompletion,    // the run completed
+  kStop,          // a fixed message that stopped the run
+  kHostFailure,   // the workbook could not be read or saved, or the connection was lost
+};
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  // Shows one message and returns when the user has seen it (a modal box waits for OK).
+  virtual void Show(MessageKind kind, std::string_view text) = 0;
+  // Names the stage the run has reached ("读取工作簿", a pass, "保存"); most sinks ignore it.
+  virtual void Progress(std::string_view /*stage*/) {}
+};
+
+}  // namespace quilmark

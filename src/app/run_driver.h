@@ -1,0 +1,32 @@
+// RunSummary: one run from the confirm button (or the command line) to its last message.
+//
+// It refuses an empty selection before touching the host; attaches to the application, its
+// workbook in front and that workbook's active worksheet; shows the confirmation; checks the
+// methods and the column numbers before any pass, so a run that stops has written nothing; runs
+// the selected tasks in the fixed order land-use, master plan, zone totals, cross-tab; writes each
+// task's block below the one before it; saves once; and ends with the completion message.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "src/app/messages.h"
+#include "src/app/run_options.h"
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+
+struct RunResult {
+  enum class Outcome {
+    kCompleted,    // every block written and saved; the completion message was shown
+    kStopped,      // a fixed message stopped the run; nothing was saved
+    kHostFailure,  // the host failed (cannot load, save, or reach the sheet); nothing was saved
+  };
+  Outcome outcome = Outcome::kCompleted;
+  std::optional<StopReason> stop;  // with kStopped
+  std::string message;             // the last message shown
+};
+
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);
+
+}  // namespace quilmark

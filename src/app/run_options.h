@@ -1,0 +1,40 @@
+// What the user chose for one run: the window's check boxes, options and column texts, or the
+// same filled from the command line. Field names are the names of the window's controls.
+#pragma once
+
+#include <string>
+
+namespace quilmark {
+
+struct RunOptions {
+  // The four tasks.
+  bool CheckTDLY = false;    // land-use summary by zone
+  bool CheckZTGH = false;    // master-plan summary by zone
+  bool CheckZQStat = false;  // total area by zone
+  bool ChkNumArea = false;   // count-and-area cross-tab
+
+  // Rewrite zone codes as zone names before the land-use summary.
+  bool CheckZQDM2MC = false;
+
+  // Land-use method: at most one is true.
+  bool OptClassC_2008 = false;
+  bool OptClassB_2008 = false;
+  bool OptClassA_2008 = false;
+  bool OptQSXZ_ED = false;
+  bool OptClassA_ED = false;
+  bool OptAgriLand_ED = false;
+
+  // Master-plan method: at most one is true.
+  bool IsAllZone = false;
+  bool IsOldGH = false;
+  bool IsNewGH = false;
+
+  // Column numbers as typed; parsed by the run.
+  std::string TextZQColumn = "1";
+  std::string TextDKStyleColumn = "2";
+  std::string TextAreaColumn = "3";
+
+  friend bool operator==(const RunOptions&, const RunOptions&) = default;
+};
+
+}  // namespace quilmark

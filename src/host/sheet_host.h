@@ -1,0 +1,95 @@
+// The spreadsheet a run works on: the application, its workbook in front and that workbook's
+// active worksheet. The run sees nothing else. A workbook file loaded and written back, a live
+// office and the in-memory sheets of the tests all implement these three interfaces.
+//
+// Two kinds of failure: a single cell that cannot be read or written reports it as a value
+// (nullopt or false) and the caller skips that step; a failure of the host itself (the workbook
+// cannot be loaded or saved, the connection is lost) throws HostError, whose text is the message
+// shown to the user, and stops the run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "src/host/cell_value.h"
+
+namespace quilmark {
+
+// The largest sheet a workbook can hold.
+inline constexpr int32_t kMaxRow = 1048576;
+inline constexpr int32_t kMaxColumn = 16384;
+
+// A failure of the host itself. what() is the whole message for the user, prefix included
+// (for example "无法保存工作簿: ...").
+class HostError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Worksheet {
+ public:
+  virtual ~Worksheet() = default;
+
+  // The sheet's name as the workbook holds it.
+  virtual std::string Name() const = 0;
+
+  // The last row of the smallest rectangle holding every cell that has a value (not that
+  // rectangle's row count); 0 when no cell has a value.
+  virtual int32_t LastUsedRow() const = 0;
+
+  // The cell's value; nullopt when row or column lies outside the sheet or the cell cannot be
+  // read. May throw HostError.
+  virtual std::optional<CellValue> Read(int32_t row, int32_t column) const = 0;
+
+  // Makes the cell hold the value: a text stays a text even when it looks like a number, an
+  // empty value clears the cell. false, and the cell unchanged, when row or column lies outside
+  // the sheet. May throw HostError.
+  virtual bool Write(int32_t row, int32_t column, const CellValue& value) = 0;
+};
+
+class Workbook {
+ public:
+  virtual ~Workbook() = default;
+
+  // The workbook's name as the user sees it (a file's name, a document's title).
+  virtual std::string Name() const = 0;
+
+  // The sheet the workbook has in front; nullptr when that sheet is not a worksheet (a chart
+  // sheet, for one).
+  virtual Worksheet* ActiveSheet() = 0;
+
+  // Whether the workbook holds a worksheet of that name. Never fails.
+  virtual bool HasWorksheet(std::string_view name) const = 0;
+
+  // Keeps the run's changes: called once when a run completes, before the completion message.
+  // A file is written here; a live office may have nothing to do. Throws HostError on failure,
+  // leaving what was there before untouched.
+  virtual void Save() = 0;
+};
+
+class SpreadsheetHost {
+ public:
+  virtual ~SpreadsheetHost() = default;
+
+  // Reaches the spreadsheet application; false when none answers. Never starts one.
+  virtual bool Attach() = 0;
+
+  // The workbook the user has in front; nullptr when none is open. Throws HostError when there
+  // is one but it cannot be loaded.
+  virtual Workbook* ActiveWorkbook() = 0;
+};
+
+// CheckXSheet: whether the workbook holds a worksheet of that name; false without a workbook or
+// when the host cannot answer. Never fails.
+inline bool CheckXSheet(std::string_view name, const Workbook* workbook) {
+  try {
+    return workbook != nullptr && workbook->HasWorksheet(name);
+  } catch (const HostError&) {
+    return false;
+  }
+}
+
+}  // namespace quilmark
