@@ -44,9 +44,9 @@ class Worksheet {
   // read. May throw HostError.
   virtual std::optional<CellValue> Read(int32_t row, int32_t column) const = 0;
 
-  // Makes the cell hold the value: a text stays a text even when it looks like a number, an
-  // empty value clears the cell. false, and the cell unchanged, when row or column lies outside
-  // the sheet. May throw HostError.
+  // Makes the cell hold the value: a text stays a text even when it looks like a number; an
+  // empty value or the empty text clears the cell, as in a spreadsheet. false, and the cell
+  // unchanged, when row or column lies outside the sheet. May throw HostError.
   virtual bool Write(int32_t row, int32_t column, const CellValue& value) = 0;
 };
 

@@ -1,0 +1,30 @@
+#include "src/app/messages.h"
+
+namespace quilmark {
+
+std::string_view MessageText(StopReason reason) {
+  switch (reason) {
+    case StopReason::kNoTask: return "没有选择统计汇总工作内容!";
+    case StopReason::kNoApplication: return "当前没有运行Excel程序!";
+    case StopReason::kNoWorkbook: return "当前没有Excel文件被打开!";
+    case StopReason::kNotWorksheet: return "当前活动表不是工作表!";
+    case StopReason::kNoLandUseMethod: return "请选择一种地类占用情况的统计汇总方式!";
+    case StopReason::kNoMasterPlanMethod: return "请选择一种规划用途占用情况的统计汇总方式!";
+    case StopReason::kBadZoneColumn: return "区域名称所在列号无效!";
+    case StopReason::kBadClassColumn: return "地块类别所在列号无效!";
+    case StopReason::kBadAreaColumn: return "地块面积所在列号无效!";
+    case StopReason::kBlockOutsideSheet: return "汇总结果超出工作表范围!";
+  }
+  return {};
+}
+
+std::string ConfirmationText(std::string_view workbook_name, std::string_view sheet_name) {
+  std::string text = "确认: 需要统计的工作薄为 ";
+  text += workbook_name;
+  text += '\r';  // a carriage return alone: the two lines of the confirmation box
+  text += "                工作表为 ";
+  text += sheet_name;
+  return text;
+}
+
+}  // namespace quilmark
