@@ -1,0 +1,88 @@
+// Zone codes rewritten as zone names in the zone cells of the data rows.
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "src/host/utf16.h"
+#include "src/landuse/land_use.h"
+
+namespace quilmark {
+namespace {
+
+struct ZoneCode {
+  std::string_view code;
+  std::string_view name;
+};
+
+// Looked up in this order; 130 and 901 name the same zone. There is no 002 and no 120.
+// clang-format off
+constexpr ZoneCode ZoneCodeTable[] = {
+    {"000", "东莞市"},
+    {"001", "莞城区"},
+    {"003", "东城区"},
+    {"004", "南城区"},
+    {"005", "万江区"},
+    {"101", "石碣镇"},
+    {"102", "石龙镇"},
+    {"103", "茶山镇"},
+    {"104", "石排镇"},
+    {"105", "企石镇"},
+    {"106", "横沥镇"},
+    {"107", "桥头镇"},
+    {"108", "谢岗镇"},
+    {"109", "东坑镇"},
+    {"110", "常平镇"},
+    {"111", "寮步镇"},
+    {"112", "樟木头镇"},
+    {"113", "大朗镇"},
+    {"114", "黄江镇"},
+    {"115", "清溪镇"},
+    {"116", "塘厦镇"},
+    {"117", "凤岗镇"},
+    {"118", "大岭山镇"},
+    {"119", "长安镇"},
+    {"121", "虎门镇"},
+    {"122", "厚街镇"},
+    {"123", "沙田镇"},
+    {"124", "道滘镇"},
+    {"125", "洪梅镇"},
+    {"126", "麻涌镇"},
+    {"127", "望牛墩镇"},
+    {"128", "中堂镇"},
+    {"129", "高埗镇"},
+    {"130", "松山湖科技园"},
+    {"901", "松山湖科技园"},
+    {"131", "东莞生态园"},
+    {"132", "虎门港"},
+};
+// clang-format on
+static_assert(std::size(ZoneCodeTable) == 37);
+
+}  // namespace
+
+std::string ConvertZoneCode(std::string_view zone_text) {
+  const std::string_view prefix = Utf16Prefix(zone_text, 3);
+  for (const ZoneCode& entry : ZoneCodeTable) {
+    if (prefix == entry.code) {
+      std::string named(entry.name);
+      named += zone_text.substr(prefix.size());
+      return named;
+    }
+  }
+  return std::string(zone_text);
+}
+
+void ConvertZoneCodes(PassContext& context) {
+  const int32_t zone_column = context.columns.zone;
+  for (int32_t row = 1; row <= context.last_row; ++row) {
+    const std::optional<CellValue> value = context.sheet.Read(row, zone_column);
+    // An unreadable cell or an error value has no zone text: the cell keeps what it holds and the
+    // holder keeps the previous row's text, which is never written here.
+    if (!value || std::holds_alternative<CellError>(*value)) continue;
+    context.text_holder = ConvertZoneCode(CellText(*value));
+    // Every zone goes back as trimmed text, numbers included; the empty text empties the cell.
+    context.sheet.Write(row, zone_column, CellValue{context.text_holder});
+  }
+}
+
+}  // namespace quilmark
