@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct CrossTabTables {
   OrderedTable classes;
   std::unordered_map<PairKey, int64_t, PairKeyHash> counts;
   std::unordered_map<PairKey, double, PairKeyHash> areas;
+  // By zone place: the rows counted for the zone, and their readable areas summed in row order
+  // (nullopt where none of them had one). Both always as long as `zones`.
+  std::vector<int64_t> zone_counts;
+  std::vector<std::optional<double>> zone_areas;
 };
 
 // Counts and sums every row by its (zone, class) pair.
