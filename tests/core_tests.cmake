@@ -1,0 +1,6 @@
+target_sources(quilmark_tests PRIVATE
+  core/cell_value_test.cpp
+  core/utf16_test.cpp
+  core/columns_test.cpp
+  core/summary_tables_test.cpp
+  core/run_driver_test.cpp)
