@@ -1,0 +1,5 @@
+# Master plan, zone totals and the count-and-area cross-tab: passes, block writer and whole runs.
+target_sources(quilmark_tests PRIVATE
+  tasks/master_plan_test.cpp
+  tasks/zone_totals_test.cpp
+  tasks/cross_tab_test.cpp)
