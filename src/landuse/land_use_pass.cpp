@@ -1,4 +1,8 @@
 // The land-use pass: every row's class key, zone and area into the summary tables.
+#include <cstdint>
+#include <optional>
+#include <string>
+
 #include "src/landuse/land_use.h"
 
 namespace quilmark {

@@ -1,4 +1,7 @@
 // Zone codes rewritten as zone names in the zone cells of the data rows.
+#include <cstdint>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
