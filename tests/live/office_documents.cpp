@@ -1,5 +1,6 @@
 #include "tests/live/office_documents.h"
 
+#include <algorithm>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -78,16 +79,34 @@ CellValue Decode(const Reference<css::sheet::XSpreadsheet>& sheet, const Any& an
 void CreateWorkbookFile(OfficeConnection& office, const std::string& path, const Rows& rows) {
   Reference<css::sheet::XSpreadsheetDocument> document = OpenNewWorkbook(office);
   Reference<css::sheet::XSpreadsheet> sheet = FirstSheet(document);
+  size_t width = 0;
+  for (const auto& row : rows) width = std::max(width, row.size());
+  if (!rows.empty() && width > 0) {
+    // Numbers and texts in one call (a text stays a text), error formulas one by one after.
+    Sequence<Sequence<Any>> data(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+      Sequence<Any> line(width);
+      for (size_t c = 0; c < width; ++c) {
+        const CellValue value = c < rows[r].size() ? rows[r][c] : CellValue{};
+        if (const double* number = std::get_if<double>(&value)) {
+          line.getArray()[c] <<= *number;
+        } else if (const std::string* text = std::get_if<std::string>(&value)) {
+          line.getArray()[c] <<= FromUtf8(*text);
+        } else {
+          line.getArray()[c] <<= OUString();
+        }
+      }
+      data.getArray()[r] = line;
+    }
+    Reference<css::sheet::XCellRangeData>(
+        sheet->getCellRangeByPosition(0, 0, width - 1, rows.size() - 1), UNO_QUERY_THROW)
+        ->setDataArray(data);
+  }
   for (size_t r = 0; r < rows.size(); ++r) {
     for (size_t c = 0; c < rows[r].size(); ++c) {
-      const CellValue& value = rows[r][c];
-      Reference<css::table::XCell> cell = sheet->getCellByPosition(c, r);
-      if (const double* number = std::get_if<double>(&value)) {
-        cell->setValue(*number);
-      } else if (const std::string* text = std::get_if<std::string>(&value)) {
-        Reference<css::text::XTextRange>(cell, UNO_QUERY_THROW)->setString(FromUtf8(*text));
-      } else if (const CellError* error = std::get_if<CellError>(&value)) {
-        cell->setFormula(error->text == "#N/A" ? OUString("=NA()") : OUString("=1/0"));
+      if (const CellError* error = std::get_if<CellError>(&rows[r][c])) {
+        sheet->getCellByPosition(c, r)->setFormula(error->text == "#N/A" ? OUString("=NA()")
+                                                                         : OUString("=1/0"));
       }
     }
   }

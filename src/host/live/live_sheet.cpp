@@ -173,7 +173,15 @@ std::optional<CellValue> LiveSheet::Read(int32_t row, int32_t column) const {
 }
 
 bool LiveSheet::Write(int32_t row, int32_t column, const CellValue& value) {
-  if (!InSheet(row, column)) return false;
+  if (row < 1 || column < 1 || row > kMaxRow || column > kMaxColumn) return false;
+  // The run places its blocks within the largest sheet a workbook can hold, but an office may
+  // have smaller sheets (1024 columns before version 7.4). Dropping the cells beyond would end
+  // the run as complete with part of its result missing: stop it instead, before any of its
+  // writes reach the document.
+  if (!InSheet(row, column)) {
+    throw HostError("汇总结果超出了 LibreOffice 工作表的范围 (" + std::to_string(rows_) + " 行, " +
+                    std::to_string(columns_) + " 列), 统计未完成, 工作表未改动。");
+  }
   CellValue stored = AsStored(value);
   auto fetched = columns_fetched_.find(column);
   if (fetched != columns_fetched_.end() && row <= used_->rows) {

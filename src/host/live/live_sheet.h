@@ -34,6 +34,8 @@ class LiveSheet : public Worksheet {
   std::string Name() const override;
   int32_t LastUsedRow() const override;
   std::optional<CellValue> Read(int32_t row, int32_t column) const override;
+  // As the interface says; besides, throws HostError for a cell that a workbook could hold but
+  // the office's sheet cannot (its sheets may have fewer columns).
   bool Write(int32_t row, int32_t column, const CellValue& value) override;
 
   // Sends the writes not yet sent to the document. Throws HostError when the office fails; the
