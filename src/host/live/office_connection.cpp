@@ -88,6 +88,8 @@ void Connect(const std::shared_ptr<AttachState>& state, const UnoAddress& addres
     }
   } catch (const css::uno::Exception&) {
     // Refused, closed at the deadline, or a peer that is not an office.
+  } catch (const std::exception&) {
+    // Out of memory: an exception leaving this thread would end the program.
   }
   std::lock_guard lock(state->mutex);
   if (result && !state->abandoned) {
