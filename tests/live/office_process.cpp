@@ -3,7 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,10 +99,16 @@ OfficeProcess::OfficeProcess(std::chrono::seconds start_limit) {
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
+  const pid_t parent = getpid();
   auto spawn = [&] {
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
-      pid_ = -1;
-      throw std::runtime_error("cannot start " + program);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("cannot start " + program);
+    if (pid_ == 0) {
+      // The office dies with the test that started it, even when the test itself crashes.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(1);
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
     }
   };
   spawn();
