@@ -1,0 +1,175 @@
+// quilmark [options] WORKBOOK: one run on a workbook file, with the choices of the window given
+// as options. The result goes into the same file, or into the one named with -o.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "src/app/messages.h"
+#include "src/app/run_driver.h"
+#include "src/app/run_options.h"
+#include "src/host/xlsx/xlsx_host.h"
+
+namespace {
+
+using quilmark::MessageKind;
+using quilmark::RunOptions;
+
+enum ExitCode {
+  kExitCompleted = 0,
+  kExitStopped = 1,  // one of the run's messages stopped it
+  kExitUsage = 2,
+  kExitHostFailure = 3,  // the workbook could not be read or written
+};
+
+// The land-use and master-plan methods by their names on the command line.
+const std::map<std::string, bool RunOptions::*> kLandUseMethods = {
+    {"2008-level3", &RunOptions::OptClassC_2008},
+    {"2008-level2", &RunOptions::OptClassB_2008},
+    {"2008-level1", &RunOptions::OptClassA_2008},
+    {"survey-ownership", &RunOptions::OptQSXZ_ED},
+    {"survey-level1", &RunOptions::OptClassA_ED},
+    {"survey-agri", &RunOptions::OptAgriLand_ED},
+};
+const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
+    {"all-zones", &RunOptions::IsAllZone},
+    {"2006", &RunOptions::IsOldGH},
+    {"2009", &RunOptions::IsNewGH},
+};
+
+std::vector<std::string> Names(const std::map<std::string, bool RunOptions::*>& methods) {
+  std::vector<std::string> names;
+  for (const auto& entry : methods) names.push_back(entry.first);
+  return names;
+}
+
+// Prints the run's messages: confirmation and completion on standard output, the rest on
+// standard error. A run that has taken over a second shows its stage on a terminal's standard
+// error, on one line that the next message replaces.
+class ConsoleSink : public quilmark::MessageSink {
+ public:
+  ConsoleSink() : show_progress_(::isatty(STDERR_FILENO) == 1) {
+    if (show_progress_) ticker_ = std::thread([this] { Tick(); });
+  }
+  ~ConsoleSink() override {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+      ClearLine();
+    }
+    wake_.notify_all();
+    if (ticker_.joinable()) ticker_.join();
+  }
+
+  void Show(MessageKind kind, std::string_view text) override {
+    std::lock_guard lock(mutex_);
+    ClearLine();
+    std::ostream& out =
+        kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion ? std::cout
+                                                                               : std::cerr;
+    out << text << std::endl;
+  }
+
+  void Progress(std::string_view stage) override {
+    std::lock_guard lock(mutex_);
+    stage_ = stage;
+  }
+
+ private:
+  void Tick() {
+    std::unique_lock lock(mutex_);
+    while (!done_) {
+      wake_.wait_for(lock, std::chrono::milliseconds(250));
+      if (done_) break;
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+      if (seconds < 1.0 || stage_.empty()) continue;
+      char elapsed[32];
+      std::snprintf(elapsed, sizeof elapsed, " ... %.0f s", seconds);
+      std::cerr << "\r\033[K" << stage_ << elapsed << std::flush;
+      line_shown_ = true;
+    }
+  }
+
+  // Called with the mutex held.
+  void ClearLine() {
+    if (line_shown_) std::cerr << "\r\033[K" << std::flush;
+    line_shown_ = false;
+  }
+
+  const bool show_progress_;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::string stage_;
+  bool line_shown_ = false;
+  bool done_ = false;
+  std::thread ticker_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方。", "quilmark"};
+  RunOptions options;
+  std::string land_use, master_plan, sheet;
+  std::string workbook, output;
+
+  app.add_option("--zone-column", options.TextZQColumn, "区域 (镇区) 所在的列号")
+      ->capture_default_str();
+  app.add_option("--class-column", options.TextDKStyleColumn, "地类所在的列号")
+      ->capture_default_str();
+  app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")
+      ->capture_default_str();
+  CLI::Option* land_use_option =
+      app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
+          ->check(CLI::IsMember(Names(kLandUseMethods)));
+  app.add_flag("--convert-zone-codes", options.CheckZQDM2MC, "汇总前把镇区代码改写为镇区名称")
+      ->needs(land_use_option);
+  app.add_option("--master-plan", master_plan, "总体规划情况汇总, 按此方式归类")
+      ->check(CLI::IsMember(Names(kMasterPlanMethods)));
+  app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积");
+  app.add_flag("--cross-tab", options.ChkNumArea, "按区域和地类统计宗数和面积");
+  app.add_option("--sheet", sheet, "使用此工作表, 而不是打开时显示的工作表");
+  app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变");
+  app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件")->required();
+  app.set_version_flag("--version", QUILMARK_VERSION);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? kExitCompleted : kExitUsage;
+  }
+
+  if (!land_use.empty()) {
+    options.CheckTDLY = true;
+    options.*kLandUseMethods.at(land_use) = true;
+  }
+  if (!master_plan.empty()) {
+    options.CheckZTGH = true;
+    options.*kMasterPlanMethods.at(master_plan) = true;
+  }
+
+  quilmark::XlsxFileHost host(workbook, {sheet, output});
+  quilmark::RunResult result;
+  {
+    ConsoleSink sink;
+    result = quilmark::RunSummary(options, host, sink);
+  }
+  switch (result.outcome) {
+    case quilmark::RunResult::Outcome::kCompleted:
+      return kExitCompleted;
+    case quilmark::RunResult::Outcome::kStopped:
+      return kExitStopped;
+    case quilmark::RunResult::Outcome::kHostFailure:
+      return kExitHostFailure;
+  }
+  return kExitHostFailure;
+}

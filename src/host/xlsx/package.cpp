@@ -1,0 +1,162 @@
+#include "src/host/xlsx/package.h"
+
+#include <zip.h>
+
+#include <memory>
+#include <pugixml.hpp>
+
+#include "src/host/xlsx/xml_util.h"
+
+namespace quilmark::xlsx {
+namespace {
+
+std::string MegaBytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+}  // namespace
+
+bool TypeIs(std::string_view type, std::string_view kind) {
+  return type.size() > kind.size() && type.ends_with(kind) &&
+         type[type.size() - kind.size() - 1] == '/';
+}
+
+std::string ResolveTarget(std::string_view source, std::string_view target) {
+  std::string path;
+  if (target.starts_with('/')) {
+    path = std::string(target.substr(1));
+  } else {
+    const size_t slash = source.rfind('/');
+    path = (slash == std::string_view::npos ? std::string() : std::string(source.substr(0, slash + 1)));
+    path += target;
+  }
+  // Remove "." and ".." segments.
+  std::vector<std::string> segments;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string segment = path.substr(start, end - start);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      segments.push_back(segment);
+    }
+    start = end + 1;
+  }
+  std::string out;
+  for (const std::string& segment : segments) {
+    if (!out.empty()) out.push_back('/');
+    out += segment;
+  }
+  return out;
+}
+
+std::string RelationshipsPartOf(std::string_view part) {
+  const size_t slash = part.rfind('/');
+  if (slash == std::string_view::npos) return "_rels/" + std::string(part) + ".rels";
+  return std::string(part.substr(0, slash + 1)) + "_rels/" + std::string(part.substr(slash + 1)) +
+         ".rels";
+}
+
+Package::Package(const std::string& bytes) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  if (source != nullptr) archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+  if (archive_ == nullptr) {
+    const int code = zip_error_code_zip(&error);
+    std::string detail = zip_error_strerror(&error);
+    if (source != nullptr) zip_source_free(source);
+    zip_error_fini(&error);
+    if (code == ZIP_ER_NOZIP) throw PackageError("不是 .xlsx 工作簿 (不是 zip 压缩包)");
+    throw PackageError("压缩包已损坏 (" + detail + ")");
+  }
+  zip_error_fini(&error);
+}
+
+Package::~Package() {
+  if (archive_ != nullptr) zip_discard(archive_);
+}
+
+std::optional<uint64_t> Package::IndexOf(std::string_view part) const {
+  const zip_int64_t index = zip_name_locate(archive_, std::string(part).c_str(), ZIP_FL_ENC_RAW);
+  if (index < 0) return std::nullopt;
+  return static_cast<uint64_t>(index);
+}
+
+bool Package::Has(std::string_view part) const { return IndexOf(part).has_value(); }
+
+void Package::Stream(std::string_view part, uint64_t limit,
+                     const std::function<void(const char*, size_t)>& sink) const {
+  const std::optional<uint64_t> index = IndexOf(part);
+  if (!index) throw PackageError("缺少部件 " + std::string(part));
+  zip_file_t* file = zip_fopen_index(archive_, *index, 0);
+  if (file == nullptr) {
+    const zip_error_t* error = zip_get_error(archive_);
+    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD || zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
+      throw PackageError("部件 " + std::string(part) + " 已加密");
+    }
+    throw PackageError("无法解压部件 " + std::string(part) + " (" + zip_strerror(archive_) + ")");
+  }
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+  constexpr size_t kBuffer = 1 << 18;
+  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
+  uint64_t total = 0;
+  for (;;) {
+    const zip_int64_t n = zip_fread(file, buffer.get(), kBuffer);
+    if (n < 0) {
+      throw PackageError("部件 " + std::string(part) + " 已损坏 (" + zip_file_strerror(file) + ")");
+    }
+    if (n == 0) break;
+    total += static_cast<uint64_t>(n);
+    if (total > limit) {
+      throw PackageError("部件 " + std::string(part) + " 解压后超过 " + MegaBytes(limit) +
+                         ", 拒绝读取");
+    }
+    sink(buffer.get(), static_cast<size_t>(n));
+  }
+}
+
+void Package::VerifyAll(const std::vector<std::string>& already_read) const {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (name == nullptr) throw PackageError(std::string("压缩包已损坏 (") + zip_strerror(archive_) + ")");
+    const std::string_view part(name);
+    if (part.ends_with('/')) continue;
+    bool skip = false;
+    for (const std::string& read : already_read) skip = skip || read == part;
+    if (!skip) Stream(part, kMaxLargePart, [](const char*, size_t) {});
+  }
+}
+
+std::string Package::Read(std::string_view part, uint64_t limit) const {
+  std::string out;
+  Stream(part, limit, [&](const char* data, size_t n) { out.append(data, n); });
+  return out;
+}
+
+std::vector<Relationship> Package::RelationshipsOf(std::string_view part) const {
+  const std::string rels_part = RelationshipsPartOf(part);
+  std::vector<Relationship> out;
+  if (!Has(rels_part)) return out;
+  const std::string text = Read(rels_part);
+  pugi::xml_document doc;
+  ParseSmallXml(doc, text, rels_part);
+  const pugi::xml_node root = doc.document_element();
+  if (LocalName(root.name()) != "Relationships") {
+    throw PackageError("部件 " + rels_part + " 不是关系部件");
+  }
+  const std::string source = part == "" ? std::string() : std::string(part);
+  for (const pugi::xml_node node : root.children()) {
+    if (LocalName(node.name()) != "Relationship") continue;
+    Relationship rel;
+    rel.id = node.attribute("Id").value();
+    rel.type = node.attribute("Type").value();
+    const std::string_view mode = node.attribute("TargetMode").value();
+    if (mode != "External") rel.target = ResolveTarget(source, node.attribute("Target").value());
+    out.push_back(std::move(rel));
+  }
+  return out;
+}
+
+}  // namespace quilmark::xlsx

@@ -1,0 +1,74 @@
+// The zip package of a workbook file, read from memory: its parts by name, the relationships
+// between them, and the limits that keep a hostile file from exhausting memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct zip;
+struct zip_source;
+
+namespace quilmark::xlsx {
+
+// Any part's inflated size is counted while inflating (the zip header may lie) and refused
+// beyond these.
+inline constexpr uint64_t kMaxLargePart = uint64_t{1} << 30;  // worksheet, shared strings
+inline constexpr uint64_t kMaxSmallPart = uint64_t{64} << 20;  // every other part read
+inline constexpr uint64_t kMaxFileBytes = uint64_t{1} << 30;
+
+// A failure to read the package. what() is the reason, without the "cannot read" prefix.
+class PackageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Relationship {
+  std::string id;
+  std::string type;    // the full type URI
+  std::string target;  // the resolved part name ("xl/worksheets/sheet1.xml"), empty if external
+};
+
+// Whether a relationship type URI ends in "/<kind>" (both the transitional and the strict URIs).
+bool TypeIs(std::string_view type, std::string_view kind);
+
+// The part name a relationship target names, seen from the part `source`.
+std::string ResolveTarget(std::string_view source, std::string_view target);
+
+// The name of the relationships part of a part ("xl/_rels/workbook.xml.rels").
+std::string RelationshipsPartOf(std::string_view part);
+
+class Package {
+ public:
+  // Opens the package held in `bytes`, which must outlive it. Throws PackageError.
+  explicit Package(const std::string& bytes);
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  bool Has(std::string_view part) const;
+  // The zip index of the part; nullopt when absent.
+  std::optional<uint64_t> IndexOf(std::string_view part) const;
+
+  // The whole inflated part. Throws PackageError when missing, damaged or over the limit.
+  std::string Read(std::string_view part, uint64_t limit = kMaxSmallPart) const;
+  // Feeds the inflated part to `sink` piece by piece.
+  void Stream(std::string_view part, uint64_t limit,
+              const std::function<void(const char*, size_t)>& sink) const;
+
+  // Inflates every entry but those named, checking each against its checksum, so that a damaged
+  // member is found now rather than carried into the saved file. Throws PackageError.
+  void VerifyAll(const std::vector<std::string>& already_read) const;
+
+  // The relationships of a part; empty when it has none.
+  std::vector<Relationship> RelationshipsOf(std::string_view part) const;
+
+ private:
+  zip* archive_ = nullptr;
+};
+
+}  // namespace quilmark::xlsx

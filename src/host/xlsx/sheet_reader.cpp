@@ -1,0 +1,679 @@
+#include "src/host/xlsx/sheet_reader.h"
+
+#include <expat.h>
+#include <iconv.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "src/host/sheet_host.h"
+#include "src/host/xlsx/xml_util.h"
+
+namespace quilmark::xlsx {
+namespace {
+
+constexpr char kNsSeparator = '\x01';
+
+// An element or attribute name as expat reports it with namespace triplets:
+// "uri\x01local\x01prefix", "uri\x01local" or just "local".
+struct QName {
+  std::string_view uri;
+  std::string_view local;
+  std::string_view prefix;
+};
+
+QName Split(const char* name) {
+  const std::string_view all(name);
+  const size_t first = all.find(kNsSeparator);
+  if (first == std::string_view::npos) return {{}, all, {}};
+  QName q;
+  q.uri = all.substr(0, first);
+  const size_t second = all.find(kNsSeparator, first + 1);
+  if (second == std::string_view::npos) {
+    q.local = all.substr(first + 1);
+  } else {
+    q.local = all.substr(first + 1, second - first - 1);
+    q.prefix = all.substr(second + 1);
+  }
+  return q;
+}
+
+std::string Qualified(const QName& q) {
+  if (q.prefix.empty()) return std::string(q.local);
+  return std::string(q.prefix) + ":" + std::string(q.local);
+}
+
+bool IsMain(const QName& q) { return IsMainNs(q.uri); }
+
+// The value of an unqualified attribute, or nullptr.
+const char* Attribute(const char** attributes, std::string_view local) {
+  for (const char** a = attributes; *a != nullptr; a += 2) {
+    if (local == a[0]) return a[1];
+  }
+  return nullptr;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimSpace(std::string_view text) {
+  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  text = TrimSpace(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<uint32_t> ParseIndex(std::string_view text) {
+  text = TrimSpace(text);
+  uint32_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// The common frame of an expat parse: creation with namespace triplets, DTD refusal, and
+// turning a stop or a syntax error into a PackageError that names the part.
+class ExpatParse {
+ public:
+  explicit ExpatParse(std::string part) : part_(std::move(part)) {
+    parser_ = XML_ParserCreateNS(nullptr, kNsSeparator);
+    if (parser_ == nullptr) throw std::bad_alloc();
+    XML_SetReturnNSTriplet(parser_, 1);
+    XML_SetStartDoctypeDeclHandler(parser_, [](void* self, const char*, const char*, const char*,
+                                                int) {
+      static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
+    });
+    XML_SetEntityDeclHandler(parser_, [](void* self, const char*, int, const char*, int,
+                                         const char*, const char*, const char*, const char*) {
+      static_cast<ExpatParse*>(self)->Fail("含有实体声明, 出于安全考虑拒绝读取");
+    });
+  }
+  virtual ~ExpatParse() { XML_ParserFree(parser_); }
+  ExpatParse(const ExpatParse&) = delete;
+  ExpatParse& operator=(const ExpatParse&) = delete;
+
+  // Stops the parse with a reason.
+  void Fail(std::string reason) {
+    if (failure_.empty()) failure_ = std::move(reason);
+    XML_StopParser(parser_, XML_FALSE);
+  }
+
+  void Feed(const char* data, size_t length, bool last) {
+    if (XML_Parse(parser_, data, static_cast<int>(length), last ? 1 : 0) != XML_STATUS_OK) {
+      ThrowError();
+    }
+  }
+
+ protected:
+  [[noreturn]] void ThrowError() {
+    if (!failure_.empty()) throw PackageError("部件 " + part_ + " " + failure_);
+    throw PackageError("部件 " + part_ + " 不是格式正确的 XML (第 " +
+                       std::to_string(XML_GetCurrentLineNumber(parser_)) + " 行: " +
+                       XML_ErrorString(XML_GetErrorCode(parser_)) + ")");
+  }
+
+  XML_Parser parser_;
+  std::string part_;
+  std::string failure_;
+};
+
+// Reading the shared strings: the plain text of each <si>, runs joined, phonetic runs left out.
+class SharedStringsParse : public ExpatParse {
+ public:
+  SharedStringsParse(std::string part, SheetModel& model)
+      : ExpatParse(std::move(part)), model_(model) {
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &Start, &End);
+    XML_SetCharacterDataHandler(parser_, &Text);
+  }
+
+ private:
+  static void Start(void* data, const char* name, const char**) {
+    auto* self = static_cast<SharedStringsParse*>(data);
+    const QName q = Split(name);
+    if (!IsMain(q)) return;
+    if (q.local == "si") {
+      self->in_item_ = true;
+      self->text_.clear();
+    } else if (q.local == "rPh") {
+      ++self->phonetic_;
+    } else if (q.local == "t" && self->in_item_ && self->phonetic_ == 0) {
+      self->collecting_ = true;
+    }
+  }
+  static void End(void* data, const char* name) {
+    auto* self = static_cast<SharedStringsParse*>(data);
+    const QName q = Split(name);
+    if (!IsMain(q)) return;
+    if (q.local == "si") {
+      self->model_.shared_strings().push_back(self->model_.arena().Add(DecodeEscapes(self->text_)));
+      self->in_item_ = false;
+    } else if (q.local == "rPh") {
+      --self->phonetic_;
+    } else if (q.local == "t") {
+      self->collecting_ = false;
+    }
+  }
+  static void Text(void* data, const char* s, int length) {
+    auto* self = static_cast<SharedStringsParse*>(data);
+    if (self->collecting_) self->text_.append(s, length);
+  }
+
+  SheetModel& model_;
+  std::string text_;
+  bool in_item_ = false;
+  bool collecting_ = false;
+  int phonetic_ = 0;
+};
+
+enum class TypeAttr { kNumber, kShared, kFormulaText, kInline, kBool, kError, kDate, kUnknown };
+
+TypeAttr ParseTypeAttr(const char* t) {
+  if (t == nullptr) return TypeAttr::kNumber;
+  const std::string_view v(t);
+  if (v == "s") return TypeAttr::kShared;
+  if (v == "n") return TypeAttr::kNumber;
+  if (v == "str") return TypeAttr::kFormulaText;
+  if (v == "inlineStr") return TypeAttr::kInline;
+  if (v == "b") return TypeAttr::kBool;
+  if (v == "e") return TypeAttr::kError;
+  if (v == "d") return TypeAttr::kDate;
+  return TypeAttr::kUnknown;
+}
+
+class WorksheetParse : public ExpatParse {
+ public:
+  WorksheetParse(std::string part, SheetModel& model, SheetLayout& layout)
+      : ExpatParse(std::move(part)), model_(model), layout_(layout) {
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &Start, &End);
+    XML_SetCharacterDataHandler(parser_, &Text);
+    XML_SetStartNamespaceDeclHandler(parser_, &Namespace);
+  }
+
+ private:
+  uint64_t Index() const { return static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_)); }
+  uint64_t Count() const { return static_cast<uint64_t>(XML_GetCurrentByteCount(parser_)); }
+
+  static void Namespace(void* data, const char* prefix, const char* uri) {
+    auto* self = static_cast<WorksheetParse*>(data);
+    if (self->depth_ > 1) return;
+    const std::string name = prefix ? prefix : "";
+    for (const auto& known : self->layout_.namespaces) {
+      if (known.first == name) return;
+    }
+    self->layout_.namespaces.emplace_back(name, uri ? uri : "");
+  }
+
+  static void Start(void* data, const char* name, const char** attributes) {
+    static_cast<WorksheetParse*>(data)->OnStart(name, attributes);
+  }
+  static void End(void* data, const char* name) { static_cast<WorksheetParse*>(data)->OnEnd(name); }
+  static void Text(void* data, const char* s, int length) {
+    auto* self = static_cast<WorksheetParse*>(data);
+    if (self->collect_ != nullptr) self->collect_->append(s, length);
+  }
+
+  void OnStart(const char* name, const char** attributes) {
+    ++depth_;
+    const QName q = Split(name);
+    if (!IsMain(q)) return;
+    if (in_cell_) {
+      OnCellChild(q, attributes);
+    } else if (in_row_ && q.local == "c") {
+      BeginCell(attributes);
+    } else if (in_sheet_data_ && depth_ == 3 && q.local == "row") {
+      BeginRow(attributes);
+    } else if (depth_ == 2) {
+      element_begin_ = Index();
+      element_start_length_ = Count();
+      if (q.local == "sheetData") {
+        in_sheet_data_ = true;
+        layout_.has_sheet_data = true;
+        layout_.prefix = std::string(q.prefix);
+        layout_.sheet_data_begin = Index();
+        sheet_data_start_length_ = Count();
+      } else if (q.local == "dimension") {
+        layout_.dimension_qname = Qualified(q);
+        if (const char* ref = Attribute(attributes, "ref")) layout_.dimension_ref = ParseRangeRef(ref);
+      }
+    } else if (depth_ == 1) {
+      layout_.insert_sheet_data = Index() + Count();
+    }
+  }
+
+  void OnEnd(const char* name) {
+    const QName q = Split(name);
+    const int depth = depth_--;
+    if (!IsMain(q)) return;
+    if (in_cell_) {
+      if (depth == cell_depth_) {
+        EndCell();
+      } else if (q.local == "v" || q.local == "f" || (q.local == "t" && collect_ == &inline_)) {
+        if (q.local == "f" && shared_master_) {
+          model_.shared_formulas().push_back({model_.rows().back().number, column_,
+                                              std::move(shared_index_), std::move(shared_ref_),
+                                              std::move(formula_)});
+          formula_.clear();
+          shared_ref_.clear();
+        }
+        collect_ = nullptr;
+      } else if (q.local == "rPh") {
+        --phonetic_;
+      }
+    } else if (in_row_ && depth == 3) {
+      const uint64_t count = Count();
+      const uint64_t end = count == 0 ? row_begin_ + row_start_length_ : Index() + count;
+      model_.EndRow(static_cast<uint32_t>(end));
+      in_row_ = false;
+    } else if (depth == 2 && q.local == "sheetData") {
+      in_sheet_data_ = false;
+      const uint64_t count = Count();
+      if (count == 0) {
+        layout_.sheet_data_empty = true;
+        layout_.sheet_data_end = layout_.sheet_data_begin + sheet_data_start_length_;
+        layout_.sheet_data_close = layout_.sheet_data_end;
+      } else {
+        layout_.sheet_data_close = Index();
+        layout_.sheet_data_end = Index() + count;
+      }
+    } else if (depth == 2) {
+      const uint64_t count = Count();
+      const uint64_t end = count == 0 ? element_begin_ + element_start_length_ : Index() + count;
+      if (q.local == "dimension") layout_.dimension = std::make_pair(element_begin_, end);
+      // A missing <sheetData> would follow these.
+      if (!layout_.has_sheet_data &&
+          (q.local == "sheetPr" || q.local == "dimension" || q.local == "sheetViews" ||
+           q.local == "sheetFormatPr" || q.local == "cols")) {
+        layout_.insert_sheet_data = end;
+      }
+    }
+  }
+
+  void BeginRow(const char** attributes) {
+    int32_t number = previous_row_ + 1;
+    // A row number that is not a number is ignored: the row follows the one before.
+    if (const char* r = Attribute(attributes, "r"); r != nullptr && IsAsciiDigit(r[0])) {
+      const auto parsed = ParseIndex(r);
+      if (!parsed || *parsed < 1 || *parsed > static_cast<uint32_t>(kMaxRow)) {
+        Fail("的行号 \"" + std::string(r) + "\" 超出工作表的范围 (1 到 1048576)");
+        return;
+      }
+      number = static_cast<int32_t>(*parsed);
+    }
+    if (number > kMaxRow) {
+      Fail("的行数超出工作表的范围 (最多 1048576 行)");
+      return;
+    }
+    row_begin_ = Index();
+    row_start_length_ = Count();
+    model_.BeginRow(number, static_cast<uint32_t>(row_begin_));
+    previous_row_ = number;
+    previous_column_ = 0;
+    cells_in_row_ = 0;
+    in_row_ = true;
+  }
+
+  void BeginCell(const char** attributes) {
+    int32_t column = previous_column_ + 1;
+    // A reference without column letters is no reference: the cell follows its neighbour.
+    if (const char* r = Attribute(attributes, "r"); r != nullptr && IsAsciiLetter(r[0])) {
+      const auto parsed = ParseColumnOfRef(r);
+      if (!parsed) {
+        Fail("的单元格引用 \"" + std::string(r) + "\" 超出工作表的范围 (最多 16384 列)");
+        return;
+      }
+      column = *parsed;
+    }
+    if (column > kMaxColumn || ++cells_in_row_ > kMaxColumn) {
+      Fail("第 " + std::to_string(previous_row_) + " 行的单元格超出工作表的范围 (最多 16384 列)");
+      return;
+    }
+    previous_column_ = column;
+    column_ = column;
+    type_ = ParseTypeAttr(Attribute(attributes, "t"));
+    flags_ = 0;
+    has_value_ = false;
+    has_inline_ = false;
+    value_.clear();
+    inline_.clear();
+    in_cell_ = true;
+    cell_depth_ = depth_;
+  }
+
+  void OnCellChild(const QName& q, const char** attributes) {
+    if (q.local == "v" && depth_ == cell_depth_ + 1) {
+      has_value_ = true;
+      collect_ = &value_;
+    } else if (q.local == "f" && depth_ == cell_depth_ + 1) {
+      flags_ |= kHasFormula;
+      const char* t = Attribute(attributes, "t");
+      const char* ref = Attribute(attributes, "ref");
+      shared_master_ = t != nullptr && std::string_view(t) == "shared" && ref != nullptr;
+      if (shared_master_) {
+        flags_ |= kSharedMaster;
+        shared_ref_ = ref;
+        const char* si = Attribute(attributes, "si");
+        shared_index_ = si != nullptr ? si : "";
+        formula_.clear();
+        collect_ = &formula_;
+      }
+    } else if (q.local == "is" && depth_ == cell_depth_ + 1) {
+      has_inline_ = true;
+    } else if (q.local == "rPh") {
+      ++phonetic_;
+    } else if (q.local == "t" && has_inline_ && phonetic_ == 0) {
+      collect_ = &inline_;
+    }
+  }
+
+  void EndCell() {
+    in_cell_ = false;
+    collect_ = nullptr;
+    phonetic_ = 0;
+    Cell cell;
+    cell.column = static_cast<uint16_t>(column_);
+    cell.flags = flags_;
+    auto text = [&](CellType type, std::string_view s) {
+      cell.type = type;
+      cell.set_payload(model_.arena().Add(s));
+    };
+    switch (type_) {
+      case TypeAttr::kNumber:
+        if (has_value_) {
+          if (const auto number = ParseNumber(value_)) {
+            cell.type = CellType::kNumber;
+            cell.set_payload(std::bit_cast<uint64_t>(*number));
+          } else {
+            cell.type = CellType::kBad;
+          }
+        }
+        break;
+      case TypeAttr::kShared:
+        if (has_value_) {
+          const auto index = ParseIndex(value_);
+          if (index && *index < model_.shared_strings().size()) {
+            cell.type = CellType::kShared;
+            cell.lo = *index;
+          } else {
+            cell.type = CellType::kBad;
+          }
+        }
+        break;
+      case TypeAttr::kFormulaText:
+        if (has_value_) text(CellType::kText, DecodeEscapes(value_));
+        break;
+      case TypeAttr::kInline:
+        if (has_inline_) {
+          text(CellType::kText, DecodeEscapes(inline_));
+        } else if (has_value_) {
+          text(CellType::kText, DecodeEscapes(value_));
+        }
+        break;
+      case TypeAttr::kBool:
+        if (has_value_) {
+          const std::string_view v = TrimSpace(value_);
+          if (v == "1" || v == "true") {
+            cell.type = CellType::kBool;
+            cell.lo = 1;
+          } else if (v == "0" || v == "false") {
+            cell.type = CellType::kBool;
+          } else {
+            cell.type = CellType::kBad;
+          }
+        }
+        break;
+      case TypeAttr::kError:
+        if (has_value_) text(CellType::kError, TrimSpace(value_));
+        break;
+      case TypeAttr::kDate:
+        if (has_value_) text(CellType::kDate, TrimSpace(value_));
+        break;
+      case TypeAttr::kUnknown:
+        cell.type = CellType::kBad;
+        break;
+    }
+    model_.AddCell(cell);
+  }
+
+  SheetModel& model_;
+  SheetLayout& layout_;
+  int depth_ = 0;
+  bool in_sheet_data_ = false;
+  bool in_row_ = false;
+  bool in_cell_ = false;
+  int cell_depth_ = 0;
+  uint64_t sheet_data_start_length_ = 0;
+  uint64_t element_begin_ = 0, element_start_length_ = 0;
+  uint64_t row_begin_ = 0, row_start_length_ = 0;
+  int32_t previous_row_ = 0;
+  int32_t previous_column_ = 0;
+  int32_t cells_in_row_ = 0;
+  // The cell being read.
+  int32_t column_ = 0;
+  TypeAttr type_ = TypeAttr::kNumber;
+  uint8_t flags_ = 0;
+  bool has_value_ = false;
+  bool has_inline_ = false;
+  bool shared_master_ = false;
+  int phonetic_ = 0;
+  std::string value_, inline_, formula_, shared_ref_, shared_index_;
+  std::string* collect_ = nullptr;
+};
+
+// The encoding a document starts in, when it is not UTF-8: from its byte order mark or its
+// declaration. Empty for UTF-8.
+std::string NonUtf8Encoding(std::string_view head) {
+  if (head.starts_with("\xFF\xFE") || (head.size() >= 2 && head[0] == '<' && head[1] == '\0')) {
+    return "UTF-16LE";
+  }
+  if (head.starts_with("\xFE\xFF") || (head.size() >= 2 && head[0] == '\0' && head[1] == '<')) {
+    return "UTF-16BE";
+  }
+  if (!head.starts_with("<?xml")) return {};
+  const std::string_view declaration = head.substr(0, head.find("?>"));
+  const size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return {};
+  const size_t quote = declaration.find_first_of("\"'", at);
+  if (quote == std::string_view::npos) return {};
+  const size_t close = declaration.find(declaration[quote], quote + 1);
+  std::string name(declaration.substr(quote + 1, close - quote - 1));
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (name == "UTF-8" || name == "UTF8" || name == "US-ASCII" || name == "ASCII") return {};
+  return name;
+}
+
+// The document converted to UTF-8, its declaration saying so.
+std::string ToUtf8(const std::string& text, const std::string& encoding, const std::string& part) {
+  iconv_t cd = iconv_open("UTF-8", encoding.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw PackageError("部件 " + part + " 使用了不支持的字符编码 " + encoding);
+  }
+  std::string out(text.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  if (encoding == "UTF-16LE" && text.starts_with("\xFF\xFE")) in += 2, in_left -= 2;
+  if (encoding == "UTF-16BE" && text.starts_with("\xFE\xFF")) in += 2, in_left -= 2;
+  char* to = out.data();
+  size_t to_left = out.size();
+  const size_t result = iconv(cd, &in, &in_left, &to, &to_left);
+  iconv_close(cd);
+  if (result == static_cast<size_t>(-1)) {
+    throw PackageError("部件 " + part + " 的字符编码 (" + encoding + ") 有误");
+  }
+  out.resize(out.size() - to_left);
+  if (out.starts_with("<?xml")) {
+    const size_t end = out.find("?>");
+    if (end != std::string::npos) {
+      out.replace(0, end + 2, R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)");
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void ReadSharedStrings(const Package& package, const std::string& part, SheetModel& model) {
+  SharedStringsParse parse(part, model);
+  package.Stream(part, kMaxLargePart,
+                 [&](const char* data, size_t n) { parse.Feed(data, n, false); });
+  parse.Feed("", 0, true);
+}
+
+void ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
+                   ByteChunks& xml, SheetLayout& layout) {
+  WorksheetParse parse(part, model, layout);
+  bool first = true;
+  std::string encoding;
+  std::string whole;  // the document, when it must be converted first
+  package.Stream(part, kMaxLargePart, [&](const char* data, size_t n) {
+    if (first) {
+      encoding = NonUtf8Encoding(std::string_view(data, std::min<size_t>(n, 200)));
+      first = false;
+    }
+    if (!encoding.empty()) {
+      whole.append(data, n);
+      return;
+    }
+    xml.Append(data, n);
+    parse.Feed(data, n, false);
+  });
+  if (!encoding.empty()) {
+    const std::string utf8 = ToUtf8(whole, encoding, part);
+    whole.clear();
+    whole.shrink_to_fit();
+    if (utf8.size() > kMaxLargePart) throw PackageError("部件 " + part + " 太大, 拒绝读取");
+    xml.Append(utf8.data(), utf8.size());
+    parse.Feed(utf8.data(), utf8.size(), false);
+  }
+  parse.Feed("", 0, true);
+  model.FinishLoading();
+}
+
+namespace {
+
+class RowParse : public ExpatParse {
+ public:
+  RowParse(RowXml& row, uint32_t offset) : ExpatParse("(row)"), row_(row), offset_(offset) {
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &Start, &End);
+    XML_SetStartNamespaceDeclHandler(parser_, &Namespace);
+  }
+
+ private:
+  uint32_t Index() const { return static_cast<uint32_t>(XML_GetCurrentByteIndex(parser_)) - offset_; }
+  uint32_t Count() const { return static_cast<uint32_t>(XML_GetCurrentByteCount(parser_)); }
+
+  static void Namespace(void* data, const char* prefix, const char* uri) {
+    auto* self = static_cast<RowParse*>(data);
+    if (self->depth_ == 1) {
+      std::string name = prefix ? std::string("xmlns:") + prefix : std::string("xmlns");
+      self->row_.declarations.emplace_back(std::move(name), uri ? uri : "");
+    }
+  }
+  static void Start(void* data, const char* name, const char** attributes) {
+    auto* self = static_cast<RowParse*>(data);
+    const int depth = ++self->depth_;
+    const QName q = Split(name);
+    if (depth == 2) {
+      self->row_.qname = Qualified(q);
+      for (const char** a = attributes; *a != nullptr; a += 2) {
+        self->row_.attributes.emplace_back(Qualified(Split(a[0])), a[1]);
+      }
+      self->row_.tail_begin = self->Index() + self->Count();
+    } else if (depth == 3 && IsMain(q) && q.local == "c") {
+      RowCellXml cell;
+      cell.begin = self->Index();
+      cell.start_tag_end = cell.begin + self->Count();
+      cell.column = self->previous_column_ + 1;
+      cell.qname_length = static_cast<uint32_t>(Qualified(q).size());
+      if (const char* r = Attribute(attributes, "r"); r != nullptr && IsAsciiLetter(r[0])) {
+        if (const auto column = ParseColumnOfRef(r)) {
+          cell.column = *column;
+          cell.has_ref = true;
+        }
+      }
+      if (!cell.has_ref) {
+        for (const char** a = attributes; *a != nullptr; a += 2) {
+          if (std::string_view(a[0]) != "r") cell.attributes.emplace_back(Qualified(Split(a[0])), a[1]);
+        }
+      }
+      if (const char* s = Attribute(attributes, "s")) cell.style = s;
+      self->previous_column_ = cell.column;
+      self->row_.cells.push_back(std::move(cell));
+    } else if (depth == 4 && IsMain(q) && q.local == "f" && !self->row_.cells.empty()) {
+      const char* t = Attribute(attributes, "t");
+      const char* si = Attribute(attributes, "si");
+      if (t != nullptr && std::string_view(t) == "shared" && si != nullptr &&
+          Attribute(attributes, "ref") == nullptr) {
+        RowCellXml& cell = self->row_.cells.back();
+        cell.shared_member = true;
+        cell.shared_index = si;
+        cell.formula_begin = self->Index();
+        self->formula_start_length_ = self->Count();
+        self->in_member_formula_ = true;
+      }
+    }
+  }
+  static void End(void* data, const char* name) {
+    auto* self = static_cast<RowParse*>(data);
+    const int depth = self->depth_--;
+    const QName q = Split(name);
+    if (depth == 4 && self->in_member_formula_) {
+      const uint32_t count = self->Count();
+      RowCellXml& cell = self->row_.cells.back();
+      cell.formula_end =
+          count == 0 ? cell.formula_begin + self->formula_start_length_ : self->Index() + count;
+      self->in_member_formula_ = false;
+    } else if (depth == 3 && IsMain(q) && q.local == "c") {
+      const uint32_t count = self->Count();
+      RowCellXml& cell = self->row_.cells.back();
+      cell.end = count == 0 ? cell.start_tag_end : self->Index() + count;
+      self->row_.tail_begin = cell.end;
+    } else if (depth == 2) {
+      const uint32_t count = self->Count();
+      self->row_.tail_end = count == 0 ? self->row_.tail_begin : self->Index();
+    }
+  }
+
+  RowXml& row_;
+  uint32_t offset_;
+  int depth_ = 0;
+  int32_t previous_column_ = 0;
+  uint32_t formula_start_length_ = 0;
+  bool in_member_formula_ = false;
+};
+
+}  // namespace
+
+RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout) {
+  std::string head = "<w";
+  for (const auto& [prefix, uri] : layout.namespaces) {
+    head += prefix.empty() ? " xmlns=\"" : " xmlns:" + prefix + "=\"";
+    AppendEscaped(head, uri);
+    head += '"';
+  }
+  head += '>';
+  RowXml row;
+  RowParse parse(row, static_cast<uint32_t>(head.size()));
+  parse.Feed(head.data(), head.size(), false);
+  parse.Feed(row_text.data(), row_text.size(), false);
+  parse.Feed("</w>", 4, true);
+  return row;
+}
+
+}  // namespace quilmark::xlsx

@@ -1,0 +1,421 @@
+#include "src/host/xlsx/sheet_writer.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "src/host/xlsx/cell_ref.h"
+#include "src/host/xlsx/formula_shift.h"
+#include "src/host/xlsx/xml_util.h"
+
+namespace quilmark::xlsx {
+namespace {
+
+bool NeedsPreserve(std::string_view text) {
+  if (text.empty()) return false;
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  return blank(text.front()) || blank(text.back());
+}
+
+}  // namespace
+
+std::string NumberXml(double value) {
+  if (value == 0) return "0";
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+SheetXmlWriter::SheetXmlWriter(const ByteChunks& xml, const SheetLayout& layout,
+                               const SheetModel& model)
+    : xml_(xml), layout_(layout), model_(model) {
+  Plan();
+}
+
+std::string SheetXmlWriter::Element(std::string_view local) const {
+  if (layout_.prefix.empty()) return std::string(local);
+  return layout_.prefix + ":" + std::string(local);
+}
+
+void SheetXmlWriter::Plan() {
+  const ChunkedVector<Row>& rows = model_.rows();
+  const size_t file_rows = rows.size() - model_.new_rows().size();
+
+  // Groups whose defining cell the run overwrote: their other cells get the formula spelled out.
+  std::vector<std::pair<int32_t, int32_t>> fix_rows;  // row ranges of those groups
+  for (const SharedFormula& shared : model_.shared_formulas()) {
+    const Cell* master = model_.CellAt(shared.row, shared.column);
+    if (master == nullptr || !(master->flags & kSharedMaster) || !(master->flags & kWritten)) {
+      continue;
+    }
+    broken_groups_.push_back(&shared);
+    if (const std::optional<RangeRef> range = ParseRangeRef(shared.ref)) {
+      fix_rows.emplace_back(range->first.row, range->last.row);
+    }
+  }
+  std::sort(fix_rows.begin(), fix_rows.end());
+  const auto needs_fix = [&](int32_t number) {
+    auto it = std::upper_bound(fix_rows.begin(), fix_rows.end(),
+                               std::make_pair(number, std::numeric_limits<int32_t>::max()));
+    for (auto i = fix_rows.begin(); i != it; ++i) {
+      if (number <= i->second) return true;
+    }
+    return false;
+  };
+
+  for (size_t slot = 0; slot < file_rows; ++slot) {
+    const Row& row = rows[slot];
+    if ((row.flags & kRowWritten) || (!fix_rows.empty() && needs_fix(row.number))) {
+      Edit edit;
+      edit.begin = row.xml_begin;
+      edit.end = uint64_t{row.xml_begin} + row.xml_length;
+      edit.kind = EditKind::kRow;
+      edit.slot = static_cast<uint32_t>(slot);
+      edits_.push_back(std::move(edit));
+    }
+  }
+
+  // New rows go before the first row of the file with a greater number.
+  if (!model_.new_rows().empty()) {
+    std::vector<std::pair<uint64_t, uint32_t>> placed;  // position, slot
+    for (const auto& [number, slot] : model_.new_rows()) {
+      uint64_t position = layout_.sheet_data_close;
+      if (model_.rows_in_order()) {
+        size_t low = 0, high = file_rows;
+        while (low < high) {
+          const size_t mid = low + (high - low) / 2;
+          if (rows[mid].number <= number) {
+            low = mid + 1;
+          } else {
+            high = mid;
+          }
+        }
+        if (low < file_rows) position = rows[low].xml_begin;
+      } else {
+        for (size_t i = 0; i < file_rows; ++i) {
+          if (rows[i].number > number) {
+            position = rows[i].xml_begin;
+            break;
+          }
+        }
+      }
+      placed.emplace_back(position, slot);
+    }
+    if (!layout_.has_sheet_data || layout_.sheet_data_empty) {
+      Edit edit;
+      edit.kind = EditKind::kSheetData;
+      if (layout_.has_sheet_data) {
+        edit.begin = layout_.sheet_data_begin;
+        edit.end = layout_.sheet_data_end;
+      } else {
+        edit.begin = edit.end = layout_.insert_sheet_data;
+      }
+      for (const auto& [position, slot] : placed) edit.new_rows.push_back(slot);
+      edits_.push_back(std::move(edit));
+    } else {
+      for (const auto& [position, slot] : placed) {
+        if (edits_.empty() || edits_.back().kind != EditKind::kNewRows ||
+            edits_.back().begin != position) {
+          Edit edit;
+          edit.kind = EditKind::kNewRows;
+          edit.begin = edit.end = position;
+          edits_.push_back(std::move(edit));
+        }
+        edits_.back().new_rows.push_back(slot);
+      }
+    }
+  }
+
+  if (layout_.dimension && model_.written_rows()) {
+    Edit edit;
+    edit.kind = EditKind::kDimension;
+    edit.begin = layout_.dimension->first;
+    edit.end = layout_.dimension->second;
+    edits_.push_back(std::move(edit));
+  }
+
+  // Insertions before the replacement that starts where they go.
+  std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+    if (a.begin != b.begin) return a.begin < b.begin;
+    return (a.begin == a.end) > (b.begin == b.end);
+  });
+}
+
+void SheetXmlWriter::Rewind() {
+  next_edit_ = 0;
+  position_ = 0;
+  pending_.clear();
+  pending_offset_ = 0;
+}
+
+size_t SheetXmlWriter::Read(char* out, size_t capacity) {
+  size_t written = 0;
+  while (written < capacity) {
+    if (pending_offset_ < pending_.size()) {
+      const size_t n = std::min(capacity - written, pending_.size() - pending_offset_);
+      std::memcpy(out + written, pending_.data() + pending_offset_, n);
+      pending_offset_ += n;
+      written += n;
+      continue;
+    }
+    if (next_edit_ < edits_.size() && position_ >= edits_[next_edit_].begin) {
+      pending_.clear();
+      pending_offset_ = 0;
+      const Edit& edit = edits_[next_edit_++];
+      Generate(edit);
+      position_ = edit.end;
+      continue;
+    }
+    const uint64_t stop = next_edit_ < edits_.size() ? edits_[next_edit_].begin : xml_.size();
+    if (position_ >= stop) break;
+    const std::string_view piece =
+        xml_.Piece(position_, static_cast<size_t>(std::min<uint64_t>(stop - position_, capacity - written)));
+    if (piece.empty()) break;
+    std::memcpy(out + written, piece.data(), piece.size());
+    position_ += piece.size();
+    written += piece.size();
+  }
+  return written;
+}
+
+std::string SheetXmlWriter::ReadAll() {
+  Rewind();
+  std::string out;
+  char buffer[1 << 16];
+  while (const size_t n = Read(buffer, sizeof buffer)) out.append(buffer, n);
+  return out;
+}
+
+void SheetXmlWriter::Generate(const Edit& edit) {
+  switch (edit.kind) {
+    case EditKind::kRow:
+      EmitRow(edit.slot);
+      break;
+    case EditKind::kNewRows:
+      for (const uint32_t slot : edit.new_rows) EmitNewRow(slot);
+      break;
+    case EditKind::kSheetData:
+      pending_ += "<" + Element("sheetData") + ">";
+      for (const uint32_t slot : edit.new_rows) EmitNewRow(slot);
+      pending_ += "</" + Element("sheetData") + ">";
+      break;
+    case EditKind::kDimension: {
+      const auto [first_row, last_row] = *model_.written_rows();
+      RangeRef range{{first_row, model_.written_min_column()},
+                     {last_row, model_.written_max_column()}};
+      if (layout_.dimension_ref) {
+        const RangeRef& old = *layout_.dimension_ref;
+        range.first.row = std::min(range.first.row, old.first.row);
+        range.first.column = std::min(range.first.column, old.first.column);
+        range.last.row = std::max(range.last.row, old.last.row);
+        range.last.column = std::max(range.last.column, old.last.column);
+      }
+      pending_ += "<" + layout_.dimension_qname + " ref=\"" + FormatRangeRef(range) + "\"/>";
+      break;
+    }
+  }
+}
+
+void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view style) {
+  const std::string c = Element("c");
+  const auto open = [&](std::string_view type) {
+    pending_ += '<';
+    pending_ += c;
+    pending_ += " r=\"";
+    AppendCellRef(pending_, row, cell.column);
+    pending_ += '"';
+    if (!style.empty()) {
+      pending_ += " s=\"";
+      AppendEscaped(pending_, style);
+      pending_ += '"';
+    }
+    if (!type.empty()) {
+      pending_ += " t=\"";
+      pending_ += type;
+      pending_ += '"';
+    }
+    pending_ += '>';
+  };
+  const auto value = [&](std::string_view text) {
+    pending_ += "<" + Element("v") + ">";
+    AppendEscaped(pending_, text);
+    pending_ += "</" + Element("v") + "></" + c + ">";
+  };
+  switch (cell.type) {
+    case CellType::kEmpty:
+    case CellType::kBad:
+      if (!style.empty()) {
+        pending_ += '<';
+        pending_ += c;
+        pending_ += " r=\"";
+        AppendCellRef(pending_, row, cell.column);
+        pending_ += "\" s=\"";
+        AppendEscaped(pending_, style);
+        pending_ += "\"/>";
+      }
+      return;
+    case CellType::kNumber: {
+      const double number = std::bit_cast<double>(cell.payload());
+      if (!std::isfinite(number)) {
+        // A spreadsheet cannot hold an infinite or undefined number: it shows the error instead.
+        open("e");
+        value("#NUM!");
+        return;
+      }
+      open("");
+      value(NumberXml(number));
+      return;
+    }
+    case CellType::kShared:
+    case CellType::kText: {
+      const std::string text = std::get<std::string>(*model_.ValueOf(cell));
+      open("inlineStr");
+      pending_ += "<" + Element("is") + "><" + Element("t");
+      if (NeedsPreserve(text)) pending_ += " xml:space=\"preserve\"";
+      pending_ += '>';
+      AppendEscaped(pending_, text);
+      pending_ += "</" + Element("t") + "></" + Element("is") + "></" + c + ">";
+      return;
+    }
+    case CellType::kBool:
+      open("b");
+      value(cell.lo != 0 ? "1" : "0");
+      return;
+    case CellType::kDate:
+      open("d");
+      value(std::get<CellDate>(*model_.ValueOf(cell)).iso);
+      return;
+    case CellType::kError:
+      open("e");
+      value(std::get<CellError>(*model_.ValueOf(cell)).text);
+      return;
+  }
+}
+
+void SheetXmlWriter::EmitNewRow(uint32_t slot) {
+  const Row& row = model_.rows()[slot];
+  const std::string name = Element("row");
+  pending_ += "<" + name + " r=\"" + std::to_string(row.number) + "\">";
+  const auto added = model_.added_cells().find(slot);
+  if (added != model_.added_cells().end()) {
+    for (const Cell& cell : added->second) EmitCell(row.number, cell, {});
+  }
+  pending_ += "</" + name + ">";
+}
+
+void SheetXmlWriter::EmitRow(uint32_t slot) {
+  const Row& row = model_.rows()[slot];
+  std::string text(row.xml_length, '\0');
+  xml_.CopyOut(row.xml_begin, row.xml_length, text.data());
+  const RowXml parsed = ReadRowXml(text, layout_);
+
+  // The cells of this element in the model, by column.
+  const auto stored = [&](int32_t column) -> const Cell* {
+    uint32_t low = 0, high = row.cell_count;
+    while (low < high) {
+      const uint32_t mid = low + (high - low) / 2;
+      if (model_.cells()[row.first_cell + mid].column < column) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    if (low < row.cell_count && model_.cells()[row.first_cell + low].column == column) {
+      return &model_.cells()[row.first_cell + low];
+    }
+    return nullptr;
+  };
+
+  struct Out {
+    int32_t column;
+    const RowCellXml* original;  // nullptr for a cell the run added
+    const Cell* cell;
+  };
+  std::vector<Out> out;
+  out.reserve(parsed.cells.size() + 4);
+  for (const RowCellXml& original : parsed.cells) {
+    out.push_back({original.column, &original, stored(original.column)});
+  }
+  const auto added = model_.added_cells().find(slot);
+  if (added != model_.added_cells().end()) {
+    for (const Cell& cell : added->second) out.push_back({cell.column, nullptr, &cell});
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Out& a, const Out& b) { return a.column < b.column; });
+
+  // The start tag, with the row number made explicit and its column span kept true.
+  pending_ += "<" + parsed.qname;
+  bool has_r = false;
+  for (const auto& [name, value] : parsed.attributes) {
+    pending_ += ' ';
+    pending_ += name;
+    pending_ += "=\"";
+    if (name == "r") {
+      pending_ += std::to_string(row.number);
+    } else if (name == "spans" && !out.empty()) {
+      pending_ += std::to_string(out.front().column) + ":" + std::to_string(out.back().column);
+    } else {
+      AppendEscaped(pending_, value);
+    }
+    pending_ += '"';
+    if (name == "r") has_r = true;
+  }
+  if (!has_r) pending_ += " r=\"" + std::to_string(row.number) + "\"";
+  for (const auto& [name, uri] : parsed.declarations) {
+    pending_ += ' ' + name + "=\"";
+    AppendEscaped(pending_, uri);
+    pending_ += '"';
+  }
+  pending_ += '>';
+
+  const std::string_view source(text);
+  for (const Out& item : out) {
+    const bool written = item.cell != nullptr && (item.cell->flags & kWritten);
+    if (item.original == nullptr || written) {
+      EmitCell(row.number, *item.cell, item.original ? item.original->style : std::string());
+      continue;
+    }
+    const RowCellXml& original = *item.original;
+    // The cell as it was; a reference is added where it had none, as cells before it may have
+    // been added or removed.
+    uint32_t from = original.begin;
+    if (!original.has_ref) {
+      pending_.append(source.substr(original.begin, 1 + original.qname_length));
+      pending_ += " r=\"";
+      AppendCellRef(pending_, row.number, original.column);
+      pending_ += '"';
+      for (const auto& [name, value] : original.attributes) {
+        pending_ += ' ' + name + "=\"";
+        AppendEscaped(pending_, value);
+        pending_ += '"';
+      }
+      const bool empty_element = original.start_tag_end == original.end;
+      pending_ += empty_element ? "/>" : ">";
+      from = original.start_tag_end;
+    }
+    const SharedFormula* group = nullptr;
+    if (original.shared_member) {
+      for (const SharedFormula* broken : broken_groups_) {
+        if (broken->index == original.shared_index) group = broken;
+      }
+    }
+    if (group != nullptr && original.formula_end > original.formula_begin) {
+      pending_.append(source.substr(from, original.formula_begin - from));
+      const std::string f = Element("f");
+      pending_ += "<" + f + ">";
+      AppendEscaped(pending_, ShiftFormula(group->formula, row.number - group->row,
+                                           original.column - group->column));
+      pending_ += "</" + f + ">";
+      pending_.append(source.substr(original.formula_end, original.end - original.formula_end));
+    } else {
+      pending_.append(source.substr(from, original.end - from));
+    }
+  }
+  pending_.append(source.substr(parsed.tail_begin, parsed.tail_end - parsed.tail_begin));
+  pending_ += "</" + parsed.qname + ">";
+}
+
+}  // namespace quilmark::xlsx

@@ -1,0 +1,64 @@
+// The worksheet XML as it is after the run: every byte of the loaded XML copied as it was, except
+// the rows the run wrote to (re-emitted with the written cells merged in), the rows it added (in
+// row order) and the <dimension>. Produced piece by piece, so that a sheet of a million rows is
+// never held twice.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/sheet_model.h"
+#include "src/host/xlsx/sheet_reader.h"
+
+namespace quilmark::xlsx {
+
+class SheetXmlWriter {
+ public:
+  // The three must stay unchanged while the writer is in use.
+  SheetXmlWriter(const ByteChunks& xml, const SheetLayout& layout, const SheetModel& model);
+
+  // Starts again from the first byte.
+  void Rewind();
+  // Fills up to `capacity` bytes; 0 at the end. Throws PackageError if a row cannot be re-read.
+  size_t Read(char* out, size_t capacity);
+
+  // The whole document at once (for tests and small sheets).
+  std::string ReadAll();
+
+ private:
+  enum class EditKind { kRow, kNewRows, kDimension, kSheetData };
+  struct Edit {
+    uint64_t begin = 0;
+    uint64_t end = 0;  // begin == end for an insertion
+    EditKind kind = EditKind::kRow;
+    uint32_t slot = 0;               // kRow
+    std::vector<uint32_t> new_rows;  // kNewRows, kSheetData: slots in row order
+  };
+
+  void Plan();
+  void Generate(const Edit& edit);
+  void EmitRow(uint32_t slot);
+  void EmitNewRow(uint32_t slot);
+  void EmitCell(int32_t row, const Cell& cell, std::string_view style);
+  std::string Element(std::string_view local) const;
+
+  const ByteChunks& xml_;
+  const SheetLayout& layout_;
+  const SheetModel& model_;
+  std::vector<Edit> edits_;
+  // Shared formula groups whose defining cell was overwritten, by si, with their definition.
+  std::vector<const SharedFormula*> broken_groups_;
+
+  size_t next_edit_ = 0;
+  uint64_t position_ = 0;
+  std::string pending_;
+  size_t pending_offset_ = 0;
+};
+
+// The shortest text that reads back as the same double; "0" for both zeros.
+std::string NumberXml(double value);
+
+}  // namespace quilmark::xlsx

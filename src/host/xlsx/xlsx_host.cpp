@@ -1,0 +1,19 @@
+#include "src/host/xlsx/xlsx_host.h"
+
+#include "src/host/xlsx/xlsx_workbook.h"
+
+namespace quilmark {
+
+XlsxFileHost::XlsxFileHost(std::filesystem::path workbook, XlsxHostOptions options)
+    : path_(std::move(workbook)), options_(std::move(options)) {}
+
+XlsxFileHost::~XlsxFileHost() = default;
+
+Workbook* XlsxFileHost::ActiveWorkbook() {
+  if (!workbook_) {
+    workbook_ = std::make_unique<xlsx::XlsxWorkbook>(path_, options_.sheet, options_.output);
+  }
+  return workbook_.get();
+}
+
+}  // namespace quilmark

@@ -1,0 +1,41 @@
+// The host of a workbook file: the "application" is this program, the workbook in front is the
+// .xlsx file the user named, loaded on first use and written back when the run completes.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+
+struct XlsxHostOptions {
+  std::string sheet;             // empty: the sheet the workbook opens on (its active tab)
+  std::filesystem::path output;  // empty: write the result back into the input file
+};
+
+namespace xlsx {
+class XlsxWorkbook;
+}
+
+class XlsxFileHost final : public SpreadsheetHost {
+ public:
+  explicit XlsxFileHost(std::filesystem::path workbook, XlsxHostOptions options = {});
+  ~XlsxFileHost() override;
+
+  // Always true: the application is this program.
+  bool Attach() override { return true; }
+  // Loads the file on the first call (every later call returns the same workbook). Throws
+  // HostError("无法读取工作簿: " + reason) when it cannot, naming the file and what is wrong.
+  // Its Save() writes atomically (a temporary file in the target folder, then a rename) and
+  // throws HostError("无法保存工作簿: " + reason), leaving the target as it was.
+  Workbook* ActiveWorkbook() override;
+
+ private:
+  std::filesystem::path path_;
+  XlsxHostOptions options_;
+  std::unique_ptr<xlsx::XlsxWorkbook> workbook_;
+};
+
+}  // namespace quilmark

@@ -1,0 +1,90 @@
+// A loaded .xlsx workbook and its one worksheet that the run works on.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "src/host/sheet_host.h"
+#include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/sheet_model.h"
+#include "src/host/xlsx/sheet_reader.h"
+
+namespace quilmark::xlsx {
+
+class XlsxSheet final : public Worksheet {
+ public:
+  explicit XlsxSheet(std::string name) : name_(std::move(name)) {}
+
+  std::string Name() const override { return name_; }
+  int32_t LastUsedRow() const override { return model_.LastUsedRow(); }
+  std::optional<CellValue> Read(int32_t row, int32_t column) const override {
+    return model_.Read(row, column);
+  }
+  bool Write(int32_t row, int32_t column, const CellValue& value) override {
+    return model_.Write(row, column, value);
+  }
+
+  SheetModel& model() { return model_; }
+  const SheetModel& model() const { return model_; }
+  ByteChunks& xml() { return xml_; }
+  SheetLayout& layout() { return layout_; }
+
+ private:
+  std::string name_;
+  SheetModel model_;
+  ByteChunks xml_;
+  SheetLayout layout_;
+};
+
+class XlsxWorkbook final : public Workbook {
+ public:
+  // Loads the file. Throws HostError("无法读取工作簿: ...").
+  // `sheet`: the sheet to work on instead of the active one, when not empty.
+  XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
+               std::filesystem::path output);
+
+  std::string Name() const override;
+  // nullptr when the sheet in front is a chart, dialog or macro sheet.
+  Worksheet* ActiveSheet() override { return sheet_.get(); }
+  bool HasWorksheet(std::string_view name) const override;
+  void Save() override;
+
+  // The sheet in front as the workbook names it, worksheet or not.
+  const std::string& active_name() const { return active_name_; }
+  // The part of the worksheet in front ("xl/worksheets/sheet1.xml").
+  const std::string& sheet_part() const { return sheet_part_; }
+
+ private:
+  struct SheetEntry {
+    std::string name;
+    std::string part;  // empty when the relationship is missing
+    bool worksheet = false;
+  };
+
+  void Load(const std::string& sheet);
+  // The package with the run's changes, written to `target` through a temporary file.
+  void WritePackage(const std::filesystem::path& target);
+
+  std::filesystem::path path_;
+  std::filesystem::path output_;
+  std::string bytes_;  // the file as loaded
+  std::vector<SheetEntry> sheets_;
+  std::string active_name_;
+  std::string sheet_part_;
+  std::string workbook_part_;
+  std::string calc_chain_part_;
+  std::unique_ptr<XlsxSheet> sheet_;
+};
+
+// Writes a file atomically: `write_all` fills a temporary file in the target's folder, which is
+// flushed to disk and renamed over the target; an existing target keeps its permissions. On any
+// failure the temporary file is removed, the target is as it was, and HostError is thrown with
+// the save prefix.
+void WriteFileAtomically(const std::filesystem::path& target,
+                         const std::function<void(int fd)>& write_all);
+
+}  // namespace quilmark::xlsx

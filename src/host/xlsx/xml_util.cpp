@@ -1,0 +1,170 @@
+#include "src/host/xlsx/xml_util.h"
+
+#include <cstdint>
+#include <sstream>
+
+#include "src/host/xlsx/package.h"
+
+namespace quilmark::xlsx {
+namespace {
+
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  return (c & ~0x20) - 'A' + 10;
+}
+
+// Whether text[i...] is "_xHHHH_".
+bool IsEscapeAt(std::string_view text, size_t i) {
+  return i + 7 <= text.size() && text[i] == '_' && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
+         IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_';
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// The length of the valid UTF-8 sequence at text[i...], 0 when it is not valid.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  size_t length;
+  uint32_t code;
+  if (c < 0x80) return 1;
+  if ((c & 0xE0) == 0xC0) {
+    length = 2;
+    code = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    length = 3;
+    code = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    length = 4;
+    code = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  const bool overlong = (length == 2 && code < 0x80) || (length == 3 && code < 0x800) ||
+                        (length == 4 && code < 0x10000);
+  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+  // U+FFFE and U+FFFF are not XML characters either.
+  if (overlong || surrogate || code > 0x10FFFF || code == 0xFFFE || code == 0xFFFF) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string_view LocalName(std::string_view qualified) {
+  const size_t colon = qualified.find(':');
+  return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+}
+
+void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string_view part) {
+  const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
+  const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), options);
+  if (!result) {
+    throw PackageError("部件 " + std::string(part) + " 不是格式正确的 XML (" +
+                       result.description() + ", 位置 " + std::to_string(result.offset) + ")");
+  }
+  for (const pugi::xml_node node : doc.children()) {
+    if (node.type() == pugi::node_doctype) {
+      throw PackageError("部件 " + std::string(part) + " 含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
+    }
+  }
+  if (!doc.document_element()) throw PackageError("部件 " + std::string(part) + " 是空的");
+}
+
+std::string SerializeSmallXml(const pugi::xml_document& doc) {
+  std::ostringstream out;
+  doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
+  return out.str();
+}
+
+std::string DecodeEscapes(std::string_view text) {
+  if (text.find("_x") == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (IsEscapeAt(text, i)) {
+      uint32_t code = 0;
+      for (size_t k = 2; k < 6; ++k) code = code * 16 + HexValue(text[i + k]);
+      AppendUtf8(out, code);
+      i += 7;
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        ++i;
+        continue;
+      case '<':
+        out += "&lt;";
+        ++i;
+        continue;
+      case '>':
+        out += "&gt;";
+        ++i;
+        continue;
+      case '"':
+        out += "&quot;";
+        ++i;
+        continue;
+      default:
+        break;
+    }
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 && c != '\t' && c != '\n') {
+      static const char kHex[] = "0123456789ABCDEF";
+      out += "_x00";
+      out.push_back(kHex[u >> 4]);
+      out.push_back(kHex[u & 15]);
+      out.push_back('_');
+      ++i;
+      continue;
+    }
+    if (IsEscapeAt(text, i)) {
+      out += "_x005F_";
+      ++i;
+      continue;
+    }
+    const size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    out.append(text.substr(i, length));
+    i += length;
+  }
+}
+
+}  // namespace quilmark::xlsx
