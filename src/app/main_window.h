@@ -1,0 +1,121 @@
+// SpaAnalysis: the program's one window. It shows a note on how to use the tool and an example
+// result, takes the three column numbers, the tasks with their methods and the workbook file, and
+// hands a RunOptions snapshot to RunSummary when the confirm button is pressed. Beyond enabling
+// the method options it holds no logic of its own.
+#pragma once
+
+#include <QLabel>
+#include <QString>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "src/app/messages.h"
+#include "src/app/run_options.h"
+#include "src/host/sheet_host.h"
+
+class QAbstractButton;
+class QApplication;
+class QDragEnterEvent;
+class QDropEvent;
+
+namespace quilmark {
+
+// The look of every start, whatever the desktop: the Fusion style with its own palette and the
+// CJK font at 12 pixels that the window's fixed geometry was drawn for.
+void ApplyAppearance(QApplication& app);
+
+// The host of one run: the workbook file when one is chosen, read afresh and written back; else a
+// host with no workbook open, so the run answers that no workbook is open.
+std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook);
+
+// The number of lines the text wraps to at the given width in the given font.
+int WrappedLineCount(const QString& text, const QFont& font, int width);
+
+// Shows each message in a modal box titled "Quilmark": the text as plain text, no icon, one OK
+// button. A carriage return in the text starts a new line.
+class MessageBoxSink : public MessageSink {
+ public:
+  explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
+  void Show(MessageKind kind, std::string_view text) override;
+  // Repaints the window between the steps of a long run; user input still waits.
+  void Progress(std::string_view stage) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// A label whose wrapped lines sit at a fixed pitch, whatever the font's own line spacing, so that
+// a note of several lines fits the height it was given.
+class FixedPitchLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  FixedPitchLabel(const QString& text, int pitch, QWidget* parent);
+  int pitch() const { return pitch_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  int pitch_;
+};
+
+class SpaAnalysis : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Makes the host for one run from the chosen workbook file (nullopt: none chosen).
+  using HostFactory =
+      std::function<std::unique_ptr<SpreadsheetHost>(const std::optional<std::filesystem::path>&)>;
+
+  explicit SpaAnalysis(QWidget* parent = nullptr);
+  ~SpaAnalysis() override;
+
+  // What every control holds now, as the run reads it. A check box counts only when ticked.
+  RunOptions Snapshot() const;
+
+  // Whether xWorkbook holds a worksheet named strXSheet; false without a workbook or when the
+  // lookup fails. Never fails. Nothing in the program calls it.
+  bool CheckXSheet(std::string_view strXSheet, const Workbook* xWorkbook) const;
+
+  // The workbook file the next runs work on. An empty path chooses none; a relative one is taken
+  // from the current directory.
+  void SetWorkbook(const QString& path);
+  const std::optional<std::filesystem::path>& workbook() const { return workbook_; }
+
+  // Where the run's messages go; nullptr restores the modal boxes. Not owned.
+  void SetMessageSink(MessageSink* sink) { sink_ = sink; }
+  // How each run gets its host; OpenHost until replaced.
+  void SetHostFactory(HostFactory factory) { host_factory_ = std::move(factory); }
+
+ protected:
+  // A workbook file dropped on the window becomes the chosen one.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildWorkbookRow(int top);
+  QAbstractButton* Button(const char* name) const;
+  bool IsTicked(const char* name) const;
+
+  // The handlers, one per control event.
+  void CheckTDLYClick(bool ticked);
+  void CheckZTGHClick(bool ticked);
+  void CommandProcClick();
+  void CommandExitClick();
+  void ChooseWorkbookClick();
+
+  std::optional<std::filesystem::path> workbook_;
+  QLabel* workbook_name_ = nullptr;
+  HostFactory host_factory_ = OpenHost;
+  MessageSink* sink_ = nullptr;
+  std::unique_ptr<MessageBoxSink> box_sink_;
+  bool running_ = false;
+};
+
+}  // namespace quilmark
