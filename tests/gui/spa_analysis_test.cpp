@@ -1,0 +1,464 @@
+// The window: its controls as the user first sees them, the enabling rules, the snapshot a run
+// gets, a run from the confirm button on a workbook file, and the message box.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "src/app/main_window.h"
+#include "src/app/run_options.h"
+#include "src/host/xlsx/xlsx_host.h"
+
+namespace quilmark {
+namespace {
+
+// Records each message with the cursor the user saw while it was shown.
+class RecordingSink : public MessageSink {
+ public:
+  void Show(MessageKind kind, std::string_view text) override {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    messages.push_back({kind, std::string(text), cursor ? cursor->shape() : Qt::ArrowCursor});
+  }
+  std::vector<std::string> texts() const {
+    std::vector<std::string> result;
+    for (const Message& message : messages) result.push_back(message.text);
+    return result;
+  }
+
+  struct Message {
+    MessageKind kind;
+    std::string text;
+    Qt::CursorShape cursor;
+  };
+  std::vector<Message> messages;
+};
+
+QAbstractButton* ButtonOf(const SpaAnalysis& window, const char* name) {
+  return window.findChild<QAbstractButton*>(QString::fromUtf8(name));
+}
+
+}  // namespace
+
+class SpaAnalysisTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ControlsStartAsListed_data();
+  void ControlsStartAsListed();
+  void WindowAndPicture();
+  void CaptionsFitTheirBoxes();
+  void OptionGroupsAreExclusive();
+  void TaskBoxesEnableWithoutChangingValues_data();
+  void TaskBoxesEnableWithoutChangingValues();
+  void SnapshotCarriesEveryControl();
+  void RunWithoutWorkbookSaysNoneIsOpen();
+  void RunFromButtonWritesIntoTheFile();
+  void DropChoosesWorkbook_data();
+  void DropChoosesWorkbook();
+  void MessageBoxHasTitleNoIconOneButton();
+};
+
+void SpaAnalysisTest::ControlsStartAsListed_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("container");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<bool>("enabled");
+  QTest::addColumn<QRect>("geometry");
+  const auto row = [](const char* name, const char* kind, const char* container,
+                      const char* caption, bool enabled, QRect geometry) {
+    QTest::newRow(name) << kind << container << QString::fromUtf8(caption) << enabled << geometry;
+  };
+  // Pixels from twips at 96 dots per inch; every box and option starts unticked.
+  row("LbComment", "QLabel", "SpaAnalysis",
+      "此工具是红线图斑利用ArcGIS进行空间叠加分析后, 在Access的SQL环境下进行Select查询, "
+      "其结果复制到Excel表格做最后统计汇总。执行前先打开Excel文件, "
+      "汇总结果计算在原始数据的末尾10行之后。如下图所示:",
+      true, QRect(8, 8, 392, 36));
+  row("PictureExample", "QLabel", "SpaAnalysis", "", true, QRect(8, 48, 389, 89));
+  row("LbZQColumn", "QLabel", "SpaAnalysis", "区域名称(如镇区名称、图斑号)所在列号", true,
+      QRect(16, 152, 225, 17));
+  row("TextZQColumn", "QLineEdit", "SpaAnalysis", "1", true, QRect(240, 150, 41, 18));
+  row("LbStyleColumn", "QLabel", "SpaAnalysis",
+      "地块类别（如地类、规划用途、土地分等定级、用地手续类型等）所在列号", true,
+      QRect(16, 176, 217, 33));
+  row("TextDKStyleColumn", "QLineEdit", "SpaAnalysis", "2", true, QRect(240, 181, 41, 18));
+  row("LbAreaColumn", "QLabel", "SpaAnalysis", "地块面积所在列号", true, QRect(16, 211, 105, 17));
+  row("TextAreaColumn", "QLineEdit", "SpaAnalysis", "3", true, QRect(128, 209, 41, 18));
+  row("FrameTDLY", "QGroupBox", "SpaAnalysis", "", true, QRect(8, 232, 389, 197));
+  row("CheckTDLY", "QCheckBox", "FrameTDLY", "土地利用情况分区域汇总", true, QRect(8, 13, 153, 17));
+  row("OptClassC_2008", "QRadioButton", "FrameTDLY", "统计到三级地类，带K农用地另列（2008）", false,
+      QRect(16, 35, 257, 17));
+  row("OptClassB_2008", "QRadioButton", "FrameTDLY", "统计到二级地类，带K农用地另列（2008）", false,
+      QRect(16, 56, 249, 17));
+  row("OptClassA_2008", "QRadioButton", "FrameTDLY",
+      "统计到一级地类，耕地、园地、林地，带K农用地另列（2008）", false, QRect(16, 77, 361, 17));
+  row("OptQSXZ_ED", "QRadioButton", "FrameTDLY", "统计权属性质（二调图）", false,
+      QRect(16, 99, 177, 17));
+  row("OptClassA_ED", "QRadioButton", "FrameTDLY", "统计到一级类，带K另列（二调图）", false,
+      QRect(16, 120, 249, 17));
+  row("OptAgriLand_ED", "QRadioButton", "FrameTDLY", "统计农用地、建设用地、未利用地（二调图）",
+      false, QRect(16, 141, 289, 17));
+  row("CheckZQDM2MC", "QCheckBox", "FrameTDLY", "转换镇区代码为名称", false,
+      QRect(240, 170, 137, 17));
+  row("FrameZTGH", "QGroupBox", "SpaAnalysis", "", true, QRect(8, 432, 389, 99));
+  row("CheckZTGH", "QCheckBox", "FrameZTGH", "总体规划情况分区域汇总", true, QRect(8, 13, 193, 17));
+  row("IsAllZone", "QRadioButton", "FrameZTGH", "统计到每一种用途分区", false,
+      QRect(16, 35, 161, 17));
+  row("IsOldGH", "QRadioButton", "FrameZTGH",
+      "统计符合规划、基本农田、其它不符合规划三种类别(06版)", false, QRect(16, 56, 369, 17));
+  row("IsNewGH", "QRadioButton", "FrameZTGH",
+      "统计符合规划、基本农田、其它不符合规划三种类别(09版)", false, QRect(16, 77, 361, 17));
+  row("FrameZQ", "QGroupBox", "SpaAnalysis", "", true, QRect(8, 536, 389, 61));
+  row("CheckZQStat", "QCheckBox", "FrameZQ",
+      "按区域统计,不细分用地类别(适合统计报批、发证等用地情况)", true, QRect(8, 13, 359, 17));
+  row("ChkNumArea", "QCheckBox", "FrameZQ", "统计每个区域内每一种类别地块的宗数和面积", true,
+      QRect(8, 35, 369, 17));
+  row("CommandProc", "QPushButton", "SpaAnalysis", "确 认", true, QRect(216, 608, 47, 22));
+  row("CommandExit", "QPushButton", "SpaAnalysis", "退 出", true, QRect(312, 608, 47, 22));
+}
+
+void SpaAnalysisTest::ControlsStartAsListed() {
+  QFETCH(QString, kind);
+  QFETCH(QString, container);
+  QFETCH(QString, caption);
+  QFETCH(bool, enabled);
+  QFETCH(QRect, geometry);
+  SpaAnalysis window;
+  auto* control = window.findChild<QWidget*>(QString::fromUtf8(QTest::currentDataTag()));
+  QVERIFY(control != nullptr);
+  QVERIFY2(control->inherits(kind.toLatin1()), control->metaObject()->className());
+  QCOMPARE(control->parentWidget()->objectName(), container);
+  QCOMPARE(control->isEnabled(), enabled);
+  QCOMPARE(control->geometry(), geometry);
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+    QCOMPARE(button->text(), caption);
+    QVERIFY(!button->isChecked());
+  } else if (auto* text = qobject_cast<QLineEdit*>(control)) {
+    QCOMPARE(text->text(), caption);
+  } else if (auto* label = qobject_cast<QLabel*>(control)) {
+    QCOMPARE(label->text(), caption);
+  } else if (auto* frame = qobject_cast<QGroupBox*>(control)) {
+    QCOMPARE(frame->title(), caption);
+  }
+}
+
+void SpaAnalysisTest::WindowAndPicture() {
+  SpaAnalysis window;
+  QCOMPARE(window.windowTitle(), QStringLiteral("Quilmark"));
+  QCOMPARE(window.objectName(), QStringLiteral("SpaAnalysis"));
+  // The client area, plus the workbook row below the buttons.
+  QCOMPARE(window.width(), 403);
+  QVERIFY(window.height() > 635);
+  QVERIFY(!window.workbook());
+  QCOMPARE(window.findChild<QLabel*>("LbWorkbook")->text(), QStringLiteral("工作簿:"));
+  QCOMPARE(window.findChild<QPushButton*>("CommandChooseWorkbook")->text(),
+           QStringLiteral("选择..."));
+
+  // The shipped bitmap, whole inside its frame.
+  auto* picture = window.findChild<QLabel*>("PictureExample");
+  QCOMPARE(picture->pixmap().size(), QSize(382, 83));
+  QVERIFY(picture->contentsRect().width() >= 382 && picture->contentsRect().height() >= 83);
+}
+
+// With the window's own font, no caption is cut off: buttons and boxes are wide enough for their
+// text, and wrapped labels tall enough for their lines (the note at its 12-pixel pitch).
+void SpaAnalysisTest::CaptionsFitTheirBoxes() {
+  SpaAnalysis window;
+  QCOMPARE(window.font().family(), QStringLiteral("WenQuanYi Micro Hei"));
+  for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+    // The room the style leaves for the text beside the indicator or inside the bevel.
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<QCheckBox*>(button)) contents = QStyle::SE_CheckBoxContents;
+    if (qobject_cast<QRadioButton*>(button)) contents = QStyle::SE_RadioButtonContents;
+    const QRect room = button->style()->subElementRect(contents, &option, button);
+    QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= room.width(),
+             qPrintable(button->objectName()));
+    QVERIFY2(button->fontMetrics().height() <= room.height(), qPrintable(button->objectName()));
+  }
+  for (const char* name : {"LbZQColumn", "LbStyleColumn", "LbAreaColumn"}) {
+    auto* label = window.findChild<QLabel*>(name);
+    const int lines = WrappedLineCount(label->text(), label->font(), label->contentsRect().width());
+    QVERIFY2(lines * label->fontMetrics().height() <= label->height(), name);
+  }
+  auto* note = window.findChild<QLabel*>("LbComment");
+  QCOMPARE(WrappedLineCount(note->text(), note->font(), note->contentsRect().width()), 3);
+}
+
+void SpaAnalysisTest::OptionGroupsAreExclusive() {
+  const std::vector<std::vector<const char*>> groups = {
+      {"OptClassC_2008", "OptClassB_2008", "OptClassA_2008", "OptQSXZ_ED", "OptClassA_ED",
+       "OptAgriLand_ED"},
+      {"IsAllZone", "IsOldGH", "IsNewGH"}};
+  SpaAnalysis window;
+  ButtonOf(window, "CheckTDLY")->click();
+  ButtonOf(window, "CheckZTGH")->click();
+  ButtonOf(window, "IsOldGH")->click();
+  for (const char* chosen : groups[0]) {
+    ButtonOf(window, chosen)->click();
+    for (const char* option : groups[0]) {
+      QCOMPARE(ButtonOf(window, option)->isChecked(), std::string(option) == chosen);
+    }
+    // The other group keeps its choice.
+    QVERIFY(ButtonOf(window, "IsOldGH")->isChecked());
+  }
+  for (const char* chosen : groups[1]) {
+    ButtonOf(window, chosen)->click();
+    for (const char* option : groups[1]) {
+      QCOMPARE(ButtonOf(window, option)->isChecked(), std::string(option) == chosen);
+    }
+    QVERIFY(ButtonOf(window, "OptAgriLand_ED")->isChecked());
+  }
+}
+
+void SpaAnalysisTest::TaskBoxesEnableWithoutChangingValues_data() {
+  QTest::addColumn<QString>("task");
+  QTest::addColumn<QStringList>("controlled");
+  QTest::addColumn<QStringList>("others");
+  QTest::addColumn<QString>("chosen");
+  const QStringList land_use = {"OptClassC_2008", "OptClassB_2008", "OptClassA_2008", "OptQSXZ_ED",
+                                "OptClassA_ED",   "OptAgriLand_ED", "CheckZQDM2MC"};
+  const QStringList master_plan = {"IsAllZone", "IsOldGH", "IsNewGH"};
+  QTest::newRow("land use") << "CheckTDLY" << land_use << master_plan << "OptClassA_ED";
+  QTest::newRow("master plan") << "CheckZTGH" << master_plan << land_use << "IsNewGH";
+}
+
+// An option chosen and then its task box unticked stays chosen (and counts in the snapshot)
+// while disabled; ticking the box again shows it enabled and still chosen. A ticked CheckZQDM2MC
+// stays ticked in the same way.
+void SpaAnalysisTest::TaskBoxesEnableWithoutChangingValues() {
+  QFETCH(QString, task);
+  QFETCH(QStringList, controlled);
+  QFETCH(QStringList, others);
+  QFETCH(QString, chosen);
+  SpaAnalysis window;
+  auto* box = window.findChild<QAbstractButton*>(task);
+  const auto button = [&](const QString& name) { return window.findChild<QAbstractButton*>(name); };
+  const auto all_enabled = [&](const QStringList& names, bool enabled) {
+    for (const QString& name : names) {
+      if (button(name)->isEnabled() != enabled) return false;
+    }
+    return true;
+  };
+
+  box->click();
+  QVERIFY(all_enabled(controlled, true));
+  QVERIFY(all_enabled(others, false));
+  button(chosen)->click();
+  if (controlled.contains("CheckZQDM2MC")) button("CheckZQDM2MC")->click();
+
+  box->click();
+  QVERIFY(all_enabled(controlled, false));
+  QVERIFY(button(chosen)->isChecked());
+  const RunOptions options = window.Snapshot();
+  QCOMPARE(options.CheckTDLY || options.CheckZTGH, false);
+  if (controlled.contains("CheckZQDM2MC")) {
+    QVERIFY(button("CheckZQDM2MC")->isChecked());
+    QVERIFY(options.CheckZQDM2MC && options.OptClassA_ED);
+  } else {
+    QVERIFY(options.IsNewGH);
+  }
+
+  box->click();
+  QVERIFY(all_enabled(controlled, true));
+  QVERIFY(button(chosen)->isChecked());
+}
+
+// Each control reaches its own field of the snapshot and no other.
+void SpaAnalysisTest::SnapshotCarriesEveryControl() {
+  QCOMPARE(SpaAnalysis().Snapshot(), RunOptions());
+
+  struct Flag {
+    const char* control;
+    bool RunOptions::*field;
+    bool RunOptions::*task;  // the box that enables the control, if any
+  };
+  const Flag flags[] = {
+      {"CheckTDLY", &RunOptions::CheckTDLY, nullptr},
+      {"CheckZTGH", &RunOptions::CheckZTGH, nullptr},
+      {"CheckZQStat", &RunOptions::CheckZQStat, nullptr},
+      {"ChkNumArea", &RunOptions::ChkNumArea, nullptr},
+      {"CheckZQDM2MC", &RunOptions::CheckZQDM2MC, &RunOptions::CheckTDLY},
+      {"OptClassC_2008", &RunOptions::OptClassC_2008, &RunOptions::CheckTDLY},
+      {"OptClassB_2008", &RunOptions::OptClassB_2008, &RunOptions::CheckTDLY},
+      {"OptClassA_2008", &RunOptions::OptClassA_2008, &RunOptions::CheckTDLY},
+      {"OptQSXZ_ED", &RunOptions::OptQSXZ_ED, &RunOptions::CheckTDLY},
+      {"OptClassA_ED", &RunOptions::OptClassA_ED, &RunOptions::CheckTDLY},
+      {"OptAgriLand_ED", &RunOptions::OptAgriLand_ED, &RunOptions::CheckTDLY},
+      {"IsAllZone", &RunOptions::IsAllZone, &RunOptions::CheckZTGH},
+      {"IsOldGH", &RunOptions::IsOldGH, &RunOptions::CheckZTGH},
+      {"IsNewGH", &RunOptions::IsNewGH, &RunOptions::CheckZTGH},
+  };
+  for (const Flag& flag : flags) {
+    SpaAnalysis window;
+    RunOptions expected;
+    if (flag.task != nullptr) {
+      ButtonOf(window, flag.task == &RunOptions::CheckTDLY ? "CheckTDLY" : "CheckZTGH")->click();
+      expected.*flag.task = true;
+    }
+    ButtonOf(window, flag.control)->click();
+    expected.*flag.field = true;
+    QVERIFY2(window.Snapshot() == expected, flag.control);
+  }
+
+  // Column texts go through as typed, non-numbers and Chinese included.
+  struct Text {
+    const char* control;
+    std::string RunOptions::*field;
+  };
+  const Text texts[] = {{"TextZQColumn", &RunOptions::TextZQColumn},
+                        {"TextDKStyleColumn", &RunOptions::TextDKStyleColumn},
+                        {"TextAreaColumn", &RunOptions::TextAreaColumn}};
+  for (const Text& text : texts) {
+    SpaAnalysis window;
+    auto* edit = window.findChild<QLineEdit*>(text.control);
+    edit->setText(QStringLiteral(" 2.5列"));
+    RunOptions expected;
+    expected.*text.field = " 2.5列";
+    QVERIFY2(window.Snapshot() == expected, text.control);
+  }
+}
+
+// With no file chosen the run answers at its open-workbook step; the window shows the busy
+// cursor while the run is going and restores it afterwards.
+void SpaAnalysisTest::RunWithoutWorkbookSaysNoneIsOpen() {
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  ButtonOf(window, "CheckZQStat")->click();
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.texts(), std::vector<std::string>{"当前没有Excel文件被打开!"});
+  QCOMPARE(sink.messages[0].cursor, Qt::WaitCursor);
+  QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+// Each press reads the file afresh and writes the result back into it: the second run reads the
+// first run's block as data and writes its own below it.
+void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
+  QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
+
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.SetWorkbook(path);
+  ButtonOf(window, "CheckZQStat")->click();
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.texts(), (std::vector<std::string>{
+                             "确认: 需要统计的工作薄为 地块.xlsx\r                工作表为 地块",
+                             "统计完毕, 到Excel工作表查看结果!"}));
+
+  // Rows (zone, class, area): A 111 2.5, B 112 1, A 111 4; the block starts ten rows below.
+  const auto cell = [&](int row, int column) -> CellValue {
+    XlsxFileHost host(window.workbook().value());
+    return host.ActiveWorkbook()->ActiveSheet()->Read(row, column).value_or(CellValue{});
+  };
+  QVERIFY(IsEmpty(cell(14, 1)));
+  QCOMPARE(cell(15, 1), CellValue(std::string("A")));
+  QCOMPARE(cell(15, 2), CellValue(6.5));
+  QCOMPARE(cell(16, 1), CellValue(std::string("B")));
+  QCOMPARE(cell(16, 2), CellValue(1.0));
+
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.messages.size(), size_t{4});
+  QCOMPARE(sink.messages[3].kind, MessageKind::kCompletion);
+  QCOMPARE(cell(28, 1), CellValue(std::string("A")));
+  QCOMPARE(cell(28, 2), CellValue(6.5));
+  QCOMPARE(cell(29, 1), CellValue(std::string("B")));
+}
+
+void SpaAnalysisTest::DropChoosesWorkbook_data() {
+  QTest::addColumn<QList<QUrl>>("urls");
+  QTest::addColumn<bool>("chosen");
+  QTest::newRow("xlsx") << QList<QUrl>{QUrl::fromLocalFile("/data/地块.xlsx")} << true;
+  QTest::newRow("upper case") << QList<QUrl>{QUrl::fromLocalFile("/data/A.XLSX")} << true;
+  QTest::newRow("other file") << QList<QUrl>{QUrl::fromLocalFile("/data/a.csv")} << false;
+  QTest::newRow("two files") << QList<QUrl>{QUrl::fromLocalFile("/data/a.xlsx"),
+                                            QUrl::fromLocalFile("/data/b.xlsx")}
+                             << false;
+  QTest::newRow("remote") << QList<QUrl>{QUrl("https://example.org/a.xlsx")} << false;
+}
+
+void SpaAnalysisTest::DropChoosesWorkbook() {
+  QFETCH(QList<QUrl>, urls);
+  QFETCH(bool, chosen);
+  SpaAnalysis window;
+  QMimeData mime;
+  mime.setUrls(urls);
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  QCOMPARE(enter.isAccepted(), chosen);
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &drop);
+  QCOMPARE(window.workbook().has_value(), chosen);
+  if (chosen) {
+    QCOMPARE(QString::fromStdString(window.workbook()->string()), urls.front().toLocalFile());
+    QCOMPARE(window.findChild<QLabel*>("LbWorkbookName")->text(), urls.front().fileName());
+  }
+}
+
+// The real box, closed from inside its own event loop: title "Quilmark", no icon, one OK button,
+// the confirmation on two lines, names shown as typed even when they look like markup.
+void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
+  SpaAnalysis window;
+  MessageBoxSink sink(&window);
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::Information;
+  QList<QAbstractButton*> buttons;
+  Qt::TextFormat format = Qt::AutoText;
+  std::optional<Qt::CursorShape> cursor;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    buttons = box->buttons();
+    format = box->textFormat();
+    if (const QCursor* shown = QGuiApplication::overrideCursor()) cursor = shown->shape();
+    box->button(QMessageBox::Ok)->click();
+  });
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // as during a run
+  sink.Show(MessageKind::kConfirmation, ConfirmationText("<b>地块</b>.xlsx", "Sheet1"));
+  QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  QGuiApplication::restoreOverrideCursor();
+
+  QCOMPARE(title, QStringLiteral("Quilmark"));
+  QCOMPARE(icon, QMessageBox::NoIcon);
+  QCOMPARE(buttons.size(), 1);
+  QCOMPARE(text, QStringLiteral("确认: 需要统计的工作薄为 <b>地块</b>.xlsx\n"
+                                "                工作表为 Sheet1"));
+  QCOMPARE(format, Qt::PlainText);
+  QCOMPARE(cursor, std::optional<Qt::CursorShape>(Qt::ArrowCursor));
+}
+
+}  // namespace quilmark
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  quilmark::ApplyAppearance(app);
+  quilmark::SpaAnalysisTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "spa_analysis_test.moc"
