@@ -1,5 +1,5 @@
 // Whole runs of every task on a workbook open in a real office give the same cells as the same
-// runs on the in-memory host, and stay in the open document, unsaved.
+// runs on the in-memory host and on the workbook file, and stay in the open document, unsaved.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +9,7 @@
 #include "src/app/run_driver.h"
 #include "src/host/live/live_host.h"
 #include "src/host/memory_host.h"
+#include "src/host/xlsx/xlsx_host.h"
 #include "tests/live/office_documents.h"
 #include "tests/live/office_process.h"
 #include "tests/recording_sink.h"
@@ -81,7 +82,7 @@ std::vector<Case> Cases() {
   return cases;
 }
 
-TEST(LiveRun, EveryTaskGivesTheCellsOfTheInMemoryRun) {
+TEST(LiveRun, EveryTaskGivesTheCellsOfTheOtherHosts) {
   OfficeProcess& office = SharedOffice();
   CloseAllDocuments(office.control());
   const std::string fixture = office.DocumentFolder() + "/fixture.xlsx";
@@ -113,9 +114,18 @@ TEST(LiveRun, EveryTaskGivesTheCellsOfTheInMemoryRun) {
     ASSERT_GT(memory_sheet.write_count(), 0);
     EXPECT_EQ(live_result.outcome, RunResult::Outcome::kCompleted) << live_result.message;
     EXPECT_EQ(live_sink.messages, memory_sink.messages);
-    EXPECT_EQ(SheetCells(document), memory_sheet.cells());
+    const Cells live_cells = SheetCells(document);
+    EXPECT_EQ(live_cells, memory_sheet.cells());
     EXPECT_TRUE(IsModified(document));
     EXPECT_EQ(FileBytes(path), fixture_bytes);  // nothing saved to the file
+
+    // The file host on a copy of the same file, its result as the office reads it back.
+    const std::string file_path = folder + "/file.xlsx";
+    std::filesystem::copy_file(fixture, file_path);
+    XlsxFileHost file(file_path);
+    RecordingSink file_sink;
+    EXPECT_EQ(RunSummary(c.options, file, file_sink).outcome, RunResult::Outcome::kCompleted);
+    EXPECT_EQ(SheetCells(OpenWorkbook(office.control(), file_path)), live_cells);
   }
 }
 
