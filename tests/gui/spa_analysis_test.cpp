@@ -18,7 +18,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -348,6 +350,15 @@ void SpaAnalysisTest::RunWithoutWorkbookSaysNoneIsOpen() {
   ButtonOf(window, "CommandProc")->click();
   QCOMPARE(sink.texts(), std::vector<std::string>{"当前没有Excel文件被打开!"});
   QCOMPARE(sink.messages[0].cursor, Qt::WaitCursor);
+  QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+
+  // A failure the run does not report itself is shown, not let loose in the event loop.
+  window.SetHostFactory([](const auto&) -> std::unique_ptr<SpreadsheetHost> {
+    throw std::runtime_error("cannot open");
+  });
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.messages.back().kind, MessageKind::kHostFailure);
+  QCOMPARE(sink.messages.back().text, std::string("cannot open"));
   QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 
