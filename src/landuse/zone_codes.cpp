@@ -82,6 +82,12 @@ void ConvertZoneCodes(PassContext& context) {
     // An unreadable cell or an error value has no zone text: the cell keeps what it holds and the
     // holder keeps the previous row's text, which is never written here.
     if (!value || std::holds_alternative<CellError>(*value)) continue;
+    // A number whose 15-digit text does not read back as the same number (a long patch number
+    // such as 4419001234567890) would lose digits as text: it keeps its value instead.
+    if (const double* number = std::get_if<double>(&*value);
+        number != nullptr && LeadingNumber(NumberText(*number)) != *number) {
+      continue;
+    }
     context.text_holder = ConvertZoneCode(CellText(*value));
     // Every zone goes back as trimmed text, numbers included; the empty text empties the cell.
     context.sheet.Write(row, zone_column, CellValue{context.text_holder});

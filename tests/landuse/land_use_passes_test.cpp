@@ -75,6 +75,18 @@ TEST(ConvertZoneCodes, LeavesUnreadableAndErrorCellsUntouched) {
   EXPECT_EQ(s.holder, "石碣镇");  // the holder keeps the last text it was given
 }
 
+TEST(ConvertZoneCodes, NeverRewritesANumberWithDigitsItsTextWouldLose) {
+  PassSheet s;
+  s.sheet.SetRow(1, {N(4419001234567891), T("111"), N(1)});
+  s.sheet.SetRow(2, {N(101), T("111"), N(1)});
+  s.sheet.SetRow(3, {N(1.5), T("111"), N(1)});
+  PassContext context = s.Context();
+  ConvertZoneCodes(context);
+  EXPECT_EQ(s.sheet.At(1, 1), N(4419001234567891));
+  EXPECT_EQ(s.sheet.At(2, 1), T("石碣镇"));
+  EXPECT_EQ(s.sheet.At(3, 1), T("1.5"));
+}
+
 // A class cell that cannot be read counts its row under the previous row's key as it stands,
 // even where deriving a key again would change it.
 TEST(AccumulateLandUse, UnreadableClassKeepsThePreviousKey) {
