@@ -2,7 +2,12 @@
 
 #include <zip.h>
 
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <pugixml.hpp>
 
 #include "src/host/xlsx/xml_util.h"
@@ -127,6 +132,73 @@ void Package::VerifyAll(const std::vector<std::string>& already_read) const {
     for (const std::string& read : already_read) skip = skip || read == part;
     if (!skip) Stream(part, kMaxLargePart, [](const char*, size_t) {});
   }
+}
+
+void Package::StreamInBackground(std::string_view part, uint64_t limit,
+                                 const std::function<void(const char*, size_t)>& sink) const {
+  // Pieces travel from the inflating thread to this one through a small queue of buffers.
+  struct Queue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::string> full;
+    bool done = false;
+    bool cancelled = false;
+    std::exception_ptr failure;
+  } queue;
+  constexpr size_t kPiece = 1 << 20;
+  constexpr size_t kMaxQueued = 8;
+  std::thread worker([&] {
+    std::string piece;
+    const auto flush = [&] {
+      std::unique_lock lock(queue.mutex);
+      queue.changed.wait(lock, [&] { return queue.full.size() < kMaxQueued || queue.cancelled; });
+      if (queue.cancelled) throw std::runtime_error("cancelled");
+      queue.full.push_back(std::move(piece));
+      queue.changed.notify_all();
+      piece = std::string();
+    };
+    try {
+      Stream(part, limit, [&](const char* data, size_t n) {
+        if (piece.capacity() < kPiece) piece.reserve(kPiece);
+        piece.append(data, n);
+        if (piece.size() >= kPiece - (1 << 18)) flush();
+      });
+      if (!piece.empty()) flush();
+    } catch (...) {
+      std::lock_guard lock(queue.mutex);
+      if (!queue.cancelled) queue.failure = std::current_exception();
+    }
+    std::lock_guard lock(queue.mutex);
+    queue.done = true;
+    queue.changed.notify_all();
+  });
+  const auto stop = [&] {
+    {
+      std::lock_guard lock(queue.mutex);
+      queue.cancelled = true;
+      queue.changed.notify_all();
+    }
+    worker.join();
+  };
+  try {
+    for (;;) {
+      std::string piece;
+      {
+        std::unique_lock lock(queue.mutex);
+        queue.changed.wait(lock, [&] { return !queue.full.empty() || queue.done; });
+        if (queue.full.empty()) break;
+        piece = std::move(queue.full.front());
+        queue.full.pop_front();
+        queue.changed.notify_all();
+      }
+      sink(piece.data(), piece.size());
+    }
+  } catch (...) {
+    stop();
+    throw;
+  }
+  worker.join();
+  if (queue.failure) std::rethrow_exception(queue.failure);
 }
 
 std::string Package::Read(std::string_view part, uint64_t limit) const {

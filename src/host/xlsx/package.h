@@ -64,6 +64,11 @@ class Package {
   // member is found now rather than carried into the saved file. Throws PackageError.
   void VerifyAll(const std::vector<std::string>& already_read) const;
 
+  // The same, with the inflating done by a second thread while `sink` works on the pieces
+  // already inflated.
+  void StreamInBackground(std::string_view part, uint64_t limit,
+                          const std::function<void(const char*, size_t)>& sink) const;
+
   // The relationships of a part; empty when it has none.
   std::vector<Relationship> RelationshipsOf(std::string_view part) const;
 

@@ -49,9 +49,9 @@ std::string Qualified(const QName& q) {
 bool IsMain(const QName& q) { return IsMainNs(q.uri); }
 
 // The value of an unqualified attribute, or nullptr.
-const char* Attribute(const char** attributes, std::string_view local) {
+const char* Attribute(const char** attributes, const char* local) {
   for (const char** a = attributes; *a != nullptr; a += 2) {
-    if (local == a[0]) return a[1];
+    if (std::strcmp(local, a[0]) == 0) return a[1];
   }
   return nullptr;
 }
@@ -85,14 +85,16 @@ std::optional<uint32_t> ParseIndex(std::string_view text) {
   return value;
 }
 
-// The common frame of an expat parse: creation with namespace triplets, DTD refusal, and
-// turning a stop or a syntax error into a PackageError that names the part.
+// The common frame of an expat parse: creation, DTD refusal, and turning a stop or a syntax error
+// into a PackageError that names the part. With `namespaces`, names come as triplets (Split);
+// without, as written ("x:row"), which is much faster for the large parts: there the prefix of
+// the main namespace is learnt from the root element (MainPrefix).
 class ExpatParse {
  public:
-  explicit ExpatParse(std::string part) : part_(std::move(part)) {
-    parser_ = XML_ParserCreateNS(nullptr, kNsSeparator);
+  ExpatParse(std::string part, bool namespaces) : part_(std::move(part)) {
+    parser_ = namespaces ? XML_ParserCreateNS(nullptr, kNsSeparator) : XML_ParserCreate(nullptr);
     if (parser_ == nullptr) throw std::bad_alloc();
-    XML_SetReturnNSTriplet(parser_, 1);
+    if (namespaces) XML_SetReturnNSTriplet(parser_, 1);
     XML_SetStartDoctypeDeclHandler(parser_, [](void* self, const char*, const char*, const char*,
                                                 int) {
       static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
@@ -126,45 +128,74 @@ class ExpatParse {
                        XML_ErrorString(XML_GetErrorCode(parser_)) + ")");
   }
 
+  // From the root element's attributes: the prefix bound to the main namespace ("" for the
+  // default namespace, and when none is bound, so that unqualified names count as main).
+  void LearnMainPrefix(const char** attributes) {
+    for (const char** a = attributes; *a != nullptr; a += 2) {
+      const std::string_view name(a[0]);
+      if (!IsMainNs(a[1])) continue;
+      if (name == "xmlns") {
+        main_prefix_.clear();
+        return;
+      }
+      if (name.starts_with("xmlns:")) main_prefix_ = std::string(name.substr(6));
+    }
+  }
+
+  // The local name of an element of the main namespace. Without a prefix it is the name itself:
+  // a prefixed name of another namespace then matches none of the names looked for.
+  std::string_view MainLocal(const char* name) const {
+    if (main_prefix_.empty()) return std::string_view(name);
+    if (std::strncmp(name, main_prefix_.data(), main_prefix_.size()) == 0 &&
+        name[main_prefix_.size()] == ':') {
+      return std::string_view(name + main_prefix_.size() + 1);
+    }
+    return {};
+  }
+
   XML_Parser parser_;
   std::string part_;
   std::string failure_;
+  std::string main_prefix_;
+  bool root_seen_ = false;
 };
 
 // Reading the shared strings: the plain text of each <si>, runs joined, phonetic runs left out.
 class SharedStringsParse : public ExpatParse {
  public:
   SharedStringsParse(std::string part, SheetModel& model)
-      : ExpatParse(std::move(part)), model_(model) {
+      : ExpatParse(std::move(part), false), model_(model) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Start, &End);
     XML_SetCharacterDataHandler(parser_, &Text);
   }
 
  private:
-  static void Start(void* data, const char* name, const char**) {
+  static void Start(void* data, const char* name, const char** attributes) {
     auto* self = static_cast<SharedStringsParse*>(data);
-    const QName q = Split(name);
-    if (!IsMain(q)) return;
-    if (q.local == "si") {
+    if (!self->root_seen_) {
+      self->root_seen_ = true;
+      self->LearnMainPrefix(attributes);
+    }
+    const std::string_view local = self->MainLocal(name);
+    if (local == "si") {
       self->in_item_ = true;
       self->text_.clear();
-    } else if (q.local == "rPh") {
+    } else if (local == "rPh") {
       ++self->phonetic_;
-    } else if (q.local == "t" && self->in_item_ && self->phonetic_ == 0) {
+    } else if (local == "t" && self->in_item_ && self->phonetic_ == 0) {
       self->collecting_ = true;
     }
   }
   static void End(void* data, const char* name) {
     auto* self = static_cast<SharedStringsParse*>(data);
-    const QName q = Split(name);
-    if (!IsMain(q)) return;
-    if (q.local == "si") {
+    const std::string_view local = self->MainLocal(name);
+    if (local == "si") {
       self->model_.shared_strings().push_back(self->model_.arena().Add(DecodeEscapes(self->text_)));
       self->in_item_ = false;
-    } else if (q.local == "rPh") {
+    } else if (local == "rPh") {
       --self->phonetic_;
-    } else if (q.local == "t") {
+    } else if (local == "t") {
       self->collecting_ = false;
     }
   }
@@ -198,25 +229,26 @@ TypeAttr ParseTypeAttr(const char* t) {
 class WorksheetParse : public ExpatParse {
  public:
   WorksheetParse(std::string part, SheetModel& model, SheetLayout& layout)
-      : ExpatParse(std::move(part)), model_(model), layout_(layout) {
+      : ExpatParse(std::move(part), false), model_(model), layout_(layout) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Start, &End);
     XML_SetCharacterDataHandler(parser_, &Text);
-    XML_SetStartNamespaceDeclHandler(parser_, &Namespace);
   }
 
  private:
   uint64_t Index() const { return static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_)); }
   uint64_t Count() const { return static_cast<uint64_t>(XML_GetCurrentByteCount(parser_)); }
 
-  static void Namespace(void* data, const char* prefix, const char* uri) {
-    auto* self = static_cast<WorksheetParse*>(data);
-    if (self->depth_ > 1) return;
-    const std::string name = prefix ? prefix : "";
-    for (const auto& known : self->layout_.namespaces) {
-      if (known.first == name) return;
+  // Keeps the namespace declarations of the root and of <sheetData>, in scope for every row.
+  void KeepDeclarations(const char** attributes) {
+    for (const char** a = attributes; *a != nullptr; a += 2) {
+      const std::string_view name(a[0]);
+      if (name != "xmlns" && !name.starts_with("xmlns:")) continue;
+      const std::string prefix(name == "xmlns" ? std::string_view() : name.substr(6));
+      bool known = false;
+      for (const auto& declared : layout_.namespaces) known = known || declared.first == prefix;
+      if (!known) layout_.namespaces.emplace_back(prefix, a[1]);
     }
-    self->layout_.namespaces.emplace_back(name, uri ? uri : "");
   }
 
   static void Start(void* data, const char* name, const char** attributes) {
@@ -230,41 +262,46 @@ class WorksheetParse : public ExpatParse {
 
   void OnStart(const char* name, const char** attributes) {
     ++depth_;
-    const QName q = Split(name);
-    if (!IsMain(q)) return;
+    if (depth_ == 1) {
+      LearnMainPrefix(attributes);
+      KeepDeclarations(attributes);
+      layout_.insert_sheet_data = Index() + Count();
+      return;
+    }
+    const std::string_view local = MainLocal(name);
+    if (local.empty()) return;
     if (in_cell_) {
-      OnCellChild(q, attributes);
-    } else if (in_row_ && q.local == "c") {
+      OnCellChild(local, attributes);
+    } else if (in_row_ && local == "c") {
       BeginCell(attributes);
-    } else if (in_sheet_data_ && depth_ == 3 && q.local == "row") {
+    } else if (in_sheet_data_ && depth_ == 3 && local == "row") {
       BeginRow(attributes);
     } else if (depth_ == 2) {
       element_begin_ = Index();
       element_start_length_ = Count();
-      if (q.local == "sheetData") {
+      if (local == "sheetData") {
         in_sheet_data_ = true;
         layout_.has_sheet_data = true;
-        layout_.prefix = std::string(q.prefix);
+        layout_.prefix = main_prefix_;
         layout_.sheet_data_begin = Index();
         sheet_data_start_length_ = Count();
-      } else if (q.local == "dimension") {
-        layout_.dimension_qname = Qualified(q);
+        KeepDeclarations(attributes);
+      } else if (local == "dimension") {
+        layout_.dimension_qname = name;
         if (const char* ref = Attribute(attributes, "ref")) layout_.dimension_ref = ParseRangeRef(ref);
       }
-    } else if (depth_ == 1) {
-      layout_.insert_sheet_data = Index() + Count();
     }
   }
 
   void OnEnd(const char* name) {
-    const QName q = Split(name);
     const int depth = depth_--;
-    if (!IsMain(q)) return;
+    const std::string_view local = MainLocal(name);
+    if (local.empty()) return;
     if (in_cell_) {
       if (depth == cell_depth_) {
         EndCell();
-      } else if (q.local == "v" || q.local == "f" || (q.local == "t" && collect_ == &inline_)) {
-        if (q.local == "f" && shared_master_) {
+      } else if (local == "v" || local == "f" || (local == "t" && collect_ == &inline_)) {
+        if (local == "f" && shared_master_) {
           model_.shared_formulas().push_back({model_.rows().back().number, column_,
                                               std::move(shared_index_), std::move(shared_ref_),
                                               std::move(formula_)});
@@ -272,7 +309,7 @@ class WorksheetParse : public ExpatParse {
           shared_ref_.clear();
         }
         collect_ = nullptr;
-      } else if (q.local == "rPh") {
+      } else if (local == "rPh") {
         --phonetic_;
       }
     } else if (in_row_ && depth == 3) {
@@ -280,7 +317,7 @@ class WorksheetParse : public ExpatParse {
       const uint64_t end = count == 0 ? row_begin_ + row_start_length_ : Index() + count;
       model_.EndRow(static_cast<uint32_t>(end));
       in_row_ = false;
-    } else if (depth == 2 && q.local == "sheetData") {
+    } else if (depth == 2 && local == "sheetData") {
       in_sheet_data_ = false;
       const uint64_t count = Count();
       if (count == 0) {
@@ -294,11 +331,11 @@ class WorksheetParse : public ExpatParse {
     } else if (depth == 2) {
       const uint64_t count = Count();
       const uint64_t end = count == 0 ? element_begin_ + element_start_length_ : Index() + count;
-      if (q.local == "dimension") layout_.dimension = std::make_pair(element_begin_, end);
+      if (local == "dimension") layout_.dimension = std::make_pair(element_begin_, end);
       // A missing <sheetData> would follow these.
       if (!layout_.has_sheet_data &&
-          (q.local == "sheetPr" || q.local == "dimension" || q.local == "sheetViews" ||
-           q.local == "sheetFormatPr" || q.local == "cols")) {
+          (local == "sheetPr" || local == "dimension" || local == "sheetViews" ||
+           local == "sheetFormatPr" || local == "cols")) {
         layout_.insert_sheet_data = end;
       }
     }
@@ -355,11 +392,11 @@ class WorksheetParse : public ExpatParse {
     cell_depth_ = depth_;
   }
 
-  void OnCellChild(const QName& q, const char** attributes) {
-    if (q.local == "v" && depth_ == cell_depth_ + 1) {
+  void OnCellChild(std::string_view local, const char** attributes) {
+    if (local == "v" && depth_ == cell_depth_ + 1) {
       has_value_ = true;
       collect_ = &value_;
-    } else if (q.local == "f" && depth_ == cell_depth_ + 1) {
+    } else if (local == "f" && depth_ == cell_depth_ + 1) {
       flags_ |= kHasFormula;
       const char* t = Attribute(attributes, "t");
       const char* ref = Attribute(attributes, "ref");
@@ -372,11 +409,11 @@ class WorksheetParse : public ExpatParse {
         formula_.clear();
         collect_ = &formula_;
       }
-    } else if (q.local == "is" && depth_ == cell_depth_ + 1) {
+    } else if (local == "is" && depth_ == cell_depth_ + 1) {
       has_inline_ = true;
-    } else if (q.local == "rPh") {
+    } else if (local == "rPh") {
       ++phonetic_;
-    } else if (q.local == "t" && has_inline_ && phonetic_ == 0) {
+    } else if (local == "t" && has_inline_ && phonetic_ == 0) {
       collect_ = &inline_;
     }
   }
@@ -540,7 +577,7 @@ void ReadWorksheet(const Package& package, const std::string& part, SheetModel& 
   bool first = true;
   std::string encoding;
   std::string whole;  // the document, when it must be converted first
-  package.Stream(part, kMaxLargePart, [&](const char* data, size_t n) {
+  package.StreamInBackground(part, kMaxLargePart, [&](const char* data, size_t n) {
     if (first) {
       encoding = NonUtf8Encoding(std::string_view(data, std::min<size_t>(n, 200)));
       first = false;
@@ -568,7 +605,8 @@ namespace {
 
 class RowParse : public ExpatParse {
  public:
-  RowParse(RowXml& row, uint32_t offset) : ExpatParse("(row)"), row_(row), offset_(offset) {
+  RowParse(RowXml& row, uint32_t offset)
+      : ExpatParse("(row)", true), row_(row), offset_(offset) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Start, &End);
     XML_SetStartNamespaceDeclHandler(parser_, &Namespace);

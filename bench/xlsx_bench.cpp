@@ -1,0 +1,280 @@
+// Load-to-save time and peak memory of a land-use plus cross-tab run on generated workbooks,
+// next to the floor for the same sheet: inflating its XML, and inflating it and deflating it
+// again at level 1, measured in the same run.
+//
+//   quilmark_bench [--rows=10000,100000,1000000] [benchmark flags]
+//   quilmark_bench --generate ROWS FOLDER      writes the workbook only
+//   quilmark_bench --job WORKBOOK OUTPUT       runs the job once
+//
+// It prints each measurement's median, then a summary: the job's time as a multiple of the
+// inflate+deflate floor, the cost per row, and the peak memory of the job (measured in a child
+// process) against the size of the sheet XML.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "src/app/run_driver.h"
+#include "src/host/xlsx/xlsx_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kZones[] = {"001", "002", "003", "004", "005", "006", "007", "008", "009",
+                              "010", "011", "012", "013", "014", "015", "016", "017", "018"};
+const char* const kClasses[] = {"011", "012", "013", "021", "021K", "023", "031", "032",
+                                "033", "041", "043", "111", "114", "117", "121K", "122",
+                                "201",  "202", "203", "204", "205", "311", "317", "122K"};
+
+struct Workbook {
+  fs::path path;
+  uint64_t xml_bytes = 0;
+};
+
+// A sheet of zone code, class code and area per row, with shared strings, as spreadsheet
+// programs write it.
+Workbook Generate(int rows, const fs::path& folder) {
+  constexpr int kZoneCount = sizeof kZones / sizeof *kZones;
+  constexpr int kClassCount = sizeof kClasses / sizeof *kClasses;
+  std::string strings = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                        R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+  for (const char* zone : kZones) strings += std::string("<si><t>") + zone + "</t></si>";
+  for (const char* cls : kClasses) strings += std::string("<si><t>") + cls + "</t></si>";
+  strings += "</sst>";
+
+  std::string sheet;
+  sheet.reserve(static_cast<size_t>(rows) * 140 + 1024);
+  sheet += R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+           R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+           R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)";
+  sheet += "<dimension ref=\"A1:C" + std::to_string(rows) + "\"/>";
+  sheet += R"(<sheetViews><sheetView tabSelected="1" workbookViewId="0"/></sheetViews>)"
+           R"(<sheetFormatPr defaultRowHeight="15"/><sheetData>)";
+  std::mt19937 random(42);
+  char buffer[256];
+  for (int row = 1; row <= rows; ++row) {
+    const int zone = static_cast<int>(random() % kZoneCount);
+    const int cls = static_cast<int>(random() % kClassCount);
+    const double area = static_cast<double>(random() % 100000000) / 1000.0;
+    const int n = std::snprintf(buffer, sizeof buffer,
+                                "<row r=\"%d\" spans=\"1:3\"><c r=\"A%d\" t=\"s\"><v>%d</v></c>"
+                                "<c r=\"B%d\" t=\"s\"><v>%d</v></c><c r=\"C%d\"><v>%.17g</v></c>"
+                                "</row>",
+                                row, row, zone, row, kZoneCount + cls, row, area);
+    sheet.append(buffer, static_cast<size_t>(n));
+  }
+  sheet += R"(</sheetData><pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" )"
+           R"(header="0.3" footer="0.3"/></worksheet>)";
+
+  const std::map<std::string, std::string> parts = {
+      {"[Content_Types].xml",
+       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+       R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+       R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+       R"(<Default Extension="xml" ContentType="application/xml"/>)"
+       R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
+       R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
+       R"(<Override PartName="/xl/sharedStrings.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/>)"
+       R"(</Types>)"},
+      {"_rels/.rels",
+       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>)"
+       R"(</Relationships>)"},
+      {"xl/workbook.xml",
+       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+       R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+       R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+       R"(<sheets><sheet name="图斑" sheetId="1" r:id="rId1"/></sheets></workbook>)"},
+      {"xl/_rels/workbook.xml.rels",
+       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
+       R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>)"
+       R"(</Relationships>)"},
+      {"xl/sharedStrings.xml", strings},
+      {"xl/worksheets/sheet1.xml", sheet},
+  };
+  Workbook workbook;
+  workbook.path = folder / ("sheet-" + std::to_string(rows) + ".xlsx");
+  workbook.xml_bytes = sheet.size();
+  int error = 0;
+  zip_t* archive = zip_open(workbook.path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (archive == nullptr) throw std::runtime_error("cannot create " + workbook.path.string());
+  for (const auto& [name, text] : parts) {
+    zip_source_t* source = zip_source_buffer(archive, text.data(), text.size(), 0);
+    zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+  }
+  if (zip_close(archive) != 0) throw std::runtime_error("cannot write " + workbook.path.string());
+  return workbook;
+}
+
+// Inflates the sheet XML; with `deflate`, compresses it again at level 1 as it comes.
+uint64_t InflateSheet(const fs::path& path, bool deflate) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  zip_file_t* file = zip_fopen(archive, "xl/worksheets/sheet1.xml", 0);
+  std::vector<char> in(1 << 18), out(1 << 18);
+  z_stream stream{};
+  if (deflate) deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  uint64_t total = 0;
+  for (;;) {
+    const zip_int64_t n = zip_fread(file, in.data(), in.size());
+    if (n <= 0) break;
+    total += static_cast<uint64_t>(n);
+    if (!deflate) continue;
+    stream.next_in = reinterpret_cast<Bytef*>(in.data());
+    stream.avail_in = static_cast<uInt>(n);
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(out.data());
+      stream.avail_out = static_cast<uInt>(out.size());
+      ::deflate(&stream, Z_NO_FLUSH);
+    } while (stream.avail_out == 0);
+    total += crc32(0, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n)) & 1;
+  }
+  if (deflate) {
+    int status;
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(out.data());
+      stream.avail_out = static_cast<uInt>(out.size());
+      status = ::deflate(&stream, Z_FINISH);
+    } while (status == Z_OK);
+    deflateEnd(&stream);
+  }
+  zip_fclose(file);
+  zip_discard(archive);
+  return total;
+}
+
+class NullSink : public quilmark::MessageSink {
+ public:
+  void Show(quilmark::MessageKind, std::string_view) override {}
+};
+
+// The job: land-use summary by third-level class plus the cross-tab, load to save.
+bool RunJob(const fs::path& input, const fs::path& output) {
+  quilmark::RunOptions options;
+  options.CheckTDLY = true;
+  options.OptClassC_2008 = true;
+  options.ChkNumArea = true;
+  quilmark::XlsxFileHost host(input, {"", output});
+  NullSink sink;
+  const quilmark::RunResult result = quilmark::RunSummary(options, host, sink);
+  return result.outcome == quilmark::RunResult::Outcome::kCompleted;
+}
+
+// Peak resident memory of the job in a child process, in bytes.
+uint64_t PeakMemoryOfJob(const fs::path& input, const fs::path& output) {
+  const pid_t child = fork();
+  if (child == 0) {
+    execl("/proc/self/exe", "quilmark_bench", "--job", input.c_str(), output.c_str(), nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(child, &status, 0, &usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
+  return static_cast<uint64_t>(usage.ru_maxrss) * 1024;
+}
+
+// Keeps the median of each benchmark's repetitions.
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.aggregate_name == "median") {
+        medians[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> medians;  // in the time unit of the benchmark (seconds)
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--job") == 0) return RunJob(argv[2], argv[3]) ? 0 : 1;
+  // --generate ROWS FOLDER: only writes the workbook, for profiling the job by hand.
+  if (argc == 4 && std::strcmp(argv[1], "--generate") == 0) {
+    std::puts(Generate(std::atoi(argv[2]), argv[3]).path.c_str());
+    return 0;
+  }
+
+  std::vector<int> sizes = {10000, 100000, 1000000};
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--rows=", 7) == 0) {
+      sizes.clear();
+      for (const char* p = argv[i] + 7; *p;) {
+        sizes.push_back(std::atoi(p));
+        while (*p && *p != ',') ++p;
+        if (*p == ',') ++p;
+      }
+    } else {
+      rest.push_back(argv[i]);
+    }
+  }
+  int rest_count = static_cast<int>(rest.size());
+  benchmark::Initialize(&rest_count, rest.data());
+
+  const fs::path folder = fs::temp_directory_path() / ("quilmark-bench-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  std::map<int, Workbook> workbooks;
+  for (const int rows : sizes) {
+    workbooks[rows] = Generate(rows, folder);
+    const Workbook& workbook = workbooks[rows];
+    const fs::path output = folder / ("out-" + std::to_string(rows) + ".xlsx");
+    const int repetitions = rows >= 1000000 ? 5 : 7;
+    benchmark::RegisterBenchmark("Inflate", [path = workbook.path](benchmark::State& state) {
+      for (auto _ : state) benchmark::DoNotOptimize(InflateSheet(path, false));
+    })->Arg(rows)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true)->UseRealTime();
+    benchmark::RegisterBenchmark("InflateDeflate1", [path = workbook.path](benchmark::State& state) {
+      for (auto _ : state) benchmark::DoNotOptimize(InflateSheet(path, true));
+    })->Arg(rows)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true)->UseRealTime();
+    benchmark::RegisterBenchmark("LandUseCrossTab", [path = workbook.path, output](benchmark::State& state) {
+      for (auto _ : state) {
+        if (!RunJob(path, output)) state.SkipWithError("the run did not complete");
+      }
+    })->Arg(rows)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true)->UseRealTime();
+  }
+  MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::printf("\n%10s %10s %9s %9s %9s %7s %9s %10s %8s\n", "rows", "xml MB", "inflate",
+              "infl+defl", "job", "ratio", "us/row", "peak MB", "peak/xml");
+  for (const int rows : sizes) {
+    const Workbook& workbook = workbooks[rows];
+    const std::string arg = std::to_string(rows);
+    const double inflate = reporter.medians["Inflate/" + arg];
+    const double floor = reporter.medians["InflateDeflate1/" + arg];
+    const double job = reporter.medians["LandUseCrossTab/" + arg];
+    std::vector<uint64_t> peaks;
+    for (int i = 0; i < 3; ++i) {
+      peaks.push_back(PeakMemoryOfJob(workbook.path, folder / ("peak-" + arg + ".xlsx")));
+    }
+    std::sort(peaks.begin(), peaks.end());
+    const double peak_mb = static_cast<double>(peaks[1]) / (1 << 20);
+    const double xml_mb = static_cast<double>(workbook.xml_bytes) / (1 << 20);
+    std::printf("%10d %10.1f %8.3fs %8.3fs %8.3fs %6.2fx %9.3f %10.1f %7.2fx\n", rows, xml_mb,
+                inflate, floor, job, floor > 0 ? job / floor : 0, job * 1e6 / rows, peak_mb,
+                peak_mb / xml_mb);
+  }
+  fs::remove_all(folder);
+  return 0;
+}
