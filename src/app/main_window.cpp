@@ -30,6 +30,9 @@
 
 #include "src/app/run_driver.h"
 #include "src/host/xlsx/xlsx_host.h"
+#ifdef QUILMARK_HAVE_LIVE
+#include "src/host/live/live_host.h"
+#endif
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -105,8 +108,13 @@ void ApplyAppearance(QApplication& app) {
 }
 
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
-  if (!workbook) return std::make_unique<NoWorkbookHost>();
-  return std::make_unique<XlsxFileHost>(*workbook);
+  if (workbook) return std::make_unique<XlsxFileHost>(*workbook);
+#ifdef QUILMARK_HAVE_LIVE
+  // No file chosen: the workbook in front of a running office, when one listens.
+  return MakeLiveHost();
+#else
+  return std::make_unique<NoWorkbookHost>();
+#endif
 }
 
 int WrappedLineCount(const QString& text, const QFont& font, int width) {
