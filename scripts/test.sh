@@ -7,7 +7,7 @@ scripts/setup-deps.sh --tests
 
 build=${QUILMARK_BUILD_DIR:-build}
 live=OFF
-if [ -x /usr/lib/libreoffice/sdk/bin/cppumaker ] || [ -d /usr/lib/libreoffice/sdk ]; then live=ON; fi
+if [ -x /usr/lib/libreoffice/sdk/bin/cppumaker ]; then live=ON; fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILMARK_BUILD_LIVE="$live" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
