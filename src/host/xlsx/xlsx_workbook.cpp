@@ -264,6 +264,8 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
 }
 
 void XlsxWorkbook::Save() {
+  if (saved_) SaveFailure(output_.empty() ? path_ : output_, "工作簿已经保存过一次");
+  saved_ = true;
   std::filesystem::path target = output_.empty() ? path_ : output_;
   std::error_code ec;
   // Saving through a link writes the file it points to.
@@ -391,6 +393,9 @@ void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
     }
   }
 
+  // The loaded bytes are no longer needed (libzip has its own copy); freeing them keeps the
+  // peak memory of saving a large workbook down.
+  std::string().swap(bytes_);
   if (zip_close(archive) < 0) {
     const std::string reason =
         sheet_source.failure.empty() ? zip_strerror(archive) : sheet_source.failure;

@@ -51,6 +51,7 @@ class XlsxWorkbook final : public Workbook {
   // nullptr when the sheet in front is a chart, dialog or macro sheet.
   Worksheet* ActiveSheet() override { return sheet_.get(); }
   bool HasWorksheet(std::string_view name) const override;
+  // Once per workbook: a second call throws HostError.
   void Save() override;
 
   // The sheet in front as the workbook names it, worksheet or not.
@@ -71,7 +72,8 @@ class XlsxWorkbook final : public Workbook {
 
   std::filesystem::path path_;
   std::filesystem::path output_;
-  std::string bytes_;  // the file as loaded
+  std::string bytes_;  // the file as loaded; released while saving
+  bool saved_ = false;
   std::vector<SheetEntry> sheets_;
   std::string active_name_;
   std::string sheet_part_;

@@ -1,0 +1,202 @@
+// Writing back: what the written cells hold, what stays byte for byte, formulas that lose their
+// cell, and saving that never leaves a half-written file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "src/host/xlsx/sheet_writer.h"
+#include "src/host/xlsx/xlsx_host.h"
+#include "tests/xlsx/xlsx_fixture.h"
+
+namespace quilmark {
+namespace {
+
+using testing::Entries;
+using testing::OneSheetWorkbook;
+using testing::ReadZip;
+using testing::SheetXml;
+using testing::TempFolder;
+using testing::WriteZip;
+
+const char kSheetPart[] = "xl/worksheets/sheet1.xml";
+
+// Loads `entries`, lets `edit` write, saves to out.xlsx and returns the saved entries.
+Entries WriteAndSave(const Entries& entries, const std::function<void(Worksheet&)>& edit) {
+  TempFolder folder;
+  WriteZip(folder / "in.xlsx", entries);
+  XlsxFileHost host(folder / "in.xlsx", {"", folder / "out.xlsx"});
+  Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
+  edit(*sheet);
+  host.ActiveWorkbook()->Save();
+  return ReadZip(folder / "out.xlsx");
+}
+
+std::optional<CellValue> ReadBack(const Entries& entries, int32_t row, int32_t column) {
+  TempFolder folder;
+  WriteZip(folder / "back.xlsx", entries);
+  XlsxFileHost host(folder / "back.xlsx");
+  return host.ActiveWorkbook()->ActiveSheet()->Read(row, column);
+}
+
+TEST(XlsxWrite, ValuesAsWritten) {
+  const Entries saved = WriteAndSave(
+      OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1" s="3"><v>5</v></c></row>)")),
+      [](Worksheet& sheet) {
+        sheet.Write(1, 1, std::string("002"));
+        sheet.Write(12, 2, 0.0);
+        sheet.Write(12, 3, -0.0);
+        sheet.Write(12, 4, 0.1 + 0.2);
+        sheet.Write(12, 5, std::string(" a&b<c>\r"));
+        sheet.Write(13, 1, 1e21);
+        sheet.Write(13, 2, true);
+        sheet.Write(13, 3, std::string("_x0041_"));
+      });
+  const std::string& xml = saved.at(kSheetPart);
+  // The style of the cell written over stays; text stays text; numbers round-trip exactly.
+  EXPECT_NE(xml.find(R"(<c r="A1" s="3" t="inlineStr"><is><t>002</t></is></c>)"), std::string::npos);
+  EXPECT_NE(xml.find(R"(<c r="B12"><v>0</v></c><c r="C12"><v>0</v></c>)"), std::string::npos);
+  EXPECT_NE(xml.find("<v>0.30000000000000004</v>"), std::string::npos);
+  EXPECT_NE(xml.find(R"(<dimension ref="A1:E13"/>)"), std::string::npos);
+  EXPECT_EQ(ReadBack(saved, 1, 1), CellValue{std::string("002")});
+  EXPECT_EQ(ReadBack(saved, 12, 4), CellValue{0.1 + 0.2});
+  EXPECT_EQ(ReadBack(saved, 12, 5), CellValue{std::string(" a&b<c>\r")});
+  EXPECT_EQ(ReadBack(saved, 13, 1), CellValue{1e21});
+  EXPECT_EQ(ReadBack(saved, 13, 2), CellValue{true});
+  EXPECT_EQ(ReadBack(saved, 13, 3), CellValue{std::string("_x0041_")});
+}
+
+TEST(XlsxWrite, UntouchedBytesStayAsTheyWere) {
+  const std::string rows =
+      R"(<row r="1" spans="1:2" ht="20" customHeight="1"><c r="A1" t="s"><v>0</v></c><c r="B1"><v>1.5</v></c></row>)"
+      R"(<row r="5"><c r="A5"><v>2</v></c></row>)"
+      R"(<row r="9"><c r="A9"><v>3</v></c></row>)";
+  const std::string after = R"(<mergeCells count="1"><mergeCell ref="A1:B1"/></mergeCells>)";
+  Entries entries = OneSheetWorkbook(SheetXml(rows, after), "<si><t>甲镇</t></si>");
+  entries["xl/media/image1.png"] = std::string("\x89PNG\r\n\x1a\n\0\0binary", 18);
+  entries["customXml/item1.xml"] = "<unknown>kept</unknown>";
+  const Entries saved = WriteAndSave(entries, [](Worksheet& sheet) {
+    sheet.Write(1, 3, std::string("新"));  // into an existing row
+    sheet.Write(7, 1, 4.0);                 // a new row between two rows
+    sheet.Write(20, 2, 5.0);                // a new row after the last
+  });
+  for (const auto& [name, bytes] : entries) {
+    if (name != kSheetPart) EXPECT_EQ(saved.at(name), bytes) << name;
+  }
+  const std::string& xml = saved.at(kSheetPart);
+  const auto head = [](const std::string& text) { return text.substr(0, text.find("<dimension")); };
+  EXPECT_EQ(head(xml), head(entries.at(kSheetPart)));
+  EXPECT_NE(xml.find(R"(<dimension ref="A1:C20"/><sheetData>)"), std::string::npos) << xml;
+  EXPECT_NE(xml.find(R"(<row r="1" spans="1:3" ht="20" customHeight="1"><c r="A1" t="s"><v>0</v></c>)"
+                     R"(<c r="B1"><v>1.5</v></c><c r="C1" t="inlineStr"><is><t>新</t></is></c></row>)"
+                     R"(<row r="5"><c r="A5"><v>2</v></c></row><row r="7"><c r="A7"><v>4</v></c></row>)"
+                     R"(<row r="9"><c r="A9"><v>3</v></c></row><row r="20"><c r="B20"><v>5</v></c></row>)"
+                     R"(</sheetData><mergeCells count="1"><mergeCell ref="A1:B1"/></mergeCells>)"),
+            std::string::npos)
+      << xml;
+}
+
+TEST(XlsxWrite, CellsWithoutReferencesKeepTheirPlace) {
+  const Entries saved = WriteAndSave(
+      OneSheetWorkbook(SheetXml(R"(<row><c><v>1</v></c><c r="9"><v>2</v></c><c><v>3</v></c></row>)")),
+      [](Worksheet& sheet) { sheet.Write(1, 2, CellValue{}); });
+  EXPECT_EQ(ReadBack(saved, 1, 1), CellValue{1.0});
+  EXPECT_EQ(ReadBack(saved, 1, 2), CellValue{});
+  EXPECT_EQ(ReadBack(saved, 1, 3), CellValue{3.0});
+}
+
+TEST(XlsxWrite, OverwritingFormulasLeavesNoDanglingReferences) {
+  const std::string rows =
+      R"(<row r="1"><c r="A1"><v>1</v></c><c r="B1"><f t="shared" ref="B1:B3" si="0">A1*2</f><v>2</v></c></row>)"
+      R"(<row r="2"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" si="0"/><v>4</v></c></row>)"
+      R"(<row r="3"><c r="A3"><v>3</v></c><c r="B3"><f t="shared" si="0"/><v>6</v></c></row>)";
+  Entries entries = OneSheetWorkbook(SheetXml(rows));
+  entries["xl/calcChain.xml"] = R"(<calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><c r="B1" i="1"/></calcChain>)";
+  entries["xl/_rels/workbook.xml.rels"].insert(
+      entries["xl/_rels/workbook.xml.rels"].find("</Relationships>"),
+      R"(<Relationship Id="rId7" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain" Target="calcChain.xml"/>)");
+  entries["[Content_Types].xml"].insert(
+      entries["[Content_Types].xml"].find("</Types>"),
+      R"(<Override PartName="/xl/calcChain.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/>)");
+
+  const Entries saved = WriteAndSave(entries, [](Worksheet& sheet) {
+    sheet.Write(1, 2, std::string("甲"));
+  });
+  EXPECT_EQ(saved.count("xl/calcChain.xml"), 0u);
+  EXPECT_EQ(saved.at("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
+  EXPECT_EQ(saved.at("[Content_Types].xml").find("calcChain"), std::string::npos);
+  const std::string& xml = saved.at(kSheetPart);
+  EXPECT_EQ(xml.find("t=\"shared\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find(R"(<c r="B2"><f>A2*2</f><v>4</v></c>)"), std::string::npos) << xml;
+  EXPECT_NE(xml.find(R"(<c r="B3"><f>A3*2</f><v>6</v></c>)"), std::string::npos) << xml;
+  EXPECT_EQ(ReadBack(saved, 3, 2), CellValue{6.0});
+
+  // Writing over a plain value keeps the chain.
+  const Entries kept = WriteAndSave(entries, [](Worksheet& sheet) { sheet.Write(9, 1, 1.0); });
+  EXPECT_EQ(kept.at("xl/calcChain.xml"), entries.at("xl/calcChain.xml"));
+}
+
+TEST(XlsxWrite, SaveReplacesAtomicallyOrLeavesEverythingAsItWas) {
+  TempFolder folder;
+  const Entries entries = OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)"));
+  WriteZip(folder / "in.xlsx", entries);
+  const std::string original = testing::ReadFile(folder / "in.xlsx");
+
+  {  // In place: the file is replaced, and no temporary file stays behind.
+    XlsxFileHost host(folder / "in.xlsx");
+    host.ActiveWorkbook()->ActiveSheet()->Write(2, 1, 2.0);
+    host.ActiveWorkbook()->Save();
+    EXPECT_EQ(ReadBack(ReadZip(folder / "in.xlsx"), 2, 1), CellValue{2.0});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+  }
+  WriteZip(folder / "in.xlsx", entries);
+
+  // Into a folder that cannot be written: the save fails with its prefix and nothing changes.
+  // Root may write anywhere, so the save runs in a child without root's rights.
+  const std::filesystem::path locked = folder / "locked";
+  std::filesystem::create_directory(locked);
+  ::chmod(folder.path().c_str(), 0755);
+  ::chmod((folder / "in.xlsx").c_str(), 0644);
+  ::chmod(locked.c_str(), 0555);
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(2);
+    std::string message = "saved";
+    try {
+      XlsxFileHost host(folder / "in.xlsx", {"", locked / "out.xlsx"});
+      host.ActiveWorkbook()->ActiveSheet()->Write(2, 1, 2.0);
+      host.ActiveWorkbook()->Save();
+    } catch (const HostError& error) {
+      message = error.what();
+    }
+    (void)!::write(pipe_fds[1], message.data(), message.size());
+    _exit(0);
+  }
+  ::close(pipe_fds[1]);
+  char buffer[1024];
+  const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  const std::string message(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+  EXPECT_TRUE(message.starts_with("无法保存工作簿: ")) << message;
+  EXPECT_TRUE(std::filesystem::is_empty(locked));
+  EXPECT_EQ(testing::ReadFile(folder / "in.xlsx"), original);
+}
+
+TEST(XlsxWrite, NumbersInShortestRoundTripForm) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {{0.0, "0"}, {-0.0, "0"}, {111, "111"}, {2.5, "2.5"},
+                        {1234.5678, "1234.5678"}, {1e-7, "1e-07"}, {123456789012345680, "123456789012345680"}};
+  for (const Case& c : cases) EXPECT_EQ(xlsx::NumberXml(c.value), c.text) << c.value;
+}
+
+}  // namespace
+}  // namespace quilmark
