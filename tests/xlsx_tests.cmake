@@ -6,3 +6,12 @@ target_sources(quilmark_tests PRIVATE
   xlsx/xlsx_write_test.cpp
   xlsx/corpus_test.cpp)
 target_link_libraries(quilmark_tests PRIVATE libzip::zip)
+
+# Python with the two workbook libraries that are Debian packages (the system one, not a
+# python3 earlier on PATH that lacks them).
+find_program(QUILMARK_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(QUILMARK_SYSTEM_PYTHON AND TARGET quilmark)
+  add_test(NAME cli_end_to_end
+    COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_test.py
+            $<TARGET_FILE:quilmark>)
+endif()
