@@ -34,9 +34,9 @@ namespace fs = std::filesystem;
 
 const char* const kZones[] = {"001", "002", "003", "004", "005", "006", "007", "008", "009",
                               "010", "011", "012", "013", "014", "015", "016", "017", "018"};
-const char* const kClasses[] = {"011", "012", "013", "021", "021K", "023", "031", "032",
-                                "033", "041", "043", "111", "114", "117", "121K", "122",
-                                "201",  "202", "203", "204", "205", "311", "317", "122K"};
+const char* const kClasses[] = {"011", "012", "013", "021", "021K", "023", "031",  "032",
+                                "033", "041", "043", "111", "114",  "117", "121K", "122",
+                                "201", "202", "203", "204", "205",  "311", "317",  "122K"};
 
 struct Workbook {
   fs::path path;
@@ -48,8 +48,9 @@ struct Workbook {
 Workbook Generate(int rows, const fs::path& folder) {
   constexpr int kZoneCount = sizeof kZones / sizeof *kZones;
   constexpr int kClassCount = sizeof kClasses / sizeof *kClasses;
-  std::string strings = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-                        R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+  std::string strings =
+      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+      R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
   for (const char* zone : kZones) strings += std::string("<si><t>") + zone + "</t></si>";
   for (const char* cls : kClasses) strings += std::string("<si><t>") + cls + "</t></si>";
   strings += "</sst>";
@@ -230,7 +231,8 @@ int main(int argc, char** argv) {
   int rest_count = static_cast<int>(rest.size());
   benchmark::Initialize(&rest_count, rest.data());
 
-  const fs::path folder = fs::temp_directory_path() / ("quilmark-bench-" + std::to_string(getpid()));
+  const fs::path folder =
+      fs::temp_directory_path() / ("quilmark-bench-" + std::to_string(getpid()));
   fs::create_directories(folder);
   std::map<int, Workbook> workbooks;
   for (const int rows : sizes) {
@@ -238,20 +240,41 @@ int main(int argc, char** argv) {
     const Workbook& workbook = workbooks[rows];
     const fs::path output = folder / ("out-" + std::to_string(rows) + ".xlsx");
     const int repetitions = rows >= 1000000 ? 5 : 7;
-    benchmark::RegisterBenchmark("Inflate", [path = workbook.path](benchmark::State& state) {
-      for (auto _ : state) benchmark::DoNotOptimize(InflateSheet(path, false));
-    })->Arg(rows)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(repetitions)
-        ->ReportAggregatesOnly(true)->UseRealTime();
-    benchmark::RegisterBenchmark("InflateDeflate1", [path = workbook.path](benchmark::State& state) {
-      for (auto _ : state) benchmark::DoNotOptimize(InflateSheet(path, true));
-    })->Arg(rows)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(repetitions)
-        ->ReportAggregatesOnly(true)->UseRealTime();
-    benchmark::RegisterBenchmark("LandUseCrossTab", [path = workbook.path, output](benchmark::State& state) {
-      for (auto _ : state) {
-        if (!RunJob(path, output)) state.SkipWithError("the run did not complete");
-      }
-    })->Arg(rows)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(repetitions)
-        ->ReportAggregatesOnly(true)->UseRealTime();
+    benchmark::RegisterBenchmark("Inflate",
+                                 [path = workbook.path](benchmark::State& state) {
+                                   for (auto _ : state)
+                                     benchmark::DoNotOptimize(InflateSheet(path, false));
+                                 })
+        ->Arg(rows)
+        ->Unit(benchmark::kSecond)
+        ->Iterations(1)
+        ->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("InflateDeflate1",
+                                 [path = workbook.path](benchmark::State& state) {
+                                   for (auto _ : state)
+                                     benchmark::DoNotOptimize(InflateSheet(path, true));
+                                 })
+        ->Arg(rows)
+        ->Unit(benchmark::kSecond)
+        ->Iterations(1)
+        ->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("LandUseCrossTab",
+                                 [path = workbook.path, output](benchmark::State& state) {
+                                   for (auto _ : state) {
+                                     if (!RunJob(path, output))
+                                       state.SkipWithError("the run did not complete");
+                                   }
+                                 })
+        ->Arg(rows)
+        ->Unit(benchmark::kSecond)
+        ->Iterations(1)
+        ->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime();
   }
   MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

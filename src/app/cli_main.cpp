@@ -31,12 +31,9 @@ enum ExitCode {
 
 // The land-use and master-plan methods by their names on the command line.
 const std::map<std::string, bool RunOptions::*> kLandUseMethods = {
-    {"2008-level3", &RunOptions::OptClassC_2008},
-    {"2008-level2", &RunOptions::OptClassB_2008},
-    {"2008-level1", &RunOptions::OptClassA_2008},
-    {"survey-ownership", &RunOptions::OptQSXZ_ED},
-    {"survey-level1", &RunOptions::OptClassA_ED},
-    {"survey-agri", &RunOptions::OptAgriLand_ED},
+    {"2008-level3", &RunOptions::OptClassC_2008}, {"2008-level2", &RunOptions::OptClassB_2008},
+    {"2008-level1", &RunOptions::OptClassA_2008}, {"survey-ownership", &RunOptions::OptQSXZ_ED},
+    {"survey-level1", &RunOptions::OptClassA_ED}, {"survey-agri", &RunOptions::OptAgriLand_ED},
 };
 const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
     {"all-zones", &RunOptions::IsAllZone},
@@ -71,9 +68,9 @@ class ConsoleSink : public quilmark::MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     std::lock_guard lock(mutex_);
     ClearLine();
-    std::ostream& out =
-        kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion ? std::cout
-                                                                               : std::cerr;
+    std::ostream& out = kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion
+                            ? std::cout
+                            : std::cerr;
     out << text << std::endl;
   }
 
@@ -126,8 +123,7 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--class-column", options.TextDKStyleColumn, "地类所在的列号")
       ->capture_default_str();
-  app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")
-      ->capture_default_str();
+  app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")->capture_default_str();
   CLI::Option* land_use_option =
       app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
           ->check(CLI::IsMember(Names(kLandUseMethods)));

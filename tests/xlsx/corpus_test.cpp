@@ -60,7 +60,8 @@ void CheckValid(const fs::path& file) {
   const int32_t left = below ? 1 : 50;
   std::map<std::pair<int32_t, int32_t>, std::optional<CellValue>> before;
   for (int32_t row = 1; row <= std::min(last, 300); ++row) {
-    for (int32_t column = 1; column <= 12; ++column) before[{row, column}] = sheet->Read(row, column);
+    for (int32_t column = 1; column <= 12; ++column)
+      before[{row, column}] = sheet->Read(row, column);
   }
   ASSERT_TRUE(sheet->Write(top, left, std::string("区域")));
   ASSERT_TRUE(sheet->Write(top, left + 1, 0.0));

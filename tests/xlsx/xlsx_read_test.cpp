@@ -29,33 +29,52 @@ TEST(XlsxRead, CellValuesAsStored) {
     int32_t last_row;
     std::vector<Expected> cells;
   };
-  const std::string sst = "<si><t>甲镇</t></si><si><r><t>12</t></r><r><rPr/><t>1K</t></r>"
-                          "<rPh><t>ふり</t></rPh></si><si><t>a_x000D_b</t></si>";
+  const std::string sst =
+      "<si><t>甲镇</t></si><si><r><t>12</t></r><r><rPr/><t>1K</t></r>"
+      "<rPh><t>ふり</t></rPh></si><si><t>a_x000D_b</t></si>";
   const Case cases[] = {
       {"numbers, shared and inline strings",
        R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c>)"
        R"(<c r="C1"><v>12.5</v></c><c r="D1" t="inlineStr"><is><t>002</t></is></c></row>)",
-       sst, 1,
-       {{1, 1, std::string("甲镇")}, {1, 2, std::string("121K")}, {1, 3, 12.5},
-        {1, 4, std::string("002")}, {1, 5, CellValue{}}}},
+       sst,
+       1,
+       {{1, 1, std::string("甲镇")},
+        {1, 2, std::string("121K")},
+        {1, 3, 12.5},
+        {1, 4, std::string("002")},
+        {1, 5, CellValue{}}}},
       {"booleans, errors, dates, formula results",
        R"(<row r="2"><c r="A2" t="b"><v>1</v></c><c r="B2" t="e"><v>#N/A</v></c>)"
        R"(<c r="C2" t="d"><v>2024-01-05</v></c><c r="D2" t="str"><f>A1&amp;""</f><v>x</v></c>)"
        R"(<c r="E2"><f>1+1</f><v>2</v></c><c r="F2" t="s"><v>2</v></c></row>)",
-       sst, 2,
-       {{2, 1, true}, {2, 2, CellError{"#N/A"}}, {2, 3, CellDate{"2024-01-05"}},
-        {2, 4, std::string("x")}, {2, 5, 2.0}, {2, 6, std::string("a\rb")}}},
+       sst,
+       2,
+       {{2, 1, true},
+        {2, 2, CellError{"#N/A"}},
+        {2, 3, CellDate{"2024-01-05"}},
+        {2, 4, std::string("x")},
+        {2, 5, 2.0},
+        {2, 6, std::string("a\rb")}}},
       {"cells and rows without references follow their neighbours",
        R"(<row><c><v>1</v></c><c><v>2</v></c></row><row r="4"><c r="C4"><v>3</v></c><c><v>4</v></c></row>)"
        R"(<row><c r="0"><v>5</v></c></row>)",
-       "", 5, {{1, 1, 1.0}, {1, 2, 2.0}, {4, 3, 3.0}, {4, 4, 4.0}, {5, 1, 5.0}, {2, 1, CellValue{}}}},
+       "",
+       5,
+       {{1, 1, 1.0}, {1, 2, 2.0}, {4, 3, 3.0}, {4, 4, 4.0}, {5, 1, 5.0}, {2, 1, CellValue{}}}},
       {"formatting only is no value; lower-case references",
        R"(<row r="3"><c r="a3"><v>7</v></c></row><row r="9" s="2" customFormat="1"><c r="B9" s="1"/></row>)",
-       "", 3, {{3, 1, 7.0}, {9, 2, CellValue{}}}},
+       "",
+       3,
+       {{3, 1, 7.0}, {9, 2, CellValue{}}}},
       {"unreadable values read as failures, outside the sheet too",
-       R"(<row r="1"><c r="A1" t="s"><v>99</v></c><c r="B1"><v>abc</v></c></row>)", sst, 1,
-       {{1, 1, std::nullopt}, {1, 2, std::nullopt}, {0, 1, std::nullopt},
-        {1, 16385, std::nullopt}, {1048577, 1, std::nullopt}}},
+       R"(<row r="1"><c r="A1" t="s"><v>99</v></c><c r="B1"><v>abc</v></c></row>)",
+       sst,
+       1,
+       {{1, 1, std::nullopt},
+        {1, 2, std::nullopt},
+        {0, 1, std::nullopt},
+        {1, 16385, std::nullopt},
+        {1048577, 1, std::nullopt}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -89,13 +108,15 @@ TEST(XlsxRead, StrictNamespacesAndPrefixesAndUtf16) {
   EXPECT_EQ(sheet->Read(2, 2), CellValue{std::string("乙镇")});
 
   // The same sheet in UTF-16 with a byte order mark.
-  const std::string utf8 = SheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>丙</t></is></c></row>)");
+  const std::string utf8 =
+      SheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>丙</t></is></c></row>)");
   std::string utf16 = "\xFF\xFE";
   for (size_t i = 0; i < utf8.size();) {
     uint32_t code = static_cast<unsigned char>(utf8[i]);
     size_t length = code < 0x80 ? 1 : code < 0xE0 ? 2 : 3;
     if (length == 2) code = ((code & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
-    if (length == 3) code = ((code & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
+    if (length == 3)
+      code = ((code & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
     utf16.push_back(static_cast<char>(code & 0xFF));
     utf16.push_back(static_cast<char>(code >> 8));
     i += length;
@@ -114,7 +135,8 @@ TEST(XlsxRead, StrictNamespacesAndPrefixesAndUtf16) {
 }
 
 TEST(XlsxRead, TheSheetInFront) {
-  testing::Entries entries = OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)"));
+  testing::Entries entries =
+      OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)"));
   entries["xl/workbook.xml"] =
       R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
       R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
@@ -168,17 +190,20 @@ TEST(XlsxRead, RefusesDamagedAndHostileFiles) {
   const Case cases[] = {
       {"missing file", [](const std::filesystem::path&) {}, "文件不存在"},
       {"not a zip", bytes("name,class,area\n"), "不是 zip"},
-      {"encrypted or old format", bytes(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "x"), "加密"},
+      {"encrypted or old format", bytes(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "x"),
+       "加密"},
       {"zip without a workbook", zip_of({{"readme.txt", "hello"}}), "没有工作簿"},
       {"no content types", zip_of(no_types), "[Content_Types].xml"},
       {"broken workbook XML", zip_of(broken_workbook), "xl/workbook.xml"},
       {"sheet named but missing", zip_of(no_sheet), "xl/worksheets/sheet1.xml"},
       {"broken sheet XML", zip_of(OneSheetWorkbook(SheetXml("<row><c></row>"))), "第 1 行"},
-      {"row beyond the sheet", zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1048577"/>)"))), "1048577"},
+      {"row beyond the sheet", zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1048577"/>)"))),
+       "1048577"},
       {"column beyond the sheet",
        zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"))), "XFE1"},
       {"document type declaration",
-       zip_of(OneSheetWorkbook(R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaa">]><worksheet/>)")),
+       zip_of(OneSheetWorkbook(
+           R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaa">]><worksheet/>)")),
        "DTD"},
   };
   for (const Case& c : cases) {

@@ -40,21 +40,22 @@ std::optional<CellValue> ReadBack(const Entries& entries, int32_t row, int32_t c
 }
 
 TEST(XlsxWrite, ValuesAsWritten) {
-  const Entries saved = WriteAndSave(
-      OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1" s="3"><v>5</v></c></row>)")),
-      [](Worksheet& sheet) {
-        sheet.Write(1, 1, std::string("002"));
-        sheet.Write(12, 2, 0.0);
-        sheet.Write(12, 3, -0.0);
-        sheet.Write(12, 4, 0.1 + 0.2);
-        sheet.Write(12, 5, std::string(" a&b<c>\r"));
-        sheet.Write(13, 1, 1e21);
-        sheet.Write(13, 2, true);
-        sheet.Write(13, 3, std::string("_x0041_"));
-      });
+  const Entries saved =
+      WriteAndSave(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1" s="3"><v>5</v></c></row>)")),
+                   [](Worksheet& sheet) {
+                     sheet.Write(1, 1, std::string("002"));
+                     sheet.Write(12, 2, 0.0);
+                     sheet.Write(12, 3, -0.0);
+                     sheet.Write(12, 4, 0.1 + 0.2);
+                     sheet.Write(12, 5, std::string(" a&b<c>\r"));
+                     sheet.Write(13, 1, 1e21);
+                     sheet.Write(13, 2, true);
+                     sheet.Write(13, 3, std::string("_x0041_"));
+                   });
   const std::string& xml = saved.at(kSheetPart);
   // The style of the cell written over stays; text stays text; numbers round-trip exactly.
-  EXPECT_NE(xml.find(R"(<c r="A1" s="3" t="inlineStr"><is><t>002</t></is></c>)"), std::string::npos);
+  EXPECT_NE(xml.find(R"(<c r="A1" s="3" t="inlineStr"><is><t>002</t></is></c>)"),
+            std::string::npos);
   EXPECT_NE(xml.find(R"(<c r="B12"><v>0</v></c><c r="C12"><v>0</v></c>)"), std::string::npos);
   EXPECT_NE(xml.find("<v>0.30000000000000004</v>"), std::string::npos);
   EXPECT_NE(xml.find(R"(<dimension ref="A1:E13"/>)"), std::string::npos);
@@ -77,8 +78,8 @@ TEST(XlsxWrite, UntouchedBytesStayAsTheyWere) {
   entries["customXml/item1.xml"] = "<unknown>kept</unknown>";
   const Entries saved = WriteAndSave(entries, [](Worksheet& sheet) {
     sheet.Write(1, 3, std::string("新"));  // into an existing row
-    sheet.Write(7, 1, 4.0);                 // a new row between two rows
-    sheet.Write(20, 2, 5.0);                // a new row after the last
+    sheet.Write(7, 1, 4.0);                // a new row between two rows
+    sheet.Write(20, 2, 5.0);               // a new row after the last
   });
   for (const auto& [name, bytes] : entries) {
     if (name != kSheetPart) EXPECT_EQ(saved.at(name), bytes) << name;
@@ -87,18 +88,20 @@ TEST(XlsxWrite, UntouchedBytesStayAsTheyWere) {
   const auto head = [](const std::string& text) { return text.substr(0, text.find("<dimension")); };
   EXPECT_EQ(head(xml), head(entries.at(kSheetPart)));
   EXPECT_NE(xml.find(R"(<dimension ref="A1:C20"/><sheetData>)"), std::string::npos) << xml;
-  EXPECT_NE(xml.find(R"(<row r="1" spans="1:3" ht="20" customHeight="1"><c r="A1" t="s"><v>0</v></c>)"
-                     R"(<c r="B1"><v>1.5</v></c><c r="C1" t="inlineStr"><is><t>新</t></is></c></row>)"
-                     R"(<row r="5"><c r="A5"><v>2</v></c></row><row r="7"><c r="A7"><v>4</v></c></row>)"
-                     R"(<row r="9"><c r="A9"><v>3</v></c></row><row r="20"><c r="B20"><v>5</v></c></row>)"
-                     R"(</sheetData><mergeCells count="1"><mergeCell ref="A1:B1"/></mergeCells>)"),
-            std::string::npos)
+  EXPECT_NE(
+      xml.find(R"(<row r="1" spans="1:3" ht="20" customHeight="1"><c r="A1" t="s"><v>0</v></c>)"
+               R"(<c r="B1"><v>1.5</v></c><c r="C1" t="inlineStr"><is><t>新</t></is></c></row>)"
+               R"(<row r="5"><c r="A5"><v>2</v></c></row><row r="7"><c r="A7"><v>4</v></c></row>)"
+               R"(<row r="9"><c r="A9"><v>3</v></c></row><row r="20"><c r="B20"><v>5</v></c></row>)"
+               R"(</sheetData><mergeCells count="1"><mergeCell ref="A1:B1"/></mergeCells>)"),
+      std::string::npos)
       << xml;
 }
 
 TEST(XlsxWrite, CellsWithoutReferencesKeepTheirPlace) {
   const Entries saved = WriteAndSave(
-      OneSheetWorkbook(SheetXml(R"(<row><c><v>1</v></c><c r="9"><v>2</v></c><c><v>3</v></c></row>)")),
+      OneSheetWorkbook(
+          SheetXml(R"(<row><c><v>1</v></c><c r="9"><v>2</v></c><c><v>3</v></c></row>)")),
       [](Worksheet& sheet) { sheet.Write(1, 2, CellValue{}); });
   EXPECT_EQ(ReadBack(saved, 1, 1), CellValue{1.0});
   EXPECT_EQ(ReadBack(saved, 1, 2), CellValue{});
@@ -111,7 +114,8 @@ TEST(XlsxWrite, OverwritingFormulasLeavesNoDanglingReferences) {
       R"(<row r="2"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" si="0"/><v>4</v></c></row>)"
       R"(<row r="3"><c r="A3"><v>3</v></c><c r="B3"><f t="shared" si="0"/><v>6</v></c></row>)";
   Entries entries = OneSheetWorkbook(SheetXml(rows));
-  entries["xl/calcChain.xml"] = R"(<calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><c r="B1" i="1"/></calcChain>)";
+  entries["xl/calcChain.xml"] =
+      R"(<calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><c r="B1" i="1"/></calcChain>)";
   entries["xl/_rels/workbook.xml.rels"].insert(
       entries["xl/_rels/workbook.xml.rels"].find("</Relationships>"),
       R"(<Relationship Id="rId7" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain" Target="calcChain.xml"/>)");
@@ -119,9 +123,8 @@ TEST(XlsxWrite, OverwritingFormulasLeavesNoDanglingReferences) {
       entries["[Content_Types].xml"].find("</Types>"),
       R"(<Override PartName="/xl/calcChain.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/>)");
 
-  const Entries saved = WriteAndSave(entries, [](Worksheet& sheet) {
-    sheet.Write(1, 2, std::string("甲"));
-  });
+  const Entries saved =
+      WriteAndSave(entries, [](Worksheet& sheet) { sheet.Write(1, 2, std::string("甲")); });
   EXPECT_EQ(saved.count("xl/calcChain.xml"), 0u);
   EXPECT_EQ(saved.at("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
   EXPECT_EQ(saved.at("[Content_Types].xml").find("calcChain"), std::string::npos);
@@ -193,8 +196,13 @@ TEST(XlsxWrite, NumbersInShortestRoundTripForm) {
     double value;
     const char* text;
   };
-  const Case cases[] = {{0.0, "0"}, {-0.0, "0"}, {111, "111"}, {2.5, "2.5"},
-                        {1234.5678, "1234.5678"}, {1e-7, "1e-07"}, {123456789012345680, "123456789012345680"}};
+  const Case cases[] = {{0.0, "0"},
+                        {-0.0, "0"},
+                        {111, "111"},
+                        {2.5, "2.5"},
+                        {1234.5678, "1234.5678"},
+                        {1e-7, "1e-07"},
+                        {123456789012345680, "123456789012345680"}};
   for (const Case& c : cases) EXPECT_EQ(xlsx::NumberXml(c.value), c.text) << c.value;
 }
 

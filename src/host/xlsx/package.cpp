@@ -7,8 +7,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <pugixml.hpp>
+#include <thread>
 
 #include "src/host/xlsx/xml_util.h"
 
@@ -30,7 +30,8 @@ std::string ResolveTarget(std::string_view source, std::string_view target) {
     path = std::string(target.substr(1));
   } else {
     const size_t slash = source.rfind('/');
-    path = (slash == std::string_view::npos ? std::string() : std::string(source.substr(0, slash + 1)));
+    path = (slash == std::string_view::npos ? std::string()
+                                            : std::string(source.substr(0, slash + 1)));
     path += target;
   }
   // Remove "." and ".." segments.
@@ -97,7 +98,8 @@ void Package::Stream(std::string_view part, uint64_t limit,
   zip_file_t* file = zip_fopen_index(archive_, *index, 0);
   if (file == nullptr) {
     const zip_error_t* error = zip_get_error(archive_);
-    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD || zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
+    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
+        zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
       throw PackageError("部件 " + std::string(part) + " 已加密");
     }
     throw PackageError("无法解压部件 " + std::string(part) + " (" + zip_strerror(archive_) + ")");
@@ -125,7 +127,8 @@ void Package::VerifyAll(const std::vector<std::string>& already_read) const {
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
-    if (name == nullptr) throw PackageError(std::string("压缩包已损坏 (") + zip_strerror(archive_) + ")");
+    if (name == nullptr)
+      throw PackageError(std::string("压缩包已损坏 (") + zip_strerror(archive_) + ")");
     const std::string_view part(name);
     if (part.ends_with('/')) continue;
     bool skip = false;

@@ -17,7 +17,7 @@ namespace quilmark::xlsx {
 
 // Any part's inflated size is counted while inflating (the zip header may lie) and refused
 // beyond these.
-inline constexpr uint64_t kMaxLargePart = uint64_t{1} << 30;  // worksheet, shared strings
+inline constexpr uint64_t kMaxLargePart = uint64_t{1} << 30;   // worksheet, shared strings
 inline constexpr uint64_t kMaxSmallPart = uint64_t{64} << 20;  // every other part read
 inline constexpr uint64_t kMaxFileBytes = uint64_t{1} << 30;
 

@@ -29,9 +29,9 @@ enum class CellType : uint8_t {
 };
 
 enum CellFlag : uint8_t {
-  kHasFormula = 1,     // the cell holds a formula of any kind
-  kSharedMaster = 2,   // the cell defines a shared formula group
-  kWritten = 4,        // the run wrote the cell
+  kHasFormula = 1,    // the cell holds a formula of any kind
+  kSharedMaster = 2,  // the cell defines a shared formula group
+  kWritten = 4,       // the run wrote the cell
 };
 
 struct Cell {

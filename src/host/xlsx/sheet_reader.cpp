@@ -95,10 +95,10 @@ class ExpatParse {
     parser_ = namespaces ? XML_ParserCreateNS(nullptr, kNsSeparator) : XML_ParserCreate(nullptr);
     if (parser_ == nullptr) throw std::bad_alloc();
     if (namespaces) XML_SetReturnNSTriplet(parser_, 1);
-    XML_SetStartDoctypeDeclHandler(parser_, [](void* self, const char*, const char*, const char*,
-                                                int) {
-      static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
-    });
+    XML_SetStartDoctypeDeclHandler(
+        parser_, [](void* self, const char*, const char*, const char*, int) {
+          static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
+        });
     XML_SetEntityDeclHandler(parser_, [](void* self, const char*, int, const char*, int,
                                          const char*, const char*, const char*, const char*) {
       static_cast<ExpatParse*>(self)->Fail("含有实体声明, 出于安全考虑拒绝读取");
@@ -124,8 +124,8 @@ class ExpatParse {
   [[noreturn]] void ThrowError() {
     if (!failure_.empty()) throw PackageError("部件 " + part_ + " " + failure_);
     throw PackageError("部件 " + part_ + " 不是格式正确的 XML (第 " +
-                       std::to_string(XML_GetCurrentLineNumber(parser_)) + " 行: " +
-                       XML_ErrorString(XML_GetErrorCode(parser_)) + ")");
+                       std::to_string(XML_GetCurrentLineNumber(parser_)) +
+                       " 行: " + XML_ErrorString(XML_GetErrorCode(parser_)) + ")");
   }
 
   // From the root element's attributes: the prefix bound to the main namespace ("" for the
@@ -288,7 +288,8 @@ class WorksheetParse : public ExpatParse {
         KeepDeclarations(attributes);
       } else if (local == "dimension") {
         layout_.dimension_qname = name;
-        if (const char* ref = Attribute(attributes, "ref")) layout_.dimension_ref = ParseRangeRef(ref);
+        if (const char* ref = Attribute(attributes, "ref"))
+          layout_.dimension_ref = ParseRangeRef(ref);
       }
     }
   }
@@ -605,15 +606,16 @@ namespace {
 
 class RowParse : public ExpatParse {
  public:
-  RowParse(RowXml& row, uint32_t offset)
-      : ExpatParse("(row)", true), row_(row), offset_(offset) {
+  RowParse(RowXml& row, uint32_t offset) : ExpatParse("(row)", true), row_(row), offset_(offset) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Start, &End);
     XML_SetStartNamespaceDeclHandler(parser_, &Namespace);
   }
 
  private:
-  uint32_t Index() const { return static_cast<uint32_t>(XML_GetCurrentByteIndex(parser_)) - offset_; }
+  uint32_t Index() const {
+    return static_cast<uint32_t>(XML_GetCurrentByteIndex(parser_)) - offset_;
+  }
   uint32_t Count() const { return static_cast<uint32_t>(XML_GetCurrentByteCount(parser_)); }
 
   static void Namespace(void* data, const char* prefix, const char* uri) {
@@ -647,7 +649,8 @@ class RowParse : public ExpatParse {
       }
       if (!cell.has_ref) {
         for (const char** a = attributes; *a != nullptr; a += 2) {
-          if (std::string_view(a[0]) != "r") cell.attributes.emplace_back(Qualified(Split(a[0])), a[1]);
+          if (std::string_view(a[0]) != "r")
+            cell.attributes.emplace_back(Qualified(Split(a[0])), a[1]);
         }
       }
       if (const char* s = Attribute(attributes, "s")) cell.style = s;

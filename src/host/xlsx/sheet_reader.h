@@ -23,14 +23,14 @@ struct SheetLayout {
   // Namespace declarations of the root and <sheetData>, in scope for every row.
   std::vector<std::pair<std::string, std::string>> namespaces;
   bool has_sheet_data = false;
-  bool sheet_data_empty = false;    // <sheetData/>
-  uint64_t sheet_data_begin = 0;    // the element's first byte
-  uint64_t sheet_data_end = 0;      // one past its last byte
-  uint64_t sheet_data_close = 0;    // where "</sheetData>" starts
-  uint64_t insert_sheet_data = 0;   // where a missing <sheetData> would go
+  bool sheet_data_empty = false;                           // <sheetData/>
+  uint64_t sheet_data_begin = 0;                           // the element's first byte
+  uint64_t sheet_data_end = 0;                             // one past its last byte
+  uint64_t sheet_data_close = 0;                           // where "</sheetData>" starts
+  uint64_t insert_sheet_data = 0;                          // where a missing <sheetData> would go
   std::optional<std::pair<uint64_t, uint64_t>> dimension;  // the <dimension> element's bytes
   std::optional<RangeRef> dimension_ref;
-  std::string dimension_qname;      // "dimension" with its prefix
+  std::string dimension_qname;  // "dimension" with its prefix
 };
 
 // Reads the shared strings part into the model's table. Throws PackageError.
@@ -47,12 +47,12 @@ struct RowCellXml {
   int32_t column = 0;
   uint32_t begin = 0, end = 0;  // the <c> element
   uint32_t start_tag_end = 0;   // one past the start tag
-  uint32_t qname_length = 1;   // "c" or "x:c"
+  uint32_t qname_length = 1;    // "c" or "x:c"
   bool has_ref = false;         // a valid r attribute
   // Without one: the other attributes, for writing the start tag again with a reference.
   std::vector<std::pair<std::string, std::string>> attributes;
-  std::string style;            // the s attribute, if any
-  std::string shared_index;     // si of a shared formula that does not define its group
+  std::string style;         // the s attribute, if any
+  std::string shared_index;  // si of a shared formula that does not define its group
   bool shared_member = false;
   uint32_t formula_begin = 0, formula_end = 0;  // that <f> element
 };

@@ -171,8 +171,8 @@ size_t SheetXmlWriter::Read(char* out, size_t capacity) {
     }
     const uint64_t stop = next_edit_ < edits_.size() ? edits_[next_edit_].begin : xml_.size();
     if (position_ >= stop) break;
-    const std::string_view piece =
-        xml_.Piece(position_, static_cast<size_t>(std::min<uint64_t>(stop - position_, capacity - written)));
+    const std::string_view piece = xml_.Piece(
+        position_, static_cast<size_t>(std::min<uint64_t>(stop - position_, capacity - written)));
     if (piece.empty()) break;
     std::memcpy(out + written, piece.data(), piece.size());
     position_ += piece.size();

@@ -176,7 +176,8 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   }
   Package package(bytes_);
   if (package.Has("mimetype") && !package.Has("[Content_Types].xml")) {
-    throw PackageError("这是 OpenDocument 文件 (如 .ods), 不是 .xlsx 工作簿; 请另存为 .xlsx 后再试");
+    throw PackageError(
+        "这是 OpenDocument 文件 (如 .ods), 不是 .xlsx 工作簿; 请另存为 .xlsx 后再试");
   }
   if (!package.Has("[Content_Types].xml")) {
     throw PackageError("压缩包中没有工作簿 (缺少 [Content_Types].xml), 不是 .xlsx 文件");
@@ -436,7 +437,8 @@ void WriteFileAtomically(const std::filesystem::path& target,
   std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
-    SaveFailure(target, "无法在文件夹 " + folder.string() + " 中建立文件 (" + SystemReason(errno) + ")");
+    SaveFailure(target,
+                "无法在文件夹 " + folder.string() + " 中建立文件 (" + SystemReason(errno) + ")");
   }
   // The result keeps the permissions of the file it replaces, or gets the usual ones.
   struct stat existing {};

@@ -44,8 +44,7 @@ class XlsxWorkbook final : public Workbook {
  public:
   // Loads the file. Throws HostError("无法读取工作簿: ...").
   // `sheet`: the sheet to work on instead of the active one, when not empty.
-  XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
-               std::filesystem::path output);
+  XlsxWorkbook(std::filesystem::path path, const std::string& sheet, std::filesystem::path output);
 
   std::string Name() const override;
   // nullptr when the sheet in front is a chart, dialog or macro sheet.

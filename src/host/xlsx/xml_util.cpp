@@ -89,7 +89,8 @@ void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string
   }
   for (const pugi::xml_node node : doc.children()) {
     if (node.type() == pugi::node_doctype) {
-      throw PackageError("部件 " + std::string(part) + " 含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
+      throw PackageError("部件 " + std::string(part) +
+                         " 含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
     }
   }
   if (!doc.document_element()) throw PackageError("部件 " + std::string(part) + " 是空的");

@@ -1,15 +1,15 @@
 // Small XML helpers shared by the reader and the writer of workbook parts.
 #pragma once
 
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
-
-#include <pugixml.hpp>
 
 namespace quilmark::xlsx {
 
 // The main namespaces of worksheet XML: transitional and strict.
-inline constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+inline constexpr std::string_view kMainNs =
+    "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline constexpr std::string_view kStrictMainNs = "http://purl.oclc.org/ooxml/spreadsheetml/main";
 
 inline bool IsMainNs(std::string_view uri) { return uri == kMainNs || uri == kStrictMainNs; }
