@@ -17,6 +17,8 @@ if(QUILMARK_BUILD_LIVE)
     live/live_failure_test.cpp)
   target_link_libraries(quilmark_live_tests PRIVATE
     quilmark_live_testing quilmark_live quilmark_core GTest::gtest)
+  target_compile_definitions(quilmark_live_tests PRIVATE QUILMARK_CLI="$<TARGET_FILE:quilmark>")
+  add_dependencies(quilmark_live_tests quilmark)
 
   # One test per group, so each group starts one office rather than one per test.
   foreach(_group IN ITEMS GroupWrites:SortAndDeduplicate:ParseUnoAddress:MissingTypeLibraries:ErrorText

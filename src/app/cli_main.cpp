@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +17,9 @@
 #include "src/app/run_driver.h"
 #include "src/app/run_options.h"
 #include "src/host/xlsx/xlsx_host.h"
+#ifdef QUILMARK_HAVE_LIVE
+#include "src/host/live/live_host.h"
+#endif
 
 namespace {
 
@@ -135,11 +139,25 @@ int main(int argc, char** argv) {
   app.add_flag("--cross-tab", options.ChkNumArea, "按区域和地类统计宗数和面积");
   app.add_option("--sheet", sheet, "使用此工作表, 而不是打开时显示的工作表");
   app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变");
-  app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件")->required();
+  CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
+  bool live = false;
+  int office_port = 2002;
+  CLI::Option* live_option =
+      app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
+  CLI::Option* port_option =
+      app.add_option("--office-port", office_port, "LibreOffice 在本机监听的端口")
+          ->capture_default_str()
+          ->check(CLI::Range(1, 65535))
+          ->needs(live_option);
+  live_option->excludes(workbook_option);
+  app.get_option("--sheet")->excludes(live_option);
+  app.get_option("--output")->excludes(live_option);
+  (void)port_option;
   app.set_version_flag("--version", QUILMARK_VERSION);
 
   try {
     app.parse(argc, argv);
+    if (!live && workbook.empty()) throw CLI::RequiredError("WORKBOOK");
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kExitCompleted : kExitUsage;
   }
@@ -153,11 +171,22 @@ int main(int argc, char** argv) {
     options.*kMasterPlanMethods.at(master_plan) = true;
   }
 
-  quilmark::XlsxFileHost host(workbook, {sheet, output});
+  std::unique_ptr<quilmark::SpreadsheetHost> host;
+  if (live) {
+#ifdef QUILMARK_HAVE_LIVE
+    host = quilmark::MakeLiveHost({quilmark::LoopbackConnect(office_port)});
+#else
+    std::cerr << "这个 quilmark 编译时没有包含 LibreOffice 实时连接 (--live)。"
+                 " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";
+    return kExitUsage;
+#endif
+  } else {
+    host = std::make_unique<quilmark::XlsxFileHost>(workbook, quilmark::XlsxHostOptions{sheet, output});
+  }
   quilmark::RunResult result;
   {
     ConsoleSink sink;
-    result = quilmark::RunSummary(options, host, sink);
+    result = quilmark::RunSummary(options, *host, sink);
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:

@@ -2,6 +2,7 @@
 // runs on the in-memory host and on the workbook file, and stay in the open document, unsaved.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -172,6 +173,29 @@ TEST(LiveRun, ARunThatStopsLeavesTheDocumentAsItWas) {
   EXPECT_EQ(result.stop, StopReason::kBlockOutsideSheet);
   EXPECT_FALSE(IsModified(document));
   EXPECT_EQ(CellAt(document, 1, 1), CellValue("101"s));
+}
+
+// The command line's --live reaches the same document as the host does, and prints the run's
+// messages as it does for a file.
+TEST(LiveRun, CommandLineRunsOnTheOpenDocument) {
+  OfficeProcess& office = SharedOffice();
+  CloseAllDocuments(office.control());
+  const std::string path = office.DocumentFolder() + "/cli.xlsx";
+  CreateWorkbookFile(office.control(), path, {{"A"s, "011"s, 1.5}, {"A"s, "011"s, 2.0}});
+  const auto document = OpenWorkbook(office.control(), path);
+  const std::string port = office.connect().substr(office.connect().find("port=") + 5);
+  const std::string command = std::string(QUILMARK_CLI) + " --live --office-port " +
+                              port.substr(0, port.find(';')) + " --zone-totals";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[256];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  EXPECT_EQ(::pclose(pipe), 0);
+  EXPECT_NE(output.find("统计完毕, 到Excel工作表查看结果!"), std::string::npos) << output;
+  EXPECT_EQ(CellAt(document, 14, 1), CellValue("A"s));
+  EXPECT_EQ(CellAt(document, 14, 2), CellValue(3.5));
+  EXPECT_TRUE(IsModified(document));  // left unsaved for the user to review
 }
 
 }  // namespace
