@@ -7,8 +7,10 @@ cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 
 build=${QUILMARK_BUILD_DIR:-build}
+live=OFF  # the live office host, where the office SDK is installed
+if [ -x /usr/lib/libreoffice/sdk/bin/cppumaker ]; then live=ON; fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-  -DQUILMARK_BUILD_BENCH=OFF >/dev/null
+  -DQUILMARK_BUILD_BENCH=OFF -DQUILMARK_BUILD_LIVE="$live" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quilmark $( [ "${1:-}" = "--gui" ] && echo quilmark-gui )
 
 example=examples/图斑示例.xlsx
@@ -17,5 +19,6 @@ if [ "${1:-}" = "--gui" ]; then
   cp "$example" "$result"
   exec "$build/src/app/quilmark-gui" "$result"
 fi
-"$build/src/app/quilmark" --land-use 2008-level3 --cross-tab -o "$result" "$example"
+"$build/src/app/quilmark" --land-use survey-level1 --convert-zone-codes --cross-tab \
+  -o "$result" "$example"
 echo "结果已写入 (result written to): $result"

@@ -75,7 +75,17 @@ class ConsoleSink : public quilmark::MessageSink {
     std::ostream& out = kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion
                             ? std::cout
                             : std::cerr;
-    out << text << std::endl;
+    // On a terminal the confirmation's lone carriage return would send its second line over
+    // the first: show it as a line break there; a pipe or file gets the text as it is.
+    const bool terminal = ::isatty(&out == &std::cout ? STDOUT_FILENO : STDERR_FILENO) == 1;
+    for (char c : text) {
+      if (c == '\r' && terminal) {
+        out << "\r\n";
+      } else {
+        out << c;
+      }
+    }
+    out << std::endl;
   }
 
   void Progress(std::string_view stage) override {
