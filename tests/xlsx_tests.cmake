@@ -4,7 +4,8 @@ target_sources(quilmark_tests PRIVATE
   xlsx/xlsx_fixture.cpp
   xlsx/xlsx_read_test.cpp
   xlsx/xlsx_write_test.cpp
-  xlsx/corpus_test.cpp)
+  xlsx/corpus_test.cpp
+  xlsx/row_chunks_test.cpp)
 target_link_libraries(quilmark_tests PRIVATE libzip::zip)
 
 # Python with the two workbook libraries that are Debian packages (the system one, not a

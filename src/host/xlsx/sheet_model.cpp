@@ -61,6 +61,17 @@ void SheetModel::FinishLoading() {
   }
 }
 
+void SheetModel::ResetRows() {
+  rows_.truncate(0);
+  cells_.truncate(0);
+  row_index_.clear();
+  repeated_.clear();
+  shared_formulas_.clear();
+  last_used_row_ = 0;
+  previous_row_ = 0;
+  rows_in_order_ = true;
+}
+
 std::string_view SheetModel::SharedString(uint32_t index) const {
   return arena_.Get(shared_strings_[index]);
 }

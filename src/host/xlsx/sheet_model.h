@@ -85,6 +85,8 @@ class SheetModel {
   void EndRow(uint32_t xml_end);
   // Called once after the last row.
   void FinishLoading();
+  // Forgets every row and cell loaded so far (the shared strings stay), to load them again.
+  void ResetRows();
 
   // The value of a cell; nullopt outside the sheet or when the value cannot be read.
   std::optional<CellValue> Read(int32_t row, int32_t column) const;

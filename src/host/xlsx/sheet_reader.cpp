@@ -3,13 +3,12 @@
 #include <expat.h>
 #include <iconv.h>
 
-#include <bit>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <memory>
 
 #include "src/host/sheet_host.h"
+#include "src/host/xlsx/cell_reading.h"
+#include "src/host/xlsx/row_chunks.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -56,35 +55,6 @@ const char* Attribute(const char** attributes, const char* local) {
   return nullptr;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view TrimSpace(std::string_view text) {
-  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-std::optional<double> ParseNumber(std::string_view text) {
-  text = TrimSpace(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  double value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-std::optional<uint32_t> ParseIndex(std::string_view text) {
-  text = TrimSpace(text);
-  uint32_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 // The common frame of an expat parse: creation, DTD refusal, and turning a stop or a syntax error
 // into a PackageError that names the part. With `namespaces`, names come as triplets (Split);
 // without, as written ("x:row"), which is much faster for the large parts: there the prefix of
@@ -95,14 +65,7 @@ class ExpatParse {
     parser_ = namespaces ? XML_ParserCreateNS(nullptr, kNsSeparator) : XML_ParserCreate(nullptr);
     if (parser_ == nullptr) throw std::bad_alloc();
     if (namespaces) XML_SetReturnNSTriplet(parser_, 1);
-    XML_SetStartDoctypeDeclHandler(
-        parser_, [](void* self, const char*, const char*, const char*, int) {
-          static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
-        });
-    XML_SetEntityDeclHandler(parser_, [](void* self, const char*, int, const char*, int,
-                                         const char*, const char*, const char*, const char*) {
-      static_cast<ExpatParse*>(self)->Fail("含有实体声明, 出于安全考虑拒绝读取");
-    });
+    RefuseDeclarations();
   }
   virtual ~ExpatParse() { XML_ParserFree(parser_); }
   ExpatParse(const ExpatParse&) = delete;
@@ -114,10 +77,34 @@ class ExpatParse {
     XML_StopParser(parser_, XML_FALSE);
   }
 
-  void Feed(const char* data, size_t length, bool last) {
-    if (XML_Parse(parser_, data, static_cast<int>(length), last ? 1 : 0) != XML_STATUS_OK) {
-      ThrowError();
-    }
+  // Returns false when a handler suspended the parse (the rest of `data` is left unread).
+  bool Feed(const char* data, size_t length, bool last) {
+    const XML_Status status = XML_Parse(parser_, data, static_cast<int>(length), last ? 1 : 0);
+    if (status == XML_STATUS_SUSPENDED) return false;
+    if (status != XML_STATUS_OK) ThrowError();
+    return true;
+  }
+
+ protected:
+  // A fresh parser without namespace processing in place of the current one.
+  void ReplaceParser() {
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    if (parser == nullptr) throw std::bad_alloc();
+    XML_ParserFree(parser_);
+    parser_ = parser;
+    RefuseDeclarations();
+  }
+
+ private:
+  void RefuseDeclarations() {
+    XML_SetStartDoctypeDeclHandler(
+        parser_, [](void* self, const char*, const char*, const char*, int) {
+          static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
+        });
+    XML_SetEntityDeclHandler(parser_, [](void* self, const char*, int, const char*, int,
+                                         const char*, const char*, const char*, const char*) {
+      static_cast<ExpatParse*>(self)->Fail("含有实体声明, 出于安全考虑拒绝读取");
+    });
   }
 
  protected:
@@ -211,32 +198,43 @@ class SharedStringsParse : public ExpatParse {
   int phonetic_ = 0;
 };
 
-enum class TypeAttr { kNumber, kShared, kFormulaText, kInline, kBool, kError, kDate, kUnknown };
-
-TypeAttr ParseTypeAttr(const char* t) {
-  if (t == nullptr) return TypeAttr::kNumber;
-  const std::string_view v(t);
-  if (v == "s") return TypeAttr::kShared;
-  if (v == "n") return TypeAttr::kNumber;
-  if (v == "str") return TypeAttr::kFormulaText;
-  if (v == "inlineStr") return TypeAttr::kInline;
-  if (v == "b") return TypeAttr::kBool;
-  if (v == "e") return TypeAttr::kError;
-  if (v == "d") return TypeAttr::kDate;
-  return TypeAttr::kUnknown;
-}
-
 class WorksheetParse : public ExpatParse {
  public:
-  WorksheetParse(std::string part, SheetModel& model, SheetLayout& layout)
-      : ExpatParse(std::move(part), false), model_(model), layout_(layout) {
+  // With `rows_apart`, the XML the parse is fed: the parse then suspends itself (Feed returns
+  // false) after the start tag of a <sheetData> that holds rows, at rows_begin(), so that the
+  // rows can be read another way; ResumeAfterRows continues after them.
+  WorksheetParse(std::string part, SheetModel& model, SheetLayout& layout,
+                 const ByteChunks* rows_apart)
+      : ExpatParse(std::move(part), false), model_(model), layout_(layout), xml_(rows_apart) {
+    InstallHandlers();
+  }
+
+  uint64_t rows_begin() const { return rows_begin_; }
+
+  // Continues from `close`, where "</sheetData>" starts. The new parser is first given the
+  // start tags of the root and of <sheetData> again, which puts it in the same context.
+  void ResumeAfterRows(uint64_t close) {
+    ReplaceParser();
+    InstallHandlers();
+    std::string context(root_length_ + sheet_data_start_length_, '\0');
+    xml_->CopyOut(root_begin_, root_length_, context.data());
+    xml_->CopyOut(layout_.sheet_data_begin, sheet_data_start_length_,
+                  context.data() + root_length_);
+    base_ = static_cast<int64_t>(close) - static_cast<int64_t>(context.size());
+    replaying_ = true;
+    depth_ = 0;
+    Feed(context.data(), context.size(), false);
+  }
+
+ private:
+  void InstallHandlers() {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Start, &End);
     XML_SetCharacterDataHandler(parser_, &Text);
   }
 
- private:
-  uint64_t Index() const { return static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_)); }
+  // Byte offsets in the part.
+  uint64_t Index() const { return static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_) + base_); }
   uint64_t Count() const { return static_cast<uint64_t>(XML_GetCurrentByteCount(parser_)); }
 
   // Keeps the namespace declarations of the root and of <sheetData>, in scope for every row.
@@ -262,7 +260,13 @@ class WorksheetParse : public ExpatParse {
 
   void OnStart(const char* name, const char** attributes) {
     ++depth_;
+    if (replaying_) {
+      replaying_ = depth_ < 2;
+      return;
+    }
     if (depth_ == 1) {
+      root_begin_ = Index();
+      root_length_ = Count();
       LearnMainPrefix(attributes);
       KeepDeclarations(attributes);
       layout_.insert_sheet_data = Index() + Count();
@@ -286,6 +290,12 @@ class WorksheetParse : public ExpatParse {
         layout_.sheet_data_begin = Index();
         sheet_data_start_length_ = Count();
         KeepDeclarations(attributes);
+        const uint64_t tag_end = Index() + Count();
+        if (xml_ != nullptr && rows_begin_ == 0 && xml_->Piece(tag_end - 2, 1) != "/" &&
+            RowChunkReader::Supports(main_prefix_)) {
+          rows_begin_ = tag_end;
+          XML_StopParser(parser_, XML_TRUE);
+        }
       } else if (local == "dimension") {
         layout_.dimension_qname = name;
         if (const char* ref = Attribute(attributes, "ref"))
@@ -423,73 +433,24 @@ class WorksheetParse : public ExpatParse {
     in_cell_ = false;
     collect_ = nullptr;
     phonetic_ = 0;
-    Cell cell;
-    cell.column = static_cast<uint16_t>(column_);
+    CellXml cell;
+    cell.column = column_;
+    cell.type = type_;
     cell.flags = flags_;
-    auto text = [&](CellType type, std::string_view s) {
-      cell.type = type;
-      cell.set_payload(model_.arena().Add(s));
-    };
-    switch (type_) {
-      case TypeAttr::kNumber:
-        if (has_value_) {
-          if (const auto number = ParseNumber(value_)) {
-            cell.type = CellType::kNumber;
-            cell.set_payload(std::bit_cast<uint64_t>(*number));
-          } else {
-            cell.type = CellType::kBad;
-          }
-        }
-        break;
-      case TypeAttr::kShared:
-        if (has_value_) {
-          const auto index = ParseIndex(value_);
-          if (index && *index < model_.shared_strings().size()) {
-            cell.type = CellType::kShared;
-            cell.lo = *index;
-          } else {
-            cell.type = CellType::kBad;
-          }
-        }
-        break;
-      case TypeAttr::kFormulaText:
-        if (has_value_) text(CellType::kText, DecodeEscapes(value_));
-        break;
-      case TypeAttr::kInline:
-        if (has_inline_) {
-          text(CellType::kText, DecodeEscapes(inline_));
-        } else if (has_value_) {
-          text(CellType::kText, DecodeEscapes(value_));
-        }
-        break;
-      case TypeAttr::kBool:
-        if (has_value_) {
-          const std::string_view v = TrimSpace(value_);
-          if (v == "1" || v == "true") {
-            cell.type = CellType::kBool;
-            cell.lo = 1;
-          } else if (v == "0" || v == "false") {
-            cell.type = CellType::kBool;
-          } else {
-            cell.type = CellType::kBad;
-          }
-        }
-        break;
-      case TypeAttr::kError:
-        if (has_value_) text(CellType::kError, TrimSpace(value_));
-        break;
-      case TypeAttr::kDate:
-        if (has_value_) text(CellType::kDate, TrimSpace(value_));
-        break;
-      case TypeAttr::kUnknown:
-        cell.type = CellType::kBad;
-        break;
-    }
-    model_.AddCell(cell);
+    cell.has_value = has_value_;
+    cell.has_inline = has_inline_;
+    cell.value = value_;
+    cell.inline_text = inline_;
+    model_.AddCell(MakeCell(cell, model_));
   }
 
   SheetModel& model_;
   SheetLayout& layout_;
+  const ByteChunks* xml_;
+  int64_t base_ = 0;  // the part's offset of the parser's byte 0, less what was replayed
+  bool replaying_ = false;
+  uint64_t root_begin_ = 0, root_length_ = 0;
+  uint64_t rows_begin_ = 0;
   int depth_ = 0;
   bool in_sheet_data_ = false;
   bool in_row_ = false;
@@ -563,6 +524,87 @@ std::string ToUtf8(const std::string& text, const std::string& encoding, const s
   return out;
 }
 
+// Reads a worksheet as its XML arrives: the streaming parse up to the rows, the rows in chunks,
+// the streaming parse again from the end tag of <sheetData>. When the chunks meet anything
+// unexpected, what was read of the rows is dropped and the streaming parse reads the whole part
+// again from its first byte, which the kept XML still holds.
+class WorksheetLoader {
+ public:
+  WorksheetLoader(std::string part, SheetModel& model, ByteChunks& xml, SheetLayout& layout,
+                  RowReading reading)
+      : part_(std::move(part)), model_(model), xml_(xml), layout_(layout) {
+    if (reading == RowReading::kStreamingOnly) {
+      stage_ = Stage::kWhole;
+      parse_ = std::make_unique<WorksheetParse>(part_, model_, layout_, nullptr);
+    } else {
+      parse_ = std::make_unique<WorksheetParse>(part_, model_, layout_, &xml_);
+    }
+  }
+
+  void Add(const char* data, size_t length) {
+    xml_.Append(data, length);
+    Advance(false);
+  }
+
+  // Returns whether the rows were read in chunks.
+  bool Finish() {
+    Advance(true);
+    parse_->Feed("", 0, true);
+    return stage_ == Stage::kTail;
+  }
+
+ private:
+  enum class Stage { kHead, kRows, kTail, kWhole };
+
+  // Feeds the parse what it has not seen yet; false when it suspended itself.
+  bool FeedParse() {
+    while (fed_ < xml_.size()) {
+      const std::string_view piece = xml_.Piece(fed_, xml_.size() - fed_);
+      fed_ += piece.size();
+      if (!parse_->Feed(piece.data(), piece.size(), false)) return false;
+    }
+    return true;
+  }
+
+  void Advance(bool at_end) {
+    if (stage_ == Stage::kHead) {
+      if (FeedParse()) return;
+      stage_ = Stage::kRows;
+      rows_ = std::make_unique<RowChunkReader>(xml_, model_, layout_.prefix, parse_->rows_begin());
+    }
+    if (stage_ == Stage::kRows) {
+      switch (rows_->Advance(at_end)) {
+        case RowChunkReader::Status::kMore:
+          return;
+        case RowChunkReader::Status::kDone:
+          stage_ = Stage::kTail;
+          fed_ = rows_->close();
+          parse_->ResumeAfterRows(fed_);
+          rows_.reset();
+          break;
+        case RowChunkReader::Status::kGiveUp:
+          rows_.reset();
+          model_.ResetRows();
+          layout_ = SheetLayout{};
+          parse_ = std::make_unique<WorksheetParse>(part_, model_, layout_, nullptr);
+          stage_ = Stage::kWhole;
+          fed_ = 0;
+          break;
+      }
+    }
+    FeedParse();
+  }
+
+  std::string part_;
+  SheetModel& model_;
+  ByteChunks& xml_;
+  SheetLayout& layout_;
+  Stage stage_ = Stage::kHead;
+  std::unique_ptr<WorksheetParse> parse_;
+  std::unique_ptr<RowChunkReader> rows_;
+  uint64_t fed_ = 0;
+};
+
 }  // namespace
 
 void ReadSharedStrings(const Package& package, const std::string& part, SheetModel& model) {
@@ -572,9 +614,9 @@ void ReadSharedStrings(const Package& package, const std::string& part, SheetMod
   parse.Feed("", 0, true);
 }
 
-void ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
-                   ByteChunks& xml, SheetLayout& layout) {
-  WorksheetParse parse(part, model, layout);
+bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
+                   ByteChunks& xml, SheetLayout& layout, RowReading reading) {
+  WorksheetLoader loader(part, model, xml, layout, reading);
   bool first = true;
   std::string encoding;
   std::string whole;  // the document, when it must be converted first
@@ -587,19 +629,18 @@ void ReadWorksheet(const Package& package, const std::string& part, SheetModel& 
       whole.append(data, n);
       return;
     }
-    xml.Append(data, n);
-    parse.Feed(data, n, false);
+    loader.Add(data, n);
   });
   if (!encoding.empty()) {
     const std::string utf8 = ToUtf8(whole, encoding, part);
     whole.clear();
     whole.shrink_to_fit();
     if (utf8.size() > kMaxLargePart) throw PackageError("部件 " + part + " 太大, 拒绝读取");
-    xml.Append(utf8.data(), utf8.size());
-    parse.Feed(utf8.data(), utf8.size(), false);
+    loader.Add(utf8.data(), utf8.size());
   }
-  parse.Feed("", 0, true);
+  const bool in_chunks = loader.Finish();
   model.FinishLoading();
+  return in_chunks;
 }
 
 namespace {

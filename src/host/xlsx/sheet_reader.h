@@ -36,10 +36,16 @@ struct SheetLayout {
 // Reads the shared strings part into the model's table. Throws PackageError.
 void ReadSharedStrings(const Package& package, const std::string& part, SheetModel& model);
 
-// Reads the worksheet part into the model, keeping its XML (as UTF-8) in `xml`.
-// Throws PackageError on damaged XML, a DTD, absurd sizes or row and column numbers.
-void ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
-                   ByteChunks& xml, SheetLayout& layout);
+// How the rows of a worksheet are read: in chunks where they are plain rows and cells (several
+// times faster), or all by the streaming parse (for comparing the two).
+enum class RowReading { kChunksWherePlain, kStreamingOnly };
+
+// Reads the worksheet part into the model, keeping its XML (as UTF-8) in `xml`. Returns whether
+// the rows were read in chunks. Throws PackageError on damaged XML, a DTD, absurd sizes or row
+// and column numbers.
+bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
+                   ByteChunks& xml, SheetLayout& layout,
+                   RowReading reading = RowReading::kChunksWherePlain);
 
 // Re-reads one <row> element of a worksheet (for merging writes into it): its attributes, and
 // each cell's byte range and attributes. Offsets are relative to the row's first byte.

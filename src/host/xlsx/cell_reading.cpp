@@ -1,0 +1,119 @@
+#include "src/host/xlsx/cell_reading.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+
+#include "src/host/xlsx/xml_util.h"
+
+namespace quilmark::xlsx {
+
+TypeAttr ParseTypeAttr(const char* t) {
+  if (t == nullptr) return TypeAttr::kNumber;
+  const std::string_view v(t);
+  if (v == "s") return TypeAttr::kShared;
+  if (v == "n") return TypeAttr::kNumber;
+  if (v == "str") return TypeAttr::kFormulaText;
+  if (v == "inlineStr") return TypeAttr::kInline;
+  if (v == "b") return TypeAttr::kBool;
+  if (v == "e") return TypeAttr::kError;
+  if (v == "d") return TypeAttr::kDate;
+  return TypeAttr::kUnknown;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimSpace(std::string_view text) {
+  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  text = TrimSpace(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<uint32_t> ParseIndex(std::string_view text) {
+  text = TrimSpace(text);
+  uint32_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+Cell MakeCell(const CellXml& xml, SheetModel& model) {
+  Cell cell;
+  cell.column = static_cast<uint16_t>(xml.column);
+  cell.flags = xml.flags;
+  const auto text = [&](CellType type, std::string_view s) {
+    cell.type = type;
+    cell.set_payload(model.arena().Add(s));
+  };
+  switch (xml.type) {
+    case TypeAttr::kNumber:
+      if (xml.has_value) {
+        if (const auto number = ParseNumber(xml.value)) {
+          cell.type = CellType::kNumber;
+          cell.set_payload(std::bit_cast<uint64_t>(*number));
+        } else {
+          cell.type = CellType::kBad;
+        }
+      }
+      break;
+    case TypeAttr::kShared:
+      if (xml.has_value) {
+        const auto index = ParseIndex(xml.value);
+        if (index && *index < model.shared_strings().size()) {
+          cell.type = CellType::kShared;
+          cell.lo = *index;
+        } else {
+          cell.type = CellType::kBad;
+        }
+      }
+      break;
+    case TypeAttr::kFormulaText:
+      if (xml.has_value) text(CellType::kText, DecodeEscapes(xml.value));
+      break;
+    case TypeAttr::kInline:
+      if (xml.has_inline) {
+        text(CellType::kText, DecodeEscapes(xml.inline_text));
+      } else if (xml.has_value) {
+        text(CellType::kText, DecodeEscapes(xml.value));
+      }
+      break;
+    case TypeAttr::kBool:
+      if (xml.has_value) {
+        const std::string_view v = TrimSpace(xml.value);
+        if (v == "1" || v == "true") {
+          cell.type = CellType::kBool;
+          cell.lo = 1;
+        } else if (v == "0" || v == "false") {
+          cell.type = CellType::kBool;
+        } else {
+          cell.type = CellType::kBad;
+        }
+      }
+      break;
+    case TypeAttr::kError:
+      if (xml.has_value) text(CellType::kError, TrimSpace(xml.value));
+      break;
+    case TypeAttr::kDate:
+      if (xml.has_value) text(CellType::kDate, TrimSpace(xml.value));
+      break;
+    case TypeAttr::kUnknown:
+      cell.type = CellType::kBad;
+      break;
+  }
+  return cell;
+}
+
+}  // namespace quilmark::xlsx

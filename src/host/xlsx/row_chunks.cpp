@@ -1,0 +1,270 @@
+#include "src/host/xlsx/row_chunks.h"
+
+#include <algorithm>
+#include <cstring>
+#include <pugixml.hpp>
+
+#include "src/host/sheet_host.h"
+#include "src/host/xlsx/cell_reading.h"
+#include "src/host/xlsx/cell_ref.h"
+
+namespace quilmark::xlsx {
+namespace {
+
+// A chunk is cut at the first row end tag after this many bytes: large enough that the cost of
+// a parse call vanishes, small enough that its tree stays in the cache.
+constexpr uint64_t kChunk = uint64_t{1} << 18;
+// A chunk without a row end tag for this long is not a run of ordinary rows.
+constexpr uint64_t kMaxChunk = uint64_t{16} << 20;
+
+// Element and attribute names as written, text with line ends normalised (as any XML parser
+// reports them), and white space kept only where it is an element's whole text (" " in an
+// inline string is a value; the spaces between rows are not).
+constexpr unsigned kParseFlags = pugi::parse_fragment | pugi::parse_eol |
+                                 pugi::parse_wconv_attribute | pugi::parse_ws_pcdata_single;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool IsBlank(const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (!IsSpace(*text)) return false;
+  }
+  return true;
+}
+
+// The text of an element that holds nothing but text; false when it holds an element.
+bool TextOf(const pugi::xml_node& node, std::string_view& out) {
+  const pugi::xml_node first = node.first_child();
+  if (!first) {
+    out = {};
+    return true;
+  }
+  if (first.type() != pugi::node_pcdata || first.next_sibling()) return false;
+  out = first.value();
+  return true;
+}
+
+const char* AttributeOrNull(const pugi::xml_node& node, const char* name) {
+  const pugi::xml_attribute attribute = node.attribute(name);
+  return attribute ? attribute.value() : nullptr;
+}
+
+}  // namespace
+
+uint64_t FindIn(const ByteChunks& xml, uint64_t from, uint64_t to, std::string_view needle) {
+  uint64_t at = from;
+  while (at < to) {
+    const std::string_view piece = xml.Piece(at, to - at);
+    if (const void* found = memmem(piece.data(), piece.size(), needle.data(), needle.size())) {
+      return at + static_cast<uint64_t>(static_cast<const char*>(found) - piece.data());
+    }
+    const uint64_t next = at + piece.size();
+    if (next < to && needle.size() > 1) {
+      // A match across the end of this piece.
+      char joint[128];
+      const uint64_t low = next - std::min<uint64_t>(needle.size() - 1, piece.size());
+      const uint64_t high = std::min<uint64_t>(to, next + needle.size() - 1);
+      xml.CopyOut(low, high - low, joint);
+      if (const void* found = memmem(joint, high - low, needle.data(), needle.size())) {
+        return low + static_cast<uint64_t>(static_cast<const char*>(found) - joint);
+      }
+    }
+    at = next;
+  }
+  return to;
+}
+
+bool RowChunkReader::Supports(std::string_view prefix) {
+  if (prefix.size() > 32) return false;
+  for (const char c : prefix) {
+    if (c == ':' || IsSpace(c) || c == '<' || c == '>') return false;
+  }
+  return true;
+}
+
+RowChunkReader::RowChunkReader(const ByteChunks& xml, SheetModel& model, std::string_view prefix,
+                               uint64_t begin)
+    : xml_(xml), model_(model), cursor_(begin), doc_(std::make_unique<pugi::xml_document>()) {
+  const std::string p = prefix.empty() ? std::string() : std::string(prefix) + ":";
+  row_name_ = p + "row";
+  cell_name_ = p + "c";
+  value_name_ = p + "v";
+  formula_name_ = p + "f";
+  inline_name_ = p + "is";
+  text_name_ = p + "t";
+  run_name_ = p + "r";
+  run_properties_name_ = p + "rPr";
+  phonetic_name_ = p + "rPh";
+  phonetic_properties_name_ = p + "phoneticPr";
+  row_end_tag_ = "</" + row_name_ + ">";
+  sheet_data_close_ = "</" + p + "sheetData";
+}
+
+RowChunkReader::~RowChunkReader() = default;
+
+RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
+  for (;;) {
+    const uint64_t size = xml_.size();
+    const uint64_t from = std::max(cursor_ + kChunk, searched_);
+    if (from < size) {
+      const uint64_t at = FindIn(xml_, from, size, row_end_tag_);
+      if (at < size) {
+        const uint64_t end = at + row_end_tag_.size();
+        if (end - cursor_ > kMaxChunk || !ReadChunk(cursor_, end)) return Status::kGiveUp;
+        cursor_ = end;
+        searched_ = 0;
+        continue;
+      }
+      // The tag may be cut off at the end of what has arrived.
+      searched_ = std::max(from, size - std::min<uint64_t>(size, row_end_tag_.size() - 1));
+    }
+    // No row ends far enough on: the rows may end before it, at the end tag of <sheetData>.
+    const uint64_t close = FindIn(xml_, cursor_, size, sheet_data_close_);
+    const uint64_t after = close + sheet_data_close_.size();
+    if (after < size) {
+      const char c = xml_.Piece(after, 1)[0];
+      if ((c != '>' && !IsSpace(c)) || close - cursor_ > kMaxChunk) return Status::kGiveUp;
+      if (!ReadChunk(cursor_, close)) return Status::kGiveUp;
+      close_ = close;
+      return Status::kDone;
+    }
+    if (at_end || size - cursor_ > kMaxChunk + kChunk) return Status::kGiveUp;
+    return Status::kMore;
+  }
+}
+
+uint64_t RowChunkReader::ElementEnd(uint64_t limit) const {
+  while (limit > 0 && IsSpace(xml_.Piece(limit - 1, 1)[0])) --limit;
+  return limit;
+}
+
+bool RowChunkReader::ReadChunk(uint64_t begin, uint64_t end) {
+  const size_t length = static_cast<size_t>(end - begin);
+  if (length == 0) return true;
+  if (buffer_size_ < length) {
+    buffer_size_ = std::max<size_t>(length, kChunk * 2);
+    buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
+  }
+  char* const text = buffer_.get();
+  xml_.CopyOut(begin, length, text);
+  // Comments, CDATA sections and processing instructions may hide a row end tag, and references
+  // are decoded by the streaming parse only, which also refuses the ill-formed ones.
+  if (memmem(text, length, "<!", 2) != nullptr || memmem(text, length, "<?", 2) != nullptr ||
+      std::memchr(text, '&', length) != nullptr) {
+    return false;
+  }
+  if (!doc_->load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8)) return false;
+
+  pugi::xml_node node = doc_->first_child();
+  while (node) {
+    pugi::xml_node next = node.next_sibling();
+    if (node.type() == pugi::node_pcdata && IsBlank(node.value())) {
+      node = next;
+      continue;
+    }
+    if (node.type() != pugi::node_element || row_name_ != node.name()) return false;
+    while (next && next.type() == pugi::node_pcdata && IsBlank(next.value())) {
+      next = next.next_sibling();
+    }
+    if (next && next.type() != pugi::node_element) return false;
+    // The element's bytes: from its "<" to the ">" that ends it, before the next one.
+    const uint64_t row_begin = begin + static_cast<uint64_t>(node.name() - text) - 1;
+    const uint64_t limit = next ? begin + static_cast<uint64_t>(next.name() - text) - 1 : end;
+    const uint64_t row_end = ElementEnd(limit);
+    if (row_end <= row_begin || xml_.Piece(row_end - 1, 1)[0] != '>') return false;
+    if (!ReadRow(node, row_begin, row_end)) return false;
+    node = next;
+  }
+  return true;
+}
+
+bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end) {
+  int32_t number = previous_row_ + 1;
+  // A row number that is not a number is ignored: the row follows the one before.
+  if (const char* r = AttributeOrNull(row, "r"); r != nullptr && IsAsciiDigit(r[0])) {
+    const auto parsed = ParseIndex(r);
+    if (!parsed || *parsed < 1 || *parsed > static_cast<uint32_t>(kMaxRow)) return false;
+    number = static_cast<int32_t>(*parsed);
+  }
+  if (number > kMaxRow) return false;
+  model_.BeginRow(number, static_cast<uint32_t>(begin));
+  previous_row_ = number;
+
+  int32_t previous_column = 0;
+  int32_t count = 0;
+  for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_pcdata && IsBlank(c.value())) continue;
+    if (c.type() != pugi::node_element || cell_name_ != c.name()) return false;
+    CellXml cell;
+    cell.column = previous_column + 1;
+    // A reference without column letters is no reference: the cell follows its neighbour.
+    if (const char* r = AttributeOrNull(c, "r"); r != nullptr && IsAsciiLetter(r[0])) {
+      const auto parsed = ParseColumnOfRef(r);
+      if (!parsed) return false;
+      cell.column = *parsed;
+    }
+    if (cell.column > kMaxColumn || ++count > kMaxColumn) return false;
+    previous_column = cell.column;
+    cell.type = ParseTypeAttr(AttributeOrNull(c, "t"));
+
+    bool has_formula = false;
+    for (pugi::xml_node part = c.first_child(); part; part = part.next_sibling()) {
+      if (part.type() == pugi::node_pcdata && IsBlank(part.value())) continue;
+      if (part.type() != pugi::node_element) return false;
+      const char* name = part.name();
+      if (value_name_ == name) {
+        if (cell.has_value || !TextOf(part, cell.value)) return false;
+        cell.has_value = true;
+      } else if (formula_name_ == name) {
+        if (has_formula) return false;
+        has_formula = true;
+        cell.flags |= kHasFormula;
+        const char* t = AttributeOrNull(part, "t");
+        const char* ref = AttributeOrNull(part, "ref");
+        if (t != nullptr && std::strcmp(t, "shared") == 0 && ref != nullptr) {
+          // The cell that defines a shared formula: kept so that its group survives a write.
+          std::string_view formula;
+          if (!TextOf(part, formula)) return false;
+          cell.flags |= kSharedMaster;
+          const char* si = AttributeOrNull(part, "si");
+          model_.shared_formulas().push_back(
+              {number, cell.column, si != nullptr ? si : "", ref, std::string(formula)});
+        }
+      } else if (inline_name_ == name) {
+        if (cell.has_inline) return false;
+        cell.has_inline = true;
+        inline_.clear();
+        for (pugi::xml_node item = part.first_child(); item; item = item.next_sibling()) {
+          if (item.type() == pugi::node_pcdata && IsBlank(item.value())) continue;
+          if (item.type() != pugi::node_element) return false;
+          std::string_view piece;
+          if (text_name_ == item.name()) {
+            if (!TextOf(item, piece)) return false;
+            inline_ += piece;
+          } else if (run_name_ == item.name()) {
+            for (pugi::xml_node r = item.first_child(); r; r = r.next_sibling()) {
+              if (r.type() == pugi::node_pcdata && IsBlank(r.value())) continue;
+              if (r.type() != pugi::node_element) return false;
+              if (text_name_ == r.name()) {
+                if (!TextOf(r, piece)) return false;
+                inline_ += piece;
+              } else if (run_properties_name_ != r.name()) {
+                return false;
+              }
+            }
+          } else if (phonetic_name_ != item.name() && phonetic_properties_name_ != item.name()) {
+            return false;
+          }
+        }
+        cell.inline_text = inline_;
+      } else {
+        return false;
+      }
+    }
+    model_.AddCell(MakeCell(cell, model_));
+  }
+  model_.EndRow(static_cast<uint32_t>(end));
+  return true;
+}
+
+}  // namespace quilmark::xlsx
