@@ -23,6 +23,27 @@ constexpr uint64_t kMaxChunk = uint64_t{16} << 20;
 constexpr unsigned kParseFlags = pugi::parse_fragment | pugi::parse_eol |
                                  pugi::parse_wconv_attribute | pugi::parse_ws_pcdata_single;
 
+// Whether a NUL-terminated name is `expected`, without measuring it first.
+bool Is(const char* name, const std::string& expected) {
+  for (const char c : expected) {
+    if (*name++ != c) return false;
+  }
+  return *name == '\0';
+}
+
+// Whether "<" followed by `mark` occurs in the text. The marks are rare characters, so looking
+// for them first is much faster than looking for the pair.
+bool HasMarkup(const char* text, size_t length, char mark) {
+  const char* const end = text + length;
+  for (const char* at = text; at < end;) {
+    const char* found = static_cast<const char*>(std::memchr(at, mark, end - at));
+    if (found == nullptr) return false;
+    if (found > text && found[-1] == '<') return true;
+    at = found + 1;
+  }
+  return false;
+}
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsBlank(const char* text) {
@@ -149,7 +170,7 @@ bool RowChunkReader::ReadChunk(uint64_t begin, uint64_t end) {
   xml_.CopyOut(begin, length, text);
   // Comments, CDATA sections and processing instructions may hide a row end tag, and references
   // are decoded by the streaming parse only, which also refuses the ill-formed ones.
-  if (memmem(text, length, "<!", 2) != nullptr || memmem(text, length, "<?", 2) != nullptr ||
+  if (HasMarkup(text, length, '!') || HasMarkup(text, length, '?') ||
       std::memchr(text, '&', length) != nullptr) {
     return false;
   }
@@ -162,7 +183,7 @@ bool RowChunkReader::ReadChunk(uint64_t begin, uint64_t end) {
       node = next;
       continue;
     }
-    if (node.type() != pugi::node_element || row_name_ != node.name()) return false;
+    if (node.type() != pugi::node_element || !Is(node.name(), row_name_)) return false;
     while (next && next.type() == pugi::node_pcdata && IsBlank(next.value())) {
       next = next.next_sibling();
     }
@@ -194,7 +215,7 @@ bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t
   int32_t count = 0;
   for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
     if (c.type() == pugi::node_pcdata && IsBlank(c.value())) continue;
-    if (c.type() != pugi::node_element || cell_name_ != c.name()) return false;
+    if (c.type() != pugi::node_element || !Is(c.name(), cell_name_)) return false;
     CellXml cell;
     cell.column = previous_column + 1;
     // A reference without column letters is no reference: the cell follows its neighbour.
@@ -212,10 +233,10 @@ bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t
       if (part.type() == pugi::node_pcdata && IsBlank(part.value())) continue;
       if (part.type() != pugi::node_element) return false;
       const char* name = part.name();
-      if (value_name_ == name) {
+      if (Is(name, value_name_)) {
         if (cell.has_value || !TextOf(part, cell.value)) return false;
         cell.has_value = true;
-      } else if (formula_name_ == name) {
+      } else if (Is(name, formula_name_)) {
         if (has_formula) return false;
         has_formula = true;
         cell.flags |= kHasFormula;
@@ -230,7 +251,7 @@ bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t
           model_.shared_formulas().push_back(
               {number, cell.column, si != nullptr ? si : "", ref, std::string(formula)});
         }
-      } else if (inline_name_ == name) {
+      } else if (Is(name, inline_name_)) {
         if (cell.has_inline) return false;
         cell.has_inline = true;
         inline_.clear();
@@ -238,21 +259,22 @@ bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t
           if (item.type() == pugi::node_pcdata && IsBlank(item.value())) continue;
           if (item.type() != pugi::node_element) return false;
           std::string_view piece;
-          if (text_name_ == item.name()) {
+          if (Is(item.name(), text_name_)) {
             if (!TextOf(item, piece)) return false;
             inline_ += piece;
-          } else if (run_name_ == item.name()) {
+          } else if (Is(item.name(), run_name_)) {
             for (pugi::xml_node r = item.first_child(); r; r = r.next_sibling()) {
               if (r.type() == pugi::node_pcdata && IsBlank(r.value())) continue;
               if (r.type() != pugi::node_element) return false;
-              if (text_name_ == r.name()) {
+              if (Is(r.name(), text_name_)) {
                 if (!TextOf(r, piece)) return false;
                 inline_ += piece;
-              } else if (run_properties_name_ != r.name()) {
+              } else if (!Is(r.name(), run_properties_name_)) {
                 return false;
               }
             }
-          } else if (phonetic_name_ != item.name() && phonetic_properties_name_ != item.name()) {
+          } else if (!Is(item.name(), phonetic_name_) &&
+                     !Is(item.name(), phonetic_properties_name_)) {
             return false;
           }
         }
