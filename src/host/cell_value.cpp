@@ -9,8 +9,8 @@ namespace quilmark {
 std::string NumberText(double number) {
   if (number == 0) return "0";  // also -0, which spreadsheets show as 0
   char buffer[64];
-  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number,
-                                    std::chars_format::general, 15);
+  auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 15);
   if (error != std::errc()) return {};
   std::string text(buffer, end);
   // %g style gives "1e+15" and "1e-05"; spreadsheets and their macro languages write "1E+15".
@@ -63,6 +63,21 @@ std::optional<double> RadixNumber(std::string_view text, int radix) {
   }
   if (!std::isfinite(value)) return std::nullopt;
   return value;
+}
+
+// Whether a number reads back as itself through its 15-digit text: true when its shortest exact
+// text has at most 15 significant digits, since rounding to 15 digits then lands on that text.
+// Limited to normal numbers well inside the range, where that argument needs no care.
+bool ReadsBackAsItself(double number) {
+  const double magnitude = std::fabs(number);
+  if (!std::isnormal(number) || magnitude < 1e-300 || magnitude > 1e300) return false;
+  char buffer[64];
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+  if (error != std::errc()) return false;
+  int digits = 0;
+  for (const char* c = buffer; c < end && *c != 'e'; ++c) digits += IsDigit(*c) ? 1 : 0;
+  return digits <= 15;
 }
 
 }  // namespace
@@ -135,6 +150,7 @@ std::optional<double> CellNumber(const CellValue& value) {
   if (const double* number = std::get_if<double>(&value)) {
     // A whole number below 10^15 has an exact 15-digit text: no need to print and read it back.
     if (std::fabs(*number) < 1e15 && std::trunc(*number) == *number) return *number + 0.0;
+    if (ReadsBackAsItself(*number)) return *number;
     return LeadingNumber(NumberText(*number));
   }
   if (const auto* text = std::get_if<std::string>(&value)) return LeadingNumber(*text);

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
 
 #include "src/host/cell_value.h"
 #include "src/host/sheet_host.h"
@@ -32,6 +35,18 @@ struct PassContext {
   std::optional<std::string> Text(int32_t row, int32_t column) const {
     std::optional<CellValue> value = sheet.Read(row, column);
     if (!value) return std::nullopt;
+    // A text value is trimmed where it lies and handed over, not copied.
+    if (std::string* text = std::get_if<std::string>(&*value)) {
+      const std::string_view trimmed = TrimBlanks(*text);
+      if (trimmed.empty()) {
+        text->clear();
+      } else if (trimmed.size() != text->size()) {
+        const size_t first = static_cast<size_t>(trimmed.data() - text->data());
+        text->erase(first + trimmed.size());
+        text->erase(0, first);
+      }
+      return std::move(*text);
+    }
     return CellText(*value);
   }
   // The cell's leading number; nullopt when the cell cannot be read or the number overflows.

@@ -1,0 +1,73 @@
+// CellNumber skips printing and reading back a number whose shortest text is short enough; the
+// shortcut must give exactly what the full route gives, bit for bit, for numbers of every kind.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "src/host/cell_value.h"
+#include "src/summary/pass_context.h"
+
+namespace quilmark {
+namespace {
+
+void ExpectSameAsFullRoute(double number) {
+  const std::optional<double> full = LeadingNumber(NumberText(number));
+  const std::optional<double> fast = CellNumber(CellValue{number});
+  ASSERT_EQ(fast.has_value(), full.has_value()) << number;
+  if (full) {
+    EXPECT_EQ(std::bit_cast<uint64_t>(*fast), std::bit_cast<uint64_t>(*full))
+        << std::hexfloat << number;
+  }
+}
+
+TEST(CellNumberShortcut, GivesWhatTheFifteenDigitTextGives) {
+  for (const double number :
+       {0.1, 0.1 + 0.2, -2.5, 1234.567, 1e15 + 0.5, 123456789012345.6, 1.23456789012345e-7,
+        0.30000000000000004, 1e300, 1e301, 1e-300, 1e-301, 2.2250738585072014e-308, 5e-324,
+        std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(), 1e22, 9.5e15}) {
+    ExpectSameAsFullRoute(number);
+  }
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    // Any bit pattern, and decimals of 1 to 17 digits at every scale.
+    const double bits = std::bit_cast<double>(random());
+    if (std::isfinite(bits)) ExpectSameAsFullRoute(bits);
+    const int digits = 1 + static_cast<int>(random() % 17);
+    const double mantissa =
+        static_cast<double>(random() % static_cast<uint64_t>(std::pow(10, digits)));
+    const int scale = static_cast<int>(random() % 80) - 40;
+    ExpectSameAsFullRoute(mantissa * std::pow(10.0, scale));
+    ExpectSameAsFullRoute(-mantissa / std::pow(10.0, digits));
+  }
+}
+
+// A text handed over by PassContext::Text is trimmed of blanks as before.
+TEST(CellNumberShortcut, PassTextsAreTrimmed) {
+  class OneCell : public Worksheet {
+   public:
+    explicit OneCell(CellValue value) : value_(std::move(value)) {}
+    std::string Name() const override { return "s"; }
+    int32_t LastUsedRow() const override { return 1; }
+    std::optional<CellValue> Read(int32_t, int32_t) const override { return value_; }
+    bool Write(int32_t, int32_t, const CellValue&) override { return false; }
+
+   private:
+    CellValue value_;
+  };
+  const std::pair<CellValue, std::string> cases[] = {
+      {std::string("  002 "), "002"}, {std::string("   "), ""},       {std::string(""), ""},
+      {std::string("a b"), "a b"},    {std::string(" \t1K"), "\t1K"}, {12.5, "12.5"},
+  };
+  for (const auto& [value, expected] : cases) {
+    OneCell sheet(value);
+    std::string holder;
+    const PassContext context{sheet, 1, {}, holder};
+    EXPECT_EQ(context.Text(1, 1), expected);
+  }
+}
+
+}  // namespace
+}  // namespace quilmark
