@@ -70,6 +70,32 @@ def block_sums(path):
     return sums
 
 
+# Zone, land-use code, area, planning-zone name: one row of each kind a method tells apart.
+PLAN_ROWS = [("001", "011", 2.5, "城镇建设用地区"), ("002", "121K", 1.0, "一般农地区"),
+             ("001", "204", 4.0, "永久性基本农田区"), ("003", "111", 0.5, "基本农田保护区"),
+             ("001", "317", 8.0, "城镇建设用地区")]
+
+
+def make_plan_rows(path):
+    workbook = openpyxl.Workbook()
+    sheet = workbook.active
+    for row in PLAN_ROWS:
+        sheet.append(list(row))
+    workbook.save(path)
+
+
+def summary_block(sheet, header):
+    """{(zone, class): sum} of the summary block whose header row is `header`, and its last row."""
+    classes = {c: sheet.cell(header, c).value for c in range(2, sheet.max_column + 1)
+               if sheet.cell(header, c).value is not None}
+    sums, row = {}, header + 1
+    while sheet.cell(row, 1).value is not None:
+        for column, cls in classes.items():
+            sums[(sheet.cell(row, 1).value, cls)] = sheet.cell(row, column).value
+        row += 1
+    return sums, row - 1
+
+
 class CommandLine(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp()
@@ -101,6 +127,72 @@ class CommandLine(unittest.TestCase):
                 # The data rows are read back unchanged.
                 sheet = openpyxl.load_workbook(result).active
                 self.assertEqual(sheet.cell(2, 1).value, "002")
+
+    def test_every_method_writes_its_block_into_the_file(self):
+        z1, z2, z3 = "001", "002", "003"
+        cases = [
+            (["--land-use", "2008-level3"],
+             {(z1, "011"): 2.5, (z2, "121K"): 1, (z1, "204"): 4, (z3, "111"): 0.5, (z1, "317"): 8}),
+            (["--land-use", "2008-level2"],
+             {(z1, "011"): 2.5, (z2, "带K园地"): 1, (z1, "居民点及独立工矿用地"): 4,
+              (z3, "耕地"): 0.5, (z1, "未利用土地"): 8}),
+            (["--land-use", "2008-level1"],
+             {(z1, "011"): 2.5, (z2, "带K农用地"): 1, (z1, "建设用地"): 4, (z3, "耕地"): 0.5,
+              (z1, "未利用地"): 8}),
+            (["--land-use", "survey-ownership"], {(z1, "国有"): 6.5, (z1, "集体"): 8, (z3, "国有"): 0.5}),
+            (["--land-use", "survey-level1"],
+             {(z1, "耕地"): 2.5, (z2, "建设用地"): 1, (z1, "建设用地"): 4, (z3, "未利用地"): 0.5,
+              (z1, "317"): 8}),
+            (["--land-use", "survey-agri"],
+             {(z1, "农用地"): 2.5, (z2, "建设用地"): 1, (z1, "建设用地"): 4, (z3, "未利用地"): 0.5}),
+            (["--land-use", "2008-level3", "--convert-zone-codes"],
+             {("莞城区", "011"): 2.5, ("002", "121K"): 1, ("东城区", "111"): 0.5}),
+            (["--master-plan", "all-zones", "--class-column", "4"],
+             {(z1, "城镇建设用地区"): 10.5, (z2, "一般农地区"): 1, (z3, "基本农田保护区"): 0.5}),
+            (["--master-plan", "2006", "--class-column", "4"],
+             {(z1, "符合规划用地"): 10.5, (z2, "一般农地区"): 1, (z1, "永久性基本农田区"): 4,
+              (z3, "基本农田保护区"): 0.5}),
+            (["--master-plan", "2009", "--class-column", "4"],
+             {(z1, "符合规划用地"): 10.5, (z2, "其它不符合规划用地"): 1, (z1, "基本农田"): 4,
+              (z3, "基本农田"): 0.5, (z2, "符合规划用地"): 0}),
+        ]
+        source = self.path("plan.xlsx")
+        make_plan_rows(source)
+        for args, expected in cases:
+            with self.subTest(" ".join(args)):
+                result = self.path("out.xlsx")
+                done = run(*args, "-o", result, source)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                sheet = openpyxl.load_workbook(result).active
+                sums, _ = summary_block(sheet, len(PLAN_ROWS) + 11)
+                for key, value in expected.items():
+                    self.assertAlmostEqual(sums[key], value, msg=key)
+
+    def test_all_tasks_together_stack_their_blocks(self):
+        source, result = self.path("plan.xlsx"), self.path("out.xlsx")
+        make_plan_rows(source)
+        done = run("--land-use", "2008-level1", "--convert-zone-codes", "--master-plan", "2009",
+                   "--class-column", "4", "--zone-totals", "--cross-tab", "-o", result, source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        sheet = openpyxl.load_workbook(result).active
+        self.assertEqual(sheet.cell(1, 1).value, "莞城区")  # the data rows carry the names now
+        # Both summaries read the class column 4: planning-zone names are no land-use codes and
+        # stay as they are under the land-use method.
+        land_use, end = summary_block(sheet, len(PLAN_ROWS) + 11)
+        self.assertEqual(land_use[("莞城区", "城镇建设用地区")], 10.5)
+        master_plan, end = summary_block(sheet, end + 11)
+        self.assertEqual(master_plan[("莞城区", "符合规划用地")], 10.5)
+        totals_header = end + 11  # the zone-totals block has no header, only zones and totals
+        self.assertIsNone(sheet.cell(totals_header, 1).value)
+        self.assertEqual(sheet.cell(totals_header + 1, 1).value, "莞城区")
+        self.assertEqual(sheet.cell(totals_header + 1, 2).value, 14.5)
+        cross_header = totals_header + 3 + 11  # three zones
+        self.assertEqual(sheet.cell(cross_header, 1).value, "镇区名称")
+        self.assertEqual(sheet.cell(cross_header - 1, 4).value, "011")  # class titles from column 2
+        self.assertEqual(sheet.cell(cross_header + 1, 1).value, "莞城区")
+        self.assertEqual(sheet.cell(cross_header + 1, 2).value, 3)  # its total count
+        self.assertEqual(sheet.cell(cross_header + 1, 3).value, 14.5)
+        self.assertEqual(sheet.max_row, cross_header + 3)
 
     def test_in_place_save_leaves_no_temporary_file(self):
         source = self.path("图斑.xlsx")
