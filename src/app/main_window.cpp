@@ -56,8 +56,8 @@ constexpr const char* kMasterPlanControls[] = {"IsAllZone", "IsOldGH", "IsNewGH"
 // Twips to pixels at 96 dots per inch, to the nearest pixel.
 int Px(int twips) { return (twips * 2 + 15) / 30; }
 
-QRect PxRect(const ControlSpec& spec) {
-  return QRect(Px(spec.left), Px(spec.top), Px(spec.width), Px(spec.height));
+QRect PxRect(const ControlEntry& entry) {
+  return QRect(Px(entry.left), Px(entry.top), Px(entry.width), Px(entry.height));
 }
 
 // Lays the text out in lines of the given width, breaking at word boundaries, which fall between
@@ -179,11 +179,11 @@ SpaAnalysis::~SpaAnalysis() = default;
 void SpaAnalysis::BuildControls() {
   QHash<QString, QWidget*> frames;
   QHash<QString, QButtonGroup*> option_groups;
-  for (const ControlSpec& spec : kWindowControls) {
-    QWidget* container = spec.container == nullptr ? this : frames.value(spec.container);
-    const QString caption = QString::fromUtf8(spec.caption);
+  for (const ControlEntry& entry : kWindowControls) {
+    QWidget* container = entry.container == nullptr ? this : frames.value(entry.container);
+    const QString caption = QString::fromUtf8(entry.caption);
     QWidget* control = nullptr;
-    switch (spec.kind) {
+    switch (entry.kind) {
       case ControlKind::kLabel: {
         auto* label = new QLabel(caption, container);
         label->setWordWrap(true);
@@ -210,7 +210,7 @@ void SpaAnalysis::BuildControls() {
       }
       case ControlKind::kFrame:
         control = new QGroupBox(container);
-        frames.insert(spec.name, control);
+        frames.insert(entry.name, control);
         break;
       case ControlKind::kCheckBox:
         control = new QCheckBox(caption, container);
@@ -218,7 +218,7 @@ void SpaAnalysis::BuildControls() {
       case ControlKind::kOption: {
         auto* option = new QRadioButton(caption, container);
         // One exclusive group per frame; none is chosen at start.
-        QButtonGroup*& group = option_groups[spec.container];
+        QButtonGroup*& group = option_groups[entry.container];
         if (group == nullptr) group = new QButtonGroup(this);
         group->addButton(option);
         control = option;
@@ -228,8 +228,8 @@ void SpaAnalysis::BuildControls() {
         control = new QPushButton(caption, container);
         break;
     }
-    control->setObjectName(QString::fromUtf8(spec.name));
-    control->setGeometry(PxRect(spec));
+    control->setObjectName(QString::fromUtf8(entry.name));
+    control->setGeometry(PxRect(entry));
   }
 
   connect(Button("CheckTDLY"), &QAbstractButton::toggled, this, &SpaAnalysis::CheckTDLYClick);

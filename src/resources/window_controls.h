@@ -16,7 +16,7 @@ enum class ControlKind {
   kButton,
 };
 
-struct ControlSpec {
+struct ControlEntry {
   const char* name;  // the control's object name
   ControlKind kind;
   const char* container;         // the frame it sits in; nullptr for the window itself
@@ -29,7 +29,7 @@ inline constexpr int kClientWidthTwips = 6045;
 inline constexpr int kClientHeightTwips = 9525;
 
 // Top to bottom. A frame comes before the controls it holds.
-inline constexpr ControlSpec kWindowControls[] = {
+inline constexpr ControlEntry kWindowControls[] = {
     {"LbComment", ControlKind::kNote, nullptr,
      "此工具是红线图斑利用ArcGIS进行空间叠加分析后, 在Access的SQL环境下进行Select查询, "
      "其结果复制到Excel表格做最后统计汇总。执行前先打开Excel文件, "
