@@ -5,7 +5,8 @@ target_sources(quilmark_tests PRIVATE
   xlsx/xlsx_read_test.cpp
   xlsx/xlsx_write_test.cpp
   xlsx/corpus_test.cpp
-  xlsx/row_chunks_test.cpp)
+  xlsx/row_chunks_test.cpp
+  xlsx/parallel_deflate_test.cpp)
 target_link_libraries(quilmark_tests PRIVATE libzip::zip)
 
 # Python with the two workbook libraries that are Debian packages (the system one, not a

@@ -35,6 +35,17 @@ std::string_view ByteChunks::Piece(uint64_t begin, size_t max_length) const {
   return {chunks_[begin >> kChunkBits].get() + in_chunk, n};
 }
 
+void ByteChunks::Release() {
+  std::vector<std::unique_ptr<char[]>>().swap(chunks_);
+  size_ = 0;
+}
+
+void ByteChunks::ReleaseBefore(uint64_t offset) {
+  for (size_t i = 0; i < chunks_.size() && (uint64_t{i} + 1) * kChunk <= offset; ++i) {
+    chunks_[i].reset();
+  }
+}
+
 // A handle is the block number in the high 32 bits and the offset in the low 32; each text is
 // stored behind its 4-byte length.
 uint64_t TextArena::Add(std::string_view text) {

@@ -50,6 +50,10 @@ class ByteChunks {
   void CopyOut(uint64_t begin, size_t length, char* out) const;
   // The longest contiguous piece starting at begin, at most max_length long.
   std::string_view Piece(uint64_t begin, size_t max_length) const;
+  // Frees every byte; the sequence is empty afterwards.
+  void Release();
+  // Frees the blocks that lie wholly before `offset`; those bytes must not be read again.
+  void ReleaseBefore(uint64_t offset);
 
  private:
   std::vector<std::unique_ptr<char[]>> chunks_;

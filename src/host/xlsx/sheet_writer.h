@@ -25,6 +25,10 @@ class SheetXmlWriter {
   // Fills up to `capacity` bytes; 0 at the end. Throws PackageError if a row cannot be re-read.
   size_t Read(char* out, size_t capacity);
 
+  // How far into the loaded XML the writer has come; it reads nothing before this again until
+  // it is rewound.
+  uint64_t position() const { return position_; }
+
   // The whole document at once (for tests and small sheets).
   std::string ReadAll();
 

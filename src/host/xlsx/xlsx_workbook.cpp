@@ -14,6 +14,7 @@
 #include <pugixml.hpp>
 
 #include "src/host/xlsx/package.h"
+#include "src/host/xlsx/parallel_deflate.h"
 #include "src/host/xlsx/sheet_writer.h"
 #include "src/host/xlsx/xml_util.h"
 
@@ -102,11 +103,13 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// libzip source callback that streams the new worksheet XML.
+// libzip source callback that hands over the new worksheet XML already compressed: libzip
+// copies compressed data as it is when the entry's method matches it.
 struct SheetSource {
-  SheetXmlWriter* writer;
+  const DeflatedPart* part;
+  size_t block = 0;
+  size_t offset = 0;
   zip_error_t error;
-  std::string failure;
 };
 
 zip_int64_t SheetSourceCallback(void* state, void* data, zip_uint64_t length,
@@ -114,16 +117,26 @@ zip_int64_t SheetSourceCallback(void* state, void* data, zip_uint64_t length,
   auto* source = static_cast<SheetSource*>(state);
   switch (command) {
     case ZIP_SOURCE_OPEN:
-      source->writer->Rewind();
+      source->block = 0;
+      source->offset = 0;
       return 0;
-    case ZIP_SOURCE_READ:
-      try {
-        return static_cast<zip_int64_t>(source->writer->Read(static_cast<char*>(data), length));
-      } catch (const std::exception& e) {
-        source->failure = e.what();
-        zip_error_set(&source->error, ZIP_ER_INTERNAL, 0);
-        return -1;
+    case ZIP_SOURCE_READ: {
+      auto* out = static_cast<char*>(data);
+      zip_uint64_t written = 0;
+      const std::vector<std::string>& blocks = source->part->blocks;
+      while (written < length && source->block < blocks.size()) {
+        const std::string& block = blocks[source->block];
+        const size_t n = std::min<size_t>(length - written, block.size() - source->offset);
+        std::memcpy(out + written, block.data() + source->offset, n);
+        written += n;
+        source->offset += n;
+        if (source->offset == block.size()) {
+          ++source->block;
+          source->offset = 0;
+        }
       }
+      return static_cast<zip_int64_t>(written);
+    }
     case ZIP_SOURCE_CLOSE:
     case ZIP_SOURCE_FREE:
       return 0;
@@ -131,7 +144,12 @@ zip_int64_t SheetSourceCallback(void* state, void* data, zip_uint64_t length,
       auto* st = static_cast<zip_stat_t*>(data);
       zip_stat_init(st);
       st->mtime = std::time(nullptr);
-      st->valid |= ZIP_STAT_MTIME;
+      st->size = source->part->size;
+      st->comp_size = source->part->compressed_size;
+      st->crc = source->part->crc;
+      st->comp_method = ZIP_CM_DEFLATE;
+      st->valid |=
+          ZIP_STAT_MTIME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
       return sizeof(zip_stat_t);
     }
     case ZIP_SOURCE_ERROR:
@@ -317,16 +335,14 @@ void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
   std::unique_ptr<zip_t, void (*)(zip_t*)> archive_owner(archive, zip_discard);
   const auto fail = [&](const std::string& reason) { SaveFailure(target, reason); };
 
-  // The new worksheet, streamed from the kept XML and the run's changes.
-  SheetXmlWriter writer(sheet_->xml(), sheet_->layout(), sheet_->model());
-  SheetSource sheet_source{&writer, {}, {}};
+  DeflatedPart sheet_xml;  // filled in just before the package is written
+  SheetSource sheet_source{&sheet_xml, 0, 0, {}};
   zip_error_init(&sheet_source.error);
   const zip_int64_t sheet_index = zip_name_locate(archive, sheet_part_.c_str(), ZIP_FL_ENC_RAW);
   zip_source_t* source = zip_source_function(archive, SheetSourceCallback, &sheet_source);
   if (sheet_index < 0 || source == nullptr) fail(zip_strerror(archive));
-  // Compressed at level 1, which is several times faster than the default on a large sheet.
-  // libzip keeps an entry's level only for a method it did not have before, so the sheet is
-  // removed and added again (at the end of the package, where order does not matter).
+  // libzip keeps an entry's method only for one it did not have before, so the sheet is removed
+  // and added again (at the end of the package, where order does not matter).
   zip_int64_t new_index = -1;
   if (zip_delete(archive, static_cast<zip_uint64_t>(sheet_index)) < 0 ||
       (new_index = zip_file_add(archive, sheet_part_.c_str(), source, ZIP_FL_ENC_UTF_8)) < 0) {
@@ -397,10 +413,27 @@ void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
   // The loaded bytes are no longer needed (libzip has its own copy); freeing them keeps the
   // peak memory of saving a large workbook down.
   std::string().swap(bytes_);
+  // The new worksheet, made from the kept XML and the run's changes and compressed at level 1
+  // (several times faster than the default on a large sheet) on every core.
+  try {
+    SheetXmlWriter writer(sheet_->xml(), sheet_->layout(), sheet_->model());
+    // The writer reads the kept XML from front to back, so what it has passed is freed as it goes.
+    sheet_xml = DeflateInParallel(
+        [&](char* out, size_t capacity) {
+          const size_t n = writer.Read(out, capacity);
+          sheet_->xml().ReleaseBefore(writer.position());
+          return n;
+        },
+        1);
+  } catch (const PackageError& e) {
+    fail(std::string("无法生成工作簿 (") + e.what() + ")");
+  } catch (const std::bad_alloc&) {
+    fail("内存不足");
+  }
+  // Only the compressed sheet is needed from here on; the kept XML is the largest thing held.
+  sheet_->xml().Release();
   if (zip_close(archive) < 0) {
-    const std::string reason =
-        sheet_source.failure.empty() ? zip_strerror(archive) : sheet_source.failure;
-    fail("无法生成工作簿 (" + reason + ")");
+    fail(std::string("无法生成工作簿 (") + zip_strerror(archive) + ")");
   }
   archive_owner.release();
 
