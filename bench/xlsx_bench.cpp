@@ -10,7 +10,6 @@
 // inflate+deflate floor, the cost per row, and the peak memory of the job (measured in a child
 // process) against the size of the sheet XML.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
@@ -176,18 +175,41 @@ bool RunJob(const fs::path& input, const fs::path& output) {
   return result.outcome == quilmark::RunResult::Outcome::kCompleted;
 }
 
-// Peak resident memory of the job in a child process, in bytes.
+// The peak resident memory of this process since it started its program, in bytes. Unlike the
+// child's rusage, it leaves out the pages of the parent that the child held before its exec.
+uint64_t OwnPeakMemory() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  uint64_t kilobytes = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "VmHWM: %lu kB", &kilobytes) == 1) break;
+  }
+  std::fclose(status);
+  return kilobytes * 1024;
+}
+
+// Peak resident memory of the job in a child process, in bytes; the child reports it through
+// a pipe.
 uint64_t PeakMemoryOfJob(const fs::path& input, const fs::path& output) {
+  int fds[2];
+  if (pipe(fds) != 0) return 0;
   const pid_t child = fork();
   if (child == 0) {
-    execl("/proc/self/exe", "quilmark_bench", "--job", input.c_str(), output.c_str(), nullptr);
+    close(fds[0]);
+    const std::string fd = "--peak-fd=" + std::to_string(fds[1]);
+    execl("/proc/self/exe", "quilmark_bench", "--job", input.c_str(), output.c_str(), fd.c_str(),
+          nullptr);
     _exit(127);
   }
+  close(fds[1]);
+  uint64_t peak = 0;
+  if (read(fds[0], &peak, sizeof peak) != sizeof peak) peak = 0;
+  close(fds[0]);
   int status = 0;
-  struct rusage usage {};
-  wait4(child, &status, 0, &usage);
+  waitpid(child, &status, 0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
-  return static_cast<uint64_t>(usage.ru_maxrss) * 1024;
+  return peak;
 }
 
 // Keeps the median of each benchmark's repetitions.
@@ -207,7 +229,14 @@ class MedianReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "--job") == 0) return RunJob(argv[2], argv[3]) ? 0 : 1;
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--job") == 0) {
+    const bool completed = RunJob(argv[2], argv[3]);
+    if (argc == 5 && std::strncmp(argv[4], "--peak-fd=", 10) == 0) {
+      const uint64_t peak = OwnPeakMemory();
+      if (write(std::atoi(argv[4] + 10), &peak, sizeof peak) != sizeof peak) return 1;
+    }
+    return completed ? 0 : 1;
+  }
   // --generate ROWS FOLDER: only writes the workbook, for profiling the job by hand.
   if (argc == 4 && std::strcmp(argv[1], "--generate") == 0) {
     std::puts(Generate(std::atoi(argv[2]), argv[3]).path.c_str());

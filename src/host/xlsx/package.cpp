@@ -148,7 +148,8 @@ void Package::StreamInBackground(std::string_view part, uint64_t limit,
     bool cancelled = false;
     std::exception_ptr failure;
   } queue;
-  constexpr size_t kPiece = 1 << 20;
+  // Small pieces, so that work on the first ones starts early even on a small part.
+  constexpr size_t kPiece = 1 << 18;
   constexpr size_t kMaxQueued = 8;
   std::thread worker([&] {
     std::string piece;
@@ -164,7 +165,7 @@ void Package::StreamInBackground(std::string_view part, uint64_t limit,
       Stream(part, limit, [&](const char* data, size_t n) {
         if (piece.capacity() < kPiece) piece.reserve(kPiece);
         piece.append(data, n);
-        if (piece.size() >= kPiece - (1 << 18)) flush();
+        if (piece.size() >= kPiece / 2) flush();
       });
       if (!piece.empty()) flush();
     } catch (...) {

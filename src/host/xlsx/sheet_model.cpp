@@ -55,12 +55,6 @@ void SheetModel::EndRow(uint32_t xml_end) {
   if (has_value) last_used_row_ = std::max(last_used_row_, row.number);
 }
 
-void SheetModel::FinishLoading() {
-  if (row_index_.size() < static_cast<size_t>(kMaxRow) + 1) {
-    row_index_.resize(static_cast<size_t>(kMaxRow) + 1, -1);
-  }
-}
-
 void SheetModel::ResetRows() {
   rows_.truncate(0);
   cells_.truncate(0);
@@ -201,7 +195,7 @@ bool SheetModel::HasValueInRow(int32_t row) const {
 
 bool SheetModel::Write(int32_t row, int32_t column, const CellValue& value) {
   if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn) return false;
-  FinishLoading();
+  if (row_index_.size() <= static_cast<size_t>(row)) row_index_.resize(row + 1, -1);
   const bool empty = IsEmpty(value);
   Cell* cell = FindCellMutable(row, column);
   if (cell == nullptr && empty) return true;  // nothing there to clear

@@ -83,8 +83,6 @@ class SheetModel {
   uint32_t BeginRow(int32_t number, uint32_t xml_begin);
   void AddCell(const Cell& cell);
   void EndRow(uint32_t xml_end);
-  // Called once after the last row.
-  void FinishLoading();
   // Forgets every row and cell loaded so far (the shared strings stay), to load them again.
   void ResetRows();
 

@@ -639,7 +639,6 @@ bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& 
     loader.Add(utf8.data(), utf8.size());
   }
   const bool in_chunks = loader.Finish();
-  model.FinishLoading();
   return in_chunks;
 }
 
