@@ -105,7 +105,7 @@ bool RowChunkReader::Supports(std::string_view prefix) {
 
 RowChunkReader::RowChunkReader(const ByteChunks& xml, SheetModel& model, std::string_view prefix,
                                uint64_t begin)
-    : xml_(xml), model_(model), cursor_(begin), doc_(std::make_unique<pugi::xml_document>()) {
+    : xml_(xml), model_(model), cursor_(begin) {
   const std::string p = prefix.empty() ? std::string() : std::string(prefix) + ":";
   row_name_ = p + "row";
   cell_name_ = p + "c";
@@ -121,7 +121,14 @@ RowChunkReader::RowChunkReader(const ByteChunks& xml, SheetModel& model, std::st
   sheet_data_close_ = "</" + p + "sheetData";
 }
 
-RowChunkReader::~RowChunkReader() = default;
+RowChunkReader::~RowChunkReader() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (parser_.joinable()) parser_.join();
+}
 
 RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
   for (;;) {
@@ -131,7 +138,7 @@ RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
       const uint64_t at = FindIn(xml_, from, size, row_end_tag_);
       if (at < size) {
         const uint64_t end = at + row_end_tag_.size();
-        if (end - cursor_ > kMaxChunk || !ReadChunk(cursor_, end)) return Status::kGiveUp;
+        if (end - cursor_ > kMaxChunk || !Submit(cursor_, end)) return Status::kGiveUp;
         cursor_ = end;
         searched_ = 0;
         continue;
@@ -145,7 +152,7 @@ RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
     if (after < size) {
       const char c = xml_.Piece(after, 1)[0];
       if ((c != '>' && !IsSpace(c)) || close - cursor_ > kMaxChunk) return Status::kGiveUp;
-      if (!ReadChunk(cursor_, close)) return Status::kGiveUp;
+      if (!Submit(cursor_, close) || !ReadPending()) return Status::kGiveUp;
       close_ = close;
       return Status::kDone;
     }
@@ -159,24 +166,73 @@ uint64_t RowChunkReader::ElementEnd(uint64_t limit) const {
   return limit;
 }
 
-bool RowChunkReader::ReadChunk(uint64_t begin, uint64_t end) {
+bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
+  Chunk& chunk = chunks_[next_];
   const size_t length = static_cast<size_t>(end - begin);
-  if (length == 0) return true;
-  if (buffer_size_ < length) {
-    buffer_size_ = std::max<size_t>(length, kChunk * 2);
-    buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
+  if (chunk.capacity < length) {
+    chunk.capacity = std::max<size_t>(length, kChunk * 2);
+    chunk.text = std::make_unique_for_overwrite<char[]>(chunk.capacity);
   }
-  char* const text = buffer_.get();
-  xml_.CopyOut(begin, length, text);
-  // Comments, CDATA sections and processing instructions may hide a row end tag, and references
-  // are decoded by the streaming parse only, which also refuses the ill-formed ones.
-  if (HasMarkup(text, length, '!') || HasMarkup(text, length, '?') ||
-      std::memchr(text, '&', length) != nullptr) {
-    return false;
+  xml_.CopyOut(begin, length, chunk.text.get());
+  chunk.begin = begin;
+  chunk.end = end;
+  {
+    std::lock_guard lock(mutex_);
+    chunk.parsed = false;
+    queue_.push_back(next_);
   }
-  if (!doc_->load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8)) return false;
+  wake_.notify_all();
+  if (!parser_.joinable()) parser_ = std::thread([this] { ParseChunks(); });
+  // While this chunk is parsed, the one before it goes into the model.
+  const bool read = ReadPending();
+  pending_ = next_;
+  next_ ^= 1;
+  return read;
+}
 
-  pugi::xml_node node = doc_->first_child();
+void RowChunkReader::ParseChunks() {
+  for (;;) {
+    int index;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      index = queue_.front();
+      queue_.pop_front();
+    }
+    Chunk& chunk = chunks_[index];
+    char* const text = chunk.text.get();
+    const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
+    // Comments, CDATA sections and processing instructions may hide a row end tag, and
+    // references are decoded by the streaming parse only, which also refuses ill-formed ones.
+    bool ok = !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
+              std::memchr(text, '&', length) == nullptr;
+    if (ok && length > 0) {
+      ok = static_cast<bool>(
+          chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8));
+    } else {
+      chunk.doc.reset();
+    }
+    {
+      std::lock_guard lock(mutex_);
+      chunk.ok = ok;
+      chunk.parsed = true;
+    }
+    wake_.notify_all();
+  }
+}
+
+bool RowChunkReader::ReadPending() {
+  if (pending_ < 0) return true;
+  Chunk& chunk = chunks_[pending_];
+  pending_ = -1;
+  {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [&] { return chunk.parsed; });
+  }
+  if (!chunk.ok) return false;
+  const char* const text = chunk.text.get();
+  pugi::xml_node node = chunk.doc.first_child();
   while (node) {
     pugi::xml_node next = node.next_sibling();
     if (node.type() == pugi::node_pcdata && IsBlank(node.value())) {
@@ -189,8 +245,9 @@ bool RowChunkReader::ReadChunk(uint64_t begin, uint64_t end) {
     }
     if (next && next.type() != pugi::node_element) return false;
     // The element's bytes: from its "<" to the ">" that ends it, before the next one.
-    const uint64_t row_begin = begin + static_cast<uint64_t>(node.name() - text) - 1;
-    const uint64_t limit = next ? begin + static_cast<uint64_t>(next.name() - text) - 1 : end;
+    const uint64_t row_begin = chunk.begin + static_cast<uint64_t>(node.name() - text) - 1;
+    const uint64_t limit =
+        next ? chunk.begin + static_cast<uint64_t>(next.name() - text) - 1 : chunk.end;
     const uint64_t row_end = ElementEnd(limit);
     if (row_end <= row_begin || xml_.Piece(row_end - 1, 1)[0] != '>') return false;
     if (!ReadRow(node, row_begin, row_end)) return false;

@@ -11,18 +11,18 @@
 // then reads the whole worksheet with the streaming parse, which also reports what is wrong.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "src/host/xlsx/chunked.h"
 #include "src/host/xlsx/sheet_model.h"
-
-namespace pugi {
-class xml_document;
-class xml_node;
-}  // namespace pugi
 
 namespace quilmark::xlsx {
 
@@ -50,7 +50,23 @@ class RowChunkReader {
   static bool Supports(std::string_view prefix);
 
  private:
-  bool ReadChunk(uint64_t begin, uint64_t end);
+  // A chunk's text, parsed in place into its tree by a second thread.
+  struct Chunk {
+    std::unique_ptr<char[]> text;
+    size_t capacity = 0;
+    uint64_t begin = 0, end = 0;  // where the text lies in the part
+    pugi::xml_document doc;
+    bool parsed = false;  // the tree is ready (or the chunk was refused)
+    bool ok = false;      // the chunk passed the checks and parsed
+  };
+
+  // Hands the chunk xml[begin, end) to the parsing thread, then reads the chunk handed over
+  // before it into the model. False when that chunk holds something unexpected.
+  bool Submit(uint64_t begin, uint64_t end);
+  // Waits for the chunk last handed over and reads its rows; false as for Submit.
+  bool ReadPending();
+  // The parsing thread's loop.
+  void ParseChunks();
   bool ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end);
   // One past the last byte of the element that ends before `limit`, skipping white space.
   uint64_t ElementEnd(uint64_t limit) const;
@@ -65,10 +81,17 @@ class RowChunkReader {
   uint64_t searched_ = 0;  // no row end tag between cursor_ + kChunk and here
   uint64_t close_ = 0;
   int32_t previous_row_ = 0;
-  std::unique_ptr<char[]> buffer_;
-  size_t buffer_size_ = 0;
-  std::unique_ptr<pugi::xml_document> doc_;
   std::string inline_;
+
+  // Two chunks: one being parsed while the other is read.
+  Chunk chunks_[2];
+  int next_ = 0;      // the chunk to fill next
+  int pending_ = -1;  // the chunk handed over and not yet read
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<int> queue_;
+  bool stop_ = false;
+  std::thread parser_;  // started with the first chunk
 };
 
 // The position of the first `needle` in xml[from, to), or `to` when there is none.
