@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <pugixml.hpp>
+#include <system_error>
 #include <thread>
 
 #include "src/host/xlsx/xml_util.h"
@@ -151,7 +152,8 @@ void Package::StreamInBackground(std::string_view part, uint64_t limit,
   // Small pieces, so that work on the first ones starts early even on a small part.
   constexpr size_t kPiece = 1 << 18;
   constexpr size_t kMaxQueued = 8;
-  std::thread worker([&] {
+  std::thread worker;
+  const auto inflate = [&] {
     std::string piece;
     const auto flush = [&] {
       std::unique_lock lock(queue.mutex);
@@ -175,7 +177,14 @@ void Package::StreamInBackground(std::string_view part, uint64_t limit,
     std::lock_guard lock(queue.mutex);
     queue.done = true;
     queue.changed.notify_all();
-  });
+  };
+  try {
+    worker = std::thread(inflate);
+  } catch (const std::system_error&) {
+    // No second thread to be had: inflate and work in turn.
+    Stream(part, limit, sink);
+    return;
+  }
   const auto stop = [&] {
     {
       std::lock_guard lock(queue.mutex);

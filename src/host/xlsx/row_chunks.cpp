@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <pugixml.hpp>
 
 #include "src/host/sheet_host.h"
@@ -176,18 +177,45 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
   xml_.CopyOut(begin, length, chunk.text.get());
   chunk.begin = begin;
   chunk.end = end;
-  {
-    std::lock_guard lock(mutex_);
-    chunk.parsed = false;
-    queue_.push_back(next_);
+  if (!parser_.joinable() && !alone_) {
+    try {
+      parser_ = std::thread([this] { ParseChunks(); });
+    } catch (const std::system_error&) {
+      alone_ = true;  // no second thread to be had: parse here
+    }
   }
-  wake_.notify_all();
-  if (!parser_.joinable()) parser_ = std::thread([this] { ParseChunks(); });
+  if (alone_) {
+    chunk.ok = Parse(chunk);
+    chunk.parsed = true;
+  } else {
+    {
+      std::lock_guard lock(mutex_);
+      chunk.parsed = false;
+      queue_.push_back(next_);
+    }
+    wake_.notify_all();
+  }
   // While this chunk is parsed, the one before it goes into the model.
   const bool read = ReadPending();
   pending_ = next_;
   next_ ^= 1;
   return read;
+}
+
+bool RowChunkReader::Parse(Chunk& chunk) {
+  char* const text = chunk.text.get();
+  const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
+  // Comments, CDATA sections and processing instructions may hide a row end tag, and
+  // references are decoded by the streaming parse only, which also refuses ill-formed ones.
+  bool ok = !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
+            std::memchr(text, '&', length) == nullptr;
+  if (ok && length > 0) {
+    ok = static_cast<bool>(
+        chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8));
+  } else {
+    chunk.doc.reset();
+  }
+  return ok;
 }
 
 void RowChunkReader::ParseChunks() {
@@ -201,18 +229,7 @@ void RowChunkReader::ParseChunks() {
       queue_.pop_front();
     }
     Chunk& chunk = chunks_[index];
-    char* const text = chunk.text.get();
-    const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
-    // Comments, CDATA sections and processing instructions may hide a row end tag, and
-    // references are decoded by the streaming parse only, which also refuses ill-formed ones.
-    bool ok = !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
-              std::memchr(text, '&', length) == nullptr;
-    if (ok && length > 0) {
-      ok = static_cast<bool>(
-          chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8));
-    } else {
-      chunk.doc.reset();
-    }
+    const bool ok = Parse(chunk);
     {
       std::lock_guard lock(mutex_);
       chunk.ok = ok;

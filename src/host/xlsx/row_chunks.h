@@ -65,6 +65,8 @@ class RowChunkReader {
   bool Submit(uint64_t begin, uint64_t end);
   // Waits for the chunk last handed over and reads its rows; false as for Submit.
   bool ReadPending();
+  // Checks and parses a chunk's text; false when it holds something unexpected.
+  static bool Parse(Chunk& chunk);
   // The parsing thread's loop.
   void ParseChunks();
   bool ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end);
@@ -92,6 +94,7 @@ class RowChunkReader {
   std::deque<int> queue_;
   bool stop_ = false;
   std::thread parser_;  // started with the first chunk
+  bool alone_ = false;  // no parsing thread could be started
 };
 
 // The position of the first `needle` in xml[from, to), or `to` when there is none.
