@@ -145,6 +145,8 @@ TEST(XlsxRowChunks, BothReadingsGiveTheSameSheet) {
        false},
       {"markup inside a value", SheetXml(R"(<row r="1"><c r="A1"><v>1<b/>2</v></c></row>)"), false},
       {"text between rows", SheetXml(R"(<row r="1"/>stray<row r="2"/>)"), false},
+      {"a NUL byte, after which nothing may be lost",
+       SheetXml(std::string("<row r=\"1\"/>\0<row r=\"2\"><c><v>1</v></c></row>", 45)), false},
       {"a row number beyond the sheet",
        SheetXml(R"(<row r="1048577"><c r="A1"><v>1</v></c></row>)"), false},
       {"a column beyond the sheet", SheetXml(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"),

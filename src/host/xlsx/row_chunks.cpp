@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 #include <pugixml.hpp>
+#include <system_error>
 
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_reading.h"
@@ -207,8 +207,9 @@ bool RowChunkReader::Parse(Chunk& chunk) {
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
   // Comments, CDATA sections and processing instructions may hide a row end tag, and
   // references are decoded by the streaming parse only, which also refuses ill-formed ones.
+  // pugixml takes a NUL byte for the end of the text and would drop the rows after it.
   bool ok = !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
-            std::memchr(text, '&', length) == nullptr;
+            std::memchr(text, '&', length) == nullptr && std::memchr(text, '\0', length) == nullptr;
   if (ok && length > 0) {
     ok = static_cast<bool>(
         chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8));

@@ -6,9 +6,10 @@
 // Cutting the text at "</row>" is only sound when that string can mean nothing else, so the
 // reader gives up (Status::kGiveUp) on anything it does not expect: a comment, CDATA section,
 // processing instruction or declaration ("<!" or "<?"), an entity or character reference ("&"),
-// an element other than a row, a cell, or the cell's value, formula and inline string parts,
-// text between elements, a row or column out of range, a chunk that does not parse. The caller
-// then reads the whole worksheet with the streaming parse, which also reports what is wrong.
+// a NUL byte (where pugixml would stop reading), an element other than a row, a cell, or the
+// cell's value, formula and inline string parts, text between elements, a row or column out of
+// range, a chunk that does not parse. The caller then reads the whole worksheet with the
+// streaming parse, which also reports what is wrong.
 #pragma once
 
 #include <condition_variable>
