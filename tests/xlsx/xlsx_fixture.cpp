@@ -108,8 +108,9 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 std::filesystem::path TestData() {
+  // ctest sets the variable; run by hand, the binary finds the data in the source tree.
   const char* root = std::getenv("QUILMARK_TEST_DATA");
-  return std::filesystem::path(root != nullptr ? root : "tests/data") / "xlsx";
+  return std::filesystem::path(root != nullptr ? root : QUILMARK_SOURCE_TEST_DATA) / "xlsx";
 }
 
 }  // namespace quilmark::testing
