@@ -269,41 +269,28 @@ int main(int argc, char** argv) {
     const Workbook& workbook = workbooks[rows];
     const fs::path output = folder / ("out-" + std::to_string(rows) + ".xlsx");
     const int repetitions = rows >= 1000000 ? 5 : 7;
-    benchmark::RegisterBenchmark("Inflate",
-                                 [path = workbook.path](benchmark::State& state) {
-                                   for (auto _ : state)
-                                     benchmark::DoNotOptimize(InflateSheet(path, false));
-                                 })
-        ->Arg(rows)
-        ->Unit(benchmark::kSecond)
-        ->Iterations(1)
-        ->Repetitions(repetitions)
-        ->ReportAggregatesOnly(true)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("InflateDeflate1",
-                                 [path = workbook.path](benchmark::State& state) {
-                                   for (auto _ : state)
-                                     benchmark::DoNotOptimize(InflateSheet(path, true));
-                                 })
-        ->Arg(rows)
-        ->Unit(benchmark::kSecond)
-        ->Iterations(1)
-        ->Repetitions(repetitions)
-        ->ReportAggregatesOnly(true)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("LandUseCrossTab",
-                                 [path = workbook.path, output](benchmark::State& state) {
-                                   for (auto _ : state) {
-                                     if (!RunJob(path, output))
-                                       state.SkipWithError("the run did not complete");
-                                   }
-                                 })
-        ->Arg(rows)
-        ->Unit(benchmark::kSecond)
-        ->Iterations(1)
-        ->Repetitions(repetitions)
-        ->ReportAggregatesOnly(true)
-        ->UseRealTime();
+    // Every measurement runs once per repetition and reports its median in seconds.
+    const auto measure = [&](const char* name, auto body) {
+      benchmark::RegisterBenchmark(name, [body](benchmark::State& state) {
+        for (auto _ : state) body(state);
+      })
+          ->Arg(rows)
+          ->Unit(benchmark::kSecond)
+          ->Iterations(1)
+          ->Repetitions(repetitions)
+          ->ReportAggregatesOnly(true)
+          ->UseRealTime();
+    };
+    const fs::path path = workbook.path;
+    measure("Inflate", [path](benchmark::State&) {
+      benchmark::DoNotOptimize(InflateSheet(path, false));
+    });
+    measure("InflateDeflate1", [path](benchmark::State&) {
+      benchmark::DoNotOptimize(InflateSheet(path, true));
+    });
+    measure("LandUseCrossTab", [path, output](benchmark::State& state) {
+      if (!RunJob(path, output)) state.SkipWithError("the run did not complete");
+    });
   }
   MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
