@@ -67,6 +67,21 @@ TEST(XlsxWrite, ValuesAsWritten) {
   EXPECT_EQ(ReadBack(saved, 13, 3), CellValue{std::string("_x0041_")});
 }
 
+TEST(XlsxWrite, TheEmptyTextClearsTheCell) {
+  const Entries saved = WriteAndSave(
+      OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1" s="3"><v>5</v></c><c r="B1"><v>6</v></c>)"
+                                R"(</row>)")),
+      [](Worksheet& sheet) {
+        EXPECT_TRUE(sheet.Write(1, 1, std::string()));
+        EXPECT_TRUE(sheet.Write(20, 1, std::string()));  // nothing there: nothing added
+        EXPECT_EQ(sheet.Read(1, 1), CellValue{});
+        EXPECT_EQ(sheet.LastUsedRow(), 1);
+      });
+  EXPECT_EQ(ReadBack(saved, 1, 1), CellValue{});
+  EXPECT_EQ(ReadBack(saved, 1, 2), CellValue{6.0});
+  EXPECT_EQ(saved.at(kSheetPart).find("A20"), std::string::npos);
+}
+
 TEST(XlsxWrite, UntouchedBytesStayAsTheyWere) {
   const std::string rows =
       R"(<row r="1" spans="1:2" ht="20" customHeight="1"><c r="A1" t="s"><v>0</v></c><c r="B1"><v>1.5</v></c></row>)"

@@ -195,6 +195,11 @@ bool SheetModel::HasValueInRow(int32_t row) const {
 
 bool SheetModel::Write(int32_t row, int32_t column, const CellValue& value) {
   if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn) return false;
+  // The empty text empties the cell, as it does in a spreadsheet: an empty zone name in a block
+  // leaves no empty text cell behind that would widen the used range.
+  if (const auto* text = std::get_if<std::string>(&value); text != nullptr && text->empty()) {
+    return Write(row, column, CellValue{});
+  }
   if (row_index_.size() <= static_cast<size_t>(row)) row_index_.resize(row + 1, -1);
   const bool empty = IsEmpty(value);
   Cell* cell = FindCellMutable(row, column);
