@@ -17,3 +17,10 @@ if(QUILMARK_SYSTEM_PYTHON AND TARGET quilmark)
     COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_test.py
             $<TARGET_FILE:quilmark>)
 endif()
+if(QUILMARK_SYSTEM_PYTHON AND TARGET quilmark)
+  # The corpus of real workbooks beside the clone, read back by an independent reader.
+  add_test(NAME corpus_independent_reader
+    COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/cli/corpus_reader_test.py
+            $<TARGET_FILE:quilmark> ${PROJECT_SOURCE_DIR}/../shared/corpus)
+  set_tests_properties(corpus_independent_reader PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+endif()
