@@ -26,6 +26,7 @@
 
 #include "src/app/run_driver.h"
 #include "src/host/xlsx/xlsx_host.h"
+#include "tests/xlsx/xlsx_fixture.h"
 
 namespace {
 
@@ -47,12 +48,9 @@ struct Workbook {
 Workbook Generate(int rows, const fs::path& folder) {
   constexpr int kZoneCount = sizeof kZones / sizeof *kZones;
   constexpr int kClassCount = sizeof kClasses / sizeof *kClasses;
-  std::string strings =
-      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-      R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+  std::string strings;  // the inside of the shared strings part
   for (const char* zone : kZones) strings += std::string("<si><t>") + zone + "</t></si>";
   for (const char* cls : kClasses) strings += std::string("<si><t>") + cls + "</t></si>";
-  strings += "</sst>";
 
   std::string sheet;
   sheet.reserve(static_cast<size_t>(rows) * 140 + 1024);
@@ -78,46 +76,10 @@ Workbook Generate(int rows, const fs::path& folder) {
   sheet += R"(</sheetData><pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" )"
            R"(header="0.3" footer="0.3"/></worksheet>)";
 
-  const std::map<std::string, std::string> parts = {
-      {"[Content_Types].xml",
-       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-       R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-       R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-       R"(<Default Extension="xml" ContentType="application/xml"/>)"
-       R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
-       R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
-       R"(<Override PartName="/xl/sharedStrings.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/>)"
-       R"(</Types>)"},
-      {"_rels/.rels",
-       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>)"
-       R"(</Relationships>)"},
-      {"xl/workbook.xml",
-       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-       R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
-       R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
-       R"(<sheets><sheet name="图斑" sheetId="1" r:id="rId1"/></sheets></workbook>)"},
-      {"xl/_rels/workbook.xml.rels",
-       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
-       R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>)"
-       R"(</Relationships>)"},
-      {"xl/sharedStrings.xml", strings},
-      {"xl/worksheets/sheet1.xml", sheet},
-  };
   Workbook workbook;
   workbook.path = folder / ("sheet-" + std::to_string(rows) + ".xlsx");
   workbook.xml_bytes = sheet.size();
-  int error = 0;
-  zip_t* archive = zip_open(workbook.path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  if (archive == nullptr) throw std::runtime_error("cannot create " + workbook.path.string());
-  for (const auto& [name, text] : parts) {
-    zip_source_t* source = zip_source_buffer(archive, text.data(), text.size(), 0);
-    zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-  }
-  if (zip_close(archive) != 0) throw std::runtime_error("cannot write " + workbook.path.string());
+  quilmark::testing::WriteZip(workbook.path, quilmark::testing::OneSheetWorkbook(sheet, strings));
   return workbook;
 }
 
