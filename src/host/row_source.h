@@ -1,0 +1,42 @@
+// Where a run's patches come from, one row at a time: the rows of a worksheet, the features of a
+// GIS layer, the rows of a database table. The tasks see only SourceRow; they never learn where
+// a row came from.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "src/host/cell_value.h"
+
+namespace quilmark {
+
+// One patch as the run reads it: the cells of the columns (or fields) the run uses. A cell that
+// cannot be read is nullopt, and the step that needs it is skipped.
+struct SourceRow {
+  int64_t number = 0;                      // the sheet's row number; a feature's 1-based position
+  std::optional<CellValue> zone;           // the zone column
+  std::optional<CellValue> class_;         // the class column
+  std::optional<CellValue> cross_class;    // the class the cross-tab counts by
+  std::optional<CellValue> area;           // the area column (a layer without one: its geometry)
+  std::optional<CellValue> deduction;      // the deduction coefficient, when a column is chosen
+};
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+
+  // The next row in order; false after the last one. Throws HostError when the source fails
+  // part way (a connection lost, a damaged file).
+  virtual bool Next(SourceRow& row) = 0;
+
+  // How a message names the row of that number ("第 12 行", "FID 7").
+  virtual std::string RowLabel(int64_t number) const = 0;
+
+  // Replaces the zone cell of the row last returned by Next with the text, where the source can
+  // be written (a worksheet); false where it cannot, and nothing changes.
+  virtual bool RewriteZone(const SourceRow& /*row*/, std::string_view /*text*/) { return false; }
+};
+
+}  // namespace quilmark
