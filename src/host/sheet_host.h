@@ -64,6 +64,14 @@ class Workbook {
   // Whether the workbook holds a worksheet of that name. Never fails.
   virtual bool HasWorksheet(std::string_view name) const = 0;
 
+  // A custom document property the workbook keeps between runs (where earlier results were
+  // written, for one); nullopt where it has none or the host keeps no properties.
+  virtual std::optional<std::string> CustomProperty(std::string_view /*name*/) const {
+    return std::nullopt;
+  }
+  // Sets a custom text property, kept by the next Save(); false where the host keeps none.
+  virtual bool SetCustomProperty(std::string_view /*name*/, std::string /*value*/) { return false; }
+
   // Keeps the run's changes: called once when a run completes, before the completion message.
   // A file is written here; a live office may have nothing to do. Throws HostError on failure,
   // leaving what was there before untouched.
