@@ -152,6 +152,19 @@ TEST(XlsxRowChunks, BothReadingsGiveTheSameSheet) {
       {"a column beyond the sheet", SheetXml(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"),
        false},
       {"a sheetData without rows", SheetXml(""), true},
+      {"one row longer than a chunk, the last chunk empty",
+       SheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>)" + std::string(300000, 'k') +
+                "</t></is></c></row>"),
+       true},
+      // Ill-formed sheets are refused alike, whatever else they hold.
+      {"bytes that are not UTF-8",
+       SheetXml("<row r=\"1\"><c r=\"A1\"><v>\xC2"
+                "e</v></c></row>"),
+       false},
+      {"a character XML does not allow",
+       SheetXml("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>a\x01</v></c></row>"), false},
+      {"an attribute given twice",
+       SheetXml(R"(<row r="1"><c r="A1" t="s" t="inlineStr"><v>0</v></c></row>)"), false},
       {"ill-formed rows", SheetXml(R"(<row r="1"><c r="A1"><v>1</c></row>)"), false},
       {"ill-formed XML after the rows",
        SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)", "<mergeCells>"), true},

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "src/host/sheet_host.h"
+#include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -114,6 +116,72 @@ Cell MakeCell(const CellXml& xml, SheetModel& model) {
       break;
   }
   return cell;
+}
+
+std::optional<int32_t> RowNumbering::NextRow(const char* r, std::string* failure) {
+  int32_t number = row_ + 1;
+  // A row number that is not a number is ignored: the row follows the one before.
+  if (r != nullptr && IsAsciiDigit(r[0])) {
+    const auto parsed = ParseIndex(r);
+    if (!parsed || *parsed < 1 || *parsed > static_cast<uint32_t>(kMaxRow)) {
+      if (failure) *failure = "的行号 \"" + std::string(r) + "\" 超出工作表的范围 (1 到 1048576)";
+      return std::nullopt;
+    }
+    number = static_cast<int32_t>(*parsed);
+  }
+  if (number > kMaxRow) {
+    if (failure) *failure = "的行数超出工作表的范围 (最多 1048576 行)";
+    return std::nullopt;
+  }
+  row_ = number;
+  column_ = 0;
+  cells_ = 0;
+  return number;
+}
+
+bool RowNumbering::NamesColumn(const char* r) { return r != nullptr && IsAsciiLetter(r[0]); }
+
+std::optional<int32_t> RowNumbering::NextCell(const char* r, std::string* failure) {
+  int32_t column = column_ + 1;
+  // A reference without column letters is no reference: the cell follows its neighbour.
+  if (NamesColumn(r)) {
+    const auto parsed = ParseColumnOfRef(r);
+    if (!parsed) {
+      if (failure) {
+        *failure = "的单元格引用 \"" + std::string(r) + "\" 超出工作表的范围 (最多 16384 列)";
+      }
+      return std::nullopt;
+    }
+    column = *parsed;
+  }
+  if (column > kMaxColumn || ++cells_ > kMaxColumn) {
+    if (failure) {
+      *failure = "第 " + std::to_string(row_) + " 行的单元格超出工作表的范围 (最多 16384 列)";
+    }
+    return std::nullopt;
+  }
+  column_ = column;
+  return column;
+}
+
+SharedRole SharedFormulaRole(const char* t, const char* ref, const char* si) {
+  if (t == nullptr || std::string_view(t) != "shared") return SharedRole::kNone;
+  if (ref != nullptr) return SharedRole::kDefinition;
+  return si != nullptr ? SharedRole::kMember : SharedRole::kNone;
+}
+
+bool RowBuilder::BeginRow(const char* r, uint64_t begin, std::string* failure) {
+  const std::optional<int32_t> number = numbering_.NextRow(r, failure);
+  if (!number) return false;
+  row_ = *number;
+  model_.BeginRow(row_, static_cast<uint32_t>(begin));
+  return true;
+}
+
+void RowBuilder::AddSharedFormula(int32_t column, const char* si, const char* ref,
+                                  std::string formula) {
+  model_.shared_formulas().push_back(
+      {row_, column, si != nullptr ? si : "", ref != nullptr ? ref : "", std::move(formula)});
 }
 
 }  // namespace quilmark::xlsx

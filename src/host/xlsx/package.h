@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "src/host/xlsx/package_error.h"
 
 struct zip;
 struct zip_source;
@@ -20,12 +21,6 @@ namespace quilmark::xlsx {
 inline constexpr uint64_t kMaxLargePart = uint64_t{1} << 30;   // worksheet, shared strings
 inline constexpr uint64_t kMaxSmallPart = uint64_t{64} << 20;  // every other part read
 inline constexpr uint64_t kMaxFileBytes = uint64_t{1} << 30;
-
-// A failure to read the package. what() is the reason, without the "cannot read" prefix.
-class PackageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct Relationship {
   std::string id;

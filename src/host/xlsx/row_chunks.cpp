@@ -8,6 +8,7 @@
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_reading.h"
 #include "src/host/xlsx/cell_ref.h"
+#include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {
@@ -66,6 +67,27 @@ bool TextOf(const pugi::xml_node& node, std::string_view& out) {
   return true;
 }
 
+// Whether the element's attributes are as the streaming parse requires: no name twice, no '<'
+// in a value. pugixml checks neither.
+bool WellFormedAttributes(const pugi::xml_node& node) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    if (std::strchr(a.value(), '<') != nullptr) return false;
+    for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
+      if (std::strcmp(a.name(), b.name()) == 0) return false;
+    }
+  }
+  return true;
+}
+
+// The same for the element and everything inside it.
+bool WellFormedTree(const pugi::xml_node& node) {
+  if (!WellFormedAttributes(node)) return false;
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_element && !WellFormedTree(child)) return false;
+  }
+  return true;
+}
+
 const char* AttributeOrNull(const pugi::xml_node& node, const char* name) {
   const pugi::xml_attribute attribute = node.attribute(name);
   return attribute ? attribute.value() : nullptr;
@@ -106,7 +128,7 @@ bool RowChunkReader::Supports(std::string_view prefix) {
 
 RowChunkReader::RowChunkReader(const ByteChunks& xml, SheetModel& model, std::string_view prefix,
                                uint64_t begin)
-    : xml_(xml), model_(model), cursor_(begin) {
+    : xml_(xml), rows_(model), cursor_(begin) {
   const std::string p = prefix.empty() ? std::string() : std::string(prefix) + ":";
   row_name_ = p + "row";
   cell_name_ = p + "c";
@@ -203,20 +225,17 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
 }
 
 bool RowChunkReader::Parse(Chunk& chunk) {
-  char* const text = chunk.text.get();
+  chunk.doc.reset();
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
+  if (length == 0) return true;  // the rows ended with the chunk before
+  char* const text = chunk.text.get();
   // Comments, CDATA sections and processing instructions may hide a row end tag, and
   // references are decoded by the streaming parse only, which also refuses ill-formed ones.
-  // pugixml takes a NUL byte for the end of the text and would drop the rows after it.
-  bool ok = !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
-            std::memchr(text, '&', length) == nullptr && std::memchr(text, '\0', length) == nullptr;
-  if (ok && length > 0) {
-    ok = static_cast<bool>(
-        chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8));
-  } else {
-    chunk.doc.reset();
-  }
-  return ok;
+  // pugixml checks neither the encoding nor the characters, so text that is not plain UTF-8
+  // XML characters goes to the streaming parse too, which refuses it as for any other sheet.
+  return !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
+         std::memchr(text, '&', length) == nullptr && IsXmlText(text, length) &&
+         chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8);
 }
 
 void RowChunkReader::ParseChunks() {
@@ -275,92 +294,86 @@ bool RowChunkReader::ReadPending() {
 }
 
 bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end) {
-  int32_t number = previous_row_ + 1;
-  // A row number that is not a number is ignored: the row follows the one before.
-  if (const char* r = AttributeOrNull(row, "r"); r != nullptr && IsAsciiDigit(r[0])) {
-    const auto parsed = ParseIndex(r);
-    if (!parsed || *parsed < 1 || *parsed > static_cast<uint32_t>(kMaxRow)) return false;
-    number = static_cast<int32_t>(*parsed);
+  if (!WellFormedAttributes(row) || !rows_.BeginRow(AttributeOrNull(row, "r"), begin)) {
+    return false;
   }
-  if (number > kMaxRow) return false;
-  model_.BeginRow(number, static_cast<uint32_t>(begin));
-  previous_row_ = number;
-
-  int32_t previous_column = 0;
-  int32_t count = 0;
   for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
     if (c.type() == pugi::node_pcdata && IsBlank(c.value())) continue;
-    if (c.type() != pugi::node_element || !Is(c.name(), cell_name_)) return false;
-    CellXml cell;
-    cell.column = previous_column + 1;
-    // A reference without column letters is no reference: the cell follows its neighbour.
-    if (const char* r = AttributeOrNull(c, "r"); r != nullptr && IsAsciiLetter(r[0])) {
-      const auto parsed = ParseColumnOfRef(r);
-      if (!parsed) return false;
-      cell.column = *parsed;
-    }
-    if (cell.column > kMaxColumn || ++count > kMaxColumn) return false;
-    previous_column = cell.column;
-    cell.type = ParseTypeAttr(AttributeOrNull(c, "t"));
-
-    bool has_formula = false;
-    for (pugi::xml_node part = c.first_child(); part; part = part.next_sibling()) {
-      if (part.type() == pugi::node_pcdata && IsBlank(part.value())) continue;
-      if (part.type() != pugi::node_element) return false;
-      const char* name = part.name();
-      if (Is(name, value_name_)) {
-        if (cell.has_value || !TextOf(part, cell.value)) return false;
-        cell.has_value = true;
-      } else if (Is(name, formula_name_)) {
-        if (has_formula) return false;
-        has_formula = true;
-        cell.flags |= kHasFormula;
-        const char* t = AttributeOrNull(part, "t");
-        const char* ref = AttributeOrNull(part, "ref");
-        if (t != nullptr && std::strcmp(t, "shared") == 0 && ref != nullptr) {
-          // The cell that defines a shared formula: kept so that its group survives a write.
-          std::string_view formula;
-          if (!TextOf(part, formula)) return false;
-          cell.flags |= kSharedMaster;
-          const char* si = AttributeOrNull(part, "si");
-          model_.shared_formulas().push_back(
-              {number, cell.column, si != nullptr ? si : "", ref, std::string(formula)});
-        }
-      } else if (Is(name, inline_name_)) {
-        if (cell.has_inline) return false;
-        cell.has_inline = true;
-        inline_.clear();
-        for (pugi::xml_node item = part.first_child(); item; item = item.next_sibling()) {
-          if (item.type() == pugi::node_pcdata && IsBlank(item.value())) continue;
-          if (item.type() != pugi::node_element) return false;
-          std::string_view piece;
-          if (Is(item.name(), text_name_)) {
-            if (!TextOf(item, piece)) return false;
-            inline_ += piece;
-          } else if (Is(item.name(), run_name_)) {
-            for (pugi::xml_node r = item.first_child(); r; r = r.next_sibling()) {
-              if (r.type() == pugi::node_pcdata && IsBlank(r.value())) continue;
-              if (r.type() != pugi::node_element) return false;
-              if (Is(r.name(), text_name_)) {
-                if (!TextOf(r, piece)) return false;
-                inline_ += piece;
-              } else if (!Is(r.name(), run_properties_name_)) {
-                return false;
-              }
-            }
-          } else if (!Is(item.name(), phonetic_name_) &&
-                     !Is(item.name(), phonetic_properties_name_)) {
-            return false;
-          }
-        }
-        cell.inline_text = inline_;
-      } else {
-        return false;
-      }
-    }
-    model_.AddCell(MakeCell(cell, model_));
+    if (c.type() != pugi::node_element || !Is(c.name(), cell_name_) || !ReadCell(c)) return false;
   }
-  model_.EndRow(static_cast<uint32_t>(end));
+  rows_.EndRow(end);
+  return true;
+}
+
+bool RowChunkReader::ReadCell(const pugi::xml_node& c) {
+  if (!WellFormedAttributes(c)) return false;
+  CellXml cell;
+  const std::optional<int32_t> column = rows_.BeginCell(AttributeOrNull(c, "r"));
+  if (!column) return false;
+  cell.column = *column;
+  cell.type = ParseTypeAttr(AttributeOrNull(c, "t"));
+  bool has_formula = false;
+  for (pugi::xml_node part = c.first_child(); part; part = part.next_sibling()) {
+    if (part.type() == pugi::node_pcdata && IsBlank(part.value())) continue;
+    if (part.type() != pugi::node_element || !WellFormedAttributes(part)) return false;
+    const char* name = part.name();
+    if (Is(name, value_name_)) {
+      if (cell.has_value || !TextOf(part, cell.value)) return false;
+      cell.has_value = true;
+    } else if (Is(name, formula_name_)) {
+      if (has_formula || !ReadFormula(part, cell)) return false;
+      has_formula = true;
+    } else if (Is(name, inline_name_)) {
+      if (cell.has_inline || !ReadInline(part)) return false;
+      cell.has_inline = true;
+      cell.inline_text = inline_;
+    } else {
+      return false;
+    }
+  }
+  rows_.AddCell(cell);
+  return true;
+}
+
+bool RowChunkReader::ReadFormula(const pugi::xml_node& f, CellXml& cell) {
+  cell.flags |= kHasFormula;
+  const char* ref = AttributeOrNull(f, "ref");
+  const char* si = AttributeOrNull(f, "si");
+  if (SharedFormulaRole(AttributeOrNull(f, "t"), ref, si) == SharedRole::kDefinition) {
+    // The cell that defines a shared formula: kept so that its group survives a write.
+    std::string_view formula;
+    if (!TextOf(f, formula)) return false;
+    cell.flags |= kSharedMaster;
+    rows_.AddSharedFormula(cell.column, si, ref, std::string(formula));
+  }
+  return true;
+}
+
+bool RowChunkReader::ReadInline(const pugi::xml_node& is) {
+  inline_.clear();
+  std::string_view piece;
+  for (pugi::xml_node item = is.first_child(); item; item = item.next_sibling()) {
+    if (item.type() == pugi::node_pcdata && IsBlank(item.value())) continue;
+    if (item.type() != pugi::node_element || !WellFormedAttributes(item)) return false;
+    if (Is(item.name(), text_name_)) {
+      if (!TextOf(item, piece)) return false;
+      inline_ += piece;
+    } else if (Is(item.name(), run_name_)) {
+      for (pugi::xml_node r = item.first_child(); r; r = r.next_sibling()) {
+        if (r.type() == pugi::node_pcdata && IsBlank(r.value())) continue;
+        if (r.type() != pugi::node_element || !WellFormedTree(r)) return false;
+        if (Is(r.name(), text_name_)) {
+          if (!TextOf(r, piece)) return false;
+          inline_ += piece;
+        } else if (!Is(r.name(), run_properties_name_)) {
+          return false;
+        }
+      }
+    } else if (!(Is(item.name(), phonetic_name_) || Is(item.name(), phonetic_properties_name_)) ||
+               !WellFormedTree(item)) {
+      return false;
+    }
+  }
   return true;
 }
 

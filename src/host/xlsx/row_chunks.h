@@ -8,8 +8,9 @@
 // processing instruction or declaration ("<!" or "<?"), an entity or character reference ("&"),
 // a NUL byte (where pugixml would stop reading), an element other than a row, a cell, or the
 // cell's value, formula and inline string parts, text between elements, a row or column out of
-// range, a chunk that does not parse. The caller then reads the whole worksheet with the
-// streaming parse, which also reports what is wrong.
+// range, a chunk that does not parse, and anything the streaming parse would refuse: bytes that
+// are not UTF-8, characters XML does not allow, an attribute given twice. The caller then reads the
+// whole worksheet with the streaming parse, which also reports what is wrong.
 #pragma once
 
 #include <condition_variable>
@@ -22,6 +23,7 @@
 #include <string_view>
 #include <thread>
 
+#include "src/host/xlsx/cell_reading.h"
 #include "src/host/xlsx/chunked.h"
 #include "src/host/xlsx/sheet_model.h"
 
@@ -71,11 +73,15 @@ class RowChunkReader {
   // The parsing thread's loop.
   void ParseChunks();
   bool ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end);
+  bool ReadCell(const pugi::xml_node& c);
+  bool ReadFormula(const pugi::xml_node& f, CellXml& cell);
+  // Gathers the plain text of an <is> element in inline_.
+  bool ReadInline(const pugi::xml_node& is);
   // One past the last byte of the element that ends before `limit`, skipping white space.
   uint64_t ElementEnd(uint64_t limit) const;
 
   const ByteChunks& xml_;
-  SheetModel& model_;
+  RowBuilder rows_;
   std::string row_name_, cell_name_, value_name_, formula_name_, inline_name_, text_name_,
       run_name_, run_properties_name_, phonetic_name_, phonetic_properties_name_;
   std::string row_end_tag_;       // "</row>"
@@ -83,7 +89,6 @@ class RowChunkReader {
   uint64_t cursor_ = 0;
   uint64_t searched_ = 0;  // no row end tag between cursor_ + kChunk and here
   uint64_t close_ = 0;
-  int32_t previous_row_ = 0;
   std::string inline_;
 
   // Two chunks: one being parsed while the other is read.

@@ -8,144 +8,12 @@
 
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_reading.h"
+#include "src/host/xlsx/expat_parse.h"
 #include "src/host/xlsx/row_chunks.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {
-
-constexpr char kNsSeparator = '\x01';
-
-// An element or attribute name as expat reports it with namespace triplets:
-// "uri\x01local\x01prefix", "uri\x01local" or just "local".
-struct QName {
-  std::string_view uri;
-  std::string_view local;
-  std::string_view prefix;
-};
-
-QName Split(const char* name) {
-  const std::string_view all(name);
-  const size_t first = all.find(kNsSeparator);
-  if (first == std::string_view::npos) return {{}, all, {}};
-  QName q;
-  q.uri = all.substr(0, first);
-  const size_t second = all.find(kNsSeparator, first + 1);
-  if (second == std::string_view::npos) {
-    q.local = all.substr(first + 1);
-  } else {
-    q.local = all.substr(first + 1, second - first - 1);
-    q.prefix = all.substr(second + 1);
-  }
-  return q;
-}
-
-std::string Qualified(const QName& q) {
-  if (q.prefix.empty()) return std::string(q.local);
-  return std::string(q.prefix) + ":" + std::string(q.local);
-}
-
-bool IsMain(const QName& q) { return IsMainNs(q.uri); }
-
-// The value of an unqualified attribute, or nullptr.
-const char* Attribute(const char** attributes, const char* local) {
-  for (const char** a = attributes; *a != nullptr; a += 2) {
-    if (std::strcmp(local, a[0]) == 0) return a[1];
-  }
-  return nullptr;
-}
-
-// The common frame of an expat parse: creation, DTD refusal, and turning a stop or a syntax error
-// into a PackageError that names the part. With `namespaces`, names come as triplets (Split);
-// without, as written ("x:row"), which is much faster for the large parts: there the prefix of
-// the main namespace is learnt from the root element (MainPrefix).
-class ExpatParse {
- public:
-  ExpatParse(std::string part, bool namespaces) : part_(std::move(part)) {
-    parser_ = namespaces ? XML_ParserCreateNS(nullptr, kNsSeparator) : XML_ParserCreate(nullptr);
-    if (parser_ == nullptr) throw std::bad_alloc();
-    if (namespaces) XML_SetReturnNSTriplet(parser_, 1);
-    RefuseDeclarations();
-  }
-  virtual ~ExpatParse() { XML_ParserFree(parser_); }
-  ExpatParse(const ExpatParse&) = delete;
-  ExpatParse& operator=(const ExpatParse&) = delete;
-
-  // Stops the parse with a reason.
-  void Fail(std::string reason) {
-    if (failure_.empty()) failure_ = std::move(reason);
-    XML_StopParser(parser_, XML_FALSE);
-  }
-
-  // Returns false when a handler suspended the parse (the rest of `data` is left unread).
-  bool Feed(const char* data, size_t length, bool last) {
-    const XML_Status status = XML_Parse(parser_, data, static_cast<int>(length), last ? 1 : 0);
-    if (status == XML_STATUS_SUSPENDED) return false;
-    if (status != XML_STATUS_OK) ThrowError();
-    return true;
-  }
-
- protected:
-  // A fresh parser without namespace processing in place of the current one.
-  void ReplaceParser() {
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    if (parser == nullptr) throw std::bad_alloc();
-    XML_ParserFree(parser_);
-    parser_ = parser;
-    RefuseDeclarations();
-  }
-
- private:
-  void RefuseDeclarations() {
-    XML_SetStartDoctypeDeclHandler(
-        parser_, [](void* self, const char*, const char*, const char*, int) {
-          static_cast<ExpatParse*>(self)->Fail("含有文档类型声明 (DTD), 出于安全考虑拒绝读取");
-        });
-    XML_SetEntityDeclHandler(parser_, [](void* self, const char*, int, const char*, int,
-                                         const char*, const char*, const char*, const char*) {
-      static_cast<ExpatParse*>(self)->Fail("含有实体声明, 出于安全考虑拒绝读取");
-    });
-  }
-
- protected:
-  [[noreturn]] void ThrowError() {
-    if (!failure_.empty()) throw PackageError("部件 " + part_ + " " + failure_);
-    throw PackageError("部件 " + part_ + " 不是格式正确的 XML (第 " +
-                       std::to_string(XML_GetCurrentLineNumber(parser_)) +
-                       " 行: " + XML_ErrorString(XML_GetErrorCode(parser_)) + ")");
-  }
-
-  // From the root element's attributes: the prefix bound to the main namespace ("" for the
-  // default namespace, and when none is bound, so that unqualified names count as main).
-  void LearnMainPrefix(const char** attributes) {
-    for (const char** a = attributes; *a != nullptr; a += 2) {
-      const std::string_view name(a[0]);
-      if (!IsMainNs(a[1])) continue;
-      if (name == "xmlns") {
-        main_prefix_.clear();
-        return;
-      }
-      if (name.starts_with("xmlns:")) main_prefix_ = std::string(name.substr(6));
-    }
-  }
-
-  // The local name of an element of the main namespace. Without a prefix it is the name itself:
-  // a prefixed name of another namespace then matches none of the names looked for.
-  std::string_view MainLocal(const char* name) const {
-    if (main_prefix_.empty()) return std::string_view(name);
-    if (std::strncmp(name, main_prefix_.data(), main_prefix_.size()) == 0 &&
-        name[main_prefix_.size()] == ':') {
-      return std::string_view(name + main_prefix_.size() + 1);
-    }
-    return {};
-  }
-
-  XML_Parser parser_;
-  std::string part_;
-  std::string failure_;
-  std::string main_prefix_;
-  bool root_seen_ = false;
-};
 
 // Reading the shared strings: the plain text of each <si>, runs joined, phonetic runs left out.
 class SharedStringsParse : public ExpatParse {
@@ -205,7 +73,7 @@ class WorksheetParse : public ExpatParse {
   // rows can be read another way; ResumeAfterRows continues after them.
   WorksheetParse(std::string part, SheetModel& model, SheetLayout& layout,
                  const ByteChunks* rows_apart)
-      : ExpatParse(std::move(part), false), model_(model), layout_(layout), xml_(rows_apart) {
+      : ExpatParse(std::move(part), false), layout_(layout), xml_(rows_apart), rows_(model) {
     InstallHandlers();
   }
 
@@ -313,11 +181,9 @@ class WorksheetParse : public ExpatParse {
         EndCell();
       } else if (local == "v" || local == "f" || (local == "t" && collect_ == &inline_)) {
         if (local == "f" && shared_master_) {
-          model_.shared_formulas().push_back({model_.rows().back().number, column_,
-                                              std::move(shared_index_), std::move(shared_ref_),
-                                              std::move(formula_)});
+          rows_.AddSharedFormula(cell_.column, shared_index_.c_str(), shared_ref_.c_str(),
+                                 std::move(formula_));
           formula_.clear();
-          shared_ref_.clear();
         }
         collect_ = nullptr;
       } else if (local == "rPh") {
@@ -326,7 +192,7 @@ class WorksheetParse : public ExpatParse {
     } else if (in_row_ && depth == 3) {
       const uint64_t count = Count();
       const uint64_t end = count == 0 ? row_begin_ + row_start_length_ : Index() + count;
-      model_.EndRow(static_cast<uint32_t>(end));
+      rows_.EndRow(end);
       in_row_ = false;
     } else if (depth == 2 && local == "sheetData") {
       in_sheet_data_ = false;
@@ -353,50 +219,20 @@ class WorksheetParse : public ExpatParse {
   }
 
   void BeginRow(const char** attributes) {
-    int32_t number = previous_row_ + 1;
-    // A row number that is not a number is ignored: the row follows the one before.
-    if (const char* r = Attribute(attributes, "r"); r != nullptr && IsAsciiDigit(r[0])) {
-      const auto parsed = ParseIndex(r);
-      if (!parsed || *parsed < 1 || *parsed > static_cast<uint32_t>(kMaxRow)) {
-        Fail("的行号 \"" + std::string(r) + "\" 超出工作表的范围 (1 到 1048576)");
-        return;
-      }
-      number = static_cast<int32_t>(*parsed);
-    }
-    if (number > kMaxRow) {
-      Fail("的行数超出工作表的范围 (最多 1048576 行)");
-      return;
-    }
+    std::string failure;
+    if (!rows_.BeginRow(Attribute(attributes, "r"), Index(), &failure)) return Fail(failure);
     row_begin_ = Index();
     row_start_length_ = Count();
-    model_.BeginRow(number, static_cast<uint32_t>(row_begin_));
-    previous_row_ = number;
-    previous_column_ = 0;
-    cells_in_row_ = 0;
     in_row_ = true;
   }
 
   void BeginCell(const char** attributes) {
-    int32_t column = previous_column_ + 1;
-    // A reference without column letters is no reference: the cell follows its neighbour.
-    if (const char* r = Attribute(attributes, "r"); r != nullptr && IsAsciiLetter(r[0])) {
-      const auto parsed = ParseColumnOfRef(r);
-      if (!parsed) {
-        Fail("的单元格引用 \"" + std::string(r) + "\" 超出工作表的范围 (最多 16384 列)");
-        return;
-      }
-      column = *parsed;
-    }
-    if (column > kMaxColumn || ++cells_in_row_ > kMaxColumn) {
-      Fail("第 " + std::to_string(previous_row_) + " 行的单元格超出工作表的范围 (最多 16384 列)");
-      return;
-    }
-    previous_column_ = column;
-    column_ = column;
-    type_ = ParseTypeAttr(Attribute(attributes, "t"));
-    flags_ = 0;
-    has_value_ = false;
-    has_inline_ = false;
+    std::string failure;
+    const std::optional<int32_t> column = rows_.BeginCell(Attribute(attributes, "r"), &failure);
+    if (!column) return Fail(failure);
+    cell_ = CellXml{};
+    cell_.column = *column;
+    cell_.type = ParseTypeAttr(Attribute(attributes, "t"));
     value_.clear();
     inline_.clear();
     in_cell_ = true;
@@ -405,15 +241,15 @@ class WorksheetParse : public ExpatParse {
 
   void OnCellChild(std::string_view local, const char** attributes) {
     if (local == "v" && depth_ == cell_depth_ + 1) {
-      has_value_ = true;
+      cell_.has_value = true;
       collect_ = &value_;
     } else if (local == "f" && depth_ == cell_depth_ + 1) {
-      flags_ |= kHasFormula;
-      const char* t = Attribute(attributes, "t");
+      cell_.flags |= kHasFormula;
       const char* ref = Attribute(attributes, "ref");
-      shared_master_ = t != nullptr && std::string_view(t) == "shared" && ref != nullptr;
+      shared_master_ = SharedFormulaRole(Attribute(attributes, "t"), ref,
+                                         Attribute(attributes, "si")) == SharedRole::kDefinition;
       if (shared_master_) {
-        flags_ |= kSharedMaster;
+        cell_.flags |= kSharedMaster;
         shared_ref_ = ref;
         const char* si = Attribute(attributes, "si");
         shared_index_ = si != nullptr ? si : "";
@@ -421,10 +257,10 @@ class WorksheetParse : public ExpatParse {
         collect_ = &formula_;
       }
     } else if (local == "is" && depth_ == cell_depth_ + 1) {
-      has_inline_ = true;
+      cell_.has_inline = true;
     } else if (local == "rPh") {
       ++phonetic_;
-    } else if (local == "t" && has_inline_ && phonetic_ == 0) {
+    } else if (local == "t" && cell_.has_inline && phonetic_ == 0) {
       collect_ = &inline_;
     }
   }
@@ -433,18 +269,11 @@ class WorksheetParse : public ExpatParse {
     in_cell_ = false;
     collect_ = nullptr;
     phonetic_ = 0;
-    CellXml cell;
-    cell.column = column_;
-    cell.type = type_;
-    cell.flags = flags_;
-    cell.has_value = has_value_;
-    cell.has_inline = has_inline_;
-    cell.value = value_;
-    cell.inline_text = inline_;
-    model_.AddCell(MakeCell(cell, model_));
+    cell_.value = value_;
+    cell_.inline_text = inline_;
+    rows_.AddCell(cell_);
   }
 
-  SheetModel& model_;
   SheetLayout& layout_;
   const ByteChunks* xml_;
   int64_t base_ = 0;  // the part's offset of the parser's byte 0, less what was replayed
@@ -459,15 +288,8 @@ class WorksheetParse : public ExpatParse {
   uint64_t sheet_data_start_length_ = 0;
   uint64_t element_begin_ = 0, element_start_length_ = 0;
   uint64_t row_begin_ = 0, row_start_length_ = 0;
-  int32_t previous_row_ = 0;
-  int32_t previous_column_ = 0;
-  int32_t cells_in_row_ = 0;
-  // The cell being read.
-  int32_t column_ = 0;
-  TypeAttr type_ = TypeAttr::kNumber;
-  uint8_t flags_ = 0;
-  bool has_value_ = false;
-  bool has_inline_ = false;
+  RowBuilder rows_;
+  CellXml cell_;  // the cell being read; its texts are value_ and inline_
   bool shared_master_ = false;
   int phonetic_ = 0;
   std::string value_, inline_, formula_, shared_ref_, shared_index_;
@@ -640,121 +462,6 @@ bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& 
   }
   const bool in_chunks = loader.Finish();
   return in_chunks;
-}
-
-namespace {
-
-class RowParse : public ExpatParse {
- public:
-  RowParse(RowXml& row, uint32_t offset) : ExpatParse("(row)", true), row_(row), offset_(offset) {
-    XML_SetUserData(parser_, this);
-    XML_SetElementHandler(parser_, &Start, &End);
-    XML_SetStartNamespaceDeclHandler(parser_, &Namespace);
-  }
-
- private:
-  uint32_t Index() const {
-    return static_cast<uint32_t>(XML_GetCurrentByteIndex(parser_)) - offset_;
-  }
-  uint32_t Count() const { return static_cast<uint32_t>(XML_GetCurrentByteCount(parser_)); }
-
-  static void Namespace(void* data, const char* prefix, const char* uri) {
-    auto* self = static_cast<RowParse*>(data);
-    if (self->depth_ == 1) {
-      std::string name = prefix ? std::string("xmlns:") + prefix : std::string("xmlns");
-      self->row_.declarations.emplace_back(std::move(name), uri ? uri : "");
-    }
-  }
-  static void Start(void* data, const char* name, const char** attributes) {
-    auto* self = static_cast<RowParse*>(data);
-    const int depth = ++self->depth_;
-    const QName q = Split(name);
-    if (depth == 2) {
-      self->row_.qname = Qualified(q);
-      for (const char** a = attributes; *a != nullptr; a += 2) {
-        self->row_.attributes.emplace_back(Qualified(Split(a[0])), a[1]);
-      }
-      self->row_.tail_begin = self->Index() + self->Count();
-    } else if (depth == 3 && IsMain(q) && q.local == "c") {
-      RowCellXml cell;
-      cell.begin = self->Index();
-      cell.start_tag_end = cell.begin + self->Count();
-      cell.column = self->previous_column_ + 1;
-      cell.qname_length = static_cast<uint32_t>(Qualified(q).size());
-      if (const char* r = Attribute(attributes, "r"); r != nullptr && IsAsciiLetter(r[0])) {
-        if (const auto column = ParseColumnOfRef(r)) {
-          cell.column = *column;
-          cell.has_ref = true;
-        }
-      }
-      if (!cell.has_ref) {
-        for (const char** a = attributes; *a != nullptr; a += 2) {
-          if (std::string_view(a[0]) != "r")
-            cell.attributes.emplace_back(Qualified(Split(a[0])), a[1]);
-        }
-      }
-      if (const char* s = Attribute(attributes, "s")) cell.style = s;
-      self->previous_column_ = cell.column;
-      self->row_.cells.push_back(std::move(cell));
-    } else if (depth == 4 && IsMain(q) && q.local == "f" && !self->row_.cells.empty()) {
-      const char* t = Attribute(attributes, "t");
-      const char* si = Attribute(attributes, "si");
-      if (t != nullptr && std::string_view(t) == "shared" && si != nullptr &&
-          Attribute(attributes, "ref") == nullptr) {
-        RowCellXml& cell = self->row_.cells.back();
-        cell.shared_member = true;
-        cell.shared_index = si;
-        cell.formula_begin = self->Index();
-        self->formula_start_length_ = self->Count();
-        self->in_member_formula_ = true;
-      }
-    }
-  }
-  static void End(void* data, const char* name) {
-    auto* self = static_cast<RowParse*>(data);
-    const int depth = self->depth_--;
-    const QName q = Split(name);
-    if (depth == 4 && self->in_member_formula_) {
-      const uint32_t count = self->Count();
-      RowCellXml& cell = self->row_.cells.back();
-      cell.formula_end =
-          count == 0 ? cell.formula_begin + self->formula_start_length_ : self->Index() + count;
-      self->in_member_formula_ = false;
-    } else if (depth == 3 && IsMain(q) && q.local == "c") {
-      const uint32_t count = self->Count();
-      RowCellXml& cell = self->row_.cells.back();
-      cell.end = count == 0 ? cell.start_tag_end : self->Index() + count;
-      self->row_.tail_begin = cell.end;
-    } else if (depth == 2) {
-      const uint32_t count = self->Count();
-      self->row_.tail_end = count == 0 ? self->row_.tail_begin : self->Index();
-    }
-  }
-
-  RowXml& row_;
-  uint32_t offset_;
-  int depth_ = 0;
-  int32_t previous_column_ = 0;
-  uint32_t formula_start_length_ = 0;
-  bool in_member_formula_ = false;
-};
-
-}  // namespace
-
-RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout) {
-  std::string head = "<w";
-  for (const auto& [prefix, uri] : layout.namespaces) {
-    head += prefix.empty() ? " xmlns=\"" : " xmlns:" + prefix + "=\"";
-    AppendEscaped(head, uri);
-    head += '"';
-  }
-  head += '>';
-  RowXml row;
-  RowParse parse(row, static_cast<uint32_t>(head.size()));
-  parse.Feed(head.data(), head.size(), false);
-  parse.Feed(row_text.data(), row_text.size(), false);
-  parse.Feed("</w>", 4, true);
-  return row;
 }
 
 }  // namespace quilmark::xlsx

@@ -9,6 +9,7 @@
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
+#include "src/host/xlsx/row_xml.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {

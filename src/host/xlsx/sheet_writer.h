@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/sheet_layout.h"
 #include "src/host/xlsx/sheet_model.h"
-#include "src/host/xlsx/sheet_reader.h"
 
 namespace quilmark::xlsx {
 

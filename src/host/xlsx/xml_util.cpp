@@ -1,9 +1,10 @@
 #include "src/host/xlsx/xml_util.h"
 
 #include <cstdint>
+#include <cstring>
 #include <sstream>
 
-#include "src/host/xlsx/package.h"
+#include "src/host/xlsx/package_error.h"
 
 namespace quilmark::xlsx {
 namespace {
@@ -117,6 +118,54 @@ std::string SerializeSmallXml(const pugi::xml_document& doc) {
   std::ostringstream out;
   doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
   return out.str();
+}
+
+namespace {
+
+// The length of the allowed character at p (before end), 0 when there is none.
+size_t XmlCharLength(const unsigned char* p, const unsigned char* end) {
+  const unsigned char c = p[0];
+  if (c < 0x80) return c >= 0x20 || c == '\t' || c == '\n' || c == '\r' ? 1 : 0;
+  const auto in = [&](size_t k, unsigned char low, unsigned char high) {
+    return p + k < end && p[k] >= low && p[k] <= high;
+  };
+  if (c >= 0xC2 && c <= 0xDF) return in(1, 0x80, 0xBF) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    const unsigned char low = c == 0xE0 ? 0xA0 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : 0xBF;  // no surrogates
+    if (!in(1, low, high) || !in(2, 0x80, 0xBF)) return 0;
+    return c == 0xEF && p[1] == 0xBF && p[2] >= 0xBE ? 0 : 3;  // U+FFFE, U+FFFF
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    const unsigned char low = c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xF4 ? 0x8F : 0xBF;
+    return in(1, low, high) && in(2, 0x80, 0xBF) && in(3, 0x80, 0xBF) ? 4 : 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsXmlText(const char* text, size_t length) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* const end = p + length;
+  constexpr uint64_t kSpaces = 0x2020202020202020;
+  constexpr uint64_t kHighBits = 0x8080808080808080;
+  while (p < end) {
+    // Eight printable ASCII bytes at a time: no byte below 0x20 (which would borrow) or above 0x7F.
+    if (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (((word | (word - kSpaces)) & kHighBits) == 0) {
+        p += 8;
+        continue;
+      }
+    }
+    const size_t n = XmlCharLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
 }
 
 std::string DecodeEscapes(std::string_view text) {

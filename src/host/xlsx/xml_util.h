@@ -1,6 +1,7 @@
 // Small XML helpers shared by the reader and the writer of workbook parts.
 #pragma once
 
+#include <cstddef>
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
@@ -29,6 +30,10 @@ void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string
 
 // Writes a small document back without indentation, keeping its declaration.
 std::string SerializeSmallXml(const pugi::xml_document& doc);
+
+// Whether the bytes are UTF-8 text of characters that XML allows (no control character but tab,
+// line feed and carriage return, no surrogate, no U+FFFE or U+FFFF), as any XML parser requires.
+bool IsXmlText(const char* text, size_t length);
 
 // Turns "_x000D_" escapes of a stored text back into their characters; "_x005F_" is "_".
 std::string DecodeEscapes(std::string_view text);

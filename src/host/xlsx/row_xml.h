@@ -1,0 +1,40 @@
+// Re-reading one <row> element of a loaded worksheet, for merging the run's writes into it: its
+// attributes, and each cell's byte range and attributes. Offsets are relative to the row's
+// first byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "src/host/xlsx/sheet_layout.h"
+
+namespace quilmark::xlsx {
+
+struct RowCellXml {
+  int32_t column = 0;
+  uint32_t begin = 0, end = 0;  // the <c> element
+  uint32_t start_tag_end = 0;   // one past the start tag
+  uint32_t qname_length = 1;    // "c" or "x:c"
+  bool has_ref = false;         // a valid r attribute
+  // Without one: the other attributes, for writing the start tag again with a reference.
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::string style;         // the s attribute, if any
+  std::string shared_index;  // si of a shared formula that does not define its group
+  bool shared_member = false;
+  uint32_t formula_begin = 0, formula_end = 0;  // that <f> element
+};
+struct RowXml {
+  std::vector<std::pair<std::string, std::string>> attributes;  // qualified name, value
+  std::vector<std::pair<std::string, std::string>> declarations;
+  std::string qname;  // "row" with its prefix
+  std::vector<RowCellXml> cells;
+  // Bytes inside the row after the last cell's end (extension elements), as a range.
+  uint32_t tail_begin = 0, tail_end = 0;
+};
+// Throws PackageError if the element cannot be read again (it could the first time).
+RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout);
+
+}  // namespace quilmark::xlsx
