@@ -201,6 +201,10 @@ TEST(XlsxRead, RefusesDamagedAndHostileFiles) {
        "1048577"},
       {"column beyond the sheet",
        zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"))), "XFE1"},
+      {"a zip bomb (40 MB of one value, a thousand times its compressed size)",
+       zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>)" +
+                                        std::string(40 << 20, '0') + "</v></c></row>"))),
+       "压缩比异常"},
       {"document type declaration",
        zip_of(OneSheetWorkbook(
            R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaa">]><worksheet/>)")),

@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -17,6 +18,11 @@ namespace quilmark::xlsx {
 namespace {
 
 std::string MegaBytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+[[noreturn]] void TooLarge(std::string_view part, uint64_t limit) {
+  throw PackageError("部件 " + std::string(part) + " 解压后超过 " + MegaBytes(limit) +
+                     " 或压缩比异常 (可能是恶意构造的压缩包), 拒绝读取");
+}
 
 }  // namespace
 
@@ -92,6 +98,17 @@ std::optional<uint64_t> Package::IndexOf(std::string_view part) const {
 
 bool Package::Has(std::string_view part) const { return IndexOf(part).has_value(); }
 
+uint64_t Package::InflateBound(std::string_view part, uint64_t index, uint64_t limit) const {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(archive_, index, 0, &st) != 0 || (st.valid & ZIP_STAT_COMP_SIZE) == 0) {
+    return limit;
+  }
+  const uint64_t bound = std::min(limit, std::max(kRatioFloor, st.comp_size * kMaxRatio));
+  if ((st.valid & ZIP_STAT_SIZE) != 0 && st.size > bound) TooLarge(part, limit);
+  return bound;
+}
+
 void Package::Stream(std::string_view part, uint64_t limit,
                      const std::function<void(const char*, size_t)>& sink) const {
   const std::optional<uint64_t> index = IndexOf(part);
@@ -106,6 +123,7 @@ void Package::Stream(std::string_view part, uint64_t limit,
     throw PackageError("无法解压部件 " + std::string(part) + " (" + zip_strerror(archive_) + ")");
   }
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+  const uint64_t bound = InflateBound(part, *index, limit);
   constexpr size_t kBuffer = 1 << 18;
   const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
   uint64_t total = 0;
@@ -116,10 +134,7 @@ void Package::Stream(std::string_view part, uint64_t limit,
     }
     if (n == 0) break;
     total += static_cast<uint64_t>(n);
-    if (total > limit) {
-      throw PackageError("部件 " + std::string(part) + " 解压后超过 " + MegaBytes(limit) +
-                         ", 拒绝读取");
-    }
+    if (total > bound) TooLarge(part, limit);
     sink(buffer.get(), static_cast<size_t>(n));
   }
 }

@@ -21,6 +21,12 @@ namespace quilmark::xlsx {
 inline constexpr uint64_t kMaxLargePart = uint64_t{1} << 30;   // worksheet, shared strings
 inline constexpr uint64_t kMaxSmallPart = uint64_t{64} << 20;  // every other part read
 inline constexpr uint64_t kMaxFileBytes = uint64_t{1} << 30;
+// Beyond this many inflated bytes, a part may inflate to at most kMaxRatio times its compressed
+// size: real parts stay far below (a large worksheet about 10 times), a zip bomb far above, and
+// the limit holds before anything is inflated when the sizes are declared and while inflating
+// when they lie.
+inline constexpr uint64_t kRatioFloor = uint64_t{16} << 20;
+inline constexpr uint64_t kMaxRatio = 100;
 
 struct Relationship {
   std::string id;
@@ -68,6 +74,9 @@ class Package {
   std::vector<Relationship> RelationshipsOf(std::string_view part) const;
 
  private:
+  // How many bytes the part may inflate to; throws PackageError when its declared size is more.
+  uint64_t InflateBound(std::string_view part, uint64_t index, uint64_t limit) const;
+
   zip* archive_ = nullptr;
 };
 
