@@ -52,6 +52,22 @@ std::optional<uint32_t> ParseIndex(std::string_view text) {
   return value;
 }
 
+namespace {
+
+void SetBool(Cell& cell, std::string_view text) {
+  const std::string_view v = TrimSpace(text);
+  if (v == "1" || v == "true") {
+    cell.type = CellType::kBool;
+    cell.lo = 1;
+  } else if (v == "0" || v == "false") {
+    cell.type = CellType::kBool;
+  } else {
+    cell.type = CellType::kBad;
+  }
+}
+
+}  // namespace
+
 Cell MakeCell(const CellXml& xml, SheetModel& model) {
   Cell cell;
   cell.column = static_cast<uint16_t>(xml.column);
@@ -93,17 +109,7 @@ Cell MakeCell(const CellXml& xml, SheetModel& model) {
       }
       break;
     case TypeAttr::kBool:
-      if (xml.has_value) {
-        const std::string_view v = TrimSpace(xml.value);
-        if (v == "1" || v == "true") {
-          cell.type = CellType::kBool;
-          cell.lo = 1;
-        } else if (v == "0" || v == "false") {
-          cell.type = CellType::kBool;
-        } else {
-          cell.type = CellType::kBad;
-        }
-      }
+      if (xml.has_value) SetBool(cell, xml.value);
       break;
     case TypeAttr::kError:
       if (xml.has_value) text(CellType::kError, TrimSpace(xml.value));

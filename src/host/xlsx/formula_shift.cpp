@@ -1,6 +1,7 @@
 #include "src/host/xlsx/formula_shift.h"
 
 #include <charconv>
+#include <optional>
 
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_ref.h"
@@ -101,6 +102,38 @@ void CopyBracketed(std::string_view text, size_t& i, std::string& out) {
   i = j;
 }
 
+// Whole columns "A:C" or whole rows "1:3" starting at i, the first part ending at `end` (the
+// colon): appended moved; returns where the range ends, nullopt when there is none.
+std::optional<size_t> ShiftWholeRange(std::string_view text, size_t i, size_t end, int32_t rows,
+                                      int32_t columns, std::string& out) {
+  using Reader = bool (*)(std::string_view, size_t&, Part&);
+  struct Kind {
+    Reader read;
+    int32_t by;
+    int32_t max;
+    void (*append)(std::string&, const Part&);
+  };
+  const Kind kinds[] = {{ReadColumnPart, columns, kMaxColumn, AppendColumn},
+                        {ReadRowPart, rows, kMaxRow, AppendRow}};
+  for (const Kind& kind : kinds) {
+    size_t k = end + 1;
+    size_t first_end = i;
+    Part first, second;
+    if (kind.read(text, first_end, first) && first_end == end && kind.read(text, k, second) &&
+        (k == text.size() || !IsNameChar(text[k]))) {
+      if (Move(first, kind.by, kind.max) && Move(second, kind.by, kind.max)) {
+        kind.append(out, first);
+        out.push_back(':');
+        kind.append(out, second);
+      } else {
+        out += "#REF!";
+      }
+      return k;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string ShiftFormula(std::string_view text, int32_t rows, int32_t columns) {
@@ -147,35 +180,8 @@ std::string ShiftFormula(std::string_view text, int32_t rows, int32_t columns) {
     }
     // Whole columns "A:C" or whole rows "1:3".
     if (end < text.size() && text[end] == ':') {
-      size_t k = end + 1;
-      size_t first_end = i;
-      Part first, second;
-      if (ReadColumnPart(text, first_end, first) && first_end == end &&
-          ReadColumnPart(text, k, second) && (k == text.size() || !IsNameChar(text[k]))) {
-        const bool ok = Move(first, columns, kMaxColumn) && Move(second, columns, kMaxColumn);
-        if (ok) {
-          AppendColumn(out, first);
-          out.push_back(':');
-          AppendColumn(out, second);
-        } else {
-          out += "#REF!";
-        }
-        i = k;
-        continue;
-      }
-      k = end + 1;
-      first_end = i;
-      if (ReadRowPart(text, first_end, first) && first_end == end && ReadRowPart(text, k, second) &&
-          (k == text.size() || !IsNameChar(text[k]))) {
-        const bool ok = Move(first, rows, kMaxRow) && Move(second, rows, kMaxRow);
-        if (ok) {
-          AppendRow(out, first);
-          out.push_back(':');
-          AppendRow(out, second);
-        } else {
-          out += "#REF!";
-        }
-        i = k;
+      if (const std::optional<size_t> next = ShiftWholeRange(text, i, end, rows, columns, out)) {
+        i = *next;
         continue;
       }
     }

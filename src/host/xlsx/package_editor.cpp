@@ -46,6 +46,35 @@ zip_int64_t SeekWrite(int fd, void* data, zip_uint64_t length, zip_error_t* erro
   return 0;
 }
 
+// The writing commands of the package's source.
+zip_int64_t PackageWrite(EditorIo& io, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+  switch (command) {
+    case ZIP_SOURCE_BEGIN_WRITE:
+      if (io.fd < 0) {
+        zip_error_set(&io.error, ZIP_ER_WRITE, EBADF);
+        return -1;
+      }
+      return 0;
+    case ZIP_SOURCE_WRITE:
+      if (!WriteAll(io.fd, static_cast<const char*>(data), length)) {
+        io.write_error = errno;
+        zip_error_set(&io.error, ZIP_ER_WRITE, errno);
+        return -1;
+      }
+      return static_cast<zip_int64_t>(length);
+    case ZIP_SOURCE_SEEK_WRITE:
+      return SeekWrite(io.fd, data, length, &io.error);
+    case ZIP_SOURCE_TELL_WRITE: {
+      const off_t at = ::lseek(io.fd, 0, SEEK_CUR);
+      if (at < 0) zip_error_set(&io.error, ZIP_ER_TELL, errno);
+      return at;
+    }
+    default:
+      zip_error_set(&io.error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
 zip_int64_t PackageIo(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
   auto& io = *static_cast<EditorIo*>(state);
   switch (command) {
@@ -75,25 +104,10 @@ zip_int64_t PackageIo(void* state, void* data, zip_uint64_t length, zip_source_c
       return sizeof(zip_stat_t);
     }
     case ZIP_SOURCE_BEGIN_WRITE:
-      if (io.fd < 0) {
-        zip_error_set(&io.error, ZIP_ER_WRITE, EBADF);
-        return -1;
-      }
-      return 0;
     case ZIP_SOURCE_WRITE:
-      if (!WriteAll(io.fd, static_cast<const char*>(data), length)) {
-        io.write_error = errno;
-        zip_error_set(&io.error, ZIP_ER_WRITE, errno);
-        return -1;
-      }
-      return static_cast<zip_int64_t>(length);
     case ZIP_SOURCE_SEEK_WRITE:
-      return SeekWrite(io.fd, data, length, &io.error);
-    case ZIP_SOURCE_TELL_WRITE: {
-      const off_t at = ::lseek(io.fd, 0, SEEK_CUR);
-      if (at < 0) zip_error_set(&io.error, ZIP_ER_TELL, errno);
-      return at;
-    }
+    case ZIP_SOURCE_TELL_WRITE:
+      return PackageWrite(io, data, length, command);
     case ZIP_SOURCE_CLOSE:
     case ZIP_SOURCE_FREE:
     case ZIP_SOURCE_COMMIT_WRITE:

@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <ranges>
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
@@ -42,9 +44,24 @@ std::string SheetXmlWriter::Element(std::string_view local) const {
 }
 
 void SheetXmlWriter::Plan() {
-  const ChunkedVector<Row>& rows = model_.rows();
-  const size_t file_rows = rows.size() - model_.new_rows().size();
+  const std::vector<std::pair<int32_t, int32_t>> fix_rows = FindBrokenGroups();
+  PlanRowEdits(fix_rows);
+  PlanNewRows();
+  if (layout_.dimension && model_.written_rows()) {
+    Edit edit;
+    edit.kind = EditKind::kDimension;
+    edit.begin = layout_.dimension->first;
+    edit.end = layout_.dimension->second;
+    edits_.push_back(std::move(edit));
+  }
+  // Insertions before the replacement that starts where they go.
+  std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+    if (a.begin != b.begin) return a.begin < b.begin;
+    return (a.begin == a.end) > (b.begin == b.end);
+  });
+}
 
+std::vector<std::pair<int32_t, int32_t>> SheetXmlWriter::FindBrokenGroups() {
   // Groups whose defining cell the run overwrote: their other cells get the formula spelled out.
   std::vector<std::pair<int32_t, int32_t>> fix_rows;  // row ranges of those groups
   for (const SharedFormula& shared : model_.shared_formulas()) {
@@ -58,16 +75,18 @@ void SheetXmlWriter::Plan() {
     }
   }
   std::sort(fix_rows.begin(), fix_rows.end());
-  const auto needs_fix = [&](int32_t number) {
-    auto it = std::upper_bound(fix_rows.begin(), fix_rows.end(),
-                               std::make_pair(number, std::numeric_limits<int32_t>::max()));
-    for (auto i = fix_rows.begin(); i != it; ++i) {
-      if (number <= i->second) return true;
-    }
-    return false;
-  };
+  return fix_rows;
+}
 
-  for (size_t slot = 0; slot < file_rows; ++slot) {
+void SheetXmlWriter::PlanRowEdits(const std::vector<std::pair<int32_t, int32_t>>& fix_rows) {
+  const auto needs_fix = [&](int32_t number) {
+    const auto end = std::upper_bound(fix_rows.begin(), fix_rows.end(),
+                                      std::make_pair(number, std::numeric_limits<int32_t>::max()));
+    return std::any_of(fix_rows.begin(), end,
+                       [&](const auto& range) { return number <= range.second; });
+  };
+  const ChunkedVector<Row>& rows = model_.rows();
+  for (size_t slot = 0; slot < file_rows(); ++slot) {
     const Row& row = rows[slot];
     if ((row.flags & kRowWritten) || (!fix_rows.empty() && needs_fix(row.number))) {
       Edit edit;
@@ -78,71 +97,49 @@ void SheetXmlWriter::Plan() {
       edits_.push_back(std::move(edit));
     }
   }
+}
 
+uint64_t SheetXmlWriter::NewRowPosition(int32_t number) const {
+  const ChunkedVector<Row>& rows = model_.rows();
+  const auto slots = std::views::iota(size_t{0}, file_rows());
+  const auto after = [&](size_t slot) { return rows[slot].number > number; };
+  // The first row of the file with a greater number.
+  const auto found = model_.rows_in_order()
+                         ? std::ranges::partition_point(slots, std::not_fn(after))
+                         : std::ranges::find_if(slots, after);
+  return found == slots.end() ? layout_.sheet_data_close : rows[*found].xml_begin;
+}
+
+void SheetXmlWriter::PlanNewRows() {
+  if (model_.new_rows().empty()) return;
   // New rows go before the first row of the file with a greater number.
-  if (!model_.new_rows().empty()) {
-    std::vector<std::pair<uint64_t, uint32_t>> placed;  // position, slot
-    for (const auto& [number, slot] : model_.new_rows()) {
-      uint64_t position = layout_.sheet_data_close;
-      if (model_.rows_in_order()) {
-        size_t low = 0, high = file_rows;
-        while (low < high) {
-          const size_t mid = low + (high - low) / 2;
-          if (rows[mid].number <= number) {
-            low = mid + 1;
-          } else {
-            high = mid;
-          }
-        }
-        if (low < file_rows) position = rows[low].xml_begin;
-      } else {
-        for (size_t i = 0; i < file_rows; ++i) {
-          if (rows[i].number > number) {
-            position = rows[i].xml_begin;
-            break;
-          }
-        }
-      }
-      placed.emplace_back(position, slot);
-    }
-    if (!layout_.has_sheet_data || layout_.sheet_data_empty) {
-      Edit edit;
-      edit.kind = EditKind::kSheetData;
-      if (layout_.has_sheet_data) {
-        edit.begin = layout_.sheet_data_begin;
-        edit.end = layout_.sheet_data_end;
-      } else {
-        edit.begin = edit.end = layout_.insert_sheet_data;
-      }
-      for (const auto& [position, slot] : placed) edit.new_rows.push_back(slot);
-      edits_.push_back(std::move(edit));
-    } else {
-      for (const auto& [position, slot] : placed) {
-        if (edits_.empty() || edits_.back().kind != EditKind::kNewRows ||
-            edits_.back().begin != position) {
-          Edit edit;
-          edit.kind = EditKind::kNewRows;
-          edit.begin = edit.end = position;
-          edits_.push_back(std::move(edit));
-        }
-        edits_.back().new_rows.push_back(slot);
-      }
-    }
+  std::vector<std::pair<uint64_t, uint32_t>> placed;  // position, slot
+  for (const auto& [number, slot] : model_.new_rows()) {
+    placed.emplace_back(NewRowPosition(number), slot);
   }
-
-  if (layout_.dimension && model_.written_rows()) {
+  if (!layout_.has_sheet_data || layout_.sheet_data_empty) {
     Edit edit;
-    edit.kind = EditKind::kDimension;
-    edit.begin = layout_.dimension->first;
-    edit.end = layout_.dimension->second;
+    edit.kind = EditKind::kSheetData;
+    if (layout_.has_sheet_data) {
+      edit.begin = layout_.sheet_data_begin;
+      edit.end = layout_.sheet_data_end;
+    } else {
+      edit.begin = edit.end = layout_.insert_sheet_data;
+    }
+    for (const auto& [position, slot] : placed) edit.new_rows.push_back(slot);
     edits_.push_back(std::move(edit));
+    return;
   }
-
-  // Insertions before the replacement that starts where they go.
-  std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
-    if (a.begin != b.begin) return a.begin < b.begin;
-    return (a.begin == a.end) > (b.begin == b.end);
-  });
+  for (const auto& [position, slot] : placed) {
+    if (edits_.empty() || edits_.back().kind != EditKind::kNewRows ||
+        edits_.back().begin != position) {
+      Edit edit;
+      edit.kind = EditKind::kNewRows;
+      edit.begin = edit.end = position;
+      edits_.push_back(std::move(edit));
+    }
+    edits_.back().new_rows.push_back(slot);
+  }
 }
 
 void SheetXmlWriter::Rewind() {
@@ -220,79 +217,63 @@ void SheetXmlWriter::Generate(const Edit& edit) {
   }
 }
 
-void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view style) {
-  const std::string c = Element("c");
-  const auto open = [&](std::string_view type) {
-    pending_ += '<';
-    pending_ += c;
-    pending_ += " r=\"";
-    AppendCellRef(pending_, row, cell.column);
+void SheetXmlWriter::OpenCell(int32_t row, int32_t column, std::string_view style,
+                              std::string_view type, bool empty) {
+  pending_ += '<';
+  pending_ += Element("c");
+  pending_ += " r=\"";
+  AppendCellRef(pending_, row, column);
+  pending_ += '"';
+  if (!style.empty()) {
+    pending_ += " s=\"";
+    AppendEscaped(pending_, style);
     pending_ += '"';
-    if (!style.empty()) {
-      pending_ += " s=\"";
-      AppendEscaped(pending_, style);
-      pending_ += '"';
-    }
-    if (!type.empty()) {
-      pending_ += " t=\"";
-      pending_ += type;
-      pending_ += '"';
-    }
-    pending_ += '>';
-  };
-  const auto value = [&](std::string_view text) {
-    pending_ += "<" + Element("v") + ">";
-    AppendEscaped(pending_, text);
-    pending_ += "</" + Element("v") + "></" + c + ">";
-  };
+  }
+  if (!type.empty()) {
+    pending_ += " t=\"";
+    pending_ += type;
+    pending_ += '"';
+  }
+  pending_ += empty ? "/>" : ">";
+}
+
+void SheetXmlWriter::EmitValueCell(int32_t row, const Cell& cell, std::string_view style,
+                                   std::string_view type, std::string_view text) {
+  OpenCell(row, cell.column, style, type, false);
+  pending_ += "<" + Element("v") + ">";
+  AppendEscaped(pending_, text);
+  pending_ += "</" + Element("v") + "></" + Element("c") + ">";
+}
+
+void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view style) {
   switch (cell.type) {
     case CellType::kEmpty:
     case CellType::kBad:
-      if (!style.empty()) {
-        pending_ += '<';
-        pending_ += c;
-        pending_ += " r=\"";
-        AppendCellRef(pending_, row, cell.column);
-        pending_ += "\" s=\"";
-        AppendEscaped(pending_, style);
-        pending_ += "\"/>";
-      }
+      if (!style.empty()) OpenCell(row, cell.column, style, "", true);
       return;
     case CellType::kNumber: {
       const double number = std::bit_cast<double>(cell.payload());
-      if (!std::isfinite(number)) {
-        // A spreadsheet cannot hold an infinite or undefined number: it shows the error instead.
-        open("e");
-        value("#NUM!");
-        return;
-      }
-      open("");
-      value(NumberXml(number));
-      return;
+      // A spreadsheet cannot hold an infinite or undefined number: it shows the error instead.
+      if (!std::isfinite(number)) return EmitValueCell(row, cell, style, "e", "#NUM!");
+      return EmitValueCell(row, cell, style, "", NumberXml(number));
     }
     case CellType::kShared:
     case CellType::kText: {
       const std::string text = std::get<std::string>(*model_.ValueOf(cell));
-      open("inlineStr");
+      OpenCell(row, cell.column, style, "inlineStr", false);
       pending_ += "<" + Element("is") + "><" + Element("t");
       if (NeedsPreserve(text)) pending_ += " xml:space=\"preserve\"";
       pending_ += '>';
       AppendEscaped(pending_, text);
-      pending_ += "</" + Element("t") + "></" + Element("is") + "></" + c + ">";
+      pending_ += "</" + Element("t") + "></" + Element("is") + "></" + Element("c") + ">";
       return;
     }
     case CellType::kBool:
-      open("b");
-      value(cell.lo != 0 ? "1" : "0");
-      return;
+      return EmitValueCell(row, cell, style, "b", cell.lo != 0 ? "1" : "0");
     case CellType::kDate:
-      open("d");
-      value(std::get<CellDate>(*model_.ValueOf(cell)).iso);
-      return;
+      return EmitValueCell(row, cell, style, "d", std::get<CellDate>(*model_.ValueOf(cell)).iso);
     case CellType::kError:
-      open("e");
-      value(std::get<CellError>(*model_.ValueOf(cell)).text);
-      return;
+      return EmitValueCell(row, cell, style, "e", std::get<CellError>(*model_.ValueOf(cell)).text);
   }
 }
 
@@ -307,47 +288,34 @@ void SheetXmlWriter::EmitNewRow(uint32_t slot) {
   pending_ += "</" + name + ">";
 }
 
-void SheetXmlWriter::EmitRow(uint32_t slot) {
+const Cell* SheetXmlWriter::StoredCell(const Row& row, int32_t column) const {
+  const auto at = [&](uint32_t i) -> const Cell& { return model_.cells()[row.first_cell + i]; };
+  const auto indexes = std::views::iota(uint32_t{0}, row.cell_count);
+  const auto found =
+      std::ranges::partition_point(indexes, [&](uint32_t i) { return at(i).column < column; });
+  return found != indexes.end() && at(*found).column == column ? &at(*found) : nullptr;
+}
+
+std::vector<SheetXmlWriter::MergedCell> SheetXmlWriter::MergeCells(uint32_t slot,
+                                                                   const RowXml& parsed) const {
   const Row& row = model_.rows()[slot];
-  std::string text(row.xml_length, '\0');
-  xml_.CopyOut(row.xml_begin, row.xml_length, text.data());
-  const RowXml parsed = ReadRowXml(text, layout_);
-
-  // The cells of this element in the model, by column.
-  const auto stored = [&](int32_t column) -> const Cell* {
-    uint32_t low = 0, high = row.cell_count;
-    while (low < high) {
-      const uint32_t mid = low + (high - low) / 2;
-      if (model_.cells()[row.first_cell + mid].column < column) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
-    if (low < row.cell_count && model_.cells()[row.first_cell + low].column == column) {
-      return &model_.cells()[row.first_cell + low];
-    }
-    return nullptr;
-  };
-
-  struct Out {
-    int32_t column;
-    const RowCellXml* original;  // nullptr for a cell the run added
-    const Cell* cell;
-  };
-  std::vector<Out> out;
+  std::vector<MergedCell> out;
   out.reserve(parsed.cells.size() + 4);
   for (const RowCellXml& original : parsed.cells) {
-    out.push_back({original.column, &original, stored(original.column)});
+    out.push_back({original.column, &original, StoredCell(row, original.column)});
   }
   const auto added = model_.added_cells().find(slot);
   if (added != model_.added_cells().end()) {
     for (const Cell& cell : added->second) out.push_back({cell.column, nullptr, &cell});
   }
   std::stable_sort(out.begin(), out.end(),
-                   [](const Out& a, const Out& b) { return a.column < b.column; });
+                   [](const MergedCell& a, const MergedCell& b) { return a.column < b.column; });
+  return out;
+}
 
-  // The start tag, with the row number made explicit and its column span kept true.
+void SheetXmlWriter::EmitRowStart(const RowXml& parsed, int32_t number,
+                                  const std::vector<MergedCell>& cells) {
+  // The row number made explicit and the column span kept true.
   pending_ += "<" + parsed.qname;
   bool has_r = false;
   for (const auto& [name, value] : parsed.attributes) {
@@ -355,67 +323,78 @@ void SheetXmlWriter::EmitRow(uint32_t slot) {
     pending_ += name;
     pending_ += "=\"";
     if (name == "r") {
-      pending_ += std::to_string(row.number);
-    } else if (name == "spans" && !out.empty()) {
-      pending_ += std::to_string(out.front().column) + ":" + std::to_string(out.back().column);
+      pending_ += std::to_string(number);
+      has_r = true;
+    } else if (name == "spans" && !cells.empty()) {
+      pending_ += std::to_string(cells.front().column) + ":" + std::to_string(cells.back().column);
     } else {
       AppendEscaped(pending_, value);
     }
     pending_ += '"';
-    if (name == "r") has_r = true;
   }
-  if (!has_r) pending_ += " r=\"" + std::to_string(row.number) + "\"";
+  if (!has_r) pending_ += " r=\"" + std::to_string(number) + "\"";
   for (const auto& [name, uri] : parsed.declarations) {
     pending_ += ' ' + name + "=\"";
     AppendEscaped(pending_, uri);
     pending_ += '"';
   }
   pending_ += '>';
+}
 
-  const std::string_view source(text);
-  for (const Out& item : out) {
+void SheetXmlWriter::EmitKeptCell(const RowCellXml& original, int32_t number,
+                                  std::string_view source) {
+  // The cell as it was; a reference is added where it had none, as cells before it may have
+  // been added or removed.
+  uint32_t from = original.begin;
+  if (!original.has_ref) {
+    pending_.append(source.substr(original.begin, 1 + original.qname_length));
+    pending_ += " r=\"";
+    AppendCellRef(pending_, number, original.column);
+    pending_ += '"';
+    for (const auto& [name, value] : original.attributes) {
+      pending_ += ' ' + name + "=\"";
+      AppendEscaped(pending_, value);
+      pending_ += '"';
+    }
+    pending_ += original.start_tag_end == original.end ? "/>" : ">";
+    from = original.start_tag_end;
+  }
+  const SharedFormula* group = nullptr;
+  if (original.shared_member) {
+    for (const SharedFormula* broken : broken_groups_) {
+      if (broken->index == original.shared_index) group = broken;
+    }
+  }
+  if (group == nullptr || original.formula_end <= original.formula_begin) {
+    pending_.append(source.substr(from, original.end - from));
+    return;
+  }
+  // A member of a group whose definition was overwritten: its formula spelled out.
+  pending_.append(source.substr(from, original.formula_begin - from));
+  const std::string f = Element("f");
+  pending_ += "<" + f + ">";
+  AppendEscaped(pending_,
+                ShiftFormula(group->formula, number - group->row, original.column - group->column));
+  pending_ += "</" + f + ">";
+  pending_.append(source.substr(original.formula_end, original.end - original.formula_end));
+}
+
+void SheetXmlWriter::EmitRow(uint32_t slot) {
+  const Row& row = model_.rows()[slot];
+  std::string text(row.xml_length, '\0');
+  xml_.CopyOut(row.xml_begin, row.xml_length, text.data());
+  const RowXml parsed = ReadRowXml(text, layout_);
+  const std::vector<MergedCell> cells = MergeCells(slot, parsed);
+  EmitRowStart(parsed, row.number, cells);
+  for (const MergedCell& item : cells) {
     const bool written = item.cell != nullptr && (item.cell->flags & kWritten);
     if (item.original == nullptr || written) {
       EmitCell(row.number, *item.cell, item.original ? item.original->style : std::string());
-      continue;
-    }
-    const RowCellXml& original = *item.original;
-    // The cell as it was; a reference is added where it had none, as cells before it may have
-    // been added or removed.
-    uint32_t from = original.begin;
-    if (!original.has_ref) {
-      pending_.append(source.substr(original.begin, 1 + original.qname_length));
-      pending_ += " r=\"";
-      AppendCellRef(pending_, row.number, original.column);
-      pending_ += '"';
-      for (const auto& [name, value] : original.attributes) {
-        pending_ += ' ' + name + "=\"";
-        AppendEscaped(pending_, value);
-        pending_ += '"';
-      }
-      const bool empty_element = original.start_tag_end == original.end;
-      pending_ += empty_element ? "/>" : ">";
-      from = original.start_tag_end;
-    }
-    const SharedFormula* group = nullptr;
-    if (original.shared_member) {
-      for (const SharedFormula* broken : broken_groups_) {
-        if (broken->index == original.shared_index) group = broken;
-      }
-    }
-    if (group != nullptr && original.formula_end > original.formula_begin) {
-      pending_.append(source.substr(from, original.formula_begin - from));
-      const std::string f = Element("f");
-      pending_ += "<" + f + ">";
-      AppendEscaped(pending_, ShiftFormula(group->formula, row.number - group->row,
-                                           original.column - group->column));
-      pending_ += "</" + f + ">";
-      pending_.append(source.substr(original.formula_end, original.end - original.formula_end));
     } else {
-      pending_.append(source.substr(from, original.end - from));
+      EmitKeptCell(*item.original, row.number, text);
     }
   }
-  pending_.append(source.substr(parsed.tail_begin, parsed.tail_end - parsed.tail_begin));
+  pending_.append(text, parsed.tail_begin, parsed.tail_end - parsed.tail_begin);
   pending_ += "</" + parsed.qname + ">";
 }
 

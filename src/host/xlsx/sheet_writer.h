@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "src/host/xlsx/chunked.h"
@@ -14,6 +16,9 @@
 #include "src/host/xlsx/sheet_model.h"
 
 namespace quilmark::xlsx {
+
+struct RowXml;
+struct RowCellXml;
 
 class SheetXmlWriter {
  public:
@@ -42,11 +47,35 @@ class SheetXmlWriter {
     std::vector<uint32_t> new_rows;  // kNewRows, kSheetData: slots in row order
   };
 
+  // A cell of a rewritten row: as the file had it, as the run left it, or both.
+  struct MergedCell {
+    int32_t column;
+    const RowCellXml* original;  // nullptr for a cell the run added
+    const Cell* cell;            // nullptr for none in the model
+  };
+
+  // The edits, in the order of the XML.
   void Plan();
+  // The row ranges of the shared formula groups whose defining cell the run overwrote.
+  std::vector<std::pair<int32_t, int32_t>> FindBrokenGroups();
+  void PlanRowEdits(const std::vector<std::pair<int32_t, int32_t>>& fix_rows);
+  void PlanNewRows();
+  // Where a new row of that number goes in the XML.
+  uint64_t NewRowPosition(int32_t number) const;
+  size_t file_rows() const { return model_.rows().size() - model_.new_rows().size(); }
+
   void Generate(const Edit& edit);
   void EmitRow(uint32_t slot);
+  const Cell* StoredCell(const Row& row, int32_t column) const;
+  std::vector<MergedCell> MergeCells(uint32_t slot, const RowXml& parsed) const;
+  void EmitRowStart(const RowXml& parsed, int32_t number, const std::vector<MergedCell>& cells);
+  void EmitKeptCell(const RowCellXml& original, int32_t number, std::string_view source);
   void EmitNewRow(uint32_t slot);
   void EmitCell(int32_t row, const Cell& cell, std::string_view style);
+  void OpenCell(int32_t row, int32_t column, std::string_view style, std::string_view type,
+                bool empty);
+  void EmitValueCell(int32_t row, const Cell& cell, std::string_view style, std::string_view type,
+                     std::string_view text);
   std::string Element(std::string_view local) const;
 
   const ByteChunks& xml_;

@@ -152,6 +152,38 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
         "这是加密的工作簿或旧版 .xls 文件; 请在电子表格程序中取消密码或另存为 .xlsx 后再试");
   }
   Package package(bytes_);
+  CheckIsWorkbook(package);
+  pugi::xml_document workbook;
+  const std::string workbook_text = package.Read(workbook_part_);
+  ParseSmallXml(workbook, workbook_text, workbook_part_);
+  const pugi::xml_node root = workbook.document_element();
+  if (LocalName(root.name()) != "workbook") {
+    throw PackageError("部件 " + workbook_part_ + " 不是工作簿 (文档可能是其他类型)");
+  }
+  const std::string shared_strings_part = ReadSheetList(package, root);
+  const SheetEntry& entry = sheets_[ChooseSheet(wanted_sheet, root)];
+  active_name_ = entry.name;
+  if (entry.part.empty()) {
+    throw PackageError("工作表 \"" + entry.name + "\" 在工作簿的关系中找不到它的部件");
+  }
+  if (!package.Has(entry.part)) {
+    throw PackageError("工作表 \"" + entry.name + "\" 的部件 " + entry.part + " 不在压缩包中");
+  }
+  LoadCustomProperties(package);
+  if (!entry.worksheet) {  // a chart, dialog or macro sheet: nothing to read
+    package.VerifyAll({});
+    return;
+  }
+  sheet_part_ = entry.part;
+  sheet_ = std::make_unique<XlsxSheet>(entry.name);
+  if (!shared_strings_part.empty() && package.Has(shared_strings_part)) {
+    ReadSharedStrings(package, shared_strings_part, sheet_->model());
+  }
+  ReadWorksheet(package, sheet_part_, sheet_->model(), sheet_->xml(), sheet_->layout());
+  package.VerifyAll({sheet_part_, shared_strings_part});
+}
+
+void XlsxWorkbook::CheckIsWorkbook(const Package& package) {
   if (package.Has("mimetype") && !package.Has("[Content_Types].xml")) {
     throw PackageError(
         "这是 OpenDocument 文件 (如 .ods), 不是 .xlsx 工作簿; 请另存为 .xlsx 后再试");
@@ -159,7 +191,6 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   if (!package.Has("[Content_Types].xml")) {
     throw PackageError("压缩包中没有工作簿 (缺少 [Content_Types].xml), 不是 .xlsx 文件");
   }
-
   for (const Relationship& rel : package.RelationshipsOf("")) {
     if (TypeIs(rel.type, "officeDocument") && !rel.target.empty()) {
       workbook_part_ = rel.target;
@@ -170,15 +201,9 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   if (!package.Has(workbook_part_)) {
     throw PackageError("压缩包中缺少工作簿部件 " + workbook_part_);
   }
+}
 
-  pugi::xml_document workbook;
-  const std::string workbook_text = package.Read(workbook_part_);
-  ParseSmallXml(workbook, workbook_text, workbook_part_);
-  const pugi::xml_node root = workbook.document_element();
-  if (LocalName(root.name()) != "workbook") {
-    throw PackageError("部件 " + workbook_part_ + " 不是工作簿 (文档可能是其他类型)");
-  }
-
+std::string XlsxWorkbook::ReadSheetList(const Package& package, const pugi::xml_node& root) {
   std::string shared_strings_part;
   const std::vector<Relationship> rels = package.RelationshipsOf(workbook_part_);
   for (const Relationship& rel : rels) {
@@ -199,48 +224,24 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
     sheets_.push_back(std::move(entry));
   }
   if (sheets_.empty()) throw PackageError("工作簿中没有任何工作表");
+  return shared_strings_part;
+}
 
-  size_t active = 0;
-  if (!wanted_sheet.empty()) {
-    active = sheets_.size();
-    for (size_t i = 0; i < sheets_.size() && active == sheets_.size(); ++i) {
-      if (sheets_[i].name == wanted_sheet) active = i;
-    }
-    for (size_t i = 0; i < sheets_.size() && active == sheets_.size(); ++i) {
-      if (EqualsIgnoringAsciiCase(sheets_[i].name, wanted_sheet)) active = i;
-    }
-    if (active == sheets_.size()) {
-      throw PackageError("工作簿中没有名为 \"" + wanted_sheet + "\" 的工作表");
-    }
-  } else {
+size_t XlsxWorkbook::ChooseSheet(const std::string& wanted_sheet,
+                                 const pugi::xml_node& root) const {
+  if (wanted_sheet.empty()) {
     const pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
     const int tab = view.attribute("activeTab").as_int(0);
     // A tab number that names no sheet opens the first one.
-    if (tab >= 0 && static_cast<size_t>(tab) < sheets_.size()) active = static_cast<size_t>(tab);
+    return tab >= 0 && static_cast<size_t>(tab) < sheets_.size() ? static_cast<size_t>(tab) : 0;
   }
-
-  const SheetEntry& entry = sheets_[active];
-  active_name_ = entry.name;
-  if (entry.part.empty()) {
-    throw PackageError("工作表 \"" + entry.name + "\" 在工作簿的关系中找不到它的部件");
+  for (size_t i = 0; i < sheets_.size(); ++i) {
+    if (sheets_[i].name == wanted_sheet) return i;
   }
-  if (!package.Has(entry.part)) {
-    throw PackageError("工作表 \"" + entry.name + "\" 的部件 " + entry.part + " 不在压缩包中");
+  for (size_t i = 0; i < sheets_.size(); ++i) {
+    if (EqualsIgnoringAsciiCase(sheets_[i].name, wanted_sheet)) return i;
   }
-  if (!entry.worksheet) {  // a chart, dialog or macro sheet: nothing to read
-    LoadCustomProperties(package);
-    package.VerifyAll({});
-    return;
-  }
-
-  sheet_part_ = entry.part;
-  sheet_ = std::make_unique<XlsxSheet>(entry.name);
-  if (!shared_strings_part.empty() && package.Has(shared_strings_part)) {
-    ReadSharedStrings(package, shared_strings_part, sheet_->model());
-  }
-  ReadWorksheet(package, sheet_part_, sheet_->model(), sheet_->xml(), sheet_->layout());
-  LoadCustomProperties(package);
-  package.VerifyAll({sheet_part_, shared_strings_part});
+  throw PackageError("工作簿中没有名为 \"" + wanted_sheet + "\" 的工作表");
 }
 
 void XlsxWorkbook::Save() {

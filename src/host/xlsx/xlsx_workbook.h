@@ -15,6 +15,10 @@
 #include "src/host/xlsx/sheet_model.h"
 #include "src/host/xlsx/sheet_reader.h"
 
+namespace pugi {
+class xml_node;
+}
+
 namespace quilmark::xlsx {
 
 class Package;
@@ -74,6 +78,12 @@ class XlsxWorkbook final : public Workbook {
   };
 
   void Load(const std::string& sheet);
+  // Finds the workbook part; throws PackageError for a package that holds none.
+  void CheckIsWorkbook(const Package& package);
+  // Fills sheets_ and the calculation chain's part; returns the shared strings' part.
+  std::string ReadSheetList(const Package& package, const pugi::xml_node& root);
+  // The entry of the sheet to work on. Throws PackageError when there is no such sheet.
+  size_t ChooseSheet(const std::string& wanted_sheet, const pugi::xml_node& root) const;
   void LoadCustomProperties(const Package& package);
   // The package with the run's changes, written to `target` through a temporary file.
   void WritePackage(const std::filesystem::path& target);
