@@ -6,9 +6,9 @@
 
 #include "src/app/columns.h"
 #include "src/crosstab/cross_tab.h"
+#include "src/host/worksheet_rows.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
-#include "src/host/worksheet_rows.h"
 #include "src/summary/area_check.h"
 #include "src/summary/row_feed.h"
 #include "src/summary/worksheet_target.h"
@@ -150,8 +150,7 @@ RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sin
   WorksheetRows rows(*sheet, last_row, plan.columns);
   WorksheetTarget target(*sheet, last_row);
   AreaCheck area_check;
-  if (std::optional<StopReason> stop =
-          Summarize(options, plan, rows, target, area_check, sink)) {
+  if (std::optional<StopReason> stop = Summarize(options, plan, rows, target, area_check, sink)) {
     return Stopped(sink, *stop);
   }
 

@@ -19,8 +19,8 @@ struct TableShape {
 };
 
 struct ResultTable {
-  std::string name;        // the task's title, as the window names it
-  int64_t row_offset = 0;  // as in TableShape
+  std::string name;         // the task's title, as the window names it
+  int64_t row_offset = 0;   // as in TableShape
   int64_t header_rows = 0;  // the first rows hold titles and headers, the rest one zone each
   // Top to bottom, each row as wide as the table. std::monostate: the cell is not written (a
   // worksheet keeps what it holds); the empty text: the cell is written empty.

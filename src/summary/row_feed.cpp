@@ -4,8 +4,7 @@
 
 namespace quilmark {
 
-std::optional<std::string_view> RowText(const std::optional<CellValue>& cell,
-                                        std::string& buffer) {
+std::optional<std::string_view> RowText(const std::optional<CellValue>& cell, std::string& buffer) {
   if (!cell) return std::nullopt;
   if (const std::string* text = std::get_if<std::string>(&*cell)) return TrimBlanks(*text);
   buffer = CellText(*cell);
@@ -24,8 +23,7 @@ void FeedRows(RowSource& source, ZoneRewrite rewrite_zone, std::span<RowSink* co
         cells.zone = CellValue{std::move(*text)};
       }
     }
-    const PatchRow row{cells, RowText(cells.zone, zone_buffer),
-                       RowText(cells.class_, class_buffer),
+    const PatchRow row{cells, RowText(cells.zone, zone_buffer), RowText(cells.class_, class_buffer),
                        RowText(cells.cross_class, cross_buffer),
                        cells.area ? CellNumber(*cells.area) : std::nullopt};
     for (RowSink* sink : sinks) sink->AddRow(row);

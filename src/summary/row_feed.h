@@ -21,7 +21,6 @@ void FeedRows(RowSource& source, ZoneRewrite rewrite_zone, std::span<RowSink* co
 
 // The trimmed text of a cell as the tasks read it: a text trimmed where it lies, any other value
 // as CellText kept in `buffer`; nullopt when the cell could not be read.
-std::optional<std::string_view> RowText(const std::optional<CellValue>& cell,
-                                        std::string& buffer);
+std::optional<std::string_view> RowText(const std::optional<CellValue>& cell, std::string& buffer);
 
 }  // namespace quilmark

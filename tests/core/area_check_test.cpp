@@ -20,12 +20,28 @@ TEST(IsPlainNumber, WhatCountsAsPlain) {
     bool plain;
   };
   const Case cases[] = {
-      {12.5, true},          {T("12.5"), true},   {T(" -3 "), true},     {T("\t+.5\n"), true},
-      {T("1e3"), true},      {T("2.E-4"), true},  {T("7."), true},       {T("1,234.5"), false},
-      {T("１２３４"), false}, {T("12.5亩"), false}, {T("1 2"), false},    {T("1e"), false},
-      {T("."), false},       {T("-"), false},     {T("1D3"), false},     {T("&H10"), false},
-      {T(""), false},        {T("  "), false},    {CellValue{}, false},  {true, false},
-      {CellValue{CellDate{"2024-01-05"}}, false}, {CellValue{CellError{"#N/A"}}, false},
+      {12.5, true},
+      {T("12.5"), true},
+      {T(" -3 "), true},
+      {T("\t+.5\n"), true},
+      {T("1e3"), true},
+      {T("2.E-4"), true},
+      {T("7."), true},
+      {T("1,234.5"), false},
+      {T("１２３４"), false},
+      {T("12.5亩"), false},
+      {T("1 2"), false},
+      {T("1e"), false},
+      {T("."), false},
+      {T("-"), false},
+      {T("1D3"), false},
+      {T("&H10"), false},
+      {T(""), false},
+      {T("  "), false},
+      {CellValue{}, false},
+      {true, false},
+      {CellValue{CellDate{"2024-01-05"}}, false},
+      {CellValue{CellError{"#N/A"}}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(ValueText(c.value));
@@ -54,7 +70,9 @@ TEST(AreaWarnings, FollowTheCompletionMessage) {
         "第 2 行 \"x\" 计为 0; 第 3 行 \"x\" 计为 0; 第 4 行 \"x\" 计为 0; 第 5 行 \"x\" 计为 0; "
         "第 6 行 \"x\" 计为 0; 等。如需按实际面积统计, 请把这些单元格改为数字后重新统计。",
         "注意: 地块面积所在列 (第 3 列) 中没有数字, 面积都按 0 计入。请检查地块面积所在列号。"}},
-      {{2.0, 3.0}, "99", {"注意: 地块面积所在列 (第 99 列) 中没有数字, 面积都按 0 计入。请检查地块面积所在列号。"}},
+      {{2.0, 3.0},
+       "99",
+       {"注意: 地块面积所在列 (第 99 列) 中没有数字, 面积都按 0 计入。请检查地块面积所在列号。"}},
   };
   for (const Case& c : cases) {
     MemoryHost host;

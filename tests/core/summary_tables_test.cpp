@@ -20,7 +20,7 @@ TEST(SummaryTable, SumsByZoneAndClassInFirstSeenOrder) {
   const ResultTable table = SummaryTable("t", tables, SummaryLayout::kByClass);
   ASSERT_EQ(TableEndRow(table.Shape(), 4), 17);
   ASSERT_EQ(table.Shape().columns, 3);
-  WriteTable(sheet, 4, table);  // header row 15
+  WriteTable(sheet, 4, table);              // header row 15
   EXPECT_EQ(sheet.At(15, 1), CellValue{});  // the corner stays empty
   EXPECT_EQ(sheet.At(15, 2), CellValue{std::string("A")});
   EXPECT_EQ(sheet.At(15, 3), CellValue{std::string("B")});

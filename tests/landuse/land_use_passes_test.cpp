@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "src/host/memory_host.h"
-#include "src/landuse/land_use.h"
 #include "src/host/worksheet_rows.h"
+#include "src/landuse/land_use.h"
 #include "src/summary/row_feed.h"
 #include "src/summary/summary_tables.h"
 #include "tests/landuse/land_use_test_sheet.h"
