@@ -1,6 +1,8 @@
 #include "src/host/xlsx/row_xml.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "src/host/xlsx/cell_reading.h"
 #include "src/host/xlsx/expat_parse.h"
@@ -105,7 +107,171 @@ class RowParse : public ExpatParse {
 
 }  // namespace
 
-RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout) {
+namespace {
+
+// The scan of a row that holds nothing but elements, attributes and text without references.
+class PlainRowScan {
+ public:
+  PlainRowScan(std::string_view text, const std::string& prefix)
+      : text_(text), cell_name_(prefix + "c"), formula_name_(prefix + "f") {}
+
+  // false when the text is not what the scan expects.
+  bool Scan(RowXml& row) {
+    Tag tag;
+    if (!ReadTag(0, tag) || tag.end_tag) return false;
+    row.qname = std::string(tag.name);
+    row.attributes = std::move(tag.attributes);
+    row.tail_begin = row.tail_end = static_cast<uint32_t>(tag.end);
+    numbering_.NextRow(nullptr);
+    if (tag.empty) return tag.end == text_.size();
+    int depth = 1;  // the row is 1, its cells 2, their parts 3
+    size_t at = tag.end;
+    while ((at = text_.find('<', at)) != std::string_view::npos) {
+      if (!ReadTag(at, tag)) return false;
+      if (tag.end_tag) {
+        if (--depth == 0) {
+          row.tail_end = static_cast<uint32_t>(at);
+          return tag.end == text_.size();
+        }
+        if (depth == 1 && in_cell_) EndCell(row, tag.end);
+        if (depth == 2 && in_formula_) EndFormula(row, tag.end);
+      } else {
+        if (depth == 1 && tag.name == cell_name_) BeginCell(row, at, tag);
+        if (depth == 2 && tag.name == formula_name_ && in_cell_) BeginFormula(row, at, tag);
+        if (!tag.empty) ++depth;
+      }
+      at = tag.end;
+    }
+    return false;
+  }
+
+ private:
+  struct Tag {
+    std::string_view name;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    size_t end = 0;  // one past the '>'
+    bool end_tag = false;
+    bool empty = false;  // "<x/>"
+  };
+
+  static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+  // The tag starting at `at` ('<').
+  bool ReadTag(size_t at, Tag& tag) const {
+    tag = Tag{};
+    size_t i = at + 1;
+    tag.end_tag = i < text_.size() && text_[i] == '/';
+    if (tag.end_tag) ++i;
+    const size_t name_begin = i;
+    while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '/' && text_[i] != '>') ++i;
+    tag.name = text_.substr(name_begin, i - name_begin);
+    for (;;) {
+      while (i < text_.size() && IsSpace(text_[i])) ++i;
+      if (i >= text_.size()) return false;
+      if (text_[i] == '>' || (text_[i] == '/' && i + 1 < text_.size() && text_[i + 1] == '>')) {
+        tag.empty = text_[i] == '/';
+        tag.end = i + (tag.empty ? 2 : 1);
+        return !tag.name.empty();
+      }
+      if (tag.end_tag || !ReadAttribute(i, tag)) return false;
+    }
+  }
+
+  // An attribute at i, its value normalised as XML requires (line ends and tabs to spaces).
+  bool ReadAttribute(size_t& i, Tag& tag) const {
+    const size_t name_begin = i;
+    while (i < text_.size() && text_[i] != '=' && !IsSpace(text_[i])) ++i;
+    const std::string_view name = text_.substr(name_begin, i - name_begin);
+    while (i < text_.size() && IsSpace(text_[i])) ++i;
+    if (i >= text_.size() || text_[i] != '=') return false;
+    ++i;
+    while (i < text_.size() && IsSpace(text_[i])) ++i;
+    if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return false;
+    const size_t close = text_.find(text_[i], i + 1);
+    if (close == std::string_view::npos) return false;
+    std::string value;
+    for (size_t k = i + 1; k < close; ++k) {
+      if (text_[k] == '\r' && k + 1 < close && text_[k + 1] == '\n') continue;
+      value.push_back(IsSpace(text_[k]) ? ' ' : text_[k]);
+    }
+    tag.attributes.emplace_back(std::string(name), std::move(value));
+    i = close + 1;
+    return true;
+  }
+
+  static const char* Find(const Tag& tag, std::string_view name) {
+    for (const auto& [key, value] : tag.attributes) {
+      if (key == name) return value.c_str();
+    }
+    return nullptr;
+  }
+
+  void BeginCell(RowXml& row, size_t at, Tag& tag) {
+    const char* r = Find(tag, "r");
+    const std::optional<int32_t> column = numbering_.NextCell(r);
+    RowCellXml cell;
+    cell.begin = static_cast<uint32_t>(at);
+    cell.start_tag_end = static_cast<uint32_t>(tag.end);
+    cell.column = column.value_or(0);
+    cell.qname_length = static_cast<uint32_t>(tag.name.size());
+    cell.has_ref = RowNumbering::NamesColumn(r);
+    if (const char* s = Find(tag, "s")) cell.style = s;
+    if (!cell.has_ref) {
+      for (auto& attribute : tag.attributes) {
+        if (attribute.first != "r") cell.attributes.push_back(std::move(attribute));
+      }
+    }
+    row.cells.push_back(std::move(cell));
+    in_cell_ = !tag.empty;
+    if (tag.empty) EndCell(row, tag.end);
+  }
+
+  void EndCell(RowXml& row, size_t end) {
+    row.cells.back().end = static_cast<uint32_t>(end);
+    row.tail_begin = static_cast<uint32_t>(end);
+    in_cell_ = false;
+  }
+
+  void BeginFormula(RowXml& row, size_t at, const Tag& tag) {
+    const char* si = Find(tag, "si");
+    if (SharedFormulaRole(Find(tag, "t"), Find(tag, "ref"), si) != SharedRole::kMember) return;
+    RowCellXml& cell = row.cells.back();
+    cell.shared_member = true;
+    cell.shared_index = si;
+    cell.formula_begin = static_cast<uint32_t>(at);
+    in_formula_ = !tag.empty;
+    if (tag.empty) EndFormula(row, tag.end);
+  }
+
+  void EndFormula(RowXml& row, size_t end) {
+    row.cells.back().formula_end = static_cast<uint32_t>(end);
+    in_formula_ = false;
+  }
+
+  std::string_view text_;
+  std::string cell_name_, formula_name_;
+  RowNumbering numbering_;
+  bool in_cell_ = false;
+  bool in_formula_ = false;
+};
+
+// Whether the scan reads this row as the parse would: one binding of the main namespace, the
+// layout's, and nothing in the row that the scan does not know.
+bool ScanFits(std::string_view text, const SheetLayout& layout) {
+  int main_bindings = 0;
+  for (const auto& [prefix, uri] : layout.namespaces) {
+    if (IsMainNs(uri)) main_bindings += prefix == layout.prefix ? 1 : 2;
+  }
+  return main_bindings == 1 && text.find('&') == std::string_view::npos &&
+         text.find("<!") == std::string_view::npos && text.find("<?") == std::string_view::npos &&
+         text.find("xmlns") == std::string_view::npos;
+}
+
+}  // namespace
+
+namespace {
+
+RowXml ReadRowXmlParsed(std::string_view row_text, const SheetLayout& layout) {
   std::string head = "<w";
   for (const auto& [prefix, uri] : layout.namespaces) {
     head += prefix.empty() ? " xmlns=\"" : " xmlns:" + prefix + "=\"";
@@ -119,6 +285,17 @@ RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout) {
   parse.Feed(row_text.data(), row_text.size(), false);
   parse.Feed("</w>", 4, true);
   return row;
+}
+
+}  // namespace
+
+RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout, bool plain_scan) {
+  if (plain_scan && ScanFits(row_text, layout)) {
+    RowXml row;
+    const std::string prefix = layout.prefix.empty() ? std::string() : layout.prefix + ":";
+    if (PlainRowScan(row_text, prefix).Scan(row)) return row;
+  }
+  return ReadRowXmlParsed(row_text, layout);
 }
 
 }  // namespace quilmark::xlsx
