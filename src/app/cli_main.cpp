@@ -16,10 +16,8 @@
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_options.h"
+#include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
 
 namespace {
 
@@ -152,6 +150,7 @@ int main(int argc, char** argv) {
   CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
   bool live = false;
   int office_port = 2002;
+  int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
       app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
   CLI::Option* port_option =
@@ -159,6 +158,11 @@ int main(int argc, char** argv) {
           ->capture_default_str()
           ->check(CLI::Range(1, 65535))
           ->needs(live_option);
+  app.add_option("--office-timeout", office_timeout,
+                 "等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600))
+      ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
   app.get_option("--output")->excludes(live_option);
@@ -184,7 +188,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<quilmark::SpreadsheetHost> host;
   if (live) {
 #ifdef QUILMARK_HAVE_LIVE
-    host = quilmark::MakeLiveHost({quilmark::LoopbackConnect(office_port)});
+    const std::chrono::seconds timeout(office_timeout);
+    host = quilmark::LoadLiveHost({quilmark::LoopbackConnect(office_port), timeout, timeout});
 #else
     std::cerr << "这个 quilmark 编译时没有包含 LibreOffice 实时连接 (--live)。"
                  " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";

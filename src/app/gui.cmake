@@ -10,8 +10,10 @@ if(QUILMARK_BUILD_GUI)
     ${PROJECT_SOURCE_DIR}/src/resources/quilmark_window.qrc)
   set_target_properties(quilmark_window PROPERTIES AUTOMOC ON AUTORCC ON)
   target_link_libraries(quilmark_window PUBLIC quilmark_core Qt6::Widgets)
-  if(TARGET quilmark_live)
-    target_link_libraries(quilmark_window PUBLIC quilmark_live)
+  # The live host is a plugin loaded only for a live run (see cli.cmake).
+  if(TARGET quilmark_live_plugin)
+    target_compile_definitions(quilmark_window PUBLIC QUILMARK_HAVE_LIVE)
+    add_dependencies(quilmark_window quilmark_live_plugin)
   endif()
   target_compile_options(quilmark_window PRIVATE -Wall -Wextra -Wpedantic)
 

@@ -29,10 +29,8 @@
 #include <utility>
 
 #include "src/app/run_driver.h"
+#include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -111,7 +109,7 @@ std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::p
   if (workbook) return std::make_unique<XlsxFileHost>(*workbook);
 #ifdef QUILMARK_HAVE_LIVE
   // No file chosen: the workbook in front of a running office, when one listens.
-  return MakeLiveHost();
+  return LoadLiveHost();
 #else
   return std::make_unique<NoWorkbookHost>();
 #endif
