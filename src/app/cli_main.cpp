@@ -13,11 +13,11 @@
 #include <string>
 #include <thread>
 
+#include "src/app/land_use_choice.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_input.h"
 #include "src/app/run_options.h"
-#include "src/host/live_loader.h"
-#include "src/host/xlsx/xlsx_host.h"
 
 namespace {
 
@@ -31,12 +31,8 @@ enum ExitCode {
   kExitHostFailure = 3,  // the workbook could not be read or written
 };
 
-// The land-use and master-plan methods by their names on the command line.
-const std::map<std::string, bool RunOptions::*> kLandUseMethods = {
-    {"2008-level3", &RunOptions::OptClassC_2008}, {"2008-level2", &RunOptions::OptClassB_2008},
-    {"2008-level1", &RunOptions::OptClassA_2008}, {"survey-ownership", &RunOptions::OptQSXZ_ED},
-    {"survey-level1", &RunOptions::OptClassA_ED}, {"survey-agri", &RunOptions::OptAgriLand_ED},
-};
+// The master-plan methods by their names on the command line; the land-use methods are named in
+// their table.
 const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
     {"all-zones", &RunOptions::IsAllZone},
     {"2006", &RunOptions::IsOldGH},
@@ -46,6 +42,12 @@ const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
 std::vector<std::string> Names(const std::map<std::string, bool RunOptions::*>& methods) {
   std::vector<std::string> names;
   for (const auto& entry : methods) names.push_back(entry.first);
+  return names;
+}
+
+std::vector<std::string> LandUseMethodNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : quilmark::LandUseMethods()) names.emplace_back(entry.cli_name);
   return names;
 }
 
@@ -128,8 +130,9 @@ class ConsoleSink : public quilmark::MessageSink {
 int main(int argc, char** argv) {
   CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方。", "quilmark"};
   RunOptions options;
-  std::string land_use, master_plan, sheet;
-  std::string workbook, output;
+  std::string land_use, master_plan;
+  std::string workbook;
+  quilmark::RunInput input;
 
   app.add_option("--zone-column", options.TextZQColumn, "区域 (镇区) 所在的列号")
       ->capture_default_str();
@@ -138,23 +141,22 @@ int main(int argc, char** argv) {
   app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")->capture_default_str();
   CLI::Option* land_use_option =
       app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
-          ->check(CLI::IsMember(Names(kLandUseMethods)));
+          ->check(CLI::IsMember(LandUseMethodNames()));
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC, "汇总前把镇区代码改写为镇区名称")
       ->needs(land_use_option);
   app.add_option("--master-plan", master_plan, "总体规划情况汇总, 按此方式归类")
       ->check(CLI::IsMember(Names(kMasterPlanMethods)));
   app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积");
   app.add_flag("--cross-tab", options.ChkNumArea, "按区域和地类统计宗数和面积");
-  app.add_option("--sheet", sheet, "使用此工作表, 而不是打开时显示的工作表");
-  app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变");
+  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是打开时显示的工作表");
+  app.add_option("-o,--output", input.output, "结果写入此文件, 原工作簿保持不变");
   CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
   bool live = false;
-  int office_port = 2002;
   int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
       app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
   CLI::Option* port_option =
-      app.add_option("--office-port", office_port, "LibreOffice 在本机监听的端口")
+      app.add_option("--office-port", input.office_port, "LibreOffice 在本机监听的端口")
           ->capture_default_str()
           ->check(CLI::Range(1, 65535))
           ->needs(live_option);
@@ -178,26 +180,21 @@ int main(int argc, char** argv) {
 
   if (!land_use.empty()) {
     options.CheckTDLY = true;
-    options.*kLandUseMethods.at(land_use) = true;
+    quilmark::ChooseLandUseMethod(options, quilmark::FindMethodByCliName(land_use)->method);
   }
   if (!master_plan.empty()) {
     options.CheckZTGH = true;
     options.*kMasterPlanMethods.at(master_plan) = true;
   }
 
-  std::unique_ptr<quilmark::SpreadsheetHost> host;
-  if (live) {
-#ifdef QUILMARK_HAVE_LIVE
-    const std::chrono::seconds timeout(office_timeout);
-    host = quilmark::LoadLiveHost({quilmark::LoopbackConnect(office_port), timeout, timeout});
-#else
+  if (live && !quilmark::LiveOfficeBuiltIn()) {
     std::cerr << "这个 quilmark 编译时没有包含 LibreOffice 实时连接 (--live)。"
                  " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";
     return kExitUsage;
-#endif
-  } else {
-    host = std::make_unique<quilmark::XlsxFileHost>(workbook, quilmark::XlsxHostOptions{sheet, output});
   }
+  if (!live) input.workbook = workbook;
+  input.office_timeout = std::chrono::seconds(office_timeout);
+  std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   quilmark::RunResult result;
   {
     ConsoleSink sink;
