@@ -2,6 +2,7 @@
 // window puts them in modal boxes, the command line prints them, tests record them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ enum class StopReason {
   kBadClassColumn,
   kBadAreaColumn,
   kBlockOutsideSheet,  // a result block would pass the sheet's last row or column
+  kBadDeductionColumn,
+  kBadDecimals,
+  kBadUnit,
+  kBadCoefficient,  // a deduction coefficient outside [0, 1); the text names its row
 };
 
 // The fixed text of a stop.
@@ -33,7 +38,11 @@ enum class MessageKind {
   kCompletion,    // the run completed
   kStop,          // a fixed message that stopped the run
   kHostFailure,   // the workbook could not be read or saved, or the connection was lost
+  kWarning,       // something the user should check; shown after the completion message
 };
+
+// The text of a coefficient that stops the run, naming its row.
+std::string BadCoefficientText(int32_t row, std::string_view cell_text);
 
 class MessageSink {
  public:

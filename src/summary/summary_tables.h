@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "src/summary/area_format.h"
 #include "src/summary/ordered_table.h"
 #include "src/summary/result_block.h"
 
@@ -56,8 +57,8 @@ enum class SummaryLayout {
 // The block of a summary task. With no zone it writes nothing at all.
 class SummaryBlock : public ResultBlock {
  public:
-  SummaryBlock(SummaryTables tables, SummaryLayout layout)
-      : tables_(std::move(tables)), layout_(layout) {}
+  SummaryBlock(SummaryTables tables, SummaryLayout layout, AreaFormat format = {})
+      : tables_(std::move(tables)), layout_(layout), format_(format) {}
   int64_t EndRow(int64_t base_row) const override;
   int64_t LastColumn() const override;
   void Write(Worksheet& sheet, int32_t base_row) const override;
@@ -66,12 +67,17 @@ class SummaryBlock : public ResultBlock {
  private:
   SummaryTables tables_;
   SummaryLayout layout_;
+  AreaFormat format_;
 };
 
-// Writes the block with its header row at HeaderRow(base_row): in kByClass every zone row gets
-// its sum for every class, the whole number 0 where no row had the pair; in kZoneTotals column 2
-// gets the zone's total, an empty cell where it has none. A write that fails is skipped.
+// The block as a grid: in kByClass a header row (an empty corner, then the class keys) and every
+// zone row with its sum for every class, the whole number 0 where no row had the pair; in
+// kZoneTotals each zone with its total, the empty text where it has none. Empty with no zone.
+std::vector<std::vector<CellValue>> SummaryGrid(const SummaryTables& tables, SummaryLayout layout);
+
+// Writes the grid, formatted, with its header row at HeaderRow(base_row) (kZoneTotals: its first
+// zone one row below). A write that fails is skipped.
 void WriteSummaryBlock(Worksheet& sheet, int32_t base_row, const SummaryTables& tables,
-                       SummaryLayout layout);
+                       SummaryLayout layout, const AreaFormat& format = {});
 
 }  // namespace quilmark
