@@ -122,9 +122,12 @@ std::optional<std::string_view> ClassTable::Match(std::string_view code) const {
 }
 
 ClassLookup ClassTable::Lookup(std::string_view text) const {
-  if (std::optional<std::string_view> found = Match(text)) return {std::string(*found), true, false};
   std::string_view code = text;
   const bool k_marked = code.size() > 1 && code.back() == 'K';
+  if (std::optional<std::string_view> found = Match(text)) {
+    // A K code named by its own row is that row's class, not a K patch of another.
+    return {std::string(*found), true, k_marked && !exact_.contains(std::string(text))};
+  }
   if (k_marked) {
     code.remove_suffix(1);
     if (std::optional<std::string_view> found = Match(code)) {

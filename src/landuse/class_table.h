@@ -27,7 +27,8 @@ class ClassTable {
   // The first rule matching the code itself, nullopt when none does.
   std::optional<std::string_view> Match(std::string_view code) const;
 
-  // The class of a text: the code itself; else, when it ends in K, the code without it; then,
+  // The class of a text: the code itself (a K code that only a prefix rule takes is still
+  // K-marked); else, when it ends in K, the code without it; then,
   // when that ends in A, the code without the A; then, for a code of six digits, its first four.
   // A text that none of these match is its own key and not known.
   ClassLookup Lookup(std::string_view text) const;
