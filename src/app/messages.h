@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quilmark {
 
@@ -25,6 +26,9 @@ enum class StopReason {
   kBadCoefficient,  // a deduction coefficient outside [0, 1); the text names its row
 };
 
+// The text of a coefficient that stops the run, naming its row.
+std::string BadCoefficientText(int32_t row, std::string_view cell_text);
+
 // The fixed text of a stop.
 std::string_view MessageText(StopReason reason);
 
@@ -41,8 +45,12 @@ enum class MessageKind {
   kWarning,       // something the user should check; shown after the completion message
 };
 
-// The text of a coefficient that stops the run, naming its row.
-std::string BadCoefficientText(int32_t row, std::string_view cell_text);
+// The warning about area cells that were not plain numbers: how many, the area they counted, and
+// the first few of them, each as "第 5 行 "1,234.5" 计为 1".
+std::string OddAreasText(int64_t count, double counted, const std::vector<std::string>& first);
+
+// The warning about an area column (named as "第 99 列") in which no cell gave a number.
+std::string NoAreaNumberText(std::string_view column);
 
 class MessageSink {
  public:

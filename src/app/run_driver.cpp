@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <utility>
 #include <variant>
 #include <new>
 #include <vector>
@@ -10,10 +11,12 @@
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
 #include "src/crosstab/cross_tab.h"
+#include "src/host/worksheet_rows.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
-#include "src/summary/pass_context.h"
-#include "src/summary/summary_tables.h"
+#include "src/summary/area_check.h"
+#include "src/summary/row_feed.h"
+#include "src/summary/worksheet_target.h"
 #include "src/zonetotals/zone_totals.h"
 
 namespace quilmark {
@@ -30,16 +33,17 @@ std::optional<PlanningMethod> ChosenPlanningMethod(const RunOptions& options) {
 struct Plan {
   std::optional<LandUseSettings> land_use;
   std::optional<PlanningMethod> master_plan;
-  Columns columns;
+  SheetColumns columns;
   AreaFormat format;
 };
 
-// The column number, decimals and unit of the formatting choices; each empty text is "none".
+// The deduction column, unit and decimals; each empty text is "none".
 std::optional<StopReason> CheckFormat(const RunOptions& options, Plan& plan) {
   if (!options.TextKCXSColumn.empty() && plan.land_use) {
     std::optional<int32_t> column = SheetColumn(options.TextKCXSColumn);
     if (!column) return StopReason::kBadDeductionColumn;
-    plan.land_use->deduction_column = *column;
+    plan.columns.deduction = *column;
+    plan.land_use->deduct = true;
   }
   if (!options.ListUnit.empty()) {
     std::optional<AreaUnit> unit = AreaUnitByName(options.ListUnit);
@@ -67,7 +71,7 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable*
     std::optional<LandUseMethod> method = ChosenLandUseMethod(options);
     if (!method && user_table == nullptr) return StopReason::kNoLandUseMethod;
     plan.land_use = LandUseSettings{method.value_or(LandUseMethod::OptClassC_2008), user_table,
-                                    options.CheckSplitK, std::nullopt};
+                                    options.CheckSplitK, false};
   }
   if (options.CheckZTGH) {
     plan.master_plan = ChosenPlanningMethod(options);
@@ -81,10 +85,28 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable*
     if (!class_column) return StopReason::kBadClassColumn;
     plan.columns.class_ = *class_column;
   }
+  if (options.ChkNumArea) plan.columns.cross_class = kCrossTabClassColumn;
   std::optional<int32_t> area = SheetColumn(options.TextAreaColumn);
   if (!area) return StopReason::kBadAreaColumn;
   plan.columns.area = *area;
   return CheckFormat(options, plan);
+}
+
+// The first row of 1..last_row whose deduction coefficient is not a number in [0, 1), with the
+// cell's text; a cell that cannot be read is skipped. Read before the pass, which may rewrite
+// zone cells, so that a bad coefficient stops the run with nothing changed.
+std::optional<std::pair<int32_t, std::string>> FirstBadCoefficient(const Worksheet& sheet,
+                                                                   int32_t last_row,
+                                                                   int32_t column) {
+  for (int32_t row = 1; row <= last_row; ++row) {
+    std::optional<CellValue> cell = sheet.Read(row, column);
+    if (!cell) continue;
+    std::optional<double> coefficient = DeductionCoefficient(*cell);
+    if (!coefficient || *coefficient < 0 || *coefficient >= 1) {
+      return std::make_pair(row, ValueText(*cell));
+    }
+  }
+  return std::nullopt;
 }
 
 // The warning that lists the codes the classification did not know, each with its patches and
@@ -102,54 +124,76 @@ std::string UnknownCodesText(const std::vector<UnknownCode>& codes) {
   return text;
 }
 
-// The selected tasks in their fixed order, each handing back its block. Passes only read the
-// data rows (the zone-code conversion also rewrites the zone cells), and every block lies below
-// them, so the blocks are written after all passes, once the run knows they fit.
-std::vector<std::unique_ptr<ResultBlock>> RunTasks(const RunOptions& options, const Plan& plan,
-                                                   PassContext& context, MessageSink& sink,
-                                                   std::vector<UnknownCode>& unknown) {
-  std::vector<std::unique_ptr<ResultBlock>> blocks;
+// The selected tasks in their fixed order.
+std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, const Plan& plan,
+                                                 LandUseTask*& land_use) {
+  std::vector<std::unique_ptr<RowTask>> tasks;
   if (plan.land_use) {
-    if (options.CheckZQDM2MC) {
-      sink.Progress("转换镇区代码");
-      ConvertZoneCodes(context);
-    }
-    sink.Progress("土地利用情况汇总");
-    SummaryTables tables;
-    unknown = AccumulateLandUse(context, *plan.land_use, tables);
-    blocks.push_back(
-        std::make_unique<SummaryBlock>(std::move(tables), SummaryLayout::kByClass, plan.format));
+    auto task = std::make_unique<LandUseTask>(*plan.land_use, plan.format);
+    land_use = task.get();
+    tasks.push_back(std::move(task));
   }
   if (plan.master_plan) {
-    sink.Progress("总体规划情况汇总");
-    SummaryTables tables;
-    AccumulateMasterPlan(context, *plan.master_plan, tables);
-    blocks.push_back(
-        std::make_unique<SummaryBlock>(std::move(tables), SummaryLayout::kByClass, plan.format));
+    tasks.push_back(std::make_unique<MasterPlanTask>(*plan.master_plan, plan.format));
   }
-  if (options.CheckZQStat) {
-    sink.Progress("按区域统计");
-    SummaryTables tables;
-    SumZoneTotals(context, tables);
-    blocks.push_back(
-        std::make_unique<SummaryBlock>(std::move(tables), SummaryLayout::kZoneTotals, plan.format));
-  }
-  if (options.ChkNumArea) {
-    sink.Progress("宗数和面积统计");
-    blocks.push_back(BuildCrossTab(context));
-  }
-  return blocks;
+  if (options.CheckZQStat) tasks.push_back(std::make_unique<ZoneTotalsTask>(plan.format));
+  if (options.ChkNumArea) tasks.push_back(std::make_unique<CrossTabTask>());
+  return tasks;
 }
 
 RunResult Stopped(MessageSink& sink, StopReason reason, std::string text = {}) {
   if (text.empty()) text = MessageText(reason);
   sink.Show(MessageKind::kStop, text);
-  return {RunResult::Outcome::kStopped, reason, text};
+  return {RunResult::Outcome::kStopped, reason, text, {}};
 }
 
 RunResult HostFailed(MessageSink& sink, std::string text) {
   sink.Show(MessageKind::kHostFailure, text);
-  return {RunResult::Outcome::kHostFailure, std::nullopt, std::move(text)};
+  return {RunResult::Outcome::kHostFailure, std::nullopt, std::move(text), {}};
+}
+
+// One pass over the rows feeds every task; the tables go to the target once all of them are known
+// to fit, so a run that stops has written nothing. The zone-code conversion rewrites a row's zone
+// before the tasks see it.
+std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
+                                    ResultTarget& target, AreaCheck& area_check,
+                                    MessageSink& sink, std::vector<UnknownCode>& unknown) {
+  LandUseTask* land_use = nullptr;
+  std::vector<std::unique_ptr<RowTask>> tasks = ChosenTasks(options, plan, land_use);
+  std::vector<RowSink*> sinks;
+  for (const auto& task : tasks) sinks.push_back(task.get());
+  sinks.push_back(&area_check);
+  const bool convert = plan.land_use && options.CheckZQDM2MC;
+  sink.Progress("汇总图斑");
+  FeedRows(rows, convert ? &ConvertedZone : nullptr, sinks);
+
+  std::vector<TableShape> shapes;
+  for (const auto& task : tasks) shapes.push_back(task->Shape());
+  if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
+  std::vector<ResultTable> tables;
+  for (const auto& task : tasks) tables.push_back(task->Table());
+  sink.Progress("写入汇总结果");
+  target.Write(tables);
+  if (land_use != nullptr) unknown = land_use->unknown();
+  return std::nullopt;
+}
+
+// The warnings of a run that completed, in the order they are shown.
+std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
+                                      int32_t area_column) {
+  std::vector<std::string> warnings;
+  if (check.odd_count() > 0) {
+    std::vector<std::string> first;
+    for (const AreaCheck::OddCell& cell : check.first_odd()) {
+      first.push_back(rows.RowLabel(cell.row) + " \"" + cell.text + "\" 计为 " +
+                      NumberText(cell.counted));
+    }
+    warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
+  }
+  if (check.NoNumber()) {
+    warnings.push_back(NoAreaNumberText("第 " + std::to_string(area_column) + " 列"));
+  }
+  return warnings;
 }
 
 RunResult Run(const RunOptions& options, const ClassTable* user_table, SpreadsheetHost& host,
@@ -170,42 +214,29 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   if (std::optional<StopReason> stop = CheckPlan(options, user_table, plan)) {
     return Stopped(sink, *stop);
   }
-
-  std::string text_holder;
-  PassContext context{*sheet, last_row, plan.columns, text_holder};
-  // Every coefficient is checked before any pass, so a bad one stops the run with nothing changed
-  // (the zone-code conversion writes to the sheet).
-  if (plan.land_use && plan.land_use->deduction_column) {
-    const int32_t column = *plan.land_use->deduction_column;
-    if (std::optional<int32_t> row = FirstBadCoefficient(context, column)) {
-      std::optional<CellValue> cell = sheet->Read(*row, column);
-      return Stopped(sink, StopReason::kBadCoefficient,
-                     BadCoefficientText(*row, cell ? ValueText(*cell) : std::string()));
+  if (plan.columns.deduction) {
+    if (auto bad = FirstBadCoefficient(*sheet, last_row, *plan.columns.deduction)) {
+      return Stopped(sink, StopReason::kBadCoefficient, BadCoefficientText(bad->first, bad->second));
     }
   }
+
+  WorksheetRows rows(*sheet, last_row, plan.columns);
+  WorksheetTarget target(*sheet, last_row);
+  AreaCheck area_check;
   std::vector<UnknownCode> unknown;
-  std::vector<std::unique_ptr<ResultBlock>> blocks =
-      RunTasks(options, plan, context, sink, unknown);
-
-  // Each block starts where the one before it ended; the first where a single block stands.
-  std::vector<int32_t> bases;
-  int64_t base = last_row;
-  for (const auto& block : blocks) {
-    const int64_t end = block->EndRow(base);
-    if (end > kMaxRow || block->LastColumn() > kMaxColumn) {
-      return Stopped(sink, StopReason::kBlockOutsideSheet);
-    }
-    bases.push_back(static_cast<int32_t>(base));
-    base = end;
+  if (std::optional<StopReason> stop =
+          Summarize(options, plan, rows, target, area_check, sink, unknown)) {
+    return Stopped(sink, *stop);
   }
-  sink.Progress("写入汇总结果");
-  for (size_t i = 0; i < blocks.size(); ++i) blocks[i]->Write(*sheet, bases[i]);
 
   sink.Progress("保存工作簿");
   workbook->Save();
   sink.Show(MessageKind::kCompletion, kCompletionText);
-  if (!unknown.empty()) sink.Show(MessageKind::kWarning, UnknownCodesText(unknown));
-  return {RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText)};
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
+  result.warnings = AreaWarnings(area_check, rows, plan.columns.area);
+  if (!unknown.empty()) result.warnings.push_back(UnknownCodesText(unknown));
+  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
+  return result;
 }
 
 }  // namespace

@@ -6,11 +6,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "src/host/cell_value.h"
 #include "src/landuse/class_table.h"
 #include "src/landuse/land_use_methods.h"
-#include "src/summary/pass_context.h"
+#include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
@@ -23,17 +25,21 @@ std::string LandUseClassKey(LandUseMethod method, std::string_view class_text);
 // name; other texts unchanged.
 std::string ConvertZoneCode(std::string_view zone_text);
 
-// Rewrites every zone cell of rows 1..last_row as trimmed text with its code replaced by the
-// zone's name. A cell that cannot be read, or holds an error value, is left untouched.
-void ConvertZoneCodes(PassContext& context);
+// The text a zone cell is rewritten as: its trimmed text with the code replaced, numbers included;
+// nullopt for an error value and for a number whose 15-digit text would lose digits (a long patch
+// number), which keep what they hold.
+std::optional<std::string> ConvertedZone(const CellValue& zone);
 
-// How the land-use pass classifies and splits.
+inline constexpr std::string_view kLandUseTitle = "土地利用情况分区域汇总";
+
+// How the land-use task classifies and splits.
 struct LandUseSettings {
   LandUseMethod method = LandUseMethod::OptClassC_2008;
   const ClassTable* user_table = nullptr;  // a user's table, used in place of the method's
   bool split_k = false;  // K-marked patches under 带K and their class, apart from the others
-  // The column of the 田坎 deduction coefficients (KCXS); its cells are checked before the pass.
-  std::optional<int32_t> deduction_column;
+  // Whether rows carry a 田坎 deduction coefficient (KCXS) in SourceRow::deduction; the run checks
+  // every coefficient before the first row.
+  bool deduct = false;
 };
 
 // A class text the table does not know, with the patches that carry it and their area.
@@ -44,14 +50,6 @@ struct UnknownCode {
   friend bool operator==(const UnknownCode&, const UnknownCode&) = default;
 };
 
-// For every row: the class text becomes the class key in the text holder, then AccumulateRow.
-// With a deduction column, a patch of area A and coefficient c adds A x (1 - c) under its own key
-// and A x c under the key of the method's 田坎 code. Returns the codes no rule took, in the
-// order first met.
-std::vector<UnknownCode> AccumulateLandUse(PassContext& context, const LandUseSettings& settings,
-                                           SummaryTables& tables);
-void AccumulateLandUse(PassContext& context, LandUseMethod method, SummaryTables& tables);
-
 // The key the 田坎 share of a patch goes to; empty when the method has no such class.
 std::string RidgeKey(const LandUseSettings& settings);
 
@@ -59,8 +57,33 @@ std::string RidgeKey(const LandUseSettings& settings);
 // an empty cell, and a text without a number (a title), are 0. nullopt when it overflows.
 std::optional<double> DeductionCoefficient(const CellValue& value);
 
-// The first row of 1..last_row whose coefficient is not a number in [0, 1); a cell that cannot
-// be read is skipped.
-std::optional<int32_t> FirstBadCoefficient(const PassContext& context, int32_t column);
+// Area by zone and class key. A row whose class cell cannot be read counts under the previous
+// row's key; before any key, under the key of the empty text. With deduction, a patch of area A
+// and coefficient c adds A x (1 - c) under its own key and A x c under RidgeKey.
+class LandUseTask : public RowTask {
+ public:
+  explicit LandUseTask(LandUseMethod method, AreaFormat format = {})
+      : LandUseTask(LandUseSettings{method, nullptr, false, false}, format) {}
+  LandUseTask(LandUseSettings settings, AreaFormat format);
+  void AddRow(const PatchRow& row) override;
+  TableShape Shape() const override {
+    return SummaryShape(tables_, SummaryLayout::kByClass, format_);
+  }
+  ResultTable Table() const override {
+    return SummaryTable(std::string(kLandUseTitle), tables_, SummaryLayout::kByClass, format_);
+  }
+  const SummaryTables& tables() const { return tables_; }
+  // The codes no rule took, in the order first met.
+  const std::vector<UnknownCode>& unknown() const { return unknown_; }
+
+ private:
+  const LandUseSettings settings_;
+  const AreaFormat format_;
+  const std::string ridge_key_;
+  SummaryTables tables_;
+  std::optional<std::string> key_;  // the key of the last row whose class could be read
+  std::vector<UnknownCode> unknown_;
+  std::unordered_map<std::string, size_t> unknown_place_;
+};
 
 }  // namespace quilmark

@@ -1,10 +1,7 @@
-// The land-use pass: every row's class key, zone and area into the summary tables.
+// The land-use task: every row's class key, zone and area into the summary tables.
 #include <cmath>
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 #include "src/landuse/land_use.h"
 
@@ -42,69 +39,39 @@ std::optional<double> DeductionCoefficient(const CellValue& value) {
   return *number;
 }
 
-std::vector<UnknownCode> AccumulateLandUse(PassContext& context, const LandUseSettings& settings,
-                                           SummaryTables& tables) {
-  const Columns& columns = context.columns;
-  std::string& holder = context.text_holder;
-  const std::string ridge_key = settings.deduction_column ? RidgeKey(settings) : std::string();
-  std::vector<UnknownCode> unknown;
-  std::unordered_map<std::string, size_t> unknown_place;
-  // Whether the holder already holds a key of this pass. A key is never derived twice: not every
-  // key gives itself back (国有 would become 集体, K's key KK would become KKK), and a row whose
-  // class cannot be read belongs under the previous row's key as it stands.
-  bool holder_is_key = false;
-  for (int32_t row = 1; row <= context.last_row; ++row) {
-    UnknownCode* unknown_code = nullptr;
-    if (std::optional<std::string> class_text = context.Text(row, columns.class_)) {
-      ClassLookup lookup = Classify(settings, *class_text);
-      if (!lookup.known) {
-        auto [it, added] = unknown_place.try_emplace(lookup.key, unknown.size());
-        if (added) unknown.push_back({lookup.key, 0, 0.0});
-        unknown_code = &unknown[it->second];
-      }
-      holder = std::move(lookup.key);
-      holder_is_key = true;
-    } else if (!holder_is_key) {
-      // An unreadable class cell before any key: the key of what the holder held when the pass
-      // began (empty, or the last zone text of the conversion).
-      holder = Classify(settings, holder).key;
-      holder_is_key = true;
-    }
-    // A failed class read keeps the previous row's key: the row counts under it.
-    const std::optional<std::string> zone = context.Text(row, columns.zone);
-    std::optional<double> area = context.Number(row, columns.area);
-    if (unknown_code != nullptr) {
-      ++unknown_code->patches;
-      if (area) unknown_code->area += *area;
-    }
-    double ridge_share = 0;
-    if (settings.deduction_column && area && !ridge_key.empty()) {
-      std::optional<CellValue> cell = context.sheet.Read(row, *settings.deduction_column);
-      // The coefficients were checked before the pass; an unreadable cell deducts nothing.
-      const double coefficient = cell ? DeductionCoefficient(*cell).value_or(0.0) : 0.0;
-      if (coefficient > 0) {
-        ridge_share = *area * coefficient;
-        area = *area * (1 - coefficient);
-      }
-    }
-    AccumulateRow(tables, zone, holder, area);
-    if (ridge_share > 0) AccumulateRow(tables, zone, ridge_key, ridge_share);
-  }
-  return unknown;
-}
+LandUseTask::LandUseTask(LandUseSettings settings, AreaFormat format)
+    : settings_(settings),
+      format_(format),
+      ridge_key_(settings.deduct ? RidgeKey(settings) : std::string()) {}
 
-void AccumulateLandUse(PassContext& context, LandUseMethod method, SummaryTables& tables) {
-  AccumulateLandUse(context, LandUseSettings{method, nullptr, false, std::nullopt}, tables);
-}
-
-std::optional<int32_t> FirstBadCoefficient(const PassContext& context, int32_t column) {
-  for (int32_t row = 1; row <= context.last_row; ++row) {
-    std::optional<CellValue> cell = context.sheet.Read(row, column);
-    if (!cell) continue;
-    std::optional<double> coefficient = DeductionCoefficient(*cell);
-    if (!coefficient || *coefficient < 0 || *coefficient >= 1) return row;
+void LandUseTask::AddRow(const PatchRow& row) {
+  // A key is never derived twice: not every key gives itself back (国有 would become 集体, K's
+  // key KK would become KKK), and a row whose class cannot be read belongs under the previous
+  // row's key as it stands.
+  std::optional<double> area = row.area;
+  if (row.class_text) {
+    ClassLookup lookup = Classify(settings_, *row.class_text);
+    if (!lookup.known) {
+      auto [it, added] = unknown_place_.try_emplace(lookup.key, unknown_.size());
+      if (added) unknown_.push_back({lookup.key, 0, 0.0});
+      ++unknown_[it->second].patches;
+      if (area) unknown_[it->second].area += *area;
+    }
+    key_ = std::move(lookup.key);
+  } else if (!key_) {
+    key_ = Classify(settings_, "").key;
   }
-  return std::nullopt;
+  double ridge_share = 0;
+  if (!ridge_key_.empty() && area && row.cells.deduction) {
+    // The coefficients were checked before the first row.
+    const double coefficient = DeductionCoefficient(*row.cells.deduction).value_or(0.0);
+    if (coefficient > 0) {
+      ridge_share = *area * coefficient;
+      area = *area * (1 - coefficient);
+    }
+  }
+  AccumulateRow(tables_, row.zone, *key_, area);
+  if (ridge_share > 0) AccumulateRow(tables_, row.zone, ridge_key_, ridge_share);
 }
 
 }  // namespace quilmark
