@@ -7,13 +7,16 @@ packages=(
   cmake g++ make pkg-config
   libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev
   qt6-base-dev fonts-wqy-microhei
+  libgdal-dev
 )
 # The tests also check written workbooks with an independent reader and run the live host
-# against a headless office.
+# against a headless office; the GIS tests write their layers with ogr2ogr and start a PostGIS
+# server of their own.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
+  gdal-bin postgresql-15-postgis-3 sqlite3
 )
 
 want=("${packages[@]}")
