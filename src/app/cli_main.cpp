@@ -56,7 +56,10 @@ std::vector<std::string> LandUseMethodNames() {
 // error, on one line that the next message replaces.
 class ConsoleSink : public quilmark::MessageSink {
  public:
-  ConsoleSink() : show_progress_(::isatty(STDERR_FILENO) == 1) {
+  // all_to_stderr: standard output carries the result itself (CSV), so every message goes to
+  // standard error.
+  explicit ConsoleSink(bool all_to_stderr)
+      : show_progress_(::isatty(STDERR_FILENO) == 1), all_to_stderr_(all_to_stderr) {
     if (show_progress_) ticker_ = std::thread([this] { Tick(); });
   }
   ~ConsoleSink() override {
@@ -72,9 +75,10 @@ class ConsoleSink : public quilmark::MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     std::lock_guard lock(mutex_);
     ClearLine();
-    std::ostream& out = kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion
-                            ? std::cout
-                            : std::cerr;
+    std::ostream& out =
+        !all_to_stderr_ && (kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion)
+            ? std::cout
+            : std::cerr;
     // On a terminal the confirmation's lone carriage return would send its second line over
     // the first: show it as a line break there; a pipe or file gets the text as it is.
     const bool terminal = ::isatty(&out == &std::cout ? STDOUT_FILENO : STDERR_FILENO) == 1;
@@ -116,6 +120,7 @@ class ConsoleSink : public quilmark::MessageSink {
   }
 
   const bool show_progress_;
+  const bool all_to_stderr_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -134,11 +139,15 @@ int main(int argc, char** argv) {
   std::string workbook;
   quilmark::RunInput input;
 
-  app.add_option("--zone-column", options.TextZQColumn, "区域 (镇区) 所在的列号")
+  app.add_option("--zone-column", options.TextZQColumn,
+                 "区域 (镇区) 所在的列号; GIS 图层: 字段名或序号")
       ->capture_default_str();
-  app.add_option("--class-column", options.TextDKStyleColumn, "地类所在的列号")
+  app.add_option("--class-column", options.TextDKStyleColumn,
+                 "地类所在的列号; GIS 图层: 字段名或序号")
       ->capture_default_str();
-  app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")->capture_default_str();
+  app.add_option("--area-column", options.TextAreaColumn,
+                 "面积所在的列号; GIS 图层: 字段名或序号, 省略时按几何图形计算")
+      ->capture_default_str();
   CLI::Option* land_use_option =
       app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
           ->check(CLI::IsMember(LandUseMethodNames()));
@@ -163,6 +172,14 @@ int main(int argc, char** argv) {
   app.get_option("--sheet")->excludes(live_option);
   app.get_option("--output")->excludes(live_option);
   (void)port_option;
+  app.add_option("--layer", input.layer, "GIS 数据源中要汇总的图层 (只有一个图层时可省略)");
+  app.add_option("--where", input.where, "GIS 图层的属性筛选条件, 例如 \"DLBM LIKE '01%'\"");
+  app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
+      ->check(CLI::Range(1, 1000));
+  app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)");
+  std::string format = "xlsx";
+  app.add_option("--format", format, "结果格式: xlsx, 或 csv (写到标准输出)")
+      ->check(CLI::IsMember({"xlsx", "csv"}));
   app.set_version_flag("--version", QUILMARK_VERSION);
 
   try {
@@ -187,11 +204,13 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!live) input.workbook = workbook;
-  std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
+  input.csv = format == "csv";
+  // A layer without an area field sums its geometries' areas.
+  if (IsLayerInput(input) && app.count("--area-column") == 0) options.TextAreaColumn.clear();
   quilmark::RunResult result;
   {
-    ConsoleSink sink;
-    result = quilmark::RunSummary(options, *host, sink);
+    ConsoleSink sink(input.csv);
+    result = quilmark::RunOnInput(options, input, sink);
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:

@@ -7,7 +7,10 @@
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
 #include "src/crosstab/cross_tab.h"
+#include "src/host/gdal/layer_path.h"
+#include "src/host/gdal/layer_source.h"
 #include "src/host/worksheet_rows.h"
+#include "src/host/zone_transform.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
 #include "src/summary/area_check.h"
@@ -35,7 +38,7 @@ struct Plan {
 // The checks that may stop a run, in the order the user meets them: the methods first, then the
 // column numbers that the chosen tasks read (zone and area always, class for land-use or master
 // plan; the cross-tab reads its classes from a fixed column).
-std::optional<StopReason> CheckPlan(const RunOptions& options, Plan& plan) {
+std::optional<StopReason> CheckMethods(const RunOptions& options, Plan& plan) {
   if (options.CheckTDLY) {
     plan.land_use = ChosenLandUseMethod(options);
     if (!plan.land_use) return StopReason::kNoLandUseMethod;
@@ -44,6 +47,11 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, Plan& plan) {
     plan.master_plan = ChosenPlanningMethod(options);
     if (!plan.master_plan) return StopReason::kNoMasterPlanMethod;
   }
+  return std::nullopt;
+}
+
+std::optional<StopReason> CheckPlan(const RunOptions& options, Plan& plan) {
+  if (std::optional<StopReason> stop = CheckMethods(options, plan)) return stop;
   std::optional<int32_t> zone = SheetColumn(options.TextZQColumn);
   if (!zone) return StopReason::kBadZoneColumn;
   plan.columns.zone = *zone;
@@ -106,7 +114,7 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
 
 // The warnings of a run that completed, in the order they are shown.
 std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
-                                      int32_t area_column) {
+                                      const std::string& area_column) {
   std::vector<std::string> warnings;
   if (check.odd_count() > 0) {
     std::vector<std::string> first;
@@ -117,10 +125,12 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
     warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
   }
   if (check.NoNumber()) {
-    warnings.push_back(NoAreaNumberText("第 " + std::to_string(area_column) + " 列"));
+    warnings.push_back(NoAreaNumberText(area_column));
   }
   return warnings;
 }
+
+RunResult Completed(MessageSink& sink, std::vector<std::string> warnings);
 
 RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
   if (!host.Attach()) return Stopped(sink, StopReason::kNoApplication);
@@ -138,38 +148,79 @@ RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sin
   Plan plan;
   if (std::optional<StopReason> stop = CheckPlan(options, plan)) return Stopped(sink, *stop);
 
-  WorksheetRows rows(*sheet, last_row, plan.columns);
+  std::unique_ptr<RowSource> rows =
+      TransformZones(std::make_unique<WorksheetRows>(*sheet, last_row, plan.columns),
+                     ChosenZoneTransform(options));
   WorksheetTarget target(*sheet, last_row);
   AreaCheck area_check;
-  if (std::optional<StopReason> stop = Summarize(options, plan, rows, target, area_check, sink)) {
+  if (std::optional<StopReason> stop = Summarize(options, plan, *rows, target, area_check, sink)) {
     return Stopped(sink, *stop);
   }
 
   sink.Progress("保存工作簿");
   workbook->Save();
+  return Completed(
+      sink, AreaWarnings(area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列"));
+}
+
+RunResult Completed(MessageSink& sink, std::vector<std::string> warnings) {
   sink.Show(MessageKind::kCompletion, kCompletionText);
   RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
-  result.warnings = AreaWarnings(area_check, rows, plan.columns.area);
+  result.warnings = std::move(warnings);
   for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
   return result;
 }
 
-}  // namespace
-
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
-  if (!options.CheckTDLY && !options.CheckZTGH && !options.CheckZQStat && !options.ChkNumArea) {
-    return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+// A layer has no sheet: the tables go to the target, which keeps them when it writes them.
+RunResult RunLayer(const RunOptions& options, const LayerInput& input, ResultTarget& target,
+                   MessageSink& sink) {
+  sink.Progress("打开图层");
+  const LayerRequest request = ChosenLayerRequest(options, input);
+  OpenedLayer layer = OpenLayer(request);
+  sink.Show(MessageKind::kConfirmation,
+            ConfirmationText(LayerSourceName(input.source), layer.name));
+  Plan plan;
+  if (std::optional<StopReason> stop = CheckMethods(options, plan)) return Stopped(sink, *stop);
+  std::unique_ptr<RowSource> rows =
+      TransformZones(std::move(layer.rows), ChosenZoneTransform(options));
+  AreaCheck area_check(AreaCheck::kEveryRowIsData);
+  if (std::optional<StopReason> stop = Summarize(options, plan, *rows, target, area_check, sink)) {
+    return Stopped(sink, *stop);
   }
-  // The one place where a failure of the host itself ends the run: a cell that cannot be read
-  // or written is a value the passes skip, but a workbook that cannot be loaded or saved, or a
-  // connection that is lost, stops the run without the completion message.
+  const std::string area_field =
+      request.area_field ? "面积字段 " + *request.area_field : std::string("几何面积");
+  return Completed(sink, AreaWarnings(area_check, *rows, area_field));
+}
+
+bool NoTask(const RunOptions& options) {
+  return !options.CheckTDLY && !options.CheckZTGH && !options.CheckZQStat && !options.ChkNumArea;
+}
+
+// The one place where a failure of the host itself ends the run: a cell that cannot be read
+// or written is a value the passes skip, but a workbook or layer that cannot be loaded or saved,
+// or a connection that is lost, stops the run without the completion message.
+template <typename Body>
+RunResult Guarded(MessageSink& sink, Body body) {
   try {
-    return Run(options, host, sink);
+    return body();
   } catch (const HostError& error) {
     return HostFailed(sink, error.what());
   } catch (const std::bad_alloc&) {
     return HostFailed(sink, "内存不足, 统计未完成, 工作簿未保存。");
   }
+}
+
+}  // namespace
+
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
+  if (NoTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+  return Guarded(sink, [&] { return Run(options, host, sink); });
+}
+
+RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
+                          MessageSink& sink) {
+  if (NoTask(options)) return Stopped(sink, StopReason::kNoTask);  // nothing is opened
+  return Guarded(sink, [&] { return RunLayer(options, input, target, sink); });
 }
 
 }  // namespace quilmark

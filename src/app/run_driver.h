@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "src/app/layer_input.h"
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
 #include "src/host/sheet_host.h"
+#include "src/summary/result_target.h"
 
 namespace quilmark {
 
@@ -24,11 +26,18 @@ struct RunResult {
     kHostFailure,  // the host failed (cannot load, save, or reach the sheet); nothing was saved
   };
   Outcome outcome = Outcome::kCompleted;
-  std::optional<StopReason> stop;  // with kStopped
-  std::string message;             // the last message before any warning
+  std::optional<StopReason> stop;     // with kStopped
+  std::string message;                // the last message before any warning
   std::vector<std::string> warnings;  // shown after the completion message, in this order
 };
 
 RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);
+
+// The same run over a GIS layer. The layer is opened and its fields are chosen before anything
+// else (a failure there is a host failure, with the reason); the confirmation names the source
+// and the layer; the tables go to `target` (a new workbook, standard output) instead of below
+// the data. The zone transforms apply as on a worksheet.
+RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
+                          MessageSink& sink);
 
 }  // namespace quilmark

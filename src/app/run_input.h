@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "src/app/run_driver.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
@@ -17,7 +18,15 @@ struct RunInput {
   std::string sheet;       // the file's worksheet to use; empty: the one it opens on
   std::string output;      // where the file's result goes; empty: back into the file itself
   int office_port = 2002;  // the loopback port the live office listens on
+  // A GIS source named as the workbook (a .shp, .gpkg, .gdb folder, "PG:..." string): its layer
+  // (empty: the only one) and an attribute filter the source evaluates (empty: every feature).
+  std::string layer;
+  std::string where;
+  bool csv = false;  // the tables go to standard output as CSV
 };
+
+// Whether the input names a GIS source rather than a workbook file.
+bool IsLayerInput(const RunInput& input);
 
 // Whether this build can reach a live office.
 bool LiveOfficeBuiltIn();
@@ -26,5 +35,9 @@ bool LiveOfficeBuiltIn();
 // reached, when the run starts. Without a workbook file in a build without the live office, a
 // host that answers but has no workbook open.
 std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input);
+
+// One run on the input: a workbook file or the live office through its host, a GIS source with
+// its tables going to the chosen output.
+RunResult RunOnInput(const RunOptions& options, const RunInput& input, MessageSink& sink);
 
 }  // namespace quilmark

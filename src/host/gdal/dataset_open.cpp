@@ -80,11 +80,7 @@ std::string LastGdalError(std::string_view fallback) {
   return text;
 }
 
-std::string SourceForMessage(const std::string& source) {
-  if (!IsConnectionString(source)) return source;
-  return std::regex_replace(
-      source, std::regex(R"((password\s*=\s*)('[^']*'|\S+))", std::regex::icase), "$1***");
-}
+std::string SourceForMessage(const std::string& source) { return HidePassword(source); }
 
 GDALDatasetUniquePtr OpenDataset(const std::string& source) {
   InitGdal();

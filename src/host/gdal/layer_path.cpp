@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <system_error>
 
@@ -24,6 +25,20 @@ std::string Lower(std::string_view text) {
 }  // namespace
 
 bool IsConnectionString(std::string_view path) { return Lower(path.substr(0, 3)) == "pg:"; }
+
+std::string HidePassword(std::string_view source) {
+  if (!IsConnectionString(source)) return std::string(source);
+  static const std::regex kPassword(R"((password\s*=\s*)('[^']*'|\S+))", std::regex::icase);
+  return std::regex_replace(std::string(source), kPassword, "$1***");
+}
+
+std::string LayerSourceName(std::string_view source) {
+  if (IsConnectionString(source)) return HidePassword(source);
+  std::string_view path = source;
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.find_last_of('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
 
 bool IsLayerPath(std::string_view path) {
   if (IsConnectionString(path)) return true;

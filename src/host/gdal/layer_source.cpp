@@ -4,6 +4,8 @@
 #include <ogr_api.h>
 #include <ogrsf_frmts.h>
 
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "src/host/gdal/dataset_open.h"
@@ -53,6 +55,19 @@ void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
     default:
       SetText(cell, feature.GetFieldAsString(index));
   }
+}
+
+// Whether the value is a number or a text that is wholly one (a CSV layer's fields are texts).
+bool IsNumberOrNumberText(const CellValue& value) {
+  if (std::holds_alternative<double>(value)) return true;
+  const std::string* text = std::get_if<std::string>(&value);
+  if (text == nullptr) return false;
+  const std::string_view trimmed = TrimBlanks(*text);
+  if (trimmed.empty()) return false;
+  char* end = nullptr;
+  const std::string copy(trimmed);
+  std::strtod(copy.c_str(), &end);
+  return end == copy.c_str() + copy.size();
 }
 
 class LayerRows : public RowSource {
@@ -111,9 +126,8 @@ class LayerRows : public RowSource {
   // feature id is kept for that, for the first few such rows only.
   void KeepIdWhenDoubtful(const SourceRow& row) {
     if (kept_ids_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
-    if (!row.area || !std::holds_alternative<double>(*row.area)) {
+    if (!row.area || !IsNumberOrNumberText(*row.area))
       kept_ids_.emplace_back(row.number, last_fid_);
-    }
   }
 
   GDALDatasetUniquePtr dataset_;
