@@ -20,10 +20,10 @@ constexpr int kVertices = 36;
 const char* const kTownships[] = {"441900101", "441900102", "441900103", "441900104",
                                   "441900105", "441900106", "441900107", "441900108",
                                   "441900109", "441900110", "441900111", "441900112"};
-const char* const kClasses[] = {"0101",  "0102", "0103", "0201", "0201K", "0202", "0301",
-                                "0302",  "0305", "0307", "0404", "0603",  "0701", "0702",
-                                "0810",  "1001", "1003", "1004", "1006",  "1101", "1104",
-                                "1104K", "1107", "1202", "1203", "1206"};
+// Classes of the 2008 classification, as the land-use methods read them.
+const char* const kClasses[] = {"011", "012", "013", "021", "021K", "023", "031",  "032",
+                                "033", "041", "043", "111", "114",  "117", "121K", "122",
+                                "201", "202", "203", "204", "205",  "311", "317",  "122K"};
 
 // The attributes of a third-survey patch layer, in their usual order.
 struct Field {
@@ -67,9 +67,10 @@ int Generate(long rows, const char* path) {
     OGRPolygon polygon;
     polygon.addRing(&ring);
     const double area = polygon.get_Area();
-    const std::string township = kTownships[(i / 5000) % 12];
-    const std::string village = township + std::to_string(100 + (i / 500) % 30) + "0000000";
-    const char* cls = kClasses[random() % 26];
+    // Townships and villages in contiguous runs of patches, as a survey numbers them.
+    const std::string township = kTownships[i * 12 / rows];
+    const std::string village = township + std::to_string(100 + i * 360 / rows % 30) + "0000000";
+    const char* cls = kClasses[random() % 24];
     feature.SetField("BSM", std::to_string(440000000000 + i).c_str());
     feature.SetField("YSDM", "2001010100");
     feature.SetField("TBYBH", std::to_string(i % 9999).c_str());
