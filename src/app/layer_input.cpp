@@ -12,6 +12,9 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
     request.class_field = options.TextDKStyleColumn;
   }
   if (!TrimBlanks(options.TextAreaColumn).empty()) request.area_field = options.TextAreaColumn;
+  if (options.CheckTDLY && !options.TextKCXSColumn.empty()) {
+    request.deduction_field = options.TextKCXSColumn;
+  }
   return request;
 }
 

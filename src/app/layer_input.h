@@ -18,7 +18,8 @@ struct LayerInput {
 };
 
 // The fields the chosen tasks read: the zone and area always, the class for land-use, master
-// plan and cross-tab (a layer's cross-tab counts by its class field).
+// plan and cross-tab (a layer's cross-tab counts by its class field), the deduction coefficient
+// for land-use when one is chosen.
 LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& input);
 
 // The zone transforms the options ask for. Reads the names file; throws HostError when it

@@ -9,12 +9,14 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "src/app/layer_input.h"
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
 #include "src/host/sheet_host.h"
+#include "src/landuse/class_table.h"
 #include "src/summary/result_target.h"
 
 namespace quilmark {
@@ -32,6 +34,10 @@ struct RunResult {
 };
 
 RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);
+
+// A user's classification table from its file; else the message that says which file and what is
+// wrong with it (the line, where one is to blame).
+std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path);
 
 // The same run over a GIS layer. The layer is opened and its fields are chosen before anything
 // else (a failure there is a host failure, with the reason); the confirmation names the source
