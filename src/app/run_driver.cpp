@@ -32,10 +32,13 @@ struct Plan {
   SheetColumns columns;
 };
 
-// The checks that may stop a run, in the order the user meets them: the methods first, then the
-// column numbers that the chosen tasks read (zone and area always, class for land-use or master
-// plan; the cross-tab reads its classes from a fixed column).
-std::optional<StopReason> CheckPlan(const RunOptions& options, Plan& plan) {
+bool AnyTask(const RunOptions& options) {
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea;
+}
+
+// The checks that may stop a run, in the order the user meets them: the methods first, then (on
+// a sheet) the column numbers that the chosen tasks read.
+std::optional<StopReason> CheckMethods(const RunOptions& options, Plan& plan) {
   if (options.CheckTDLY) {
     plan.land_use = ChosenLandUseMethod(options);
     if (!plan.land_use) return StopReason::kNoLandUseMethod;
@@ -44,6 +47,12 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, Plan& plan) {
     plan.master_plan = ChosenPlanningMethod(options);
     if (!plan.master_plan) return StopReason::kNoMasterPlanMethod;
   }
+  return std::nullopt;
+}
+
+// Zone and area always, class for land-use or master plan; the cross-tab reads its classes from a
+// fixed column.
+std::optional<StopReason> CheckColumns(const RunOptions& options, Plan& plan) {
   std::optional<int32_t> zone = SheetColumn(options.TextZQColumn);
   if (!zone) return StopReason::kBadZoneColumn;
   plan.columns.zone = *zone;
@@ -106,7 +115,7 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
 
 // The warnings of a run that completed, in the order they are shown.
 std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
-                                      int32_t area_column) {
+                                      std::string_view area_name) {
   std::vector<std::string> warnings;
   if (check.odd_count() > 0) {
     std::vector<std::string> first;
@@ -117,12 +126,23 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
     warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
   }
   if (check.NoNumber()) {
-    warnings.push_back(NoAreaNumberText("第 " + std::to_string(area_column) + " 列"));
+    warnings.push_back(NoAreaNumberText(area_name));
   }
   return warnings;
 }
 
-RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
+// The end of a run that wrote its tables: the completion message, then the warnings.
+RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
+                    std::string_view area_name) {
+  sink.Show(MessageKind::kCompletion, kCompletionText);
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
+  result.warnings = AreaWarnings(area_check, rows, area_name);
+  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
+  return result;
+}
+
+RunResult Run(const RunOptions& options, SpreadsheetHost& host, ResultTarget* outside_target,
+              MessageSink& sink) {
   if (!host.Attach()) return Stopped(sink, StopReason::kNoApplication);
   sink.Progress("读取工作簿");
   Workbook* workbook = host.ActiveWorkbook();
@@ -136,40 +156,63 @@ RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sin
   // still has every data row visited.
   const int32_t last_row = sheet->LastUsedRow();
   Plan plan;
-  if (std::optional<StopReason> stop = CheckPlan(options, plan)) return Stopped(sink, *stop);
+  if (std::optional<StopReason> stop = CheckMethods(options, plan)) return Stopped(sink, *stop);
+  if (std::optional<StopReason> stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
 
-  WorksheetRows rows(*sheet, last_row, plan.columns);
-  WorksheetTarget target(*sheet, last_row);
+  // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
+  WorksheetRows rows(
+      *sheet, last_row, plan.columns,
+      outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones);
+  WorksheetTarget below_data(*sheet, last_row);
+  ResultTarget& target = outside_target != nullptr ? *outside_target : below_data;
   AreaCheck area_check;
   if (std::optional<StopReason> stop = Summarize(options, plan, rows, target, area_check, sink)) {
     return Stopped(sink, *stop);
   }
-
-  sink.Progress("保存工作簿");
-  workbook->Save();
-  sink.Show(MessageKind::kCompletion, kCompletionText);
-  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
-  result.warnings = AreaWarnings(area_check, rows, plan.columns.area);
-  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
-  return result;
+  if (outside_target == nullptr) {
+    sink.Progress("保存工作簿");
+    workbook->Save();
+  }
+  return Completed(sink, area_check, rows, "第 " + std::to_string(plan.columns.area) + " 列");
 }
 
-}  // namespace
-
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
-  if (!options.CheckTDLY && !options.CheckZTGH && !options.CheckZQStat && !options.ChkNumArea) {
-    return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+RunResult RunRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
+                  MessageSink& sink, std::string_view area_name) {
+  Plan plan;
+  if (std::optional<StopReason> stop = CheckMethods(options, plan)) return Stopped(sink, *stop);
+  AreaCheck area_check;
+  if (std::optional<StopReason> stop = Summarize(options, plan, rows, target, area_check, sink)) {
+    return Stopped(sink, *stop);
   }
-  // The one place where a failure of the host itself ends the run: a cell that cannot be read
-  // or written is a value the passes skip, but a workbook that cannot be loaded or saved, or a
-  // connection that is lost, stops the run without the completion message.
+  return Completed(sink, area_check, rows, area_name);
+}
+
+// The one place where a failure of the host itself ends the run: a cell that cannot be read or
+// written is a value the tasks skip, but a workbook that cannot be loaded or saved, or a source
+// or connection that is lost, stops the run without the completion message.
+template <typename Body>
+RunResult Guarded(MessageSink& sink, Body body) {
   try {
-    return Run(options, host, sink);
+    return body();
   } catch (const HostError& error) {
     return HostFailed(sink, error.what());
   } catch (const std::bad_alloc&) {
     return HostFailed(sink, "内存不足, 统计未完成, 工作簿未保存。");
   }
+}
+
+}  // namespace
+
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
+                     ResultTarget* target) {
+  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+  return Guarded(sink, [&] { return Run(options, host, target, sink); });
+}
+
+RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
+                           MessageSink& sink, std::string_view area_name) {
+  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);
+  return Guarded(sink, [&] { return RunRows(options, rows, target, sink, area_name); });
 }
 
 }  // namespace quilmark
