@@ -10,12 +10,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
 #include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
+#include "src/landuse/class_table.h"
 #include "src/summary/result_target.h"
 
 namespace quilmark {
@@ -44,5 +46,9 @@ RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSi
 // area column or field in a warning ("第 3 列", "字段 SHAPE_Area").
 RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
                            MessageSink& sink, std::string_view area_name);
+
+// A user's classification table from its file; else the message that says which file and what is
+// wrong with it (the line, where one is to blame).
+std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path);
 
 }  // namespace quilmark
