@@ -165,6 +165,7 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output", input.output, "结果写入此文件, 原工作簿保持不变");
   CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
   bool live = false;
+  int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
       app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
   CLI::Option* port_option =
@@ -172,6 +173,11 @@ int main(int argc, char** argv) {
           ->capture_default_str()
           ->check(CLI::Range(1, 65535))
           ->needs(live_option);
+  app.add_option("--office-timeout", office_timeout,
+                 "等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600))
+      ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
   app.get_option("--output")->excludes(live_option);
@@ -208,6 +214,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!live) input.workbook = workbook;
+  input.office_timeout = std::chrono::seconds(office_timeout);
   std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   quilmark::RunResult result;
   {
