@@ -1,6 +1,26 @@
 #include "src/app/layer_input.h"
 
+#include <memory>
+
+#include "src/app/zone_choice.h"
+#include "src/host/gdal/layer_path.h"
+#include "src/host/sheet_host.h"
+#include "src/host/zone_transform.h"
+
 namespace quilmark {
+namespace {
+
+bool AnyTask(const RunOptions& options) {
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea;
+}
+
+RunResult Failed(MessageSink& sink, RunResult::Outcome outcome, std::optional<StopReason> stop,
+                 std::string text) {
+  sink.Show(stop ? MessageKind::kStop : MessageKind::kHostFailure, text);
+  return {outcome, stop, std::move(text), {}};
+}
+
+}  // namespace
 
 LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& input) {
   LayerRequest request;
@@ -18,11 +38,26 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
   return request;
 }
 
-ZoneTransform ChosenZoneTransform(const RunOptions& options) {
-  ZoneTransform transform;
-  if (options.ZonePrefix > 0) transform.prefix = options.ZonePrefix;
-  if (!options.ZoneNamesFile.empty()) transform.names = ReadZoneNames(options.ZoneNamesFile);
-  return transform;
+RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
+                          MessageSink& sink) {
+  if (!AnyTask(options)) {  // nothing is opened
+    return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoTask,
+                  std::string(MessageText(StopReason::kNoTask)));
+  }
+  const LayerRequest request = ChosenLayerRequest(options, input);
+  std::unique_ptr<RowSource> rows;
+  try {
+    sink.Progress("打开图层");
+    OpenedLayer layer = OpenLayer(request);
+    sink.Show(MessageKind::kConfirmation,
+              ConfirmationText(LayerSourceName(input.source), layer.name));
+    rows = TransformZones(std::move(layer.rows), ChosenZoneTransform(options));
+  } catch (const HostError& error) {
+    return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
+  }
+  const std::string area_name =
+      request.area_field ? "字段 " + *request.area_field : std::string("几何图形的面积");
+  return RunSummaryOnRows(options, *rows, target, sink, area_name);
 }
 
 }  // namespace quilmark

@@ -1,13 +1,15 @@
-// A GIS layer as a run's input: what the user named, and how the run's column texts choose its
-// fields. The column boxes and options take a field name or a 1-based field number; for a layer
-// an empty area text means the area of each feature's geometry.
+// A GIS layer as a run's input: what the user named, how the run's column texts choose its
+// fields, and the run over it. The column boxes and options take a field name or a 1-based field
+// number; for a layer an empty area text means the area of each feature's geometry.
 #pragma once
 
 #include <string>
 
+#include "src/app/messages.h"
+#include "src/app/run_driver.h"
 #include "src/app/run_options.h"
 #include "src/host/gdal/layer_source.h"
-#include "src/host/zone_transform.h"
+#include "src/summary/result_target.h"
 
 namespace quilmark {
 
@@ -22,8 +24,11 @@ struct LayerInput {
 // for land-use when one is chosen.
 LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& input);
 
-// The zone transforms the options ask for. Reads the names file; throws HostError when it
-// cannot be read.
-ZoneTransform ChosenZoneTransform(const RunOptions& options);
+// The run over a GIS layer. The layer is opened and its fields are chosen first (a failure there
+// is a host failure, with the reason); the confirmation names the source and the layer; the
+// tables go to `target` (a new workbook, standard output). The zone transforms apply as on a
+// worksheet.
+RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
+                          MessageSink& sink);
 
 }  // namespace quilmark

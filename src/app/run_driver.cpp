@@ -10,9 +10,8 @@
 
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/zone_choice.h"
 #include "src/crosstab/cross_tab.h"
-#include "src/host/gdal/layer_path.h"
-#include "src/host/gdal/layer_source.h"
 #include "src/host/worksheet_rows.h"
 #include "src/host/zone_transform.h"
 #include "src/landuse/land_use.h"
@@ -40,11 +39,11 @@ struct Plan {
   AreaFormat format;
 };
 
-// The deduction column, unit and decimals; each empty text is "none". A layer's deduction field
-// is chosen by the layer itself (by_sheet_column false).
-std::optional<StopReason> CheckFormat(const RunOptions& options, bool by_sheet_column, Plan& plan) {
+// The deduction column, unit and decimals; each empty text is "none". Rows that do not come from
+// a sheet (sheet_columns false) read the deduction field the user chose themselves.
+std::optional<StopReason> CheckFormat(const RunOptions& options, bool sheet_columns, Plan& plan) {
   if (!options.TextKCXSColumn.empty() && plan.land_use) {
-    if (by_sheet_column) {
+    if (sheet_columns) {
       std::optional<int32_t> column = SheetColumn(options.TextKCXSColumn);
       if (!column) return StopReason::kBadDeductionColumn;
       plan.columns.deduction = *column;
@@ -67,9 +66,12 @@ std::optional<StopReason> CheckFormat(const RunOptions& options, bool by_sheet_c
   return std::nullopt;
 }
 
-// The checks that may stop a run, in the order the user meets them: the methods first, then the
-// column numbers that the chosen tasks read (zone and area always, class for land-use or master
-// plan; the cross-tab reads its classes from a fixed column).
+bool AnyTask(const RunOptions& options) {
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea;
+}
+
+// The checks that may stop a run, in the order the user meets them: the methods first, then (on
+// a sheet) the column numbers that the chosen tasks read, then the deduction, unit and decimals.
 std::optional<StopReason> CheckMethods(const RunOptions& options, const ClassTable* user_table,
                                        Plan& plan) {
   if (options.CheckTDLY) {
@@ -86,9 +88,9 @@ std::optional<StopReason> CheckMethods(const RunOptions& options, const ClassTab
   return std::nullopt;
 }
 
-std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable* user_table,
-                                    Plan& plan) {
-  if (std::optional<StopReason> stop = CheckMethods(options, user_table, plan)) return stop;
+// Zone and area always, class for land-use or master plan; the cross-tab reads its classes from a
+// fixed column.
+std::optional<StopReason> CheckColumns(const RunOptions& options, Plan& plan) {
   std::optional<int32_t> zone = SheetColumn(options.TextZQColumn);
   if (!zone) return StopReason::kBadZoneColumn;
   plan.columns.zone = *zone;
@@ -101,7 +103,7 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable*
   std::optional<int32_t> area = SheetColumn(options.TextAreaColumn);
   if (!area) return StopReason::kBadAreaColumn;
   plan.columns.area = *area;
-  return CheckFormat(options, true, plan);
+  return std::nullopt;
 }
 
 // The first row of 1..last_row whose deduction coefficient is not a number in [0, 1), with the
@@ -192,7 +194,7 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
 
 // The warnings of a run that completed, in the order they are shown.
 std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
-                                      const std::string& area_column) {
+                                      std::string_view area_name) {
   std::vector<std::string> warnings;
   if (check.odd_count() > 0) {
     std::vector<std::string> first;
@@ -203,16 +205,24 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
     warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
   }
   if (check.NoNumber()) {
-    warnings.push_back(NoAreaNumberText(area_column));
+    warnings.push_back(NoAreaNumberText(area_name));
   }
   return warnings;
 }
 
-RunResult Completed(MessageSink& sink, std::vector<std::string> warnings,
-                    const std::vector<UnknownCode>& unknown);
+// The end of a run that wrote its tables: the completion message, then the warnings.
+RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
+                    std::string_view area_name, const std::vector<UnknownCode>& unknown) {
+  sink.Show(MessageKind::kCompletion, kCompletionText);
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
+  result.warnings = AreaWarnings(area_check, rows, area_name);
+  if (!unknown.empty()) result.warnings.push_back(UnknownCodesText(unknown));
+  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
+  return result;
+}
 
 RunResult Run(const RunOptions& options, const ClassTable* user_table, SpreadsheetHost& host,
-              MessageSink& sink) {
+              ResultTarget* outside_target, MessageSink& sink) {
   if (!host.Attach()) return Stopped(sink, StopReason::kNoApplication);
   sink.Progress("读取工作簿");
   Workbook* workbook = host.ActiveWorkbook();
@@ -226,9 +236,9 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   // still has every data row visited.
   const int32_t last_row = sheet->LastUsedRow();
   Plan plan;
-  if (std::optional<StopReason> stop = CheckPlan(options, user_table, plan)) {
-    return Stopped(sink, *stop);
-  }
+  if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckFormat(options, true, plan)) return Stopped(sink, *stop);
   if (plan.columns.deduction) {
     if (auto bad = FirstBadCoefficient(*sheet, last_row, *plan.columns.deduction)) {
       return Stopped(sink, StopReason::kBadCoefficient,
@@ -236,75 +246,64 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
     }
   }
 
-  std::unique_ptr<RowSource> rows =
-      TransformZones(std::make_unique<WorksheetRows>(*sheet, last_row, plan.columns),
-                     ChosenZoneTransform(options));
-  WorksheetTarget target(*sheet, last_row);
+  // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
+  // The zone transforms apply to the sheet's rows as to any source's.
+  std::unique_ptr<RowSource> rows = TransformZones(
+      std::make_unique<WorksheetRows>(
+          *sheet, last_row, plan.columns,
+          outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
+      ChosenZoneTransform(options));
+  WorksheetTarget below_data(*sheet, last_row);
+  ResultTarget& target = outside_target != nullptr ? *outside_target : below_data;
   AreaCheck area_check;
   std::vector<UnknownCode> unknown;
   if (std::optional<StopReason> stop =
           Summarize(options, plan, *rows, target, area_check, sink, unknown)) {
     return Stopped(sink, *stop);
   }
-
-  sink.Progress("保存工作簿");
-  workbook->Save();
-  return Completed(
-      sink, AreaWarnings(area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列"),
-      unknown);
+  if (outside_target == nullptr) {
+    sink.Progress("保存工作簿");
+    workbook->Save();
+  }
+  return Completed(sink, area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列",
+                   unknown);
 }
 
-RunResult Completed(MessageSink& sink, std::vector<std::string> warnings,
-                    const std::vector<UnknownCode>& unknown) {
-  sink.Show(MessageKind::kCompletion, kCompletionText);
-  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
-  result.warnings = std::move(warnings);
-  if (!unknown.empty()) result.warnings.push_back(UnknownCodesText(unknown));
-  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
-  return result;
-}
-
-// A layer has no sheet: the tables go to the target, which keeps them when it writes them.
-RunResult RunLayer(const RunOptions& options, const ClassTable* user_table, const LayerInput& input,
-                   ResultTarget& target, MessageSink& sink) {
-  sink.Progress("打开图层");
-  const LayerRequest request = ChosenLayerRequest(options, input);
-  OpenedLayer layer = OpenLayer(request);
-  sink.Show(MessageKind::kConfirmation,
-            ConfirmationText(LayerSourceName(input.source), layer.name));
+RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
+                  ResultTarget& target, MessageSink& sink, std::string_view area_name) {
   Plan plan;
-  std::optional<StopReason> stop = CheckMethods(options, user_table, plan);
-  if (!stop) stop = CheckFormat(options, false, plan);
-  if (stop) return Stopped(sink, *stop);
-  std::unique_ptr<RowSource> rows =
-      TransformZones(std::move(layer.rows), ChosenZoneTransform(options));
+  if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
+  // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
   AreaCheck area_check(AreaCheck::kEveryRowIsData);
   std::vector<UnknownCode> unknown;
   if (std::optional<StopReason> stop =
-          Summarize(options, plan, *rows, target, area_check, sink, unknown)) {
+          Summarize(options, plan, rows, target, area_check, sink, unknown)) {
     return Stopped(sink, *stop);
   }
-  const std::string area_field =
-      request.area_field ? "面积字段 " + *request.area_field : std::string("几何面积");
-  return Completed(sink, AreaWarnings(area_check, *rows, area_field), unknown);
+  return Completed(sink, area_check, rows, area_name, unknown);
 }
 
-bool NoTask(const RunOptions& options) {
-  return !options.CheckTDLY && !options.CheckZTGH && !options.CheckZQStat && !options.ChkNumArea;
+// Reads the user's classification table where the run names one. A table that cannot be read
+// stops the run as a workbook that cannot be read does: the message is returned.
+std::optional<std::string> ReadUserTable(const RunOptions& options,
+                                         std::optional<ClassTable>& table) {
+  if (!options.CheckTDLY || options.TextClassTable.empty()) return std::nullopt;
+  std::variant<ClassTable, std::string> read = ReadClassTableFile(options.TextClassTable);
+  if (std::string* error = std::get_if<std::string>(&read)) return std::move(*error);
+  table = std::move(std::get<ClassTable>(read));
+  return std::nullopt;
 }
 
-// The one place where a failure of the host itself ends the run: a cell that cannot be read
-// or written is a value the passes skip, but a workbook or layer that cannot be loaded or saved,
-// or a connection that is lost, stops the run without the completion message.
-// A user's table is read before the workbook or layer, and one that cannot be read stops the
-// run as a workbook that cannot be read does.
+// The one place where a failure of the host itself ends the run: a cell that cannot be read or
+// written is a value the tasks skip, but a workbook that cannot be loaded or saved, or a source
+// or connection that is lost, stops the run without the completion message. A user's table is
+// read first, before the workbook.
 template <typename Body>
 RunResult Guarded(const RunOptions& options, MessageSink& sink, Body body) {
   std::optional<ClassTable> user_table;
-  if (options.CheckTDLY && !options.TextClassTable.empty()) {
-    std::variant<ClassTable, std::string> read = ReadClassTableFile(options.TextClassTable);
-    if (std::string* error = std::get_if<std::string>(&read)) return HostFailed(sink, *error);
-    user_table = std::move(std::get<ClassTable>(read));
+  if (std::optional<std::string> error = ReadUserTable(options, user_table)) {
+    return HostFailed(sink, *error);
   }
   try {
     return body(user_table ? &*user_table : nullptr);
@@ -333,18 +332,19 @@ std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path
   return std::move(*parsed.table);
 }
 
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
-  if (NoTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
+                     ResultTarget* target) {
+  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
   return Guarded(options, sink, [&](const ClassTable* user_table) {
-    return Run(options, user_table, host, sink);
+    return Run(options, user_table, host, target, sink);
   });
 }
 
-RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
-                          MessageSink& sink) {
-  if (NoTask(options)) return Stopped(sink, StopReason::kNoTask);  // nothing is opened
+RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
+                           MessageSink& sink, std::string_view area_name) {
+  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);
   return Guarded(options, sink, [&](const ClassTable* user_table) {
-    return RunLayer(options, user_table, input, target, sink);
+    return RunRows(options, user_table, rows, target, sink, area_name);
   });
 }
 

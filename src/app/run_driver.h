@@ -9,12 +9,13 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
-#include "src/app/layer_input.h"
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
+#include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
 #include "src/landuse/class_table.h"
 #include "src/summary/result_target.h"
@@ -28,22 +29,26 @@ struct RunResult {
     kHostFailure,  // the host failed (cannot load, save, or reach the sheet); nothing was saved
   };
   Outcome outcome = Outcome::kCompleted;
-  std::optional<StopReason> stop;     // with kStopped
-  std::string message;                // the last message before any warning
+  std::optional<StopReason> stop;  // with kStopped
+  std::string message;             // the last message before any warning
   std::vector<std::string> warnings;  // shown after the completion message, in this order
 };
 
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);
+// With a target, the tables go there instead of below the data: the sheet is then only read
+// (zone codes converted by the run show in the tables, the sheet keeps its own) and the workbook
+// is not saved.
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
+                     ResultTarget* target = nullptr);
+
+// A run over rows that do not come from a spreadsheet host (a GIS layer, a database table): the
+// source already reads the fields the user chose, so the column numbers of the options are not
+// checked. No confirmation and nothing saved; the tables go to the target. area_name names the
+// area column or field in a warning ("第 3 列", "字段 SHAPE_Area").
+RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
+                           MessageSink& sink, std::string_view area_name);
 
 // A user's classification table from its file; else the message that says which file and what is
 // wrong with it (the line, where one is to blame).
 std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path);
-
-// The same run over a GIS layer. The layer is opened and its fields are chosen before anything
-// else (a failure there is a host failure, with the reason); the confirmation names the source
-// and the layer; the tables go to `target` (a new workbook, standard output) instead of below
-// the data. The zone transforms apply as on a worksheet.
-RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
-                          MessageSink& sink);
 
 }  // namespace quilmark

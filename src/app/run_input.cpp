@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "src/app/layer_input.h"
 #include "src/host/gdal/layer_path.h"
 #include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "src/app/land_use_choice.h"
+#include "src/app/layer_input.h"
 #include "src/app/run_driver.h"
 #include "src/host/memory_host.h"
 #include "src/summary/worksheet_target.h"
