@@ -9,6 +9,27 @@ if(QUILMARK_BUILD_GUI)
     QUILMARK_GUI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/gui")
   add_test(NAME quilmark_gui_tests COMMAND quilmark_gui_tests)
   set_tests_properties(quilmark_gui_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # The message box speaks Chinese whatever the locale.
+  foreach(_locale IN ITEMS C en_US.UTF-8 zh_CN.UTF-8)
+    add_test(NAME quilmark_gui_box_${_locale}
+      COMMAND quilmark_gui_tests MessageBoxHasTitleNoIconOneButton)
+    set_tests_properties(quilmark_gui_box_${_locale} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=${_locale};LANG=${_locale};LANGUAGE=")
+  endforeach()
+
+  # The window on a 1366x768 screen at 100%, 125% and 150%.
+  add_executable(quilmark_fit_screen_tests gui/fit_to_screen_test.cpp)
+  set_target_properties(quilmark_fit_screen_tests PROPERTIES AUTOMOC ON)
+  target_link_libraries(quilmark_fit_screen_tests PRIVATE quilmark_window Qt6::Test)
+  set(_screen "offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/data/gui/screen-1366x768.json")
+  foreach(_scale_scroll IN ITEMS 1:0 1.25:1 1.5:1)
+    string(REPLACE ":" ";" _pair ${_scale_scroll})
+    list(GET _pair 0 _scale)
+    list(GET _pair 1 _scroll)
+    add_test(NAME quilmark_fit_screen_${_scale} COMMAND quilmark_fit_screen_tests)
+    set_tests_properties(quilmark_fit_screen_${_scale} PROPERTIES ENVIRONMENT
+      "QT_QPA_PLATFORM=${_screen};QT_SCALE_FACTOR=${_scale};QUILMARK_EXPECT_SCROLL=${_scroll}")
+  endforeach()
 
   # Draws the window into a PNG; scripts/render-window.sh runs it.
   add_executable(quilmark_render_window gui/render_window.cpp)

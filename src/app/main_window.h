@@ -25,11 +25,12 @@ class QDropEvent;
 namespace quilmark {
 
 // The look of every start, whatever the desktop: the Fusion style with its own palette and the
-// CJK font at 12 pixels that the window's fixed geometry was drawn for.
+// CJK font at 12 pixels that the window's fixed geometry was drawn for, and Qt's own boxes in
+// Chinese.
 void ApplyAppearance(QApplication& app);
 
-// The host of one run: the workbook file when one is chosen, read afresh and written back; else a
-// host with no workbook open, so the run answers that no workbook is open.
+// The host of one run: the workbook file when one is chosen, read afresh and written back; else the
+// running office (in a build without it, a host where no office answers).
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook);
 
 // The number of lines the text wraps to at the given width in the given font.
@@ -41,8 +42,6 @@ class MessageBoxSink : public MessageSink {
  public:
   explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
   void Show(MessageKind kind, std::string_view text) override;
-  // Repaints the window between the steps of a long run; user input still waits.
-  void Progress(std::string_view stage) override;
 
  private:
   QWidget* parent_;
@@ -63,6 +62,8 @@ class FixedPitchLabel : public QLabel {
  private:
   int pitch_;
 };
+
+class RunProgress;
 
 class SpaAnalysis : public QWidget {
   Q_OBJECT
@@ -96,6 +97,8 @@ class SpaAnalysis : public QWidget {
   // A workbook file dropped on the window becomes the chosen one.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Keeps the window (or the frame it is shown in) open while a run goes on.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
@@ -109,12 +112,15 @@ class SpaAnalysis : public QWidget {
   void CommandProcClick();
   void CommandExitClick();
   void ChooseWorkbookClick();
+  // Disables the buttons and shows the progress while a run goes on, and undoes that after it.
+  void SetRunning(bool running);
 
   std::optional<std::filesystem::path> workbook_;
   QLabel* workbook_name_ = nullptr;
   HostFactory host_factory_ = OpenHost;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;
+  RunProgress* progress_ = nullptr;
   bool running_ = false;
 };
 
