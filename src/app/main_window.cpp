@@ -14,6 +14,7 @@
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHash>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -181,6 +182,11 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   InitWindowResources();
   setObjectName(QStringLiteral("SpaAnalysis"));
   setWindowTitle(QStringLiteral("Quilmark"));
+  QIcon icon;
+  for (int size : {16, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/quilmark/icons/quilmark-%1.png").arg(size));
+  }
+  setWindowIcon(icon);
   setAcceptDrops(true);
   BuildControls();
   // The workbook row sits below the client area the listed controls were drawn for.

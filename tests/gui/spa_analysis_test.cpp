@@ -485,7 +485,7 @@ void SpaAnalysisTest::DropChoosesWorkbook() {
 void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
   SpaAnalysis window;
   MessageBoxSink sink(&window);
-  QString title, text;
+  QString title, text, button_text;
   QMessageBox::Icon icon = QMessageBox::Information;
   QList<QAbstractButton*> buttons;
   Qt::TextFormat format = Qt::AutoText;
@@ -497,6 +497,7 @@ void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
     text = box->text();
     icon = box->icon();
     buttons = box->buttons();
+    button_text = buttons.value(0) != nullptr ? buttons.front()->text() : QString();
     format = box->textFormat();
     if (const QCursor* shown = QGuiApplication::overrideCursor()) cursor = shown->shape();
     box->button(QMessageBox::Ok)->click();
@@ -510,7 +511,7 @@ void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
   QCOMPARE(icon, QMessageBox::NoIcon);
   QCOMPARE(buttons.size(), 1);
   // Qt's own translation, whatever the locale the test runs under.
-  QCOMPARE(buttons.front()->text(), QStringLiteral("确定"));
+  QCOMPARE(button_text, QStringLiteral("确定"));
   QCOMPARE(text, QStringLiteral("确认: 需要统计的工作薄为 <b>地块</b>.xlsx\n"
                                 "                工作表为 Sheet1"));
   QCOMPARE(format, Qt::PlainText);
