@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "src/app/cli_text.h"
+#include "src/app/land_use_choice.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_options.h"
@@ -34,19 +35,12 @@ enum ExitCode {
   kExitHostFailure = 3,  // the workbook could not be read or written
 };
 
-// The land-use and master-plan methods by their names on the command line, each with the option
-// it sets and the window's control for it (whose caption the help shows).
+// The master-plan methods by their names on the command line, each with the option it sets and
+// the window's control for it (whose caption the help shows); the land-use methods are named in
+// their table.
 struct Method {
   bool RunOptions::*field;
   const char* control;
-};
-const std::map<std::string, Method> kLandUseMethods = {
-    {"2008-level3", {&RunOptions::OptClassC_2008, "OptClassC_2008"}},
-    {"2008-level2", {&RunOptions::OptClassB_2008, "OptClassB_2008"}},
-    {"2008-level1", {&RunOptions::OptClassA_2008, "OptClassA_2008"}},
-    {"survey-ownership", {&RunOptions::OptQSXZ_ED, "OptQSXZ_ED"}},
-    {"survey-level1", {&RunOptions::OptClassA_ED, "OptClassA_ED"}},
-    {"survey-agri", {&RunOptions::OptAgriLand_ED, "OptAgriLand_ED"}},
 };
 const std::map<std::string, Method> kMasterPlanMethods = {
     {"all-zones", {&RunOptions::IsAllZone, "IsAllZone"}},
@@ -64,6 +58,20 @@ std::vector<std::string> Names(const std::map<std::string, Method>& methods) {
 std::string Described(const std::string& lead, const std::map<std::string, Method>& methods) {
   std::vector<std::pair<std::string, std::string>> listed;
   for (const auto& [name, method] : methods) listed.emplace_back(name, method.control);
+  return quilmark::MethodsDescription(lead, std::move(listed));
+}
+
+std::vector<std::string> LandUseMethodNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : quilmark::LandUseMethods()) names.emplace_back(entry.cli_name);
+  return names;
+}
+
+std::string LandUseDescription(const std::string& lead) {
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const auto& entry : quilmark::LandUseMethods()) {
+    listed.emplace_back(std::string(entry.cli_name), std::string(entry.control));
+  }
   return quilmark::MethodsDescription(lead, std::move(listed));
 }
 
@@ -163,9 +171,9 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   CLI::Option* land_use_option =
       app.add_option("--land-use", land_use,
-                     Described("土地利用情况分区域汇总, 按以下方式之一归类:", kLandUseMethods))
+                     LandUseDescription("土地利用情况分区域汇总, 按以下方式之一归类:"))
           ->type_name("方式")
-          ->check(quilmark::OneOf(Names(kLandUseMethods)));
+          ->check(quilmark::OneOf(LandUseMethodNames()));
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC,
                "与 --land-use 同用: 汇总前把表中的镇区代码改写为镇区名称 (101 → 石碣镇)")
       ->needs(land_use_option);
@@ -204,7 +212,7 @@ int main(int argc, char** argv) {
 
   if (!land_use.empty()) {
     options.CheckTDLY = true;
-    options.*kLandUseMethods.at(land_use).field = true;
+    quilmark::ChooseLandUseMethod(options, quilmark::FindMethodByCliName(land_use)->method);
   }
   if (!master_plan.empty()) {
     options.CheckZTGH = true;

@@ -198,7 +198,9 @@ std::string MethodsDescription(const std::string& lead,
   text << lead;
   for (const auto& [name, control] : methods) {
     const size_t index = ControlIndex(control);
-    const char* caption = index < std::size(kWindowControls) ? kWindowControls[index].caption : "";
+    // A method the window offers in a list is named there by its caption.
+    const std::string caption =
+        index < std::size(kWindowControls) ? kWindowControls[index].caption : control;
     text << "\n  " << std::left << std::setw(static_cast<int>(width)) << name << "  " << caption;
   }
   return text.str();

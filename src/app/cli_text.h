@@ -18,8 +18,8 @@ void UseChineseText(CLI::App& app);
 std::string UsageErrorText(const CLI::App& app, const CLI::Error& error);
 
 // An option's description followed by one line per method: its name on the command line and the
-// caption of its choice in the window (the window's control of that name), in the window's order.
-// Each pair is (method name, control name).
+// caption of its choice in the window, in the window's order. Each pair is (method name, control):
+// the name of the window's control, or the caption itself where the window lists the method.
 std::string MethodsDescription(const std::string& lead,
                                std::vector<std::pair<std::string, std::string>> methods);
 
