@@ -17,11 +17,8 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_input.h"
 #include "src/app/run_options.h"
-#include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
 
 namespace {
 
@@ -156,8 +153,9 @@ int main(int argc, char** argv) {
                "quilmark"};
   quilmark::UseChineseText(app);
   RunOptions options;
-  std::string land_use, master_plan, sheet;
-  std::string workbook, output;
+  std::string land_use, master_plan;
+  std::string workbook;
+  quilmark::RunInput input;
 
   app.add_option("--zone-column", options.TextZQColumn, "区域名称 (如镇区名称、图斑号) 所在列号")
       ->type_name("列号")
@@ -183,17 +181,17 @@ int main(int argc, char** argv) {
       ->check(quilmark::OneOf(Names(kMasterPlanMethods)));
   app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积, 不细分用地类别");
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
-  app.add_option("--sheet", sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
+  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
       ->type_name("工作表");
-  app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变")->type_name("文件");
+  app.add_option("-o,--output", input.output, "结果写入此文件, 原工作簿保持不变")
+      ->type_name("文件");
   CLI::Option* workbook_option =
       app.add_option("WORKBOOK", workbook, "要汇总的 .xlsx 工作簿文件; 结果默认写回此文件");
   bool live = false;
-  int office_port = 2002;
   CLI::Option* live_option =
       app.add_flag("--live", live,
                    "汇总正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存, 请在 Calc 中查看)");
-  app.add_option("--office-port", office_port, "与 --live 同用: LibreOffice 在本机监听的端口")
+  app.add_option("--office-port", input.office_port, "与 --live 同用: LibreOffice 在本机监听的端口")
       ->capture_default_str()
       ->check(quilmark::WholeNumberFrom(1, 65535))
       ->needs(live_option);
@@ -219,18 +217,13 @@ int main(int argc, char** argv) {
     options.*kMasterPlanMethods.at(master_plan).field = true;
   }
 
-  std::unique_ptr<quilmark::SpreadsheetHost> host;
-  if (live) {
-#ifdef QUILMARK_HAVE_LIVE
-    host = quilmark::MakeLiveHost({quilmark::LoopbackConnect(office_port)});
-#else
+  if (live && !quilmark::LiveOfficeBuiltIn()) {
     std::cerr << "这个 quilmark 编译时没有包含 LibreOffice 实时连接 (--live)。"
                  " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";
     return kExitUsage;
-#endif
-  } else {
-    host = std::make_unique<quilmark::XlsxFileHost>(workbook, quilmark::XlsxHostOptions{sheet, output});
   }
+  if (!live) input.workbook = workbook;
+  std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   quilmark::RunResult result;
   {
     ConsoleSink sink;

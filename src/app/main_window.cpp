@@ -33,11 +33,8 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_in_background.h"
+#include "src/app/run_input.h"
 #include "src/app/run_progress.h"
-#include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -79,22 +76,16 @@ void LayOutLines(QTextLayout& layout, qreal width, int pitch, qreal baseline) {
   layout.endLayout();
 }
 
-// The host when no workbook file is chosen in a build that cannot reach an office: no
-// application answers.
-class NoWorkbookHost final : public SpreadsheetHost {
- public:
-  bool Attach() override { return false; }
-  Workbook* ActiveWorkbook() override { return nullptr; }
-};
-
-// Where no workbook is chosen and no office answers, the user has most likely not chosen one yet:
-// ask for it instead of reporting the missing office.
+// Where no workbook is chosen and no office answers (or none can be reached in this build), the
+// user has most likely not chosen one yet: ask for it instead of reporting the missing office.
 class AskForWorkbookSink final : public MessageSink {
  public:
   AskForWorkbookSink(MessageSink& sink, bool chosen) : sink_(sink), chosen_(chosen) {}
   void Show(MessageKind kind, std::string_view text) override {
     const bool no_office =
-        kind == MessageKind::kStop && text == MessageText(StopReason::kNoApplication);
+        kind == MessageKind::kStop &&
+        (text == MessageText(StopReason::kNoApplication) ||
+         (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
     sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
   }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
@@ -130,13 +121,8 @@ void ApplyAppearance(QApplication& app) {
 }
 
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
-  if (workbook) return std::make_unique<XlsxFileHost>(*workbook);
-#ifdef QUILMARK_HAVE_LIVE
   // No file chosen: the workbook in front of a running office, when one listens.
-  return MakeLiveHost();
-#else
-  return std::make_unique<NoWorkbookHost>();
-#endif
+  return OpenInput(RunInput{workbook, {}, {}, 2002});
 }
 
 int WrappedLineCount(const QString& text, const QFont& font, int width) {

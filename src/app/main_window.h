@@ -30,7 +30,8 @@ namespace quilmark {
 void ApplyAppearance(QApplication& app);
 
 // The host of one run: the workbook file when one is chosen, read afresh and written back; else the
-// running office (in a build without it, a host where no office answers).
+// workbook in front of a running office, where the live office is built in (else a host with no
+// workbook open, so the run answers that none is). See OpenInput.
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook);
 
 // The number of lines the text wraps to at the given width in the given font.
