@@ -175,6 +175,19 @@ int main(int argc, char** argv) {
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC,
                "与 --land-use 同用: 汇总前把表中的镇区代码改写为镇区名称 (101 → 石碣镇)")
       ->needs(land_use_option);
+  CLI::Option* table_option =
+      app.add_option("--classification", options.TextClassTable,
+                     "土地利用情况汇总, 按此文件中的 编码<TAB>类别 表归类 (UTF-8 或 GBK)")
+          ->excludes(land_use_option);
+  CLI::Option* split_k_option =
+      app.add_flag("--split-k", options.CheckSplitK, "带K (可调整) 图斑另列为 带K+地类");
+  CLI::Option* deduction_option = app.add_option(
+      "--deduction-column", options.TextKCXSColumn, "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎");
+  app.add_option("--unit", options.ListUnit, "面积单位: m2 (平方米), ha (公顷), mu (亩)")
+      ->check(CLI::IsMember({"m2", "ha", "mu"}));
+  app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")
+      ->check(CLI::IsMember({"0", "1", "2", "3", "4", "5", "6"}));
+  app.add_flag("--totals", options.CheckTotals, "每个汇总表加 合计 列和 合计 行");
   app.add_option("--master-plan", master_plan,
                  Described("总体规划情况分区域汇总, 按以下方式之一归类:", kMasterPlanMethods))
       ->type_name("方式")
@@ -188,12 +201,18 @@ int main(int argc, char** argv) {
   CLI::Option* workbook_option =
       app.add_option("WORKBOOK", workbook, "要汇总的 .xlsx 工作簿文件; 结果默认写回此文件");
   bool live = false;
+  int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
       app.add_flag("--live", live,
                    "汇总正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存, 请在 Calc 中查看)");
   app.add_option("--office-port", input.office_port, "与 --live 同用: LibreOffice 在本机监听的端口")
       ->capture_default_str()
       ->check(quilmark::WholeNumberFrom(1, 65535))
+      ->needs(live_option);
+  app.add_option("--office-timeout", office_timeout,
+                 "与 --live 同用: 等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      ->capture_default_str()
+      ->check(quilmark::WholeNumberFrom(1, 3600))
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
@@ -204,10 +223,18 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     if (!live && workbook.empty()) throw CLI::RequiredError("WORKBOOK");
+    // The land-use choices mean nothing without a land-use summary.
+    const bool land_use_chosen = land_use_option->count() > 0 || table_option->count() > 0;
+    for (const CLI::Option* option : {split_k_option, deduction_option}) {
+      if (option->count() > 0 && !land_use_chosen) {
+        throw CLI::RequiresError(option->get_name(), "--land-use 或 --classification");
+      }
+    }
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kExitCompleted : kExitUsage;
   }
 
+  if (!options.TextClassTable.empty()) options.CheckTDLY = true;
   if (!land_use.empty()) {
     options.CheckTDLY = true;
     quilmark::ChooseLandUseMethod(options, quilmark::FindMethodByCliName(land_use)->method);
@@ -223,6 +250,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!live) input.workbook = workbook;
+  input.office_timeout = std::chrono::seconds(office_timeout);
   std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   quilmark::RunResult result;
   {

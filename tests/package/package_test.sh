@@ -31,6 +31,18 @@ cp "$source/examples/图斑示例.xlsx" "$scratch/in.xlsx"
 [ -s "$scratch/out.xlsx" ] || { echo "no result written"; exit 1; }
 "$root/usr/bin/quilmark" --version | grep -Eq '^quilmark [0-9]+\.[0-9]+\.[0-9]+$'
 
+# A build with the live office carries its plugin, which the installed program finds: with no
+# office listening, the run answers that none is running.
+if [ -e "$build/src/app/quilmark-live.so" ]; then
+  [ -e "$root/usr/lib/quilmark/quilmark-live.so" ] || { echo "package lacks the live plugin"; exit 1; }
+  set +e
+  answer=$("$root/usr/bin/quilmark" --live --zone-totals --office-port 1 2>&1)
+  status=$?
+  set -e
+  [ $status -eq 1 ] && [[ $answer == *"当前没有运行Excel程序!"* ]] ||
+    { echo "live run from the package: status $status: $answer"; exit 1; }
+fi
+
 if [ -e "$root/usr/bin/quilmark-gui" ]; then
   desktop-file-validate "$root/usr/share/applications/quilmark.desktop"
   for size in 16 24 32 48 64 128 256; do
