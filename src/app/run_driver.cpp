@@ -113,7 +113,7 @@ std::optional<std::pair<int32_t, std::string>> FirstBadCoefficient(const Workshe
 // their area, so that a mistyped code is seen.
 std::string UnknownCodesText(const std::vector<UnknownCode>& codes) {
   constexpr size_t kListed = 20;
-  std::string text = "下列编码不在分类表中, 已各自单列在汇总结果中, 请核对:";
+  std::string text = "注意: 下列编码不在分类表中, 已各自单列在汇总结果中, 请核对:";
   for (size_t i = 0; i < codes.size() && i < kListed; ++i) {
     text += "\n" + (codes[i].code.empty() ? std::string("(空)") : codes[i].code) + ": " +
             std::to_string(codes[i].patches) + " 个图斑, 面积 " + NumberText(codes[i].area);

@@ -1,5 +1,6 @@
 // The window: its controls as the user first sees them, the enabling rules, the snapshot a run
 // gets, a run from the confirm button on a workbook file, and the message box.
+#include <QComboBox>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -89,6 +90,7 @@ class SpaAnalysisTest : public QObject {
   void TaskBoxesEnableWithoutChangingValues_data();
   void TaskBoxesEnableWithoutChangingValues();
   void SnapshotCarriesEveryControl();
+  void ClassificationListAndFormatReachTheSnapshot();
   void RunWithoutWorkbookSaysNoneIsOpen();
   void RunFromButtonWritesIntoTheFile();
   void LongRunKeepsWindowAliveAndShowsProgress();
@@ -358,6 +360,28 @@ void SpaAnalysisTest::SnapshotCarriesEveryControl() {
     expected.*text.field = " 2.5列";
     QVERIFY2(window.Snapshot() == expected, text.control);
   }
+}
+
+// A list entry and an option button clear each other; the formatting choices reach the snapshot.
+void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
+  SpaAnalysis window;
+  auto* list = window.findChild<QComboBox*>("ListLandUse");
+  QVERIFY(!list->isEnabled());
+  ButtonOf(window, "CheckTDLY")->click();
+  ButtonOf(window, "OptClassA_ED")->click();
+  list->setCurrentIndex(3);
+  QVERIFY(!ButtonOf(window, "OptClassA_ED")->isChecked());
+  window.findChild<QLineEdit*>("TextKCXSColumn")->setText("4");
+  window.findChild<QLineEdit*>("TextDecimals")->setText("2");
+  window.findChild<QComboBox*>("ListUnit")->setCurrentIndex(1);
+  ButtonOf(window, "CheckTotals")->click();
+  RunOptions options = window.Snapshot();
+  QCOMPARE(options.ListLandUse, std::string("三调 三大类 (农用地、建设用地、未利用地)"));
+  QVERIFY(!options.OptClassA_ED && options.CheckTotals);
+  QCOMPARE(options.TextKCXSColumn + options.TextDecimals + options.ListUnit, std::string("42ha"));
+  ButtonOf(window, "OptQSXZ_ED")->click();
+  QCOMPARE(list->currentIndex(), 0);
+  QVERIFY(window.Snapshot().ListLandUse.empty());
 }
 
 // With no file chosen and no office answering (none listens during the tests) the window asks
