@@ -22,18 +22,20 @@ if(QUILMARK_BUILD_GUI)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=${_locale};LANG=${_locale};LANGUAGE=")
   endforeach()
 
-  # The window on a 1366x768 screen at 100%, 125% and 150%.
+  # The window on a 1366x768 screen at 100%, 125% and 150%, where it scrolls, and on a 1920x1080
+  # one at 100%, where it is as drawn.
   add_executable(quilmark_fit_screen_tests gui/fit_to_screen_test.cpp)
   set_target_properties(quilmark_fit_screen_tests PROPERTIES AUTOMOC ON)
   target_link_libraries(quilmark_fit_screen_tests PRIVATE quilmark_window Qt6::Test)
-  set(_screen "offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/data/gui/screen-1366x768.json")
-  foreach(_scale_scroll IN ITEMS 1:0 1.25:1 1.5:1)
-    string(REPLACE ":" ";" _pair ${_scale_scroll})
-    list(GET _pair 0 _scale)
-    list(GET _pair 1 _scroll)
-    add_test(NAME quilmark_fit_screen_${_scale} COMMAND quilmark_fit_screen_tests)
-    set_tests_properties(quilmark_fit_screen_${_scale} PROPERTIES ENVIRONMENT
-      "QT_QPA_PLATFORM=${_screen};QT_SCALE_FACTOR=${_scale};QUILMARK_EXPECT_SCROLL=${_scroll}")
+  foreach(_case IN ITEMS 1366x768:1:1 1366x768:1.25:1 1366x768:1.5:1 1920x1080:1:0)
+    string(REPLACE ":" ";" _fields ${_case})
+    list(GET _fields 0 _screen)
+    list(GET _fields 1 _scale)
+    list(GET _fields 2 _scroll)
+    set(_platform "offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/data/gui/screen-${_screen}.json")
+    add_test(NAME quilmark_fit_screen_${_screen}_${_scale} COMMAND quilmark_fit_screen_tests)
+    set_tests_properties(quilmark_fit_screen_${_screen}_${_scale} PROPERTIES ENVIRONMENT
+      "QT_QPA_PLATFORM=${_platform};QT_SCALE_FACTOR=${_scale};QUILMARK_EXPECT_SCROLL=${_scroll}")
   endforeach()
 
   # Draws the window into a PNG; scripts/render-window.sh runs it.

@@ -1,6 +1,6 @@
-// The window on a 1366x768 screen at the display scale the test runs under (QT_SCALE_FACTOR):
-// every button can be reached, on the screen or by scrolling; at 100% the window is as drawn.
-// QUILMARK_EXPECT_SCROLL says whether this scale needs the scrolling frame.
+// The window on the screen and at the display scale the test runs under (QT_SCALE_FACTOR): every
+// button can be reached, on the screen or by scrolling; where it fits, the window is as drawn.
+// QUILMARK_EXPECT_SCROLL says whether this screen and scale need the scrolling frame.
 #include "src/app/fit_to_screen.h"
 
 #include <QAbstractButton>
