@@ -137,6 +137,18 @@ void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
   QGuiApplication::restoreOverrideCursor();
 }
 
+bool MessageBoxSink::Ask(std::string_view warning) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quilmark"),
+                  QString::fromUtf8(warning.data(), static_cast<qsizetype>(warning.size())),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Ok);
+  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  return answer == QMessageBox::Ok;
+}
+
 void MessageBoxSink::Progress(std::string_view /*stage*/) {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

@@ -33,6 +33,7 @@ enum class MessageKind {
   kCompletion,    // the run completed
   kStop,          // a fixed message that stopped the run
   kHostFailure,   // the workbook could not be read or saved, or the connection was lost
+  kWarning,       // something the user should know before the run goes on
 };
 
 class MessageSink {
@@ -40,6 +41,12 @@ class MessageSink {
   virtual ~MessageSink() = default;
   // Shows one message and returns when the user has seen it (a modal box waits for OK).
   virtual void Show(MessageKind kind, std::string_view text) = 0;
+  // Asks whether the run should go on after a warning; true to go on. Sinks that cannot ask
+  // (the command line, a script) show the warning and go on.
+  virtual bool Ask(std::string_view warning) {
+    Show(MessageKind::kWarning, warning);
+    return true;
+  }
   // Names the stage the run has reached ("读取工作簿", a pass, "保存"); most sinks ignore it.
   virtual void Progress(std::string_view /*stage*/) {}
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "src/app/columns.h"
+#include "src/app/written_rows.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
@@ -100,6 +101,15 @@ std::vector<std::unique_ptr<ResultBlock>> RunTasks(const RunOptions& options, co
   return blocks;
 }
 
+// Where rows that an earlier run wrote its tables into are among the rows this run reads, says
+// so and asks whether to go on; true to go on. A sheet with no such rows is not even measured.
+bool WarnOfDoubleCount(const std::vector<WrittenRows>& record, const Worksheet& sheet,
+                       MessageSink& sink) {
+  if (record.empty()) return true;
+  const std::vector<WrittenRows> again = RowsReadAgain(record, sheet.Name(), sheet.LastUsedRow());
+  return again.empty() || sink.Ask(DoubleCountWarning(again));
+}
+
 RunResult Stopped(MessageSink& sink, StopReason reason) {
   const std::string text(MessageText(reason));
   sink.Show(MessageKind::kStop, text);
@@ -119,7 +129,13 @@ RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sin
   const std::string workbook_name = workbook->Name();
   Worksheet* sheet = workbook->ActiveSheet();
   if (sheet == nullptr) return Stopped(sink, StopReason::kNotWorksheet);
-  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet->Name()));
+  const std::string sheet_name = sheet->Name();
+  const std::vector<WrittenRows> record =
+      ParseWrittenRows(workbook->CustomProperty(kWrittenRowsProperty).value_or(""));
+  if (!WarnOfDoubleCount(record, *sheet, sink)) {
+    return {RunResult::Outcome::kCancelled, std::nullopt, ""};
+  }
+  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet_name));
 
   // The last row of the used range, not its row count: a used range that starts below row 1
   // still has every data row visited.
@@ -143,7 +159,14 @@ RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sin
     base = end;
   }
   sink.Progress("写入汇总结果");
-  for (size_t i = 0; i < blocks.size(); ++i) blocks[i]->Write(*sheet, bases[i]);
+  std::vector<WrittenRows> written;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    blocks[i]->Write(*sheet, bases[i]);
+    const int64_t end = blocks[i]->EndRow(bases[i]);
+    if (end > bases[i]) written.push_back({sheet_name, int64_t{bases[i]} + 1, end});
+  }
+  workbook->SetCustomProperty(kWrittenRowsProperty, FormatWrittenRows(UpdatedRecord(
+                                                        record, sheet_name, last_row, written)));
 
   sink.Progress("保存工作簿");
   workbook->Save();
