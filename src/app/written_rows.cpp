@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "src/summary/worksheet_target.h"
+
 namespace quilmark {
 namespace {
 
@@ -69,6 +71,18 @@ std::vector<WrittenRows> UpdatedRecord(const std::vector<WrittenRows>& record,
   }
   updated.insert(updated.end(), written.begin(), written.end());
   return updated;
+}
+
+std::vector<WrittenRows> PlacedRows(std::string_view sheet, int64_t last_row,
+                                    std::span<const TableShape> shapes) {
+  std::vector<WrittenRows> placed;
+  int64_t base = last_row;
+  for (const TableShape& shape : shapes) {
+    const int64_t end = TableEndRow(shape, base);
+    if (shape.rows > 0) placed.push_back({std::string(sheet), base + shape.row_offset, end});
+    base = end;
+  }
+  return placed;
 }
 
 std::string DoubleCountWarning(const std::vector<WrittenRows>& rows) {

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "src/summary/result_table.h"
 
 namespace quilmark {
 
@@ -38,6 +41,11 @@ std::vector<WrittenRows> RowsReadAgain(const std::vector<WrittenRows>& record,
 std::vector<WrittenRows> UpdatedRecord(const std::vector<WrittenRows>& record,
                                        std::string_view sheet, int64_t last_row,
                                        const std::vector<WrittenRows>& written);
+
+// Where tables of these shapes stand when written below data ending at last_row, one entry per
+// table that writes anything, from its first row to its last.
+std::vector<WrittenRows> PlacedRows(std::string_view sheet, int64_t last_row,
+                                    std::span<const TableShape> shapes);
 
 // The warning shown before the confirmation, naming the rows.
 std::string DoubleCountWarning(const std::vector<WrittenRows>& rows);

@@ -49,7 +49,7 @@ TEST(WrittenRows, SecondRunWarnsBeforeConfirmation) {
   AskingSink first;
   ASSERT_EQ(RunSummary(options, host, first).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(first.messages.front().first, MessageKind::kConfirmation);
-  EXPECT_EQ(workbook.CustomProperty(kWrittenRowsProperty), "3:15:Sheet1");
+  EXPECT_EQ(workbook.CustomProperty(kWrittenRowsProperty), "13:15:Sheet1");
 
   AskingSink second;
   second.answer = false;
@@ -57,7 +57,7 @@ TEST(WrittenRows, SecondRunWarnsBeforeConfirmation) {
   EXPECT_EQ(RunSummary(options, host, second).outcome, RunResult::Outcome::kCancelled);
   ASSERT_EQ(second.messages.size(), 1u);
   EXPECT_EQ(second.messages[0].second,
-            "注意: 工作表 Sheet1 的第 3-15 行是先前一次统计写入的汇总结果, "
+            "注意: 工作表 Sheet1 的第 13-15 行是先前一次统计写入的汇总结果, "
             "本次统计会把这些行当作数据重复计入。");
   EXPECT_EQ(sheet.cells(), cells);
   EXPECT_EQ(workbook.save_count(), 1);
@@ -66,7 +66,7 @@ TEST(WrittenRows, SecondRunWarnsBeforeConfirmation) {
   second.messages.clear();
   ASSERT_EQ(RunSummary(options, host, second).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(second.messages[1].first, MessageKind::kConfirmation);
-  EXPECT_EQ(workbook.CustomProperty(kWrittenRowsProperty), "3:15:Sheet1/16:29:Sheet1");
+  EXPECT_EQ(workbook.CustomProperty(kWrittenRowsProperty), "13:15:Sheet1/26:29:Sheet1");
 }
 
 }  // namespace
