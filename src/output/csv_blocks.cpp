@@ -28,12 +28,12 @@ std::string CsvField(std::string_view text) {
   return quoted;
 }
 
-std::string CsvBlocks(const std::vector<ResultGrid>& grids) {
+std::string CsvBlocks(std::span<const ResultTable> grids) {
   std::string out;
-  for (const ResultGrid& grid : grids) {
+  for (const ResultTable& grid : grids) {
     if (!out.empty()) out += "\r\n";
     out += CsvField(grid.name) + "\r\n";
-    const size_t columns = ColumnCount(grid);
+    const size_t columns = static_cast<size_t>(grid.Shape().columns);
     for (const auto& row : grid.cells) {
       for (size_t c = 0; c < columns; ++c) {
         if (c > 0) out += ',';

@@ -2,11 +2,12 @@
 // asks, each block preceded by its task's title, a blank line between blocks.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "src/output/result_grid.h"
+#include "src/summary/result_table.h"
 
 namespace quilmark {
 
@@ -16,6 +17,6 @@ std::string CsvField(std::string_view text);
 
 // Every block, in order. Numbers are written in their shortest exact form (the sums unrounded,
 // as the worksheet gets them), an empty cell as an empty field; records end with CRLF.
-std::string CsvBlocks(const std::vector<ResultGrid>& grids);
+std::string CsvBlocks(std::span<const ResultTable> grids);
 
 }  // namespace quilmark

@@ -30,7 +30,7 @@ constexpr double kMinWidth = 8;
 constexpr double kMaxWidth = 80;
 
 std::string NumberShown(double number, std::optional<int> decimals) {
-  if (!decimals) return NumberText(number);
+  if (!decimals) return NumberText(number);  // the general format shows about as much
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.*f", *decimals, number);
   return buffer;
@@ -42,24 +42,23 @@ std::string NumberFormat(int decimals) {
 
 // Builds the workbook at `path` (the temporary file) with libxlsxwriter.
 void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::path& target,
-                   const std::vector<ResultGrid>& grids, std::optional<int> decimals) {
+                   std::span<const ResultTable> grids, std::optional<int> decimals) {
   lxw_workbook* book = workbook_new(path.c_str());
   if (book == nullptr) Fail(target, "无法建立工作簿 (" + SystemReason(errno) + ")");
   lxw_format* bold = workbook_add_format(book);
   format_set_bold(bold);
   lxw_format* number = nullptr;
-  lxw_format* bold_number = nullptr;
+  lxw_format* whole_number = nullptr;
   if (decimals) {
     number = workbook_add_format(book);
     format_set_num_format(number, NumberFormat(*decimals).c_str());
-    bold_number = workbook_add_format(book);
-    format_set_bold(bold_number);
-    format_set_num_format(bold_number, NumberFormat(*decimals).c_str());
+    whole_number = workbook_add_format(book);
+    format_set_num_format(whole_number, "0");
   }
 
   std::string failure;
   std::set<std::string> used;
-  for (const ResultGrid& grid : grids) {
+  for (const ResultTable& grid : grids) {
     std::string name = SheetNameFor(grid.name);
     for (int n = 2; used.count(name) > 0; ++n) {
       const std::string suffix = " (" + std::to_string(n) + ")";
@@ -71,7 +70,15 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
       failure = "无法建立工作表 " + name;
       break;
     }
-    std::vector<double> widths(ColumnCount(grid), 0);
+    // A column of whole numbers only (the counts) shows them without decimals.
+    std::vector<bool> whole(static_cast<size_t>(grid.Shape().columns), true);
+    for (size_t r = static_cast<size_t>(grid.header_rows); r < grid.cells.size(); ++r) {
+      for (size_t c = 0; c < grid.cells[r].size(); ++c) {
+        const double* x = std::get_if<double>(&grid.cells[r][c]);
+        if (x != nullptr && std::trunc(*x) != *x) whole[c] = false;
+      }
+    }
+    std::vector<double> widths(static_cast<size_t>(grid.Shape().columns), 0);
     for (size_t r = 0; r < grid.cells.size() && failure.empty(); ++r) {
       const bool header = static_cast<int64_t>(r) < grid.header_rows;
       for (size_t c = 0; c < grid.cells[r].size(); ++c) {
@@ -81,9 +88,11 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
         lxw_error error = LXW_NO_ERROR;
         std::string shown;
         if (const double* x = std::get_if<double>(&value)) {
-          lxw_format* format = header ? (decimals ? bold_number : bold) : number;
+          std::optional<int> places;
+          if (!whole[c]) places = decimals;
+          lxw_format* format = header ? bold : places ? number : whole_number;
           error = worksheet_write_number(sheet, row, col, *x, format);
-          shown = NumberShown(*x, decimals);
+          shown = NumberShown(*x, places);
         } else if (const bool* b = std::get_if<bool>(&value)) {
           error = worksheet_write_boolean(sheet, row, col, *b, header ? bold : nullptr);
           shown = *b ? "TRUE" : "FALSE";
@@ -160,8 +169,8 @@ std::string SheetNameFor(const std::string& title) {
   return std::string(Utf16Prefix(name, 31));
 }
 
-void WriteNewWorkbook(const std::filesystem::path& target_path,
-                      const std::vector<ResultGrid>& grids, std::optional<int> decimals) {
+void WriteNewWorkbook(const std::filesystem::path& target_path, std::span<const ResultTable> grids,
+                      std::optional<int> decimals) {
   std::filesystem::path target = target_path;
   std::error_code ec;
   // Writing through a link writes the file it points to.

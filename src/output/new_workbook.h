@@ -4,10 +4,11 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "src/output/result_grid.h"
+#include "src/summary/result_table.h"
 
 namespace quilmark {
 
@@ -22,14 +23,15 @@ std::optional<std::filesystem::path> DefaultResultPath(const std::string& input)
 std::string SheetNameFor(const std::string& title);
 
 // Writes the grids, one worksheet each in order, named after the grid. Header rows are bold and
-// frozen; numbers get the format "0.00..." with `decimals` places when given, else the general
-// format; each column is as wide as its widest cell, a Chinese character counting as two.
+// frozen; numbers get the format "0.00..." with `decimals` places when given ("0" in a column of
+// whole numbers, such as counts), else the general format; each column is as wide as its widest
+// cell, a Chinese character counting as two.
 //
 // The file is written to a temporary file in the target's folder and renamed over the target
 // only once complete; an existing target keeps its permissions (the way the workbook host
 // replaces its -o file), and a link is followed to the file it names. On failure the target is
 // as it was and HostError("无法保存工作簿: " + reason) is thrown.
-void WriteNewWorkbook(const std::filesystem::path& target, const std::vector<ResultGrid>& grids,
+void WriteNewWorkbook(const std::filesystem::path& target, std::span<const ResultTable> grids,
                       std::optional<int> decimals = std::nullopt);
 
 }  // namespace quilmark

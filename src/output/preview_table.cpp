@@ -23,8 +23,8 @@ bool RightAligned(const CellValue& value) { return std::holds_alternative<double
 
 }  // namespace
 
-std::string PreviewTable(const ResultGrid& grid, int64_t first_row) {
-  const size_t columns = ColumnCount(grid);
+std::string PreviewTable(const ResultTable& grid, int64_t first_row) {
+  const size_t columns = static_cast<size_t>(grid.Shape().columns);
   std::vector<std::vector<std::string>> texts(grid.cells.size());
   std::vector<size_t> widths(columns, 0);
   for (size_t r = 0; r < grid.cells.size(); ++r) {
@@ -36,8 +36,9 @@ std::string PreviewTable(const ResultGrid& grid, int64_t first_row) {
 
   std::string out = grid.name;
   if (first_row > 0) {
-    out += " (第 " + std::to_string(first_row) + "-" +
-           std::to_string(first_row + static_cast<int64_t>(grid.cells.size()) - 1) + " 行)";
+    const int64_t last_row = first_row + static_cast<int64_t>(grid.cells.size()) - 1;
+    out += " (第 " + std::to_string(first_row) +
+           (last_row > first_row ? "-" + std::to_string(last_row) : std::string()) + " 行)";
   }
   out += '\n';
   size_t line_width = 0;

@@ -42,14 +42,14 @@ TEST(SheetNameFor, ReplacesForbiddenCharactersAndCuts) {
 TEST(WriteNewWorkbook, OneSheetPerTaskReadBack) {
   TempFolder folder;
   const auto target = folder / "layer-汇总.xlsx";
-  ResultGrid land_use{"土地利用情况分区域汇总",
-                      11,
-                      1,
-                      {{{}, T("建设用地"), T("耕地")}, {T("南城区第一街道办事处"), 12.5, 0.0}}};
-  ResultGrid totals{"按区域统计", 12, 0, {{T("南城区"), 3.25}}};
-  WriteNewWorkbook(target, {land_use, totals}, 2);
+  ResultTable land_use{"土地利用情况分区域汇总",
+                       11,
+                       1,
+                       {{{}, T("建设用地"), T("耕地")}, {T("南城区第一街道办事处"), 12.5, 0.0}}};
+  ResultTable totals{"按区域统计", 12, 0, {{T("南城区"), 3.25}}};
+  WriteNewWorkbook(target, std::vector<ResultTable>{land_use, totals}, 2);
 
-  for (const ResultGrid* grid : {&land_use, &totals}) {
+  for (const ResultTable* grid : {&land_use, &totals}) {
     XlsxFileHost host(target, {grid->name, {}});
     Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
     ASSERT_NE(sheet, nullptr);
@@ -75,7 +75,7 @@ TEST(WriteNewWorkbook, ReplacesKeepingModeAndFailsLeavingNothing) {
   const auto target = folder / "out.xlsx";
   testing::WriteZip(target, {{"x", "old"}});
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-  WriteNewWorkbook(target, {{"按区域统计", 12, 0, {{T("A"), 1.0}}}});
+  WriteNewWorkbook(target, std::vector<ResultTable>{{"按区域统计", 12, 0, {{T("A"), 1.0}}}});
   struct stat info {};
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
@@ -83,10 +83,12 @@ TEST(WriteNewWorkbook, ReplacesKeepingModeAndFailsLeavingNothing) {
 
   // A cell the format cannot hold fails the save, and the old file stays.
   const std::string before = testing::ReadFile(target);
-  ResultGrid too_long{"按区域统计", 12, 0, {{CellValue(std::string(40000, 'a'))}}};
-  EXPECT_THROW(WriteNewWorkbook(target, {too_long}), HostError);
+  ResultTable too_long{"按区域统计", 12, 0, {{CellValue(std::string(40000, 'a'))}}};
+  EXPECT_THROW(WriteNewWorkbook(target, std::vector<ResultTable>{too_long}), HostError);
   EXPECT_EQ(testing::ReadFile(target), before);
-  EXPECT_THROW(WriteNewWorkbook(folder / "missing" / "out.xlsx", {too_long}), HostError);
+  EXPECT_THROW(
+      WriteNewWorkbook(folder / "missing" / "out.xlsx", std::vector<ResultTable>{too_long}),
+      HostError);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
