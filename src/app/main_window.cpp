@@ -353,8 +353,9 @@ int SpaAnalysis::BuildClassificationRows(int top) {
   choose->setObjectName(QStringLiteral("CommandChooseTable"));
   choose->setGeometry(right - 60, top, 60, kRowHeight);
   connect(choose, &QAbstractButton::clicked, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择分类表"), QString(), QStringLiteral("分类表 (*.tsv *.txt)"));
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择分类表"), QString(),
+                                                      QStringLiteral("分类表 (*.tsv *.txt)"),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (!path.isEmpty()) findChild<QLineEdit*>(QStringLiteral("TextClassTable"))->setText(path);
   });
 
@@ -477,7 +478,8 @@ void SpaAnalysis::CommandProcClick() {
 
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
-  for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook"}) {
+  for (const char* name :
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
     Button(name)->setEnabled(!running);
   }
   if (running) {

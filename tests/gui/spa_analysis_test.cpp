@@ -477,7 +477,8 @@ void SpaAnalysisTest::LongRunKeepsWindowAliveAndShowsProgress() {
   connect(&timer, &QTimer::timeout, [&] {
     ++ticks;
     if (!progress->isHidden()) shown << progress->text();
-    for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook"}) {
+    for (const char* name :
+         {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
       buttons_disabled = buttons_disabled && !ButtonOf(window, name)->isEnabled();
     }
   });
