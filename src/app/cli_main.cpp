@@ -15,10 +15,14 @@
 
 #include "src/app/cli_text.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/layer_input.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/output/new_workbook.h"
+#include "src/output/output_targets.h"
+#include "src/summary/csv_target.h"
 
 namespace {
 
@@ -77,10 +81,12 @@ std::string LandUseDescription(const std::string& lead) {
 // error, on one line that the next message replaces.
 class ConsoleSink : public quilmark::MessageSink {
  public:
-  // all_to_stderr: standard output carries the result itself (CSV), so every message goes to
-  // standard error.
-  explicit ConsoleSink(bool all_to_stderr)
-      : show_progress_(::isatty(STDERR_FILENO) == 1), all_to_stderr_(all_to_stderr) {
+  // preview: a run that writes nothing, whose completion says so. all_to_stderr: standard output
+  // carries the result itself (CSV), so every message goes to standard error.
+  explicit ConsoleSink(bool preview = false, bool all_to_stderr = false)
+      : preview_(preview),
+        all_to_stderr_(all_to_stderr),
+        show_progress_(::isatty(STDERR_FILENO) == 1) {
     if (show_progress_) ticker_ = std::thread([this] { Tick(); });
   }
   ~ConsoleSink() override {
@@ -96,10 +102,11 @@ class ConsoleSink : public quilmark::MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     std::lock_guard lock(mutex_);
     ClearLine();
-    std::ostream& out =
-        !all_to_stderr_ && (kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion)
-            ? std::cout
-            : std::cerr;
+    if (kind == MessageKind::kCompletion && preview_) text = kPreviewDone;
+    if (kind == MessageKind::kCompletion && all_to_stderr_) text = kCsvDone;
+    const bool to_stdout =
+        !all_to_stderr_ && (kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion);
+    std::ostream& out = to_stdout ? std::cout : std::cerr;
     // On a terminal the confirmation's lone carriage return would send its second line over
     // the first: show it as a line break there; a pipe or file gets the text as it is.
     const bool terminal = ::isatty(&out == &std::cout ? STDOUT_FILENO : STDERR_FILENO) == 1;
@@ -140,8 +147,12 @@ class ConsoleSink : public quilmark::MessageSink {
     line_shown_ = false;
   }
 
-  const bool show_progress_;
+  static constexpr std::string_view kPreviewDone =
+      "预览完毕: 以上是将写入的汇总结果, 没有写入任何文件。";
+  static constexpr std::string_view kCsvDone = "统计完毕, 汇总结果已以 CSV 写到标准输出。";
+  const bool preview_;
   const bool all_to_stderr_;
+  const bool show_progress_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -162,8 +173,7 @@ int main(int argc, char** argv) {
   std::string workbook;
   quilmark::RunInput input;
 
-  app.add_option("--zone-column", options.TextZQColumn,
-                 "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
+  app.add_option("--zone-column", options.TextZQColumn, "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
       ->type_name("列号")
       ->capture_default_str();
   app.add_option("--class-column", options.TextDKStyleColumn,
@@ -203,8 +213,19 @@ int main(int argc, char** argv) {
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
       ->type_name("工作表");
-  app.add_option("-o,--output", input.output, "结果写入此文件, 原工作簿保持不变")
+  app.add_option(
+         "-o,--output", input.output,
+         "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
+         "每项汇总一张工作表")
       ->type_name("文件");
+  std::string format = "xlsx";
+  app.add_option("--format", format,
+                 "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到标准输出, 不写任何文件)")
+      ->type_name("格式")
+      ->check(CLI::IsMember({"xlsx", "csv"}));
+  bool dry_run = false;
+  app.add_flag("--dry-run", dry_run,
+               "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
   CLI::Option* workbook_option =
       app.add_option("WORKBOOK", workbook, "要汇总的 .xlsx 工作簿文件; 结果默认写回此文件");
   bool live = false;
@@ -223,15 +244,11 @@ int main(int argc, char** argv) {
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
-  app.get_option("--output")->excludes(live_option);
   app.add_option("--layer", input.layer, "GIS 数据源中要汇总的图层 (只有一个图层时可省略)");
   app.add_option("--where", input.where, "GIS 图层的属性筛选条件, 例如 \"DLBM LIKE '01%'\"");
   app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
       ->check(CLI::Range(1, 1000));
   app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)");
-  std::string format = "xlsx";
-  app.add_option("--format", format, "结果格式: xlsx, 或 csv (写到标准输出)")
-      ->check(CLI::IsMember({"xlsx", "csv"}));
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
 
@@ -266,13 +283,40 @@ int main(int argc, char** argv) {
   }
   if (!live) input.workbook = workbook;
   input.office_timeout = std::chrono::seconds(office_timeout);
-  input.csv = format == "csv";
+  const bool layer = IsLayerInput(input);
   // A layer without an area field sums its geometries' areas.
-  if (IsLayerInput(input) && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  if (layer && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
+  // The tables go below the data, unless previewed or sent from the live office to a new file.
+  std::unique_ptr<quilmark::ResultTarget> target;
+  const bool csv = format == "csv";
+  if (csv && !dry_run) {
+    target = std::make_unique<quilmark::CsvTarget>(std::cout);
+  } else if (dry_run) {
+    target = std::make_unique<quilmark::PreviewTarget>(std::cout, [&]() -> std::optional<int64_t> {
+      if (host == nullptr) return std::nullopt;
+      quilmark::Workbook* book = host->ActiveWorkbook();
+      quilmark::Worksheet* sheet = book != nullptr ? book->ActiveSheet() : nullptr;
+      if (sheet == nullptr) return std::nullopt;
+      return sheet->LastUsedRow();
+    });
+  } else if ((live && !input.output.empty()) || layer) {
+    std::optional<int> decimals;
+    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
+    std::optional<std::filesystem::path> path = input.output;
+    if (input.output.empty()) path = quilmark::DefaultResultPath(workbook);
+    if (!path) {
+      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
+      return kExitUsage;
+    }
+    target = std::make_unique<quilmark::NewWorkbookTarget>(*path, decimals);
+  }
   quilmark::RunResult result;
   {
-    ConsoleSink sink(input.csv);
-    result = quilmark::RunOnInput(options, input, sink);
+    ConsoleSink sink(dry_run, csv && !dry_run);
+    result = layer ? quilmark::RunLayerSummary(options, {workbook, input.layer, input.where},
+                                               *target, sink)
+                   : quilmark::RunSummary(options, *host, sink, target.get());
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:

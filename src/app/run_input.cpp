@@ -1,12 +1,8 @@
 #include "src/app/run_input.h"
 
-#include <iostream>
-
-#include "src/app/layer_input.h"
 #include "src/host/gdal/layer_path.h"
 #include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
-#include "src/summary/csv_target.h"
 
 namespace quilmark {
 namespace {
@@ -19,28 +15,10 @@ class NoWorkbookHost final : public SpreadsheetHost {
   Workbook* ActiveWorkbook() override { return nullptr; }
 };
 
-// Where a layer's tables go.
-std::unique_ptr<ResultTarget> LayerTarget(const RunInput& input) {
-  if (input.csv) return std::make_unique<CsvTarget>(std::cout);
-  throw HostError("图层的汇总结果暂时只能以 CSV 写到标准输出 (命令行: --format csv)");
-}
-
 }  // namespace
 
 bool IsLayerInput(const RunInput& input) {
   return input.workbook && IsLayerPath(input.workbook->string());
-}
-
-RunResult RunOnInput(const RunOptions& options, const RunInput& input, MessageSink& sink) {
-  if (!IsLayerInput(input)) return RunSummary(options, *OpenInput(input), sink);
-  const LayerInput layer{input.workbook->string(), input.layer, input.where};
-  try {
-    std::unique_ptr<ResultTarget> target = LayerTarget(input);
-    return RunLayerSummary(options, layer, *target, sink);
-  } catch (const HostError& error) {
-    sink.Show(MessageKind::kHostFailure, error.what());
-    return {RunResult::Outcome::kHostFailure, std::nullopt, error.what(), {}};
-  }
 }
 
 bool LiveOfficeBuiltIn() {

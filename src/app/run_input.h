@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "src/app/run_driver.h"
 #include "src/host/live/live_host.h"
 #include "src/host/sheet_host.h"
 
@@ -26,7 +25,6 @@ struct RunInput {
   // (empty: the only one) and an attribute filter the source evaluates (empty: every feature).
   std::string layer;
   std::string where;
-  bool csv = false;  // the tables go to standard output as CSV
 };
 
 // Whether the input names a GIS source rather than a workbook file.
@@ -39,9 +37,5 @@ bool LiveOfficeBuiltIn();
 // plugin loaded and the office reached, when the run starts. Without a workbook file in a build
 // without the live office, a host that answers but has no workbook open.
 std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input);
-
-// One run on the input: a workbook file or the live office through its host, a GIS source with
-// its tables going to the chosen output.
-RunResult RunOnInput(const RunOptions& options, const RunInput& input, MessageSink& sink);
 
 }  // namespace quilmark
