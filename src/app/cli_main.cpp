@@ -173,7 +173,8 @@ int main(int argc, char** argv) {
   std::string workbook;
   quilmark::RunInput input;
 
-  app.add_option("--zone-column", options.TextZQColumn, "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
+  app.add_option("--zone-column", options.TextZQColumn,
+                 "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
       ->type_name("列号")
       ->capture_default_str();
   app.add_option("--class-column", options.TextDKStyleColumn,
