@@ -1,6 +1,7 @@
 #include "src/app/main_window.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -152,7 +153,8 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   // The workbook row sits below the client area the listed controls were drawn for.
   const int row_top = Px(kClientHeightTwips) + kRowGap;
   BuildWorkbookRow(row_top);
-  setFixedSize(Px(kClientWidthTwips), row_top + kRowHeight + kBottomMargin);
+  const int bottom = BuildClassificationRows(row_top + kRowHeight + kRowGap);
+  setFixedSize(Px(kClientWidthTwips), bottom + kBottomMargin);
   // The start state of the options follows from the unticked task boxes.
   CheckTDLYClick(false);
   CheckZTGHClick(false);
@@ -261,6 +263,77 @@ bool SpaAnalysis::IsTicked(const char* name) const {
   return Button(name)->isChecked();
 }
 
+// Below the workbook row: the classifications of today as a list (an entry chosen there clears
+// the option buttons above, and an option button clears the list), a user's own table, and the
+// deduction column, unit, decimals and totals. Returns the bottom of the last row.
+int SpaAnalysis::BuildClassificationRows(int top) {
+  const int left = Px(240);
+  const int right = Px(120 + 5830);
+  const auto label = [this](const char* text, int x, int y, int width) {
+    auto* shown = new QLabel(QString::fromUtf8(text), this);
+    shown->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    shown->setGeometry(x, y, width, kRowHeight);
+    return shown;
+  };
+  const auto line = [this](const char* name, int x, int y, int width) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromUtf8(name));
+    edit->setGeometry(x, y, width, kRowHeight);
+    return edit;
+  };
+
+  label("其他分类:", left, top, 60);
+  land_use_list_ = new QComboBox(this);
+  land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
+  land_use_list_->addItem(QStringLiteral("(不使用, 按上方选项统计)"));
+  for (const LandUseMethodEntry& method : LandUseMethods()) {
+    if (method.control_kind != MethodControl::kListEntry) continue;
+    land_use_list_->addItem(QString::fromUtf8(method.control.data(),
+                                              static_cast<qsizetype>(method.control.size())));
+  }
+  land_use_list_->setGeometry(left + 60, top, 236, kRowHeight);
+  auto* split_k = new QCheckBox(QStringLiteral("带K另列"), this);
+  split_k->setObjectName(QStringLiteral("CheckSplitK"));
+  split_k->setGeometry(right - 72, top, 72, kRowHeight);
+  connect(land_use_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index <= 0) return;
+    // The option buttons share one exclusive group: lift it to clear them.
+    QButtonGroup* group = Button("OptClassC_2008")->group();
+    group->setExclusive(false);
+    for (QAbstractButton* option : group->buttons()) option->setChecked(false);
+    group->setExclusive(true);
+  });
+  connect(Button("OptClassC_2008")->group(), &QButtonGroup::buttonClicked, this,
+          [this] { land_use_list_->setCurrentIndex(0); });
+
+  top += kRowHeight + kRowGap;
+  label("自定义分类表:", left, top, 84);
+  line("TextClassTable", left + 84, top, right - left - 84 - 66);
+  auto* choose = new QPushButton(QStringLiteral("选择..."), this);
+  choose->setObjectName(QStringLiteral("CommandChooseTable"));
+  choose->setGeometry(right - 60, top, 60, kRowHeight);
+  connect(choose, &QAbstractButton::clicked, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("选择分类表"), QString(), QStringLiteral("分类表 (*.tsv *.txt)"));
+    if (!path.isEmpty()) findChild<QLineEdit*>(QStringLiteral("TextClassTable"))->setText(path);
+  });
+
+  top += kRowHeight + kRowGap;
+  label("田坎系数列号", left, top, 76);
+  line("TextKCXSColumn", left + 76, top, 34);
+  label("面积单位", left + 122, top, 52);
+  auto* unit = new QComboBox(this);
+  unit->setObjectName(QStringLiteral("ListUnit"));
+  unit->addItems({QStringLiteral("平方米"), QStringLiteral("公顷"), QStringLiteral("亩")});
+  unit->setGeometry(left + 174, top, 64, kRowHeight);
+  label("小数位", left + 250, top, 40);
+  line("TextDecimals", left + 290, top, 28);
+  auto* totals = new QCheckBox(QStringLiteral("合计"), this);
+  totals->setObjectName(QStringLiteral("CheckTotals"));
+  totals->setGeometry(right - 52, top, 52, kRowHeight);
+  return top + kRowHeight;
+}
+
 RunOptions SpaAnalysis::Snapshot() const {
   const auto text = [this](const char* name) {
     return findChild<QLineEdit*>(QString::fromUtf8(name))->text().toStdString();
@@ -276,6 +349,19 @@ RunOptions SpaAnalysis::Snapshot() const {
     const std::string name(method.control);
     if (bool RunOptions::*field = LandUseOptionField(name)) options.*field = IsTicked(name.c_str());
   }
+  if (land_use_list_->currentIndex() > 0) {
+    options.ListLandUse = land_use_list_->currentText().toStdString();
+  }
+  options.CheckSplitK = IsTicked("CheckSplitK");
+  const auto edit = [this](const char* name) {
+    return findChild<QLineEdit*>(QString::fromUtf8(name))->text().trimmed().toStdString();
+  };
+  options.TextClassTable = edit("TextClassTable");
+  options.TextKCXSColumn = edit("TextKCXSColumn");
+  options.TextDecimals = edit("TextDecimals");
+  constexpr const char* kUnits[] = {"", "ha", "mu"};  // 平方米: as the data holds them
+  options.ListUnit = kUnits[findChild<QComboBox*>(QStringLiteral("ListUnit"))->currentIndex()];
+  options.CheckTotals = IsTicked("CheckTotals");
   options.IsAllZone = IsTicked("IsAllZone");
   options.IsOldGH = IsTicked("IsOldGH");
   options.IsNewGH = IsTicked("IsNewGH");
@@ -324,6 +410,10 @@ void SpaAnalysis::CheckTDLYClick(bool ticked) {
     Button(std::string(method.control).c_str())->setEnabled(ticked);
   }
   for (const char* name : kLandUseControls) Button(name)->setEnabled(ticked);
+  for (const char* name : {"ListLandUse", "CheckSplitK", "TextClassTable", "CommandChooseTable",
+                           "TextKCXSColumn"}) {
+    findChild<QWidget*>(QString::fromUtf8(name))->setEnabled(ticked);
+  }
 }
 
 void SpaAnalysis::CheckZTGHClick(bool ticked) {

@@ -18,6 +18,7 @@
 #include "src/host/sheet_host.h"
 
 class QAbstractButton;
+class QComboBox;
 class QApplication;
 class QDragEnterEvent;
 class QDropEvent;
@@ -101,6 +102,7 @@ class SpaAnalysis : public QWidget {
  private:
   void BuildControls();
   void BuildWorkbookRow(int top);
+  int BuildClassificationRows(int top);
   QAbstractButton* Button(const char* name) const;
   bool IsTicked(const char* name) const;
 
@@ -113,6 +115,7 @@ class SpaAnalysis : public QWidget {
 
   std::optional<std::filesystem::path> workbook_;
   QLabel* workbook_name_ = nullptr;
+  QComboBox* land_use_list_ = nullptr;
   HostFactory host_factory_ = OpenHost;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;

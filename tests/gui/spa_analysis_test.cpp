@@ -1,5 +1,6 @@
 // The window: its controls as the user first sees them, the enabling rules, the snapshot a run
 // gets, a run from the confirm button on a workbook file, and the message box.
+#include <QComboBox>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -70,6 +71,7 @@ class SpaAnalysisTest : public QObject {
   void TaskBoxesEnableWithoutChangingValues_data();
   void TaskBoxesEnableWithoutChangingValues();
   void SnapshotCarriesEveryControl();
+  void ClassificationListAndFormatReachTheSnapshot();
   void RunWithoutWorkbookSaysNoneIsOpen();
   void RunFromButtonWritesIntoTheFile();
   void DropChoosesWorkbook_data();
@@ -343,6 +345,28 @@ void SpaAnalysisTest::SnapshotCarriesEveryControl() {
 // With no file chosen the run answers at its open-workbook step (or, where the window can reach
 // a running office, at its attach step: none listens during the tests); the window shows the
 // busy cursor while the run is going and restores it afterwards.
+// A list entry and an option button clear each other; the formatting choices reach the snapshot.
+void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
+  SpaAnalysis window;
+  auto* list = window.findChild<QComboBox*>("ListLandUse");
+  QVERIFY(!list->isEnabled());
+  ButtonOf(window, "CheckTDLY")->click();
+  ButtonOf(window, "OptClassA_ED")->click();
+  list->setCurrentIndex(3);
+  QVERIFY(!ButtonOf(window, "OptClassA_ED")->isChecked());
+  window.findChild<QLineEdit*>("TextKCXSColumn")->setText("4");
+  window.findChild<QLineEdit*>("TextDecimals")->setText("2");
+  window.findChild<QComboBox*>("ListUnit")->setCurrentIndex(1);
+  ButtonOf(window, "CheckTotals")->click();
+  RunOptions options = window.Snapshot();
+  QCOMPARE(options.ListLandUse, std::string("三调 三大类 (农用地、建设用地、未利用地)"));
+  QVERIFY(!options.OptClassA_ED && options.CheckTotals);
+  QCOMPARE(options.TextKCXSColumn + options.TextDecimals + options.ListUnit, std::string("42ha"));
+  ButtonOf(window, "OptQSXZ_ED")->click();
+  QCOMPARE(list->currentIndex(), 0);
+  QVERIFY(window.Snapshot().ListLandUse.empty());
+}
+
 void SpaAnalysisTest::RunWithoutWorkbookSaysNoneIsOpen() {
   SpaAnalysis window;
   RecordingSink sink;
