@@ -261,6 +261,7 @@ int main(int argc, char** argv) {
     case quilmark::RunResult::Outcome::kCompleted:
       return kExitCompleted;
     case quilmark::RunResult::Outcome::kStopped:
+    case quilmark::RunResult::Outcome::kCancelled:
       return kExitStopped;
     case quilmark::RunResult::Outcome::kHostFailure:
       return kExitHostFailure;

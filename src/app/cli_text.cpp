@@ -70,6 +70,13 @@ class ChineseFormatter : public CLI::Formatter {
                          std::vector<const CLI::Option*> opts) const override {
     return CLI::Formatter::make_group(get_label(group), is_positional, std::move(opts));
   }
+  // A value's choices stand alone: {m2,ha,mu} rather than TEXT:{m2,ha,mu}.
+  std::string make_option_opts(const CLI::Option* opt) const override {
+    std::string opts = CLI::Formatter::make_option_opts(opt);
+    const size_t typed = opts.find(" TEXT:{");
+    if (typed != std::string::npos) opts.erase(typed + 1, 5);
+    return opts;
+  }
   // As CLI11 lays it out, with the name column padded by what a terminal shows: a Chinese
   // character takes two columns and three bytes.
   std::string make_option(const CLI::Option* opt, bool is_positional) const override {

@@ -1,10 +1,10 @@
 #include "src/app/main_window.h"
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -83,12 +83,12 @@ class AskForWorkbookSink final : public MessageSink {
  public:
   AskForWorkbookSink(MessageSink& sink, bool chosen) : sink_(sink), chosen_(chosen) {}
   void Show(MessageKind kind, std::string_view text) override {
-    const bool no_office =
-        kind == MessageKind::kStop &&
-        (text == MessageText(StopReason::kNoApplication) ||
-         (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
+    const bool no_office = kind == MessageKind::kStop &&
+                           (text == MessageText(StopReason::kNoApplication) ||
+                            (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
     sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
   }
+  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
 
  private:
@@ -144,6 +144,18 @@ void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
   QGuiApplication::restoreOverrideCursor();
+}
+
+bool MessageBoxSink::Ask(std::string_view warning) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quilmark"),
+                  QString::fromUtf8(warning.data(), static_cast<qsizetype>(warning.size())),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Ok);
+  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  return answer == QMessageBox::Ok;
 }
 
 FixedPitchLabel::FixedPitchLabel(const QString& text, int pitch, QWidget* parent)
@@ -341,8 +353,9 @@ int SpaAnalysis::BuildClassificationRows(int top) {
   choose->setObjectName(QStringLiteral("CommandChooseTable"));
   choose->setGeometry(right - 60, top, 60, kRowHeight);
   connect(choose, &QAbstractButton::clicked, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择分类表"), QString(), QStringLiteral("分类表 (*.tsv *.txt)"));
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择分类表"), QString(),
+                                                      QStringLiteral("分类表 (*.tsv *.txt)"),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (!path.isEmpty()) findChild<QLineEdit*>(QStringLiteral("TextClassTable"))->setText(path);
   });
 
@@ -465,7 +478,8 @@ void SpaAnalysis::CommandProcClick() {
 
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
-  for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook"}) {
+  for (const char* name :
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
     Button(name)->setEnabled(!running);
   }
   if (running) {

@@ -44,6 +44,8 @@ class MessageBoxSink : public MessageSink {
  public:
   explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
   void Show(MessageKind kind, std::string_view text) override;
+  // A question with OK (go on) and Cancel (stop the run), 确定 and 取消 under Qt's translation.
+  bool Ask(std::string_view warning) override;
 
  private:
   QWidget* parent_;

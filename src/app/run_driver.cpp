@@ -10,6 +10,7 @@
 
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/written_rows.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/host/worksheet_rows.h"
 #include "src/landuse/land_use.h"
@@ -150,6 +151,31 @@ std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, con
   return tasks;
 }
 
+// Where rows that an earlier run wrote its tables into are among the rows this run reads, says
+// so and asks whether to go on; true to go on. A sheet with no such rows is not even measured.
+bool WarnOfDoubleCount(const std::vector<WrittenRows>& record, const Worksheet& sheet,
+                       MessageSink& sink) {
+  if (record.empty()) return true;
+  const std::vector<WrittenRows> again = RowsReadAgain(record, sheet.Name(), sheet.LastUsedRow());
+  return again.empty() || sink.Ask(DoubleCountWarning(again));
+}
+
+// Hands the tables on and keeps their shapes, so the run can record where they went.
+class RecordedTarget : public ResultTarget {
+ public:
+  explicit RecordedTarget(ResultTarget& inner) : inner_(inner) {}
+  bool Fits(std::span<const TableShape> shapes) const override { return inner_.Fits(shapes); }
+  void Write(std::span<const ResultTable> tables) override {
+    inner_.Write(tables);
+    for (const ResultTable& table : tables) shapes_.push_back(table.Shape());
+  }
+  const std::vector<TableShape>& shapes() const { return shapes_; }
+
+ private:
+  ResultTarget& inner_;
+  std::vector<TableShape> shapes_;
+};
+
 RunResult Stopped(MessageSink& sink, StopReason reason, std::string text = {}) {
   if (text.empty()) text = MessageText(reason);
   sink.Show(MessageKind::kStop, text);
@@ -225,7 +251,13 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   const std::string workbook_name = workbook->Name();
   Worksheet* sheet = workbook->ActiveSheet();
   if (sheet == nullptr) return Stopped(sink, StopReason::kNotWorksheet);
-  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet->Name()));
+  const std::string sheet_name = sheet->Name();
+  const std::vector<WrittenRows> record =
+      ParseWrittenRows(workbook->CustomProperty(kWrittenRowsProperty).value_or(""));
+  if (!WarnOfDoubleCount(record, *sheet, sink)) {
+    return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  }
+  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet_name));
 
   // The last row of the used range, not its row count: a used range that starts below row 1
   // still has every data row visited.
@@ -246,7 +278,8 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
       *sheet, last_row, plan.columns,
       outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones);
   WorksheetTarget below_data(*sheet, last_row);
-  ResultTarget& target = outside_target != nullptr ? *outside_target : below_data;
+  RecordedTarget recorded(below_data);
+  ResultTarget& target = outside_target != nullptr ? *outside_target : recorded;
   AreaCheck area_check;
   std::vector<UnknownCode> unknown;
   if (std::optional<StopReason> stop =
@@ -254,6 +287,10 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
     return Stopped(sink, *stop);
   }
   if (outside_target == nullptr) {
+    workbook->SetCustomProperty(
+        kWrittenRowsProperty,
+        FormatWrittenRows(UpdatedRecord(record, sheet_name, last_row,
+                                        PlacedRows(sheet_name, last_row, recorded.shapes()))));
     sink.Progress("保存工作簿");
     workbook->Save();
   }

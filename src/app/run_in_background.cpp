@@ -25,6 +25,14 @@ class ForwardingSink final : public MessageSink {
         receiver_, [&] { sink_.Show(kind, shown); }, Qt::BlockingQueuedConnection);
   }
 
+  bool Ask(std::string_view warning) override {
+    const std::string shown(warning);
+    bool go_on = true;
+    QMetaObject::invokeMethod(
+        receiver_, [&] { go_on = sink_.Ask(shown); }, Qt::BlockingQueuedConnection);
+    return go_on;
+  }
+
   void Progress(std::string_view stage) override {
     QMetaObject::invokeMethod(
         receiver_,

@@ -56,6 +56,11 @@ class RecordingSink : public MessageSink {
     Qt::CursorShape cursor;
   };
   std::vector<Message> messages;
+  bool answer = true;  // what Ask answers, after recording the warning
+  bool Ask(std::string_view warning) override {
+    Show(MessageKind::kWarning, warning);
+    return answer;
+  }
 };
 
 // A workbook that takes its time to open, as a large one does.
@@ -407,7 +412,7 @@ void SpaAnalysisTest::RunWithoutWorkbookSaysNoneIsOpen() {
 }
 
 // Each press reads the file afresh and writes the result back into it: the second run reads the
-// first run's block as data and writes its own below it.
+// first run's block as data (after a warning) and writes its own below it.
 void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
@@ -434,12 +439,26 @@ void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
   QCOMPARE(cell(16, 1), CellValue(std::string("B")));
   QCOMPARE(cell(16, 2), CellValue(1.0));
 
+  // The second press first warns that the first run's block is among the rows it reads.
   ButtonOf(window, "CommandProc")->click();
-  QCOMPARE(sink.messages.size(), size_t{4});
-  QCOMPARE(sink.messages[3].kind, MessageKind::kCompletion);
+  QCOMPARE(sink.messages.size(), size_t{5});
+  QCOMPARE(sink.messages[2].kind, MessageKind::kWarning);
+  QCOMPARE(sink.messages[4].kind, MessageKind::kCompletion);
   QCOMPARE(cell(28, 1), CellValue(std::string("A")));
   QCOMPARE(cell(28, 2), CellValue(6.5));
   QCOMPARE(cell(29, 1), CellValue(std::string("B")));
+
+  // Cancelled at the warning, the third press leaves the file as it was.
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray before = file.readAll();
+  file.close();
+  sink.answer = false;
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.messages.size(), size_t{6});
+  QCOMPARE(sink.messages[5].kind, MessageKind::kWarning);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), before);
 }
 
 // A run of over half a second: the event loop keeps turning, the stage shows, the buttons stay
@@ -458,7 +477,8 @@ void SpaAnalysisTest::LongRunKeepsWindowAliveAndShowsProgress() {
   connect(&timer, &QTimer::timeout, [&] {
     ++ticks;
     if (!progress->isHidden()) shown << progress->text();
-    for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook"}) {
+    for (const char* name :
+         {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
       buttons_disabled = buttons_disabled && !ButtonOf(window, name)->isEnabled();
     }
   });
