@@ -19,6 +19,7 @@
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/output/output_targets.h"
 
 namespace {
 
@@ -77,7 +78,9 @@ std::string LandUseDescription(const std::string& lead) {
 // error, on one line that the next message replaces.
 class ConsoleSink : public quilmark::MessageSink {
  public:
-  ConsoleSink() : show_progress_(::isatty(STDERR_FILENO) == 1) {
+  // preview: a run that writes nothing, whose completion says so.
+  explicit ConsoleSink(bool preview = false)
+      : preview_(preview), show_progress_(::isatty(STDERR_FILENO) == 1) {
     if (show_progress_) ticker_ = std::thread([this] { Tick(); });
   }
   ~ConsoleSink() override {
@@ -93,6 +96,7 @@ class ConsoleSink : public quilmark::MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     std::lock_guard lock(mutex_);
     ClearLine();
+    if (preview_ && kind == MessageKind::kCompletion) text = kPreviewDone;
     std::ostream& out = kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion
                             ? std::cout
                             : std::cerr;
@@ -136,6 +140,9 @@ class ConsoleSink : public quilmark::MessageSink {
     line_shown_ = false;
   }
 
+  static constexpr std::string_view kPreviewDone =
+      "预览完毕: 以上是将写入的汇总结果, 没有写入任何文件。";
+  const bool preview_;
   const bool show_progress_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mutex mutex_;
@@ -196,8 +203,14 @@ int main(int argc, char** argv) {
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
       ->type_name("工作表");
-  app.add_option("-o,--output", input.output, "结果写入此文件, 原工作簿保持不变")
+  app.add_option(
+         "-o,--output", input.output,
+         "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
+         "每项汇总一张工作表")
       ->type_name("文件");
+  bool dry_run = false;
+  app.add_flag("--dry-run", dry_run,
+               "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
   CLI::Option* workbook_option =
       app.add_option("WORKBOOK", workbook, "要汇总的 .xlsx 工作簿文件; 结果默认写回此文件");
   bool live = false;
@@ -216,7 +229,6 @@ int main(int argc, char** argv) {
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
-  app.get_option("--output")->excludes(live_option);
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
 
@@ -252,10 +264,24 @@ int main(int argc, char** argv) {
   if (!live) input.workbook = workbook;
   input.office_timeout = std::chrono::seconds(office_timeout);
   std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
+  // The tables go below the data, unless previewed or sent from the live office to a new file.
+  std::unique_ptr<quilmark::ResultTarget> target;
+  if (dry_run) {
+    target = std::make_unique<quilmark::PreviewTarget>(std::cout, [&]() -> std::optional<int64_t> {
+      quilmark::Workbook* book = host->ActiveWorkbook();
+      quilmark::Worksheet* sheet = book != nullptr ? book->ActiveSheet() : nullptr;
+      if (sheet == nullptr) return std::nullopt;
+      return sheet->LastUsedRow();
+    });
+  } else if (live && !input.output.empty()) {
+    std::optional<int> decimals;
+    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
+    target = std::make_unique<quilmark::NewWorkbookTarget>(input.output, decimals);
+  }
   quilmark::RunResult result;
   {
-    ConsoleSink sink;
-    result = quilmark::RunSummary(options, *host, sink);
+    ConsoleSink sink(dry_run);
+    result = quilmark::RunSummary(options, *host, sink, target.get());
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:

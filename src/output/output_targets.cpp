@@ -7,9 +7,15 @@
 
 namespace quilmark {
 
+std::optional<int64_t> PreviewTarget::BelowRow() const {
+  if (!asked_) asked_ = below_row_ ? below_row_() : std::nullopt;
+  return *asked_;
+}
+
 bool PreviewTarget::Fits(std::span<const TableShape> shapes) const {
-  if (!below_row_) return true;
-  int64_t base = *below_row_;
+  const std::optional<int64_t> below_row = BelowRow();
+  if (!below_row) return true;
+  int64_t base = *below_row;
   for (const TableShape& shape : shapes) {
     const int64_t end = TableEndRow(shape, base);
     if (end > kMaxRow || shape.columns > kMaxColumn) return false;
@@ -19,11 +25,12 @@ bool PreviewTarget::Fits(std::span<const TableShape> shapes) const {
 }
 
 void PreviewTarget::Write(std::span<const ResultTable> tables) {
-  int64_t base = below_row_.value_or(0);
+  const std::optional<int64_t> below_row = BelowRow();
+  int64_t base = below_row.value_or(0);
   for (const ResultTable& table : tables) {
     const TableShape shape = table.Shape();
     if (shape.rows == 0) continue;
-    out_ << '\n' << PreviewTable(table, below_row_ ? base + shape.row_offset : 0);
+    out_ << '\n' << PreviewTable(table, below_row ? base + shape.row_offset : 0);
     base = TableEndRow(shape, base);
   }
   out_.flush();

@@ -34,6 +34,12 @@ std::string PreviewTable(const ResultTable& grid, int64_t first_row) {
     }
   }
 
+  // A header that writes nothing (the zone totals have none) gets no line under it.
+  bool blank_header = true;
+  for (size_t r = 0; r < grid.cells.size() && static_cast<int64_t>(r) < grid.header_rows; ++r) {
+    for (const std::string& text : texts[r]) blank_header = blank_header && text.empty();
+  }
+
   std::string out = grid.name;
   if (first_row > 0) {
     const int64_t last_row = first_row + static_cast<int64_t>(grid.cells.size()) - 1;
@@ -57,7 +63,8 @@ std::string PreviewTable(const ResultTable& grid, int64_t first_row) {
     }
     line.erase(line.find_last_not_of(' ') + 1);
     out += line + '\n';
-    if (static_cast<int64_t>(r) + 1 == grid.header_rows && r + 1 < grid.cells.size()) {
+    if (static_cast<int64_t>(r) + 1 == grid.header_rows && r + 1 < grid.cells.size() &&
+        line_width > 0 && !blank_header) {
       out.append(line_width, '-');
       out += '\n';
     }

@@ -202,6 +202,24 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(os.listdir(self.folder), ["图斑.xlsx"])
         self.assertGreater(openpyxl.load_workbook(source).active.max_row, len(ROWS) + 10)
 
+    def test_preview_writes_nothing_and_a_second_run_warns_of_the_first_block(self):
+        source = self.path("图斑.xlsx")
+        make_openpyxl(source)
+        before = read_bytes(source)
+        done = run("--zone-totals", "--dry-run", source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(read_bytes(source), before)
+        self.assertEqual(os.listdir(self.folder), ["图斑.xlsx"])
+        self.assertIn("按区域统计 (第 18-21 行)\n", done.stdout)
+        self.assertIn("\n001  16\n", done.stdout)
+        self.assertIn("没有写入任何文件", done.stdout)
+
+        self.assertEqual(run("--zone-totals", source).stderr, "")
+        done = run("--zone-totals", source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("第 18-21 行是先前一次统计写入的汇总结果", done.stderr)
+        self.assertIn("统计完毕", done.stdout)
+
     def test_exit_codes_messages_and_nothing_written_when_stopped(self):
         source, result = self.path("in.xlsx"), self.path("out.xlsx")
         make_openpyxl(source)

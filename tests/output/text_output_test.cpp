@@ -79,7 +79,7 @@ TEST(PreviewTable, AlignsByDisplayWidthAndNeutralisesControls) {
 // Tables placed below the data one after the other, as the worksheet would take them.
 TEST(PreviewTarget, NamesTheRowsEachTableWouldTake) {
   std::ostringstream out;
-  PreviewTarget target(out, 36);
+  PreviewTarget target(out, [] { return std::optional<int64_t>(36); });
   const std::vector<ResultTable> tables = {{"甲", 11, 1, {{T("x")}, {T("A")}}},
                                            {"乙", 11, 0, {{T("B"), 1.0}}}};
   std::vector<TableShape> shapes = {tables[0].Shape(), tables[1].Shape()};
