@@ -20,6 +20,7 @@
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
 #include "src/output/output_targets.h"
+#include "src/summary/csv_target.h"
 
 namespace {
 
@@ -78,9 +79,12 @@ std::string LandUseDescription(const std::string& lead) {
 // error, on one line that the next message replaces.
 class ConsoleSink : public quilmark::MessageSink {
  public:
-  // preview: a run that writes nothing, whose completion says so.
-  explicit ConsoleSink(bool preview = false)
-      : preview_(preview), show_progress_(::isatty(STDERR_FILENO) == 1) {
+  // preview: a run that writes nothing, whose completion says so. all_to_stderr: standard output
+  // carries the result itself (CSV), so every message goes to standard error.
+  explicit ConsoleSink(bool preview = false, bool all_to_stderr = false)
+      : preview_(preview),
+        all_to_stderr_(all_to_stderr),
+        show_progress_(::isatty(STDERR_FILENO) == 1) {
     if (show_progress_) ticker_ = std::thread([this] { Tick(); });
   }
   ~ConsoleSink() override {
@@ -96,10 +100,11 @@ class ConsoleSink : public quilmark::MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     std::lock_guard lock(mutex_);
     ClearLine();
-    if (preview_ && kind == MessageKind::kCompletion) text = kPreviewDone;
-    std::ostream& out = kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion
-                            ? std::cout
-                            : std::cerr;
+    if (kind == MessageKind::kCompletion && preview_) text = kPreviewDone;
+    if (kind == MessageKind::kCompletion && all_to_stderr_) text = kCsvDone;
+    const bool to_stdout =
+        !all_to_stderr_ && (kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion);
+    std::ostream& out = to_stdout ? std::cout : std::cerr;
     // On a terminal the confirmation's lone carriage return would send its second line over
     // the first: show it as a line break there; a pipe or file gets the text as it is.
     const bool terminal = ::isatty(&out == &std::cout ? STDOUT_FILENO : STDERR_FILENO) == 1;
@@ -142,7 +147,9 @@ class ConsoleSink : public quilmark::MessageSink {
 
   static constexpr std::string_view kPreviewDone =
       "预览完毕: 以上是将写入的汇总结果, 没有写入任何文件。";
+  static constexpr std::string_view kCsvDone = "统计完毕, 汇总结果已以 CSV 写到标准输出。";
   const bool preview_;
+  const bool all_to_stderr_;
   const bool show_progress_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mutex mutex_;
@@ -208,6 +215,11 @@ int main(int argc, char** argv) {
          "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
          "每项汇总一张工作表")
       ->type_name("文件");
+  std::string format = "xlsx";
+  app.add_option("--format", format,
+                 "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到标准输出, 不写任何文件)")
+      ->type_name("格式")
+      ->check(CLI::IsMember({"xlsx", "csv"}));
   bool dry_run = false;
   app.add_flag("--dry-run", dry_run,
                "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
@@ -266,7 +278,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
   std::unique_ptr<quilmark::ResultTarget> target;
-  if (dry_run) {
+  const bool csv = format == "csv";
+  if (csv && !dry_run) {
+    target = std::make_unique<quilmark::CsvTarget>(std::cout);
+  } else if (dry_run) {
     target = std::make_unique<quilmark::PreviewTarget>(std::cout, [&]() -> std::optional<int64_t> {
       quilmark::Workbook* book = host->ActiveWorkbook();
       quilmark::Worksheet* sheet = book != nullptr ? book->ActiveSheet() : nullptr;
@@ -280,7 +295,7 @@ int main(int argc, char** argv) {
   }
   quilmark::RunResult result;
   {
-    ConsoleSink sink(dry_run);
+    ConsoleSink sink(dry_run, csv && !dry_run);
     result = quilmark::RunSummary(options, *host, sink, target.get());
   }
   switch (result.outcome) {

@@ -4,6 +4,8 @@ messages, nothing written by a run that stops, and results checked with an indep
 
 Usage: cli_test.py QUILMARK   (needs python3-openpyxl and python3-xlsxwriter)
 """
+import csv
+import io
 import os
 import shutil
 import subprocess
@@ -213,6 +215,15 @@ class CommandLine(unittest.TestCase):
         self.assertIn("按区域统计 (第 18-21 行)\n", done.stdout)
         self.assertIn("\n001  16\n", done.stdout)
         self.assertIn("没有写入任何文件", done.stdout)
+
+        # CSV on standard output, every message on standard error, the file untouched.
+        done = run("--zone-totals", "--cross-tab", "--format", "csv", source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(read_bytes(source), before)
+        self.assertIn("统计完毕", done.stderr)
+        records = list(csv.reader(io.StringIO(done.stdout, newline="")))
+        self.assertEqual(records[:2], [["按区域统计"], ["001", "16"]])
+        self.assertIn(["宗数和面积统计"], records)
 
         self.assertEqual(run("--zone-totals", source).stderr, "")
         done = run("--zone-totals", source)

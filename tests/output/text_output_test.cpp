@@ -3,10 +3,10 @@
 #include <sstream>
 
 #include "src/host/sheet_host.h"
-#include "src/output/csv_blocks.h"
 #include "src/output/output_targets.h"
 #include "src/output/preview_table.h"
 #include "src/output/text_width.h"
+#include "src/summary/csv_target.h"
 
 namespace quilmark {
 namespace {
@@ -52,7 +52,7 @@ TEST(CsvBlocks, TitlesBlankLinesAndExactNumbers) {
                     11,
                     1,
                     {{{}, T("耕地"), T("林,地")}, {T("南城区"), 0.1 + 0.2, 12.0}}};
-  ResultTable second{"按区域统计", 12, 0, {{T("A"), 2.5}, {T("B")}}};
+  ResultTable second{"按区域统计", 12, 1, {{{}, {}}, {T("A"), 2.5}, {T("B")}}};
   EXPECT_EQ(CsvBlocks(std::vector<ResultTable>{first, second}),
             "土地利用情况分区域汇总\r\n"
             ",耕地,\"林,地\"\r\n"

@@ -1,7 +1,10 @@
-#include "src/output/csv_blocks.h"
+#include "src/summary/csv_target.h"
 
+#include <algorithm>
 #include <charconv>
 #include <variant>
+
+#include "src/host/sheet_host.h"
 
 namespace quilmark {
 namespace {
@@ -35,6 +38,7 @@ std::string CsvBlocks(std::span<const ResultTable> grids) {
     out += CsvField(grid.name) + "\r\n";
     const size_t columns = static_cast<size_t>(grid.Shape().columns);
     for (const auto& row : grid.cells) {
+      if (std::all_of(row.begin(), row.end(), IsEmpty)) continue;  // a row that writes nothing
       for (size_t c = 0; c < columns; ++c) {
         if (c > 0) out += ',';
         if (c < row.size()) out += CsvField(FieldText(row[c]));
@@ -43,6 +47,12 @@ std::string CsvBlocks(std::span<const ResultTable> grids) {
     }
   }
   return out;
+}
+
+void CsvTarget::Write(std::span<const ResultTable> tables) {
+  out_ << CsvBlocks(tables);
+  out_.flush();
+  if (!out_) throw HostError("无法写出汇总结果: 输出流已关闭或磁盘已满");
 }
 
 }  // namespace quilmark
