@@ -9,14 +9,25 @@
 namespace quilmark {
 namespace {
 
-// The cell as it reads on the terminal: control characters (C0, DEL) become blanks.
+// The cell as it reads on the terminal: control characters (C0, DEL and the C1 range, which some
+// terminals obey as escapes) become blanks.
 std::string ShownText(const CellValue& value) {
-  std::string text = ValueText(value);
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  const std::string text = ValueText(value);
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if (byte < 0x20 || byte == 0x7F || c1) {
+      shown += ' ';
+      if (c1) ++i;
+    } else {
+      shown += text[i];
+    }
   }
-  return text;
+  return shown;
 }
 
 bool RightAligned(const CellValue& value) { return std::holds_alternative<double>(value); }

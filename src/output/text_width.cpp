@@ -39,7 +39,8 @@ int32_t DecodeOne(std::string_view text, size_t& length) {
   return code;
 }
 
-// The wide ranges of the East Asian Width property, for a system without a UTF-8 locale.
+// The main wide ranges of the East Asian Width property (CJK ideographs, kana, Hangul, fullwidth
+// forms; CJK ideographs match glibc exactly), for a system without a UTF-8 locale.
 struct Range {
   int32_t first, last;
 };

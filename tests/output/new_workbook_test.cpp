@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "src/app/run_driver.h"
+#include "src/host/memory_host.h"
 #include "src/host/xlsx/xlsx_host.h"
+#include "src/output/output_targets.h"
+#include "tests/recording_sink.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
 namespace quilmark {
@@ -90,6 +94,37 @@ TEST(WriteNewWorkbook, ReplacesKeepingModeAndFailsLeavingNothing) {
       WriteNewWorkbook(folder / "missing" / "out.xlsx", std::vector<ResultTable>{too_long}),
       HostError);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+// A run whose tables go to a new workbook: one sheet per task, the source neither written nor
+// saved.
+TEST(NewWorkbookTarget, TakesARunsTables) {
+  TempFolder folder;
+  MemoryHost host;
+  MemoryWorkbook& workbook = host.OpenWorkbook("图斑.xlsx");
+  MemorySheet& sheet = workbook.AddSheet("Sheet1");
+  sheet.SetRow(1, {T("南城区"), T("011"), 2.5});
+  sheet.SetRow(2, {T("南城区"), T("011"), 1.25});
+  RunOptions options;
+  options.CheckZQStat = options.ChkNumArea = true;
+  RecordingSink sink;
+  NewWorkbookTarget target(folder / "结果.xlsx", std::nullopt);
+  ASSERT_EQ(RunSummary(options, host, sink, &target).outcome, RunResult::Outcome::kCompleted);
+  EXPECT_EQ(sheet.write_count(), 0);
+  EXPECT_EQ(workbook.save_count(), 0);
+
+  const auto entries = ReadZip(folder / "结果.xlsx");
+  const std::string& book = entries.at("xl/workbook.xml");
+  const size_t totals = book.find("按区域统计"), cross = book.find("宗数和面积统计");
+  ASSERT_NE(totals, std::string::npos);
+  ASSERT_NE(cross, std::string::npos);
+  EXPECT_LT(totals, cross);
+  XlsxFileHost result(folder / "结果.xlsx", {"宗数和面积统计", {}});
+  Worksheet* cross_tab = result.ActiveWorkbook()->ActiveSheet();
+  ASSERT_NE(cross_tab, nullptr);
+  EXPECT_EQ(cross_tab->Read(3, 1), CellValue(T("南城区")));
+  EXPECT_EQ(cross_tab->Read(3, 3), CellValue(3.75));
+  EXPECT_NE(entries.at("xl/worksheets/sheet2.xml").find("ySplit=\"2\""), std::string::npos);
 }
 
 }  // namespace

@@ -67,11 +67,11 @@ TEST(PreviewTable, AlignsByDisplayWidthAndNeutralisesControls) {
   ResultTable grid{"宗数和面积统计",
                    11,
                    1,
-                   {{{}, T("耕地"), T("x")}, {T("南城区"), 5.0, T("a\nb\x1B[2J")}, {T("B"), 12.5}}};
+                   {{{}, T("耕地"), T("x")}, {T("南城区"), 5.0, T("a\nb\x1B[2J\xC2\x9B")}, {T("B"), 12.5}}};
   EXPECT_EQ(PreviewTable(grid, 47),
             "宗数和面积统计 (第 47-49 行)\n"
             "        耕地  x\n"
-            "---------------------\n"
+            "----------------------\n"
             "南城区     5  a b [2J\n"
             "B       12.5\n");
 }
