@@ -3,6 +3,7 @@ target_sources(quilmark_tests PRIVATE
   gis/gis_files.cpp
   gis/layer_run_test.cpp
   gis/layer_source_test.cpp
+  gis/read_ahead_test.cpp
   gis/zone_transform_test.cpp)
 
 # The command line on a PostGIS server of its own, a server that never answers, and office

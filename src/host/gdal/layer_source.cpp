@@ -10,6 +10,7 @@
 
 #include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/layer_fields.h"
+#include "src/host/read_ahead.h"
 
 namespace quilmark {
 namespace {
@@ -213,7 +214,9 @@ OpenedLayer OpenLayer(const LayerRequest& request) {
   }
   IgnoreOtherFields(layer, fields, chosen);
   OGRFeatureUniquePtr first = ReadFirst(layer, request.where);
-  return {name, std::make_unique<LayerRows>(std::move(dataset), layer, chosen, std::move(first))};
+  // The driver decodes the next features while the run sums the ones before.
+  return {name, std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
+                    std::move(dataset), layer, chosen, std::move(first)))};
 }
 
 std::vector<std::string> LayerNames(const std::string& source) {
