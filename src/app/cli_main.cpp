@@ -15,10 +15,12 @@
 
 #include "src/app/cli_text.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/layer_input.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
 #include "src/summary/csv_target.h"
 
@@ -171,14 +173,16 @@ int main(int argc, char** argv) {
   std::string workbook;
   quilmark::RunInput input;
 
-  app.add_option("--zone-column", options.TextZQColumn, "区域名称 (如镇区名称、图斑号) 所在列号")
+  app.add_option("--zone-column", options.TextZQColumn,
+                 "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
       ->type_name("列号")
       ->capture_default_str();
   app.add_option("--class-column", options.TextDKStyleColumn,
-                 "地块类别 (如地类、规划用途) 所在列号")
+                 "地块类别 (如地类、规划用途) 所在列号; GIS 图层: 字段名或序号")
       ->type_name("列号")
       ->capture_default_str();
-  app.add_option("--area-column", options.TextAreaColumn, "地块面积所在列号")
+  app.add_option("--area-column", options.TextAreaColumn,
+                 "地块面积所在列号; GIS 图层: 字段名或序号, 省略时按几何图形计算")
       ->type_name("列号")
       ->capture_default_str();
   CLI::Option* land_use_option =
@@ -241,6 +245,11 @@ int main(int argc, char** argv) {
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
+  app.add_option("--layer", input.layer, "GIS 数据源中要汇总的图层 (只有一个图层时可省略)");
+  app.add_option("--where", input.where, "GIS 图层的属性筛选条件, 例如 \"DLBM LIKE '01%'\"");
+  app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
+      ->check(CLI::Range(1, 1000));
+  app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)");
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
 
@@ -275,7 +284,10 @@ int main(int argc, char** argv) {
   }
   if (!live) input.workbook = workbook;
   input.office_timeout = std::chrono::seconds(office_timeout);
-  std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
+  const bool layer = IsLayerInput(input);
+  // A layer without an area field sums its geometries' areas.
+  if (layer && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
   std::unique_ptr<quilmark::ResultTarget> target;
   const bool csv = format == "csv";
@@ -283,20 +295,29 @@ int main(int argc, char** argv) {
     target = std::make_unique<quilmark::CsvTarget>(std::cout);
   } else if (dry_run) {
     target = std::make_unique<quilmark::PreviewTarget>(std::cout, [&]() -> std::optional<int64_t> {
+      if (host == nullptr) return std::nullopt;
       quilmark::Workbook* book = host->ActiveWorkbook();
       quilmark::Worksheet* sheet = book != nullptr ? book->ActiveSheet() : nullptr;
       if (sheet == nullptr) return std::nullopt;
       return sheet->LastUsedRow();
     });
-  } else if (live && !input.output.empty()) {
+  } else if ((live && !input.output.empty()) || layer) {
     std::optional<int> decimals;
     if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
-    target = std::make_unique<quilmark::NewWorkbookTarget>(input.output, decimals);
+    std::optional<std::filesystem::path> path = input.output;
+    if (input.output.empty()) path = quilmark::DefaultResultPath(workbook);
+    if (!path) {
+      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
+      return kExitUsage;
+    }
+    target = std::make_unique<quilmark::NewWorkbookTarget>(*path, decimals);
   }
   quilmark::RunResult result;
   {
     ConsoleSink sink(dry_run, csv && !dry_run);
-    result = quilmark::RunSummary(options, *host, sink, target.get());
+    result = layer ? quilmark::RunLayerSummary(options, {workbook, input.layer, input.where},
+                                               *target, sink)
+                   : quilmark::RunSummary(options, *host, sink, target.get());
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:

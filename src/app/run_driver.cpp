@@ -11,8 +11,10 @@
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/written_rows.h"
+#include "src/app/zone_choice.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/host/worksheet_rows.h"
+#include "src/host/zone_transform.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
 #include "src/summary/area_check.h"
@@ -38,12 +40,15 @@ struct Plan {
   AreaFormat format;
 };
 
-// The deduction column, unit and decimals; each empty text is "none".
-std::optional<StopReason> CheckFormat(const RunOptions& options, Plan& plan) {
+// The deduction column, unit and decimals; each empty text is "none". Rows that do not come from
+// a sheet (sheet_columns false) read the deduction field the user chose themselves.
+std::optional<StopReason> CheckFormat(const RunOptions& options, bool sheet_columns, Plan& plan) {
   if (!options.TextKCXSColumn.empty() && plan.land_use) {
-    std::optional<int32_t> column = SheetColumn(options.TextKCXSColumn);
-    if (!column) return StopReason::kBadDeductionColumn;
-    plan.columns.deduction = *column;
+    if (sheet_columns) {
+      std::optional<int32_t> column = SheetColumn(options.TextKCXSColumn);
+      if (!column) return StopReason::kBadDeductionColumn;
+      plan.columns.deduction = *column;
+    }
     plan.land_use->deduct = true;
   }
   if (!options.ListUnit.empty()) {
@@ -265,7 +270,7 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   Plan plan;
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
-  if (auto stop = CheckFormat(options, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckFormat(options, true, plan)) return Stopped(sink, *stop);
   if (plan.columns.deduction) {
     if (auto bad = FirstBadCoefficient(*sheet, last_row, *plan.columns.deduction)) {
       return Stopped(sink, StopReason::kBadCoefficient,
@@ -274,16 +279,19 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   }
 
   // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
-  WorksheetRows rows(
-      *sheet, last_row, plan.columns,
-      outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones);
+  // The zone transforms apply to the sheet's rows as to any source's.
+  std::unique_ptr<RowSource> rows = TransformZones(
+      std::make_unique<WorksheetRows>(
+          *sheet, last_row, plan.columns,
+          outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
+      ChosenZoneTransform(options));
   WorksheetTarget below_data(*sheet, last_row);
   RecordedTarget recorded(below_data);
   ResultTarget& target = outside_target != nullptr ? *outside_target : recorded;
   AreaCheck area_check;
   std::vector<UnknownCode> unknown;
   if (std::optional<StopReason> stop =
-          Summarize(options, plan, rows, target, area_check, sink, unknown)) {
+          Summarize(options, plan, *rows, target, area_check, sink, unknown)) {
     return Stopped(sink, *stop);
   }
   if (outside_target == nullptr) {
@@ -294,7 +302,7 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
     sink.Progress("保存工作簿");
     workbook->Save();
   }
-  return Completed(sink, area_check, rows, "第 " + std::to_string(plan.columns.area) + " 列",
+  return Completed(sink, area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列",
                    unknown);
 }
 
@@ -302,8 +310,9 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
                   ResultTarget& target, MessageSink& sink, std::string_view area_name) {
   Plan plan;
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
-  if (auto stop = CheckFormat(options, plan)) return Stopped(sink, *stop);
-  AreaCheck area_check;
+  if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
+  // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
+  AreaCheck area_check(AreaCheck::kEveryRowIsData);
   std::vector<UnknownCode> unknown;
   if (std::optional<StopReason> stop =
           Summarize(options, plan, rows, target, area_check, sink, unknown)) {
