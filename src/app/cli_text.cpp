@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "src/output/text_width.h"
 #include "src/resources/window_controls.h"
 
 namespace quilmark {
@@ -39,26 +40,6 @@ size_t ControlIndex(std::string_view control) {
   return count;
 }
 
-// Columns a terminal gives the UTF-8 text: two for the wide East Asian characters, one otherwise.
-size_t TerminalWidth(std::string_view text) {
-  size_t width = 0;
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (size_t k = 1; k < length && i + k < text.size(); ++k) {
-      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
-                      (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
-                      (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
-                      (code >= 0xFFE0 && code <= 0xFFE6) || code >= 0x20000;
-    width += wide ? 2 : 1;
-    i += length;
-  }
-  return width;
-}
-
 // The help screen with the group headings in Chinese.
 class ChineseFormatter : public CLI::Formatter {
  public:
@@ -77,12 +58,12 @@ class ChineseFormatter : public CLI::Formatter {
     if (typed != std::string::npos) opts.erase(typed + 1, 5);
     return opts;
   }
-  // As CLI11 lays it out, with the name column padded by what a terminal shows: a Chinese
-  // character takes two columns and three bytes.
+  // As CLI11 lays it out, with the name column padded by the columns a terminal shows rather
+  // than by bytes: a Chinese character takes two columns and three bytes.
   std::string make_option(const CLI::Option* opt, bool is_positional) const override {
     const std::string name = "  " + make_option_name(opt, is_positional) + make_option_opts(opt);
     const size_t width = get_column_width();
-    const size_t shown = TerminalWidth(name);
+    const size_t shown = DisplayWidth(name);
     std::string line = name;
     if (shown < width) {
       line += std::string(width - shown, ' ');
