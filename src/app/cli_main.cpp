@@ -227,8 +227,10 @@ int main(int argc, char** argv) {
   bool dry_run = false;
   app.add_flag("--dry-run", dry_run,
                "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
-  CLI::Option* workbook_option =
-      app.add_option("WORKBOOK", workbook, "要汇总的 .xlsx 工作簿文件; 结果默认写回此文件");
+  CLI::Option* workbook_option = app.add_option(
+      "WORKBOOK", workbook,
+      "要汇总的 .xlsx 工作簿文件 (结果默认写回此文件), 或 GIS 图层 (.shp、.gpkg、.gdb、PG:...; "
+      "结果写入旁边新的工作簿)");
   bool live = false;
   int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =

@@ -56,7 +56,8 @@ class ChineseFormatter : public CLI::Formatter {
     std::string opts = CLI::Formatter::make_option_opts(opt);
     const size_t typed = opts.find(" TEXT:{");
     if (typed != std::string::npos) opts.erase(typed + 1, 5);
-    return opts;
+    static const std::regex kRange(R"( INT:INT in \[(\S+) - (\S+)\])");
+    return std::regex_replace(opts, kRange, " 整数 ($1 到 $2)");
   }
   // As CLI11 lays it out, with the name column padded by the columns a terminal shows rather
   // than by bytes: a Chinese character takes two columns and three bytes.
