@@ -5,20 +5,28 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev
-  qt6-base-dev fonts-wqy-microhei
+  libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev libxlsxwriter-dev
+  qt6-base-dev fonts-wqy-microhei qt6-translations-l10n
+  libgdal-dev
 )
-# The tests also check written workbooks with an independent reader and run the live host
-# against a headless office.
+# The tests also check written workbooks with an independent reader, run the live host against
+# a headless office, build the Debian package and check its desktop entry; the GIS tests write
+# their layers with ogr2ogr and start a PostGIS server of their own.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
+  dpkg-dev desktop-file-utils
+  gdal-bin postgresql-15-postgis-3 sqlite3
 )
 
 want=("${packages[@]}")
 if [ "${1:-}" = "--tests" ]; then
   want+=("${test_packages[@]}")
+fi
+# Making the Debian package needs dpkg-shlibdeps.
+if [ "${1:-}" = "--package" ]; then
+  want+=(dpkg-dev)
 fi
 
 missing=()

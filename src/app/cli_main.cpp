@@ -13,11 +13,16 @@
 #include <string>
 #include <thread>
 
+#include "src/app/cli_text.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/layer_input.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/output/new_workbook.h"
+#include "src/output/output_targets.h"
+#include "src/summary/csv_target.h"
 
 namespace {
 
@@ -31,18 +36,30 @@ enum ExitCode {
   kExitHostFailure = 3,  // the workbook could not be read or written
 };
 
-// The master-plan methods by their names on the command line; the land-use methods are named in
+// The master-plan methods by their names on the command line, each with the option it sets and
+// the window's control for it (whose caption the help shows); the land-use methods are named in
 // their table.
-const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
-    {"all-zones", &RunOptions::IsAllZone},
-    {"2006", &RunOptions::IsOldGH},
-    {"2009", &RunOptions::IsNewGH},
+struct Method {
+  bool RunOptions::*field;
+  const char* control;
+};
+const std::map<std::string, Method> kMasterPlanMethods = {
+    {"all-zones", {&RunOptions::IsAllZone, "IsAllZone"}},
+    {"2006", {&RunOptions::IsOldGH, "IsOldGH"}},
+    {"2009", {&RunOptions::IsNewGH, "IsNewGH"}},
 };
 
-std::vector<std::string> Names(const std::map<std::string, bool RunOptions::*>& methods) {
+std::vector<std::string> Names(const std::map<std::string, Method>& methods) {
   std::vector<std::string> names;
   for (const auto& entry : methods) names.push_back(entry.first);
   return names;
+}
+
+// The option's description with each method and its caption in the window.
+std::string Described(const std::string& lead, const std::map<std::string, Method>& methods) {
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const auto& [name, method] : methods) listed.emplace_back(name, method.control);
+  return quilmark::MethodsDescription(lead, std::move(listed));
 }
 
 std::vector<std::string> LandUseMethodNames() {
@@ -51,12 +68,25 @@ std::vector<std::string> LandUseMethodNames() {
   return names;
 }
 
+std::string LandUseDescription(const std::string& lead) {
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const auto& entry : quilmark::LandUseMethods()) {
+    listed.emplace_back(std::string(entry.cli_name), std::string(entry.control));
+  }
+  return quilmark::MethodsDescription(lead, std::move(listed));
+}
+
 // Prints the run's messages: confirmation and completion on standard output, the rest on
 // standard error. A run that has taken over a second shows its stage on a terminal's standard
 // error, on one line that the next message replaces.
 class ConsoleSink : public quilmark::MessageSink {
  public:
-  ConsoleSink() : show_progress_(::isatty(STDERR_FILENO) == 1) {
+  // preview: a run that writes nothing, whose completion says so. all_to_stderr: standard output
+  // carries the result itself (CSV), so every message goes to standard error.
+  explicit ConsoleSink(bool preview = false, bool all_to_stderr = false)
+      : preview_(preview),
+        all_to_stderr_(all_to_stderr),
+        show_progress_(::isatty(STDERR_FILENO) == 1) {
     if (show_progress_) ticker_ = std::thread([this] { Tick(); });
   }
   ~ConsoleSink() override {
@@ -72,9 +102,11 @@ class ConsoleSink : public quilmark::MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     std::lock_guard lock(mutex_);
     ClearLine();
-    std::ostream& out = kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion
-                            ? std::cout
-                            : std::cerr;
+    if (kind == MessageKind::kCompletion && preview_) text = kPreviewDone;
+    if (kind == MessageKind::kCompletion && all_to_stderr_) text = kCsvDone;
+    const bool to_stdout =
+        !all_to_stderr_ && (kind == MessageKind::kConfirmation || kind == MessageKind::kCompletion);
+    std::ostream& out = to_stdout ? std::cout : std::cerr;
     // On a terminal the confirmation's lone carriage return would send its second line over
     // the first: show it as a line break there; a pipe or file gets the text as it is.
     const bool terminal = ::isatty(&out == &std::cout ? STDOUT_FILENO : STDERR_FILENO) == 1;
@@ -115,6 +147,11 @@ class ConsoleSink : public quilmark::MessageSink {
     line_shown_ = false;
   }
 
+  static constexpr std::string_view kPreviewDone =
+      "预览完毕: 以上是将写入的汇总结果, 没有写入任何文件。";
+  static constexpr std::string_view kCsvDone = "统计完毕, 汇总结果已以 CSV 写到标准输出。";
+  const bool preview_;
+  const bool all_to_stderr_;
   const bool show_progress_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mutex mutex_;
@@ -128,21 +165,33 @@ class ConsoleSink : public quilmark::MessageSink {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方。", "quilmark"};
+  CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方第十行之后。",
+               "quilmark"};
+  quilmark::UseChineseText(app);
   RunOptions options;
   std::string land_use, master_plan;
   std::string workbook;
   quilmark::RunInput input;
 
-  app.add_option("--zone-column", options.TextZQColumn, "区域 (镇区) 所在的列号")
+  app.add_option("--zone-column", options.TextZQColumn,
+                 "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
+      ->type_name("列号")
       ->capture_default_str();
-  app.add_option("--class-column", options.TextDKStyleColumn, "地类所在的列号")
+  app.add_option("--class-column", options.TextDKStyleColumn,
+                 "地块类别 (如地类、规划用途) 所在列号; GIS 图层: 字段名或序号")
+      ->type_name("列号")
       ->capture_default_str();
-  app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")->capture_default_str();
+  app.add_option("--area-column", options.TextAreaColumn,
+                 "地块面积所在列号; GIS 图层: 字段名或序号, 省略时按几何图形计算")
+      ->type_name("列号")
+      ->capture_default_str();
   CLI::Option* land_use_option =
-      app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
-          ->check(CLI::IsMember(LandUseMethodNames()));
-  app.add_flag("--convert-zone-codes", options.CheckZQDM2MC, "汇总前把镇区代码改写为镇区名称")
+      app.add_option("--land-use", land_use,
+                     LandUseDescription("土地利用情况分区域汇总, 按以下方式之一归类:"))
+          ->type_name("方式")
+          ->check(quilmark::OneOf(LandUseMethodNames()));
+  app.add_flag("--convert-zone-codes", options.CheckZQDM2MC,
+               "与 --land-use 同用: 汇总前把表中的镇区代码改写为镇区名称 (101 → 石碣镇)")
       ->needs(land_use_option);
   CLI::Option* table_option =
       app.add_option("--classification", options.TextClassTable,
@@ -157,32 +206,54 @@ int main(int argc, char** argv) {
   app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")
       ->check(CLI::IsMember({"0", "1", "2", "3", "4", "5", "6"}));
   app.add_flag("--totals", options.CheckTotals, "每个汇总表加 合计 列和 合计 行");
-  app.add_option("--master-plan", master_plan, "总体规划情况汇总, 按此方式归类")
-      ->check(CLI::IsMember(Names(kMasterPlanMethods)));
-  app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积");
-  app.add_flag("--cross-tab", options.ChkNumArea, "按区域和地类统计宗数和面积");
-  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是打开时显示的工作表");
-  app.add_option("-o,--output", input.output, "结果写入此文件, 原工作簿保持不变");
-  CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
+  app.add_option("--master-plan", master_plan,
+                 Described("总体规划情况分区域汇总, 按以下方式之一归类:", kMasterPlanMethods))
+      ->type_name("方式")
+      ->check(quilmark::OneOf(Names(kMasterPlanMethods)));
+  app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积, 不细分用地类别");
+  app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
+  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
+      ->type_name("工作表");
+  app.add_option(
+         "-o,--output", input.output,
+         "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
+         "每项汇总一张工作表")
+      ->type_name("文件");
+  std::string format = "xlsx";
+  app.add_option("--format", format,
+                 "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到标准输出, 不写任何文件)")
+      ->type_name("格式")
+      ->check(CLI::IsMember({"xlsx", "csv"}));
+  bool dry_run = false;
+  app.add_flag("--dry-run", dry_run,
+               "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
+  CLI::Option* workbook_option = app.add_option(
+      "WORKBOOK", workbook,
+      "要汇总的 .xlsx 工作簿文件 (结果默认写回此文件), 或 GIS 图层 (.shp、.gpkg、.gdb、PG:...; "
+      "结果写入旁边新的工作簿)");
   bool live = false;
   int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
-      app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
-  CLI::Option* port_option =
-      app.add_option("--office-port", input.office_port, "LibreOffice 在本机监听的端口")
-          ->capture_default_str()
-          ->check(CLI::Range(1, 65535))
-          ->needs(live_option);
-  app.add_option("--office-timeout", office_timeout,
-                 "等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      app.add_flag("--live", live,
+                   "汇总正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存, 请在 Calc 中查看)");
+  app.add_option("--office-port", input.office_port, "与 --live 同用: LibreOffice 在本机监听的端口")
       ->capture_default_str()
-      ->check(CLI::Range(1, 3600))
+      ->check(quilmark::WholeNumberFrom(1, 65535))
+      ->needs(live_option);
+  app.add_option("--office-timeout", office_timeout,
+                 "与 --live 同用: 等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      ->capture_default_str()
+      ->check(quilmark::WholeNumberFrom(1, 3600))
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
-  app.get_option("--output")->excludes(live_option);
-  (void)port_option;
-  app.set_version_flag("--version", QUILMARK_VERSION);
+  app.add_option("--layer", input.layer, "GIS 数据源中要汇总的图层 (只有一个图层时可省略)");
+  app.add_option("--where", input.where, "GIS 图层的属性筛选条件, 例如 \"DLBM LIKE '01%'\"");
+  app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
+      ->check(CLI::Range(1, 1000));
+  app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)");
+  app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
+                       "显示版本号后退出");
 
   try {
     app.parse(argc, argv);
@@ -205,7 +276,7 @@ int main(int argc, char** argv) {
   }
   if (!master_plan.empty()) {
     options.CheckZTGH = true;
-    options.*kMasterPlanMethods.at(master_plan) = true;
+    options.*kMasterPlanMethods.at(master_plan).field = true;
   }
 
   if (live && !quilmark::LiveOfficeBuiltIn()) {
@@ -215,16 +286,46 @@ int main(int argc, char** argv) {
   }
   if (!live) input.workbook = workbook;
   input.office_timeout = std::chrono::seconds(office_timeout);
-  std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
+  const bool layer = IsLayerInput(input);
+  // A layer without an area field sums its geometries' areas.
+  if (layer && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
+  // The tables go below the data, unless previewed or sent from the live office to a new file.
+  std::unique_ptr<quilmark::ResultTarget> target;
+  const bool csv = format == "csv";
+  if (csv && !dry_run) {
+    target = std::make_unique<quilmark::CsvTarget>(std::cout);
+  } else if (dry_run) {
+    target = std::make_unique<quilmark::PreviewTarget>(std::cout, [&]() -> std::optional<int64_t> {
+      if (host == nullptr) return std::nullopt;
+      quilmark::Workbook* book = host->ActiveWorkbook();
+      quilmark::Worksheet* sheet = book != nullptr ? book->ActiveSheet() : nullptr;
+      if (sheet == nullptr) return std::nullopt;
+      return sheet->LastUsedRow();
+    });
+  } else if ((live && !input.output.empty()) || layer) {
+    std::optional<int> decimals;
+    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
+    std::optional<std::filesystem::path> path = input.output;
+    if (input.output.empty()) path = quilmark::DefaultResultPath(workbook);
+    if (!path) {
+      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
+      return kExitUsage;
+    }
+    target = std::make_unique<quilmark::NewWorkbookTarget>(*path, decimals);
+  }
   quilmark::RunResult result;
   {
-    ConsoleSink sink;
-    result = quilmark::RunSummary(options, *host, sink);
+    ConsoleSink sink(dry_run, csv && !dry_run);
+    result = layer ? quilmark::RunLayerSummary(options, {workbook, input.layer, input.where},
+                                               *target, sink)
+                   : quilmark::RunSummary(options, *host, sink, target.get());
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:
       return kExitCompleted;
     case quilmark::RunResult::Outcome::kStopped:
+    case quilmark::RunResult::Outcome::kCancelled:
       return kExitStopped;
     case quilmark::RunResult::Outcome::kHostFailure:
       return kExitHostFailure;

@@ -1,10 +1,10 @@
 #include "src/app/main_window.h"
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,6 +15,7 @@
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHash>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -29,9 +30,12 @@
 #include <string>
 #include <utility>
 
+#include "src/app/chinese_ui.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
+#include "src/app/run_progress.h"
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -73,6 +77,25 @@ void LayOutLines(QTextLayout& layout, qreal width, int pitch, qreal baseline) {
   layout.endLayout();
 }
 
+// Where no workbook is chosen and no office answers (or none can be reached in this build), the
+// user has most likely not chosen one yet: ask for it instead of reporting the missing office.
+class AskForWorkbookSink final : public MessageSink {
+ public:
+  AskForWorkbookSink(MessageSink& sink, bool chosen) : sink_(sink), chosen_(chosen) {}
+  void Show(MessageKind kind, std::string_view text) override {
+    const bool no_office = kind == MessageKind::kStop &&
+                           (text == MessageText(StopReason::kNoApplication) ||
+                            (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
+    sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
+  }
+  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
+  void Progress(std::string_view stage) override { sink_.Progress(stage); }
+
+ private:
+  MessageSink& sink_;
+  bool chosen_;
+};
+
 // The workbook a drop offers: one local .xlsx file, else nothing.
 std::optional<QString> DroppedWorkbook(const QMimeData* mime) {
   if (mime == nullptr || !mime->hasUrls()) return std::nullopt;
@@ -95,6 +118,7 @@ void ApplyAppearance(QApplication& app) {
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(12);
   app.setFont(font);
+  UseChineseForQt(app);
 }
 
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
@@ -122,8 +146,16 @@ void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
   QGuiApplication::restoreOverrideCursor();
 }
 
-void MessageBoxSink::Progress(std::string_view /*stage*/) {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+bool MessageBoxSink::Ask(std::string_view warning) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quilmark"),
+                  QString::fromUtf8(warning.data(), static_cast<qsizetype>(warning.size())),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Ok);
+  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  return answer == QMessageBox::Ok;
 }
 
 FixedPitchLabel::FixedPitchLabel(const QString& text, int pitch, QWidget* parent)
@@ -148,12 +180,20 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   InitWindowResources();
   setObjectName(QStringLiteral("SpaAnalysis"));
   setWindowTitle(QStringLiteral("Quilmark"));
+  QIcon icon;
+  for (int size : {16, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/quilmark/icons/quilmark-%1.png").arg(size));
+  }
+  setWindowIcon(icon);
   setAcceptDrops(true);
   BuildControls();
   // The workbook row sits below the client area the listed controls were drawn for.
   const int row_top = Px(kClientHeightTwips) + kRowGap;
   BuildWorkbookRow(row_top);
   const int bottom = BuildClassificationRows(row_top + kRowHeight + kRowGap);
+  // The progress covers the workbook's name while a run goes on.
+  progress_ = new RunProgress(this);
+  progress_->setGeometry(workbook_name_->geometry());
   setFixedSize(Px(kClientWidthTwips), bottom + kBottomMargin);
   // The start state of the options follows from the unticked task boxes.
   CheckTDLYClick(false);
@@ -313,8 +353,9 @@ int SpaAnalysis::BuildClassificationRows(int top) {
   choose->setObjectName(QStringLiteral("CommandChooseTable"));
   choose->setGeometry(right - 60, top, 60, kRowHeight);
   connect(choose, &QAbstractButton::clicked, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择分类表"), QString(), QStringLiteral("分类表 (*.tsv *.txt)"));
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择分类表"), QString(),
+                                                      QStringLiteral("分类表 (*.tsv *.txt)"),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (!path.isEmpty()) findChild<QLineEdit*>(QStringLiteral("TextClassTable"))->setText(path);
   });
 
@@ -422,28 +463,42 @@ void SpaAnalysis::CheckZTGHClick(bool ticked) {
 
 void SpaAnalysis::CommandProcClick() {
   if (running_) return;
-  // Restores the cursor and the flag at every end of the run.
-  struct RunScope {
-    explicit RunScope(bool& running) : running(running) {
-      running = true;
-      QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~RunScope() {
-      QGuiApplication::restoreOverrideCursor();
-      running = false;
-    }
-    bool& running;
-  } scope(running_);
-
   const RunOptions options = Snapshot();
-  MessageSink& sink = sink_ != nullptr ? *sink_ : *box_sink_;
-  try {
+  MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
+  AskForWorkbookSink sink(shown, workbook_.has_value());
+  // The host is made and used on the run's own thread, which ends before these go.
+  const auto run = [&](MessageSink& run_sink) {
     std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);
-    RunSummary(options, *host, sink);
-  } catch (const std::exception& error) {
-    // The run reports the host's failures itself; nothing may escape into the event loop.
-    sink.Show(MessageKind::kHostFailure, error.what());
+    RunSummary(options, *host, run_sink);
+  };
+  SetRunning(true);
+  RunInBackground(run, sink, [this](const QString& stage) { progress_->SetStage(stage); });
+  SetRunning(false);
+}
+
+void SpaAnalysis::SetRunning(bool running) {
+  running_ = running;
+  for (const char* name :
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
+    Button(name)->setEnabled(!running);
   }
+  if (running) {
+    window()->installEventFilter(this);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    progress_->Start();
+  } else {
+    progress_->Stop();
+    QGuiApplication::restoreOverrideCursor();
+    window()->removeEventFilter(this);
+  }
+}
+
+bool SpaAnalysis::eventFilter(QObject* watched, QEvent* event) {
+  if (running_ && event->type() == QEvent::Close) {
+    event->ignore();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void SpaAnalysis::CommandExitClick() { QCoreApplication::quit(); }
@@ -451,8 +506,11 @@ void SpaAnalysis::CommandExitClick() { QCoreApplication::quit(); }
 void SpaAnalysis::ChooseWorkbookClick() {
   const QString start =
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
+  // Qt's own dialog, which speaks the translations the application loaded; a desktop's native
+  // one follows the system's language instead.
   const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择工作簿"), start,
-                                                    QStringLiteral("Excel (*.xlsx)"));
+                                                    QStringLiteral("Excel 工作簿 (*.xlsx)"),
+                                                    nullptr, QFileDialog::DontUseNativeDialog);
   if (!path.isEmpty()) SetWorkbook(path);
 }
 

@@ -1,5 +1,6 @@
 #include "src/app/run_input.h"
 
+#include "src/host/gdal/layer_path.h"
 #include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
 
@@ -15,6 +16,10 @@ class NoWorkbookHost final : public SpreadsheetHost {
 };
 
 }  // namespace
+
+bool IsLayerInput(const RunInput& input) {
+  return input.workbook && IsLayerPath(input.workbook->string());
+}
 
 bool LiveOfficeBuiltIn() {
 #ifdef QUILMARK_HAVE_LIVE

@@ -21,14 +21,21 @@ struct RunInput {
   int office_port = 2002;  // the loopback port the live office listens on
   // How long the live office may take to answer the connection and each call of the run.
   std::chrono::milliseconds office_timeout = kDefaultOfficeTimeout;
+  // A GIS source named as the workbook (a .shp, .gpkg, .gdb folder, "PG:..." string): its layer
+  // (empty: the only one) and an attribute filter the source evaluates (empty: every feature).
+  std::string layer;
+  std::string where;
 };
+
+// Whether the input names a GIS source rather than a workbook file.
+bool IsLayerInput(const RunInput& input);
 
 // Whether this build can reach a live office.
 bool LiveOfficeBuiltIn();
 
 // The host for the input. Nothing is opened or read yet: a file is loaded, and the office's
-// plugin loaded and the office reached, when the run starts. Without a workbook file in a build without the live office, a
-// host that answers but has no workbook open.
+// plugin loaded and the office reached, when the run starts. Without a workbook file in a build
+// without the live office, a host that answers but has no workbook open.
 std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input);
 
 }  // namespace quilmark

@@ -47,6 +47,11 @@ struct RunOptions {
   std::string TextDKStyleColumn = "2";
   std::string TextAreaColumn = "3";
 
+  // Zone transforms, for every source: keep the first ZonePrefix characters of each zone (0:
+  // all of it), then name the codes listed in the two-column file ZoneNamesFile (empty: none).
+  int ZonePrefix = 0;
+  std::string ZoneNamesFile;
+
   friend bool operator==(const RunOptions&, const RunOptions&) = default;
 };
 

@@ -66,8 +66,15 @@ bool IsPlainNumber(const CellValue& value) {
 
 void AreaCheck::AddRow(const PatchRow& row) {
   ++rows_;
-  if (!row.cells.area || !row.area) return;  // unreadable: no area was counted
+  if (!row.cells.area) return;  // unreadable: no area was counted
   const CellValue& cell = *row.cells.area;
+  if (every_row_is_data_) {
+    const std::string* text = std::get_if<std::string>(&cell);
+    if (IsEmpty(cell) || (text != nullptr && TrimSpace(*text).empty())) {
+      return AddOdd(row.cells.number, "(空)", 0);
+    }
+  }
+  if (!row.area) return;
   const bool first = !seen_area_;
   if (IsPlainNumber(cell)) {
     any_number_ = seen_area_ = true;
@@ -77,14 +84,16 @@ void AreaCheck::AddRow(const PatchRow& row) {
   const std::string text = CellText(cell);
   if (text.empty()) return;  // an empty cell is no area, not an odd one
   seen_area_ = true;
-  if (first && !HasDigit(text)) return;  // the column's title
+  if (first && !every_row_is_data_ && !HasDigit(text)) return;  // the column's title
+  std::string shown(Utf16Prefix(text, kTextShown));
+  if (shown.size() < text.size()) shown += "…";
+  AddOdd(row.cells.number, std::move(shown), *row.area);
+}
+
+void AreaCheck::AddOdd(int64_t number, std::string shown, double counted) {
   ++odd_count_;
-  odd_area_ += *row.area;
-  if (first_odd_.size() < kCellsKept) {
-    std::string shown(Utf16Prefix(text, kTextShown));
-    if (shown.size() < text.size()) shown += "…";
-    first_odd_.push_back({row.cells.number, std::move(shown), *row.area});
-  }
+  odd_area_ += counted;
+  if (first_odd_.size() < kCellsKept) first_odd_.push_back({number, std::move(shown), counted});
 }
 
 }  // namespace quilmark

@@ -28,10 +28,18 @@ class AreaCheck : public RowSink {
   };
   static constexpr size_t kCellsKept = 5;
 
+  // A worksheet's first area cell may be the column's title, and its empty cells are rows
+  // without a patch. Every feature of a layer is a patch: an empty area there is a doubt like
+  // any other, and its first value no title.
+  enum Rows { kFirstRowMayBeTitle, kEveryRowIsData };
+  explicit AreaCheck(Rows rows = kFirstRowMayBeTitle)
+      : every_row_is_data_(rows == kEveryRowIsData) {}
+
   void AddRow(const PatchRow& row) override;
 
-  // How many area cells were not plain numbers, and the area they counted. Empty cells are left
-  // aside, and so is the first non-empty cell when it is a text without digits: the title.
+  // How many area cells were not plain numbers, and the area they counted. On a worksheet empty
+  // cells are left aside, and so is the first non-empty cell when it is a text without digits:
+  // the title.
   int64_t odd_count() const { return odd_count_; }
   double odd_area() const { return odd_area_; }
   // The first kCellsKept of them, in row order.
@@ -41,6 +49,9 @@ class AreaCheck : public RowSink {
   bool NoNumber() const { return rows_ > 0 && !any_number_; }
 
  private:
+  void AddOdd(int64_t number, std::string shown, double counted);
+
+  bool every_row_is_data_ = false;
   int64_t rows_ = 0;
   int64_t odd_count_ = 0;
   double odd_area_ = 0;

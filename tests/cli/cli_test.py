@@ -4,6 +4,8 @@ messages, nothing written by a run that stops, and results checked with an indep
 
 Usage: cli_test.py QUILMARK   (needs python3-openpyxl and python3-xlsxwriter)
 """
+import csv
+import io
 import os
 import shutil
 import subprocess
@@ -202,6 +204,33 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(os.listdir(self.folder), ["图斑.xlsx"])
         self.assertGreater(openpyxl.load_workbook(source).active.max_row, len(ROWS) + 10)
 
+    def test_preview_writes_nothing_and_a_second_run_warns_of_the_first_block(self):
+        source = self.path("图斑.xlsx")
+        make_openpyxl(source)
+        before = read_bytes(source)
+        done = run("--zone-totals", "--dry-run", source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(read_bytes(source), before)
+        self.assertEqual(os.listdir(self.folder), ["图斑.xlsx"])
+        self.assertIn("按区域统计 (第 18-21 行)\n", done.stdout)
+        self.assertIn("\n001  16\n", done.stdout)
+        self.assertIn("没有写入任何文件", done.stdout)
+
+        # CSV on standard output, every message on standard error, the file untouched.
+        done = run("--zone-totals", "--cross-tab", "--format", "csv", source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(read_bytes(source), before)
+        self.assertIn("统计完毕", done.stderr)
+        records = list(csv.reader(io.StringIO(done.stdout, newline="")))
+        self.assertEqual(records[:2], [["按区域统计"], ["001", "16"]])
+        self.assertIn(["宗数和面积统计"], records)
+
+        self.assertEqual(run("--zone-totals", source).stderr, "")
+        done = run("--zone-totals", source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("第 18-21 行是先前一次统计写入的汇总结果", done.stderr)
+        self.assertIn("统计完毕", done.stdout)
+
     def test_exit_codes_messages_and_nothing_written_when_stopped(self):
         source, result = self.path("in.xlsx"), self.path("out.xlsx")
         make_openpyxl(source)
@@ -209,10 +238,11 @@ class CommandLine(unittest.TestCase):
             text.write("zone,class,area\n")
         cases = [
             ([source], 1, "没有选择统计汇总工作内容!"),
-            (["--land-use", "2010", source], 2, "--land-use"),
-            (["--master-plan", "1999", source], 2, "--master-plan"),
-            (["--convert-zone-codes", "--cross-tab", source], 2, "land-use"),
-            (["--bogus", source], 2, "bogus"),
+            (["--land-use", "2010", source], 2, "选项 --land-use 的取值无效: 2010 不是可选的取值"),
+            (["--master-plan", "1999", source], 2, "选项 --master-plan 的取值无效"),
+            (["--convert-zone-codes", "--cross-tab", source], 2, "只能与 --land-use 一起使用"),
+            (["--bogus", source], 2, "无法识别的参数: --bogus"),
+            (["--cross-tab"], 2, "缺少工作簿"),
             (["--cross-tab", self.path("missing.xlsx")], 3, "无法读取工作簿: "),
             (["--cross-tab", self.path("text.xlsx")], 3, "无法读取工作簿: "),
             (["--cross-tab", "--sheet", "无此表", source], 3, "无此表"),
@@ -229,8 +259,10 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(message, done.stderr)
                 self.assertFalse(os.path.exists(result))
-        self.assertEqual(run("--help").returncode, 0)
-        self.assertEqual(run("--version").returncode, 0)
+        help_text = run("--help")
+        self.assertEqual(help_text.returncode, 0)
+        self.assertRegex(help_text.stdout, r"\n +survey-level1 +统计到一级类")
+        self.assertRegex(run("--version").stdout, r"^quilmark \d+\.\d+\.\d+\n$")
 
     def test_new_methods_on_the_third_survey_example(self):
         example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "三调图斑示例.xlsx")

@@ -4,6 +4,7 @@
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridgeFactory2.hpp>
 #include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/connection/XConnector.hpp>
 #include <com/sun/star/container/XNamed.hpp>
@@ -109,18 +110,21 @@ struct AttachState {
   std::unique_ptr<OfficeConnection> result;
 };
 
-void Connect(const std::shared_ptr<AttachState>& state, const UnoAddress& address,
-             const Reference<css::uno::XComponentContext>& local,
-             std::chrono::milliseconds call_timeout) {
+enum class Attempt { kConnected, kRefused, kFailed };
+
+// One try at connecting and reaching the office's desktop; the connection goes into `result`.
+Attempt TryConnect(AttachState& state, const UnoAddress& address,
+                   const Reference<css::uno::XComponentContext>& local,
+                   std::chrono::milliseconds call_timeout,
+                   std::unique_ptr<OfficeConnection>& result) {
   Reference<css::bridge::XBridge> bridge;
-  std::unique_ptr<OfficeConnection> result;
   try {
     Reference<css::connection::XConnection> connection =
         css::connection::Connector::create(local)->connect(FromUtf8(address.connection));
     {
-      std::lock_guard lock(state->mutex);
-      state->connection = connection;
-      if (state->abandoned) connection->close();
+      std::lock_guard lock(state.mutex);
+      state.connection = connection;
+      if (state.abandoned) connection->close();
     }
     // From here a caller that gives up closes the connection, which ends any call still waiting
     // for the peer: a listener that accepts and never answers cannot hold the attach.
@@ -132,18 +136,38 @@ void Connect(const std::shared_ptr<AttachState>& state, const UnoAddress& addres
       Reference<css::frame::XDesktop2> desktop = css::frame::Desktop::create(remote);
       result =
           std::make_unique<OfficeConnection>(connection, bridge, remote, desktop, call_timeout);
+      return Attempt::kConnected;
     }
+  } catch (const css::connection::NoConnectException&) {
+    return Attempt::kRefused;  // nothing listens
   } catch (const css::uno::Exception&) {
-    // Refused, closed at the deadline, or a peer that is not an office.
+    // Closed at the deadline, a peer that is not an office, or a busy office that dropped the
+    // connection before it was set up.
   } catch (const std::exception&) {
     // Out of memory: an exception leaving this thread would end the program.
   }
-  std::lock_guard lock(state->mutex);
-  if (result && !state->abandoned) {
-    state->result = std::move(result);
-  } else if (!result) {
-    DisposeBridge(bridge);
+  DisposeBridge(bridge);
+  return Attempt::kFailed;
+}
+
+// Connects, trying again until the deadline when the peer accepted but the connection was not
+// set up; a refusal ends at once.
+void Connect(const std::shared_ptr<AttachState>& state, const UnoAddress& address,
+             const Reference<css::uno::XComponentContext>& local,
+             std::chrono::milliseconds call_timeout,
+             std::chrono::steady_clock::time_point deadline) {
+  constexpr std::chrono::milliseconds kPause(200);
+  std::unique_ptr<OfficeConnection> result;
+  while (TryConnect(*state, address, local, call_timeout, result) == Attempt::kFailed) {
+    {
+      std::lock_guard lock(state->mutex);
+      if (state->abandoned) break;
+    }
+    if (std::chrono::steady_clock::now() + kPause >= deadline) break;
+    std::this_thread::sleep_for(kPause);
   }
+  std::lock_guard lock(state->mutex);
+  if (result && !state->abandoned) state->result = std::move(result);
   // An abandoned result is destroyed here, which disposes its bridge.
   state->finished = true;
   state->finished_signal.notify_all();
@@ -228,7 +252,9 @@ std::unique_ptr<OfficeConnection> OfficeConnection::Open(const LiveHostOptions& 
   Reference<css::uno::XComponentContext> local = LocalUnoContext();
 
   auto state = std::make_shared<AttachState>();
-  std::thread(Connect, state, *address, local, options.call_timeout).detach();
+  std::thread(Connect, state, *address, local, options.call_timeout,
+              std::chrono::steady_clock::now() + options.attach_timeout)
+      .detach();
   std::unique_lock lock(state->mutex);
   if (state->finished_signal.wait_for(lock, options.attach_timeout,
                                       [&] { return state->finished; })) {

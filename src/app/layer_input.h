@@ -1,0 +1,34 @@
+// A GIS layer as a run's input: what the user named, how the run's column texts choose its
+// fields, and the run over it. The column boxes and options take a field name or a 1-based field
+// number; for a layer an empty area text means the area of each feature's geometry.
+#pragma once
+
+#include <string>
+
+#include "src/app/messages.h"
+#include "src/app/run_driver.h"
+#include "src/app/run_options.h"
+#include "src/host/gdal/layer_source.h"
+#include "src/summary/result_target.h"
+
+namespace quilmark {
+
+struct LayerInput {
+  std::string source;  // a file, a .gdb folder or a "PG:" connection string
+  std::string layer;   // empty: the only layer
+  std::string where;   // an attribute filter the source evaluates; empty: every feature
+};
+
+// The fields the chosen tasks read: the zone and area always, the class for land-use, master
+// plan and cross-tab (a layer's cross-tab counts by its class field), the deduction coefficient
+// for land-use when one is chosen.
+LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& input);
+
+// The run over a GIS layer. The layer is opened and its fields are chosen first (a failure there
+// is a host failure, with the reason); the confirmation names the source and the layer; the
+// tables go to `target` (a new workbook, standard output). The zone transforms apply as on a
+// worksheet.
+RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
+                          MessageSink& sink);
+
+}  // namespace quilmark

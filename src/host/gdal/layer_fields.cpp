@@ -1,0 +1,48 @@
+#include "src/host/gdal/layer_fields.h"
+
+#include <charconv>
+#include <string>
+
+#include "src/host/cell_value.h"
+#include "src/host/gdal/dataset_open.h"
+
+namespace quilmark {
+namespace {
+
+std::string NumberedList(const OGRFeatureDefn& fields) {
+  std::string list;
+  for (int i = 0; i < fields.GetFieldCount(); ++i) {
+    if (i > 0) list += ", ";
+    list += std::to_string(i + 1) + " " + fields.GetFieldDefn(i)->GetNameRef();
+  }
+  return list.empty() ? "(没有属性字段)" : list;
+}
+
+}  // namespace
+
+int ChooseField(const OGRFeatureDefn& fields, std::string_view choice, std::string_view role,
+                std::string_view layer) {
+  const std::string_view text = TrimBlanks(choice);
+  const std::string name(text);
+  const int by_name = fields.GetFieldIndex(name.c_str());
+  if (by_name >= 0) return by_name;
+  int number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (!text.empty() && error == std::errc() && end == text.data() + text.size() && number >= 1 &&
+      number <= fields.GetFieldCount()) {
+    return number - 1;
+  }
+  ThrowLayerError("图层 " + std::string(layer) + " 没有" + std::string(role) + "字段 \"" + name +
+                  "\"; 它的字段是: " + NumberedList(fields) +
+                  "; 请用字段名或字段序号 (从 1 起) 指定");
+}
+
+std::vector<std::string> FieldNames(const OGRFeatureDefn& fields) {
+  std::vector<std::string> names;
+  for (int i = 0; i < fields.GetFieldCount(); ++i) {
+    names.emplace_back(fields.GetFieldDefn(i)->GetNameRef());
+  }
+  return names;
+}
+
+}  // namespace quilmark

@@ -1,0 +1,22 @@
+// Choosing a layer's fields by name or by number, with a message that lists the fields when the
+// choice names none.
+#pragma once
+
+#include <ogr_feature.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilmark {
+
+// The 0-based index of the field that `choice` names: a field of that name (case does not
+// matter), else, when the text is a whole number from 1 to the field count, that field. Throws
+// HostError naming the role ("区域", "类别", "面积") and listing the fields otherwise.
+int ChooseField(const OGRFeatureDefn& fields, std::string_view choice, std::string_view role,
+                std::string_view layer);
+
+// The names of the fields in their order.
+std::vector<std::string> FieldNames(const OGRFeatureDefn& fields);
+
+}  // namespace quilmark

@@ -1,0 +1,55 @@
+#include "src/host/gdal/layer_path.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <system_error>
+
+namespace quilmark {
+namespace {
+
+constexpr std::array<std::string_view, 14> kLayerExtensions = {
+    ".shp",  ".dbf",    ".gpkg", ".csv", ".ods", ".xls", ".geojson",
+    ".json", ".sqlite", ".fgb",  ".tab", ".mif", ".kml", ".gml"};
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+}  // namespace
+
+bool IsConnectionString(std::string_view path) { return Lower(path.substr(0, 3)) == "pg:"; }
+
+std::string HidePassword(std::string_view source) {
+  if (!IsConnectionString(source)) return std::string(source);
+  static const std::regex kPassword(R"((password\s*=\s*)('[^']*'|\S+))", std::regex::icase);
+  return std::regex_replace(std::string(source), kPassword, "$1***");
+}
+
+std::string LayerSourceName(std::string_view source) {
+  if (IsConnectionString(source)) return HidePassword(source);
+  std::string_view path = source;
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.find_last_of('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+bool IsLayerPath(std::string_view path) {
+  if (IsConnectionString(path)) return true;
+  const std::filesystem::path file{std::u8string(path.begin(), path.end())};
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) return true;
+  const std::u8string ext8 = file.extension().u8string();
+  const std::string ext = Lower(std::string(ext8.begin(), ext8.end()));
+  // A name ending in .gdb that is not (yet) a folder is still meant as a geodatabase.
+  if (ext == ".gdb") return true;
+  return std::find(kLayerExtensions.begin(), kLayerExtensions.end(), ext) != kLayerExtensions.end();
+}
+
+}  // namespace quilmark

@@ -1,0 +1,238 @@
+#include "src/host/gdal/layer_source.h"
+
+#include <cpl_error.h>
+#include <ogr_api.h>
+#include <ogrsf_frmts.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+#include "src/host/gdal/dataset_open.h"
+#include "src/host/gdal/layer_fields.h"
+#include "src/host/read_ahead.h"
+
+namespace quilmark {
+namespace {
+
+// No field: the area comes from the geometry, or there is no deduction column.
+constexpr int kNoField = -1;
+
+// How many feature ids of rows with a doubtful area a source keeps for messages.
+constexpr size_t kKeptIds = 64;
+
+struct ChosenFields {
+  int zone = kNoField;
+  int class_ = kNoField;
+  int area = kNoField;
+  int deduction = kNoField;
+};
+
+void SetEmpty(std::optional<CellValue>& cell) {
+  if (!cell || !IsEmpty(*cell)) cell.emplace();
+}
+
+// Reuses the string the cell already holds, so a run allocates little per feature.
+void SetText(std::optional<CellValue>& cell, const char* text) {
+  if (cell) {
+    if (auto* held = std::get_if<std::string>(&*cell)) {
+      held->assign(text);
+      return;
+    }
+  }
+  cell.emplace(std::in_place_type<std::string>, text);
+}
+
+// A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
+// null or unset as empty.
+void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
+  if (!feature.IsFieldSetAndNotNull(index)) return SetEmpty(cell);
+  switch (feature.GetFieldDefnRef(index)->GetType()) {
+    case OFTInteger:
+    case OFTInteger64:
+    case OFTReal:
+      cell.emplace(feature.GetFieldAsDouble(index));
+      return;
+    default:
+      SetText(cell, feature.GetFieldAsString(index));
+  }
+}
+
+// Whether the value is a number or a text that is wholly one (a CSV layer's fields are texts).
+bool IsNumberOrNumberText(const CellValue& value) {
+  if (std::holds_alternative<double>(value)) return true;
+  const std::string* text = std::get_if<std::string>(&value);
+  if (text == nullptr) return false;
+  const std::string_view trimmed = TrimBlanks(*text);
+  if (trimmed.empty()) return false;
+  char* end = nullptr;
+  const std::string copy(trimmed);
+  std::strtod(copy.c_str(), &end);
+  return end == copy.c_str() + copy.size();
+}
+
+class LayerRows : public RowSource {
+ public:
+  // `first` is the layer's first feature, already read (nullptr for an empty layer).
+  LayerRows(GDALDatasetUniquePtr dataset, OGRLayer& layer, ChosenFields fields,
+            OGRFeatureUniquePtr first)
+      : dataset_(std::move(dataset)), layer_(layer), fields_(fields), first_(std::move(first)) {}
+
+  bool Next(SourceRow& row) override {
+    OGRFeatureUniquePtr feature;
+    if (count_ == 0) {
+      feature = std::move(first_);
+    } else {
+      CPLErrorReset();
+      feature.reset(layer_.GetNextFeature());
+    }
+    if (!feature) {
+      if (CPLGetLastErrorType() >= CE_Failure) {
+        ThrowLayerError(std::string("读到第 ") + std::to_string(count_ + 1) +
+                        " 个要素时出错: " + LastGdalError("数据源中断"));
+      }
+      return false;
+    }
+    row.number = ++count_;
+    last_fid_ = feature->GetFID();
+    ReadField(*feature, fields_.zone, row.zone);
+    if (fields_.class_ != kNoField) {
+      ReadField(*feature, fields_.class_, row.class_);
+      row.cross_class = row.class_;
+    }
+    if (fields_.area != kNoField) {
+      ReadField(*feature, fields_.area, row.area);
+    } else if (const OGRGeometry* geometry = feature->GetGeometryRef()) {
+      row.area.emplace(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(geometry))));
+    } else {
+      SetEmpty(row.area);
+    }
+    if (fields_.deduction != kNoField) ReadField(*feature, fields_.deduction, row.deduction);
+    KeepIdWhenDoubtful(row);
+    return true;
+  }
+
+  std::string RowLabel(int64_t number) const override {
+    if (number == count_ && last_fid_ != OGRNullFID) return Label(last_fid_);
+    for (const auto& [kept_number, fid] : kept_ids_) {
+      if (kept_number == number) return Label(fid);
+    }
+    return "第 " + std::to_string(number) + " 个要素";
+  }
+
+ private:
+  static std::string Label(GIntBig fid) { return "FID " + std::to_string(fid); }
+
+  // A row whose area is empty or text may be named in a warning after the run has moved on; its
+  // feature id is kept for that, for the first few such rows only.
+  void KeepIdWhenDoubtful(const SourceRow& row) {
+    if (kept_ids_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
+    if (!row.area || !IsNumberOrNumberText(*row.area))
+      kept_ids_.emplace_back(row.number, last_fid_);
+  }
+
+  GDALDatasetUniquePtr dataset_;
+  OGRLayer& layer_;
+  ChosenFields fields_;
+  OGRFeatureUniquePtr first_;
+  int64_t count_ = 0;
+  GIntBig last_fid_ = OGRNullFID;
+  std::vector<std::pair<int64_t, GIntBig>> kept_ids_;
+};
+
+// Without an area field the area is the geometry's, which is only an area in a projected system.
+void CheckGeometryArea(OGRLayer& layer, const OGRFeatureDefn& fields) {
+  const std::string name = layer.GetName();
+  if (layer.GetLayerDefn()->GetGeomFieldCount() == 0) {
+    ThrowLayerError("图层 " + name + " 没有几何图形, 无法计算面积; 请指定面积字段 (命令行: " +
+                    "--area-column 字段名或序号)。它的字段是: " + [&] {
+                      std::string list;
+                      for (const std::string& field : FieldNames(fields)) {
+                        list += (list.empty() ? "" : ", ") + field;
+                      }
+                      return list;
+                    }());
+  }
+  const OGRSpatialReference* srs = layer.GetSpatialRef();
+  if (srs != nullptr && srs->IsGeographic()) {
+    ThrowLayerError("图层 " + name + " 的坐标是经纬度 (地理坐标系 " + srs->GetName() +
+                    "), 按度计算的面积没有意义; 请先投影到平面坐标系, 或指定面积字段 "
+                    "(命令行: --area-column 字段名或序号)");
+  }
+}
+
+// Only the chosen fields are read; the geometry too when it gives the area. Drivers skip the
+// rest, which for wide survey layers is most of each feature.
+void IgnoreOtherFields(OGRLayer& layer, const OGRFeatureDefn& fields, const ChosenFields& chosen) {
+  std::vector<std::string> ignored;
+  for (int i = 0; i < fields.GetFieldCount(); ++i) {
+    if (i != chosen.zone && i != chosen.class_ && i != chosen.area && i != chosen.deduction) {
+      ignored.emplace_back(fields.GetFieldDefn(i)->GetNameRef());
+    }
+  }
+  ignored.emplace_back("OGR_STYLE");
+  if (chosen.area != kNoField) ignored.emplace_back("OGR_GEOMETRY");
+  std::vector<const char*> list;
+  for (const std::string& name : ignored) list.push_back(name.c_str());
+  list.push_back(nullptr);
+  layer.SetIgnoredFields(list.data());
+}
+
+// Installs the filter and reads the first feature. Most sources (a GeoPackage, PostGIS) only
+// evaluate a filter when reading starts, so a filter they refuse shows here, before the run.
+OGRFeatureUniquePtr ReadFirst(OGRLayer& layer, const std::string& where) {
+  CPLErrorReset();
+  const bool accepted = where.empty() || layer.SetAttributeFilter(where.c_str()) == OGRERR_NONE;
+  OGRFeatureUniquePtr first;
+  if (accepted) {
+    layer.ResetReading();
+    first.reset(layer.GetNextFeature());
+    if (first || CPLGetLastErrorType() < CE_Failure) return first;
+  }
+  if (where.empty()) ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
+  ThrowLayerError("筛选条件 \"" + where + "\" 无效: " + LastGdalError("数据源不接受这个表达式") +
+                  "; 它应是 SQL 的 WHERE 条件, 例如 DLBM LIKE '01%'");
+}
+
+}  // namespace
+
+OpenedLayer OpenLayer(const LayerRequest& request) {
+  GDALDatasetUniquePtr dataset = OpenDataset(request.source);
+  OGRLayer& layer = ChooseLayer(*dataset, request.source, request.layer);
+  const std::string name = layer.GetName();
+  const OGRFeatureDefn& fields = *layer.GetLayerDefn();
+  ChosenFields chosen;
+  chosen.zone = ChooseField(fields, request.zone_field, "区域", name);
+  if (request.class_field) chosen.class_ = ChooseField(fields, *request.class_field, "类别", name);
+  if (request.area_field) {
+    chosen.area = ChooseField(fields, *request.area_field, "面积", name);
+  } else {
+    CheckGeometryArea(layer, fields);
+  }
+  if (request.deduction_field) {
+    chosen.deduction = ChooseField(fields, *request.deduction_field, "扣除系数", name);
+  }
+  IgnoreOtherFields(layer, fields, chosen);
+  OGRFeatureUniquePtr first = ReadFirst(layer, request.where);
+  // The driver decodes the next features while the run sums the ones before.
+  return {name, std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
+                    std::move(dataset), layer, chosen, std::move(first)))};
+}
+
+std::vector<std::string> LayerNames(const std::string& source) {
+  GDALDatasetUniquePtr dataset = OpenDataset(source);
+  std::vector<std::string> names;
+  for (int i = 0; i < dataset->GetLayerCount(); ++i)
+    names.emplace_back(dataset->GetLayer(i)->GetName());
+  return names;
+}
+
+std::vector<std::string> LayerFieldNames(const std::string& source, const std::string& layer) {
+  GDALDatasetUniquePtr dataset = OpenDataset(source);
+  if (layer.empty() && dataset->GetLayerCount() > 1) {
+    return FieldNames(*dataset->GetLayer(0)->GetLayerDefn());
+  }
+  return FieldNames(*ChooseLayer(*dataset, source, layer).GetLayerDefn());
+}
+
+}  // namespace quilmark

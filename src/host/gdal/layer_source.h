@@ -1,0 +1,48 @@
+// The patches of a GIS layer as a RowSource: any vector layer GDAL reads (a shapefile, a File
+// Geodatabase, a GeoPackage, a CSV or .ods/.xls table, a PostGIS table through a "PG:" string).
+// Features are read one at a time in the layer's own order and never kept, so memory does not
+// grow with the number of features; a PostGIS layer is read through a server-side cursor, and
+// an attribute filter is evaluated by the source itself (on the server, for PostGIS).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "src/host/row_source.h"
+
+namespace quilmark {
+
+// What to read. A field is chosen by its name (matched as GDAL matches names: case does not
+// matter) or, when no field has that name, by its 1-based number ("3" is the third field).
+struct LayerRequest {
+  std::string source;                      // a file, a folder (.gdb) or a "PG:" connection string
+  std::string layer;                       // empty: the source's only layer
+  std::string where;                       // an attribute filter in GDAL's SQL dialect; empty: all
+  std::string zone_field;                  // the zone
+  std::optional<std::string> class_field;  // the class; nullopt when no task reads it
+  std::optional<std::string> area_field;   // nullopt: the geometry's planar area
+  std::optional<std::string> deduction_field;  // the deduction coefficient, when chosen
+};
+
+// The chosen layer's name and its rows.
+struct OpenedLayer {
+  std::string name;
+  std::unique_ptr<RowSource> rows;
+};
+
+// Opens the source, picks the layer, checks the fields and installs the filter. Throws HostError
+// whose text starts "无法读取图层: " and says what is wrong and what to do: the source is
+// missing, unreadable, refused or damaged, a shapefile lacks its .dbf, a server does not answer
+// (within a few seconds), there are several layers and none was named (the message lists them),
+// a field does not exist (the message lists the fields), the filter is not valid, or the area
+// would come from a geometry in geographic degrees.
+OpenedLayer OpenLayer(const LayerRequest& request);
+
+// The layer names of the source, in its order, and the field names of one layer (empty: the
+// only layer, else the first). For the window's choices; throws HostError as OpenLayer.
+std::vector<std::string> LayerNames(const std::string& source);
+std::vector<std::string> LayerFieldNames(const std::string& source, const std::string& layer);
+
+}  // namespace quilmark

@@ -1,0 +1,58 @@
+// Reading a source ahead of the run: a second thread fills batches of rows while the run sums
+// the batch before, so a source that spends its time in a driver (a GIS layer decoding pages, a
+// database cursor) and the tasks overlap. At most a few batches wait at once, so memory stays
+// flat however many rows there are.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "src/host/row_source.h"
+
+namespace quilmark {
+
+class ReadAheadRows : public RowSource {
+ public:
+  // Starts reading `inner` on a thread of its own; where no thread can be started, it is read
+  // on the caller's thread as it would be without this wrapper.
+  explicit ReadAheadRows(std::unique_ptr<RowSource> inner);
+  // Stops the reading thread (after the row it is reading) and waits for it.
+  ~ReadAheadRows() override;
+
+  // The inner source's rows in order; rethrows what the inner source threw, at the row where it
+  // threw.
+  bool Next(SourceRow& row) override;
+  std::string RowLabel(int64_t number) const override;
+
+ private:
+  struct Batch {
+    std::vector<SourceRow> rows;
+    size_t count = 0;
+  };
+
+  void Produce();
+  bool NextBatch();
+
+  std::unique_ptr<RowSource> inner_;
+  mutable std::mutex inner_mutex_;  // held while the inner source reads, and for its labels
+
+  std::mutex mutex_;  // guards what follows, up to the thread
+  std::condition_variable changed_;
+  std::deque<Batch> full_;
+  std::vector<Batch> spare_;
+  bool done_ = false;  // the inner source ended or failed
+  bool stop_ = false;  // the reader is to stop
+  std::exception_ptr error_;
+  std::thread thread_;
+
+  Batch current_;  // the batch Next hands out, on the caller's thread only
+  size_t at_ = 0;
+};
+
+}  // namespace quilmark

@@ -1,0 +1,171 @@
+#include "src/host/zone_transform.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+namespace {
+
+constexpr std::string_view kNamesError = "无法读取区域名称表: ";
+
+[[noreturn]] void Fail(const std::string& path, const std::string& text) {
+  throw HostError(std::string(kNamesError) + path + ": " + text);
+}
+
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const int extra = byte < 0x80           ? 0
+                      : (byte >> 5) == 0x6  ? 1
+                      : (byte >> 4) == 0xE  ? 2
+                      : (byte >> 3) == 0x1E ? 3
+                                            : -1;
+    if (extra < 0 || i + extra >= text.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
+std::optional<std::string> GbkToUtf8(std::string_view text) {
+  iconv_t converter = iconv_open("UTF-8", "GB18030");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 2 + 4, '\0');
+  char* in_ptr = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  char* out_ptr = out.data();
+  size_t out_left = out.size();
+  const size_t done = iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(converter);
+  if (done == static_cast<size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+// One line's fields: split at tabs when it has any, else at commas, honouring CSV quotes.
+std::vector<std::string> SplitLine(std::string_view line) {
+  const char separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c != '"') {
+        fields.back() += c;
+      } else if (i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"' && TrimBlanks(fields.back()).empty()) {
+      fields.back().clear();
+      quoted = true;
+    } else if (c == separator) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+// The byte length of the first `count` UTF-8 characters of the text.
+size_t PrefixBytes(std::string_view text, int count) {
+  size_t i = 0;
+  for (int n = 0; n < count && i < text.size(); ++n) {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return i;
+}
+
+class TransformedRows : public RowSource {
+ public:
+  TransformedRows(std::unique_ptr<RowSource> inner, ZoneTransform transform)
+      : inner_(std::move(inner)), transform_(std::move(transform)) {}
+
+  bool Next(SourceRow& row) override {
+    if (!inner_->Next(row)) return false;
+    ApplyZoneTransform(transform_, row.zone);
+    return true;
+  }
+  std::string RowLabel(int64_t number) const override { return inner_->RowLabel(number); }
+  bool RewriteZone(const SourceRow& row, std::string_view text) override {
+    return inner_->RewriteZone(row, text);
+  }
+
+ private:
+  std::unique_ptr<RowSource> inner_;
+  ZoneTransform transform_;
+};
+
+}  // namespace
+
+std::unordered_map<std::string, std::string> ReadZoneNames(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail(path, std::strerror(errno));
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  std::string text = buffer.str();
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  if (!IsUtf8(text)) {
+    std::optional<std::string> converted = GbkToUtf8(text);
+    if (!converted) Fail(path, "既不是 UTF-8 也不是 GBK 编码的文本");
+    text = std::move(*converted);
+  }
+  std::unordered_map<std::string, std::string> names;
+  std::unordered_map<std::string, int> lines;
+  std::istringstream stream(text);
+  std::string line;
+  for (int number = 1; std::getline(stream, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (TrimBlanks(line).empty()) continue;
+    std::vector<std::string> fields = SplitLine(line);
+    const std::string code(TrimBlanks(fields[0]));
+    const std::string name(fields.size() > 1 ? TrimBlanks(fields[1]) : "");
+    if (code.empty() || name.empty()) {
+      Fail(path, "第 " + std::to_string(number) + " 行应有两列: 代码和名称, 以制表符或逗号分隔");
+    }
+    auto [it, added] = names.emplace(code, name);
+    if (!added && it->second != name) {
+      Fail(path, "代码 " + code + " 有两个名称 (第 " + std::to_string(lines[code]) + " 行和第 " +
+                     std::to_string(number) + " 行)");
+    }
+    lines.emplace(code, number);
+  }
+  return names;
+}
+
+void ApplyZoneTransform(const ZoneTransform& transform, std::optional<CellValue>& zone) {
+  if (transform.IsIdentity() || !zone || IsEmpty(*zone)) return;
+  if (!std::holds_alternative<std::string>(*zone)) zone.emplace(CellText(*zone));
+  std::string& text = std::get<std::string>(*zone);
+  if (transform.prefix) {
+    text = std::string(TrimBlanks(text));
+    text.resize(PrefixBytes(text, *transform.prefix));
+  }
+  if (transform.names.empty()) return;
+  if (auto it = transform.names.find(std::string(TrimBlanks(text))); it != transform.names.end()) {
+    text = it->second;
+  }
+}
+
+std::unique_ptr<RowSource> TransformZones(std::unique_ptr<RowSource> inner,
+                                          ZoneTransform transform) {
+  if (transform.IsIdentity()) return inner;
+  return std::make_unique<TransformedRows>(std::move(inner), std::move(transform));
+}
+
+}  // namespace quilmark

@@ -1,0 +1,50 @@
+#include "src/output/output_targets.h"
+
+#include "src/host/sheet_host.h"
+#include "src/output/new_workbook.h"
+#include "src/output/preview_table.h"
+#include "src/summary/worksheet_target.h"
+
+namespace quilmark {
+
+std::optional<int64_t> PreviewTarget::BelowRow() const {
+  if (!asked_) asked_ = below_row_ ? below_row_() : std::nullopt;
+  return *asked_;
+}
+
+bool PreviewTarget::Fits(std::span<const TableShape> shapes) const {
+  const std::optional<int64_t> below_row = BelowRow();
+  if (!below_row) return true;
+  int64_t base = *below_row;
+  for (const TableShape& shape : shapes) {
+    const int64_t end = TableEndRow(shape, base);
+    if (end > kMaxRow || shape.columns > kMaxColumn) return false;
+    base = end;
+  }
+  return true;
+}
+
+void PreviewTarget::Write(std::span<const ResultTable> tables) {
+  const std::optional<int64_t> below_row = BelowRow();
+  int64_t base = below_row.value_or(0);
+  for (const ResultTable& table : tables) {
+    const TableShape shape = table.Shape();
+    if (shape.rows == 0) continue;
+    out_ << '\n' << PreviewTable(table, below_row ? base + shape.row_offset : 0);
+    base = TableEndRow(shape, base);
+  }
+  out_.flush();
+}
+
+bool NewWorkbookTarget::Fits(std::span<const TableShape> shapes) const {
+  for (const TableShape& shape : shapes) {
+    if (shape.rows > kMaxRow || shape.columns > kMaxColumn) return false;
+  }
+  return true;
+}
+
+void NewWorkbookTarget::Write(std::span<const ResultTable> tables) {
+  WriteNewWorkbook(path_, tables, decimals_);
+}
+
+}  // namespace quilmark

@@ -1,0 +1,58 @@
+#include "src/summary/csv_target.h"
+
+#include <algorithm>
+#include <charconv>
+#include <variant>
+
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+namespace {
+
+std::string FieldText(const CellValue& value) {
+  if (const double* number = std::get_if<double>(&value)) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, *number);
+    return std::string(buffer, result.ptr);
+  }
+  return ValueText(value);
+}
+
+}  // namespace
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string CsvBlocks(std::span<const ResultTable> grids) {
+  std::string out;
+  for (const ResultTable& grid : grids) {
+    if (!out.empty()) out += "\r\n";
+    out += CsvField(grid.name) + "\r\n";
+    const size_t columns = static_cast<size_t>(grid.Shape().columns);
+    for (const auto& row : grid.cells) {
+      if (std::all_of(row.begin(), row.end(), IsEmpty)) continue;  // a row that writes nothing
+      for (size_t c = 0; c < columns; ++c) {
+        if (c > 0) out += ',';
+        if (c < row.size()) out += CsvField(FieldText(row[c]));
+      }
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+void CsvTarget::Write(std::span<const ResultTable> tables) {
+  out_ << CsvBlocks(tables);
+  out_.flush();
+  if (!out_) throw HostError("无法写出汇总结果: 输出流已关闭或磁盘已满");
+}
+
+}  // namespace quilmark

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "src/app/land_use_choice.h"
+#include "src/app/layer_input.h"
+#include "src/app/run_driver.h"
+#include "src/host/memory_host.h"
+#include "src/summary/worksheet_target.h"
+#include "tests/gis/gis_files.h"
+#include "tests/recording_sink.h"
+
+namespace quilmark {
+namespace {
+
+using testing::GisFiles;
+using testing::LayerKind;
+
+constexpr int32_t kDataRows = 8;
+
+// patches.csv as a worksheet: location code, class and area in columns 1 to 3.
+void FillSheet(MemorySheet& sheet) {
+  std::ifstream in(GisFiles::Csv());
+  std::string line;
+  std::getline(in, line);  // the field names
+  for (int32_t row = 1; std::getline(in, line); ++row) {
+    line = line.substr(line.find("))\",") + 4);
+    std::vector<std::string> fields;
+    for (size_t at = 0;;) {
+      const size_t comma = line.find(',', at);
+      fields.push_back(line.substr(at, comma - at));
+      if (comma == std::string::npos) break;
+      at = comma + 1;
+    }
+    sheet.SetRow(row, {fields[0], fields[2], std::stod(fields[3])});
+  }
+}
+
+// Cells below the data, by (row, column).
+std::map<std::pair<int32_t, int32_t>, CellValue> Results(const MemorySheet& sheet) {
+  std::map<std::pair<int32_t, int32_t>, CellValue> results;
+  for (const auto& [at, value] : sheet.cells()) {
+    if (at.first > kDataRows) results.emplace(at, value);
+  }
+  return results;
+}
+
+RunOptions Options(const std::string& names_file) {
+  RunOptions options;
+  options.CheckTDLY = true;
+  ChooseLandUseMethod(options, LandUseMethod::OptClassA_2008);
+  options.CheckZQStat = true;
+  options.ChkNumArea = true;
+  options.ZonePrefix = 9;
+  options.ZoneNamesFile = names_file;
+  return options;
+}
+
+// Every kind of layer gives, cell for cell, what the same patches give as a worksheet: the same
+// tasks, keys and order, with the zone transforms applied to both.
+TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
+  GisFiles files;
+  const std::string names = (files.folder() / "names.csv").string();
+  std::ofstream(names) << "441900101,石碣镇\n441900102,常平镇\n";
+
+  MemoryHost host;
+  MemorySheet& sheet = host.OpenWorkbook("patches.xlsx").AddSheet("patches");
+  FillSheet(sheet);
+  RecordingSink sheet_sink;
+  ASSERT_EQ(RunSummary(Options(names), host, sheet_sink).outcome, RunResult::Outcome::kCompleted);
+  const auto expected = Results(sheet);
+  ASSERT_FALSE(expected.empty());
+
+  for (LayerKind kind : {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb,
+                         LayerKind::kShapefileGbkNoCpg, LayerKind::kShapefileUtf8Cpg}) {
+    const std::string source = files.Make(kind);
+    SCOPED_TRACE(source);
+    RunOptions options = Options(names);
+    options.TextZQColumn = "ZLDWDM";
+    options.TextDKStyleColumn = "DLBM";
+    options.TextAreaColumn = "TBMJ";
+    MemorySheet results("results");
+    WorksheetTarget target(results, kDataRows);
+    RecordingSink sink;
+    const RunResult result = RunLayerSummary(options, {source, "", ""}, target, sink);
+    ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
+    EXPECT_TRUE(result.warnings.empty());
+    EXPECT_EQ(Results(results), expected);
+  }
+}
+
+// A layer's empty or non-numeric areas are counted as the leading-number rule reads them, and
+// reported with their features' ids.
+TEST(LayerRun, DoubtfulAreasAreReportedWithFeatureIds) {
+  GisFiles files;
+  const std::string csv = (files.folder() / "odd.csv").string();
+  std::ofstream(csv) << "ZONE,CLASS,AREA\n101,011,12.5\n101,011,\n102,021,3亩\n102,021,4\n";
+  RunOptions options;
+  options.CheckZQStat = true;
+  options.TextZQColumn = "ZONE";
+  options.TextAreaColumn = "AREA";
+  MemorySheet results("results");
+  WorksheetTarget target(results, 0);
+  RecordingSink sink;
+  const RunResult result = RunLayerSummary(options, {csv, "", ""}, target, sink);
+  ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
+  ASSERT_EQ(result.warnings.size(), 1u);
+  EXPECT_NE(result.warnings[0].find("有 2 个"), std::string::npos) << result.warnings[0];
+  EXPECT_NE(result.warnings[0].find("FID 2 \"(空)\" 计为 0; FID 3 \"3亩\" 计为 3"),
+            std::string::npos)
+      << result.warnings[0];
+}
+
+}  // namespace
+}  // namespace quilmark

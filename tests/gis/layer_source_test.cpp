@@ -1,0 +1,140 @@
+#include "src/host/gdal/layer_source.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+#include <vector>
+
+#include "src/host/sheet_host.h"
+#include "tests/gis/gis_files.h"
+
+namespace quilmark {
+namespace {
+
+using testing::GisFiles;
+using ::testing::HasSubstr;
+using testing::LayerKind;
+
+using Row = std::tuple<std::string, std::string, double>;
+
+const std::vector<Row> kPatches = {{"石碣镇", "0101", 1250.5}, {"常平镇", "0301", 325.25},
+                                   {"石碣镇", "0101", 150.0},  {"南城区", "2040", 700.0},
+                                   {"常平镇", "1110", 75.75},  {"石碣镇", "3170", 200.0},
+                                   {"常平镇", "0301K", 100.0}, {"南城区", "", 50.0}};
+
+std::vector<Row> ReadAll(LayerRequest request, bool geometry_area) {
+  request.zone_field = "ZLMC";
+  request.class_field = "DLBM";
+  if (!geometry_area) request.area_field = "TBMJ";
+  OpenedLayer layer = OpenLayer(request);
+  std::vector<Row> rows;
+  SourceRow row;
+  while (layer.rows->Next(row)) {
+    EXPECT_EQ(row.number, static_cast<int64_t>(rows.size()) + 1);
+    EXPECT_EQ(row.cross_class, row.class_);
+    rows.emplace_back(CellText(*row.zone), CellText(*row.class_), std::get<double>(*row.area));
+  }
+  return rows;
+}
+
+class LayerSourceTest : public ::testing::Test {
+ protected:
+  GisFiles files_;
+};
+
+// Every kind gives the same rows in the same order, Chinese text intact (a GBK .dbf without a
+// .cpg included), with the area from the field or from the geometry.
+TEST_F(LayerSourceTest, EveryKindReadsTheSameRows) {
+  for (LayerKind kind : {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb,
+                         LayerKind::kShapefileGbkNoCpg, LayerKind::kShapefileUtf8Cpg}) {
+    const std::string source = files_.Make(kind);
+    SCOPED_TRACE(source);
+    ASSERT_FALSE(source.empty());
+    EXPECT_EQ(ReadAll({.source = source}, false), kPatches);
+    const std::vector<Row> by_geometry = ReadAll({.source = source}, true);
+    ASSERT_EQ(by_geometry.size(), kPatches.size());
+    for (size_t i = 0; i < kPatches.size(); ++i) {
+      EXPECT_NEAR(std::get<2>(by_geometry[i]), std::get<2>(kPatches[i]),
+                  1e-2);  // a geodatabase rounds coordinates
+    }
+  }
+}
+
+TEST_F(LayerSourceTest, FieldsByNumberAndFilterByTheSource) {
+  const std::string source = files_.Make(LayerKind::kGeoPackage);
+  LayerRequest request{.source = source, .where = "DLBM LIKE '03%'"};
+  request.zone_field = "2";  // ZLMC, the second field once the geometry is a column no more
+  request.class_field = "dlbm";
+  request.area_field = "4";
+  OpenedLayer layer = OpenLayer(request);
+  EXPECT_EQ(layer.name, "patches");
+  SourceRow row;
+  std::vector<std::string> zones;
+  while (layer.rows->Next(row)) zones.push_back(CellText(*row.zone));
+  EXPECT_THAT(zones, ::testing::ElementsAre("常平镇", "常平镇"));
+  EXPECT_EQ(layer.rows->RowLabel(2), "FID 7");
+}
+
+// What stops a source before its first row, and what the message must tell the user.
+TEST_F(LayerSourceTest, BadSourcesStopWithAClearMessage) {
+  const std::filesystem::path folder = files_.folder();
+  const std::string shapefile = files_.Make(LayerKind::kShapefileUtf8Cpg);
+  const std::filesystem::path lonely = folder / "lonely";
+  std::filesystem::create_directories(lonely);
+  std::filesystem::copy_file(std::filesystem::path(shapefile).replace_extension(".shp"),
+                             lonely / "patches.shp");
+  const std::filesystem::path damaged = folder / "damaged";
+  std::filesystem::create_directories(damaged);
+  for (const char* extension : {".shp", ".shx", ".dbf"}) {
+    std::filesystem::copy_file(std::filesystem::path(shapefile).replace_extension(extension),
+                               damaged / (std::string("patches") + extension));
+  }
+  std::filesystem::resize_file(damaged / "patches.dbf", 200);
+  const std::string geographic = (folder / "wgs84.gpkg").string();
+  ASSERT_TRUE(testing::Shell("ogr2ogr -q -f GPKG -a_srs EPSG:4326 -oo KEEP_GEOM_COLUMNS=NO '" +
+                             geographic + "' '" + GisFiles::Csv() + "'"));
+  const std::string two_layers = (folder / "two.gpkg").string();
+  ASSERT_TRUE(testing::Shell("ogr2ogr -q -f GPKG -nln a '" + two_layers + "' '" + GisFiles::Csv() +
+                             "' && ogr2ogr -q -update -nln b '" + two_layers + "' '" +
+                             GisFiles::Csv() + "'"));
+
+  struct Case {
+    std::string source;
+    std::string zone;
+    std::optional<std::string> area;
+    std::string where;
+    std::string expected;
+  };
+  const std::string gpkg = files_.Make(LayerKind::kGeoPackage);
+  const std::string garbage = (folder / "garbage.gpkg").string();
+  std::ofstream(garbage) << "not a geopackage";
+  const Case cases[] = {
+      {(folder / "none.gpkg").string(), "ZLMC", "TBMJ", "", "不存在"},
+      {(lonely / "patches.shp").string(), "ZLMC", "TBMJ", "", "缺少属性表文件 patches.dbf"},
+      {(damaged / "patches.shp").string(), "ZLMC", "TBMJ", "", "patches.dbf 已损坏"},
+      {garbage, "ZLMC", "TBMJ", "", "garbage.gpkg 不是可读的 GIS 数据"},
+      {gpkg, "XZQDM", "TBMJ", "", "没有区域字段 \"XZQDM\"; 它的字段是: 1 ZLDWDM, 2 ZLMC"},
+      {gpkg, "ZLMC", "9", "", "没有面积字段 \"9\""},
+      {geographic, "ZLMC", std::nullopt, "", "经纬度"},
+      {two_layers, "ZLMC", "TBMJ", "", "有 2 个图层, 请指定其中一个 (命令行: --layer 名称): a, b"},
+      {gpkg, "ZLMC", "TBMJ", "DLBM LIKE", "筛选条件 \"DLBM LIKE\" 无效"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    LayerRequest request{.source = c.source, .where = c.where, .zone_field = c.zone};
+    request.area_field = c.area;
+    try {
+      OpenLayer(request);
+      ADD_FAILURE() << "opened";
+    } catch (const HostError& error) {
+      EXPECT_THAT(error.what(), ::testing::StartsWith("无法读取图层: "));
+      EXPECT_THAT(error.what(), HasSubstr(c.expected));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quilmark

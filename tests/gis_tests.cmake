@@ -1,0 +1,17 @@
+# The GIS sources: layers of every kind written by ogr2ogr in the tests.
+target_sources(quilmark_tests PRIVATE
+  gis/gis_files.cpp
+  gis/layer_run_test.cpp
+  gis/layer_source_test.cpp
+  gis/read_ahead_test.cpp
+  gis/zone_transform_test.cpp)
+
+# The command line on a PostGIS server of its own, a server that never answers, and office
+# tables written by the headless office.
+find_program(QUILMARK_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(QUILMARK_SYSTEM_PYTHON AND TARGET quilmark)
+  add_test(NAME gis_cli_end_to_end
+    COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/gis/gis_cli_test.py
+            $<TARGET_FILE:quilmark>)
+  set_tests_properties(gis_cli_end_to_end PROPERTIES TIMEOUT 900)
+endif()
