@@ -191,7 +191,9 @@ int main(int argc, char** argv) {
     return kExitUsage;
 #endif
   } else {
-    host = std::make_unique<quilmark::XlsxFileHost>(workbook, quilmark::XlsxHostOptions{sheet, output});
+    quilmark::XlsxHostOptions file_options{sheet, std::nullopt};
+    if (app.count("--output") > 0) file_options.output = output;
+    host = std::make_unique<quilmark::XlsxFileHost>(workbook, std::move(file_options));
   }
   quilmark::RunResult result;
   {

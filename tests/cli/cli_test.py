@@ -226,6 +226,65 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(run("--help").returncode, 0)
         self.assertEqual(run("--version").returncode, 0)
 
+    def test_refuses_targets_it_may_not_write(self):
+        source, result = self.path("in.xlsx"), self.path("out.xlsx")
+        lock = ",root,vm,08.12.2026 00:36,file:///root/.config/libreoffice/4;"
+        cases = [  # (files to make beside the workbook, arguments, fragments of the message)
+            ({".~lock.in.xlsx#": lock}, [source], ["root", "vm", "08.12.2026 00:36", "--live"]),
+            ({".~lock.in.xlsx#": "张三\\, 规划科,zs,pc-7,01.01.2020 08:00,x;"}, [source],
+             ["张三, 规划科 (zs)", "pc-7"]),
+            ({".~lock.in.xlsx#": ""}, [source], ["锁定文件", "遗留", "--live"]),
+            ({"out.xlsx": None, ".~lock.out.xlsx#": lock}, ["-o", result, source], ["root"]),
+            ({"read-only": None}, [source], ["只读", "r--r--r--"]),
+            ({}, ["-o", "", source], ["输出文件名是空的"]),
+            ({}, ["-o", self.path("out.ods"), source], [".ods", ".xlsx"]),
+            ({}, ["-o", self.path("out"), source], ["没有扩展名"]),
+            ({}, ["-o", self.path("out.xlsm"), source], [".xlsx 文件"]),
+            ({}, ["-o", self.folder, source], ["扩展名"]),
+            ({"out.xlsx/": None}, ["-o", result, source], ["文件夹"]),
+            ({}, ["-o", self.path("missing/out.xlsx"), source], ["不存在"]),
+        ]
+        for files, args, fragments in cases:
+            with self.subTest(files=files, args=args):
+                shutil.rmtree(self.folder)
+                os.mkdir(self.folder)
+                make_openpyxl(source)
+                for name, content in files.items():
+                    if name == "read-only":
+                        os.chmod(source, 0o444)
+                    elif name.endswith("/"):
+                        os.mkdir(self.path(name))
+                    elif content is None:
+                        make_openpyxl(self.path(name))
+                    else:
+                        with open(self.path(name), "w") as f:
+                            f.write(content)
+                before = {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)
+                          if os.path.isfile(self.path(name))}
+                done = run("--cross-tab", *args)
+                self.assertEqual(done.returncode, 3, done.stdout + done.stderr)
+                self.assertIn("无法保存工作簿: ", done.stderr)
+                for fragment in fragments:
+                    self.assertIn(fragment, done.stderr)
+                self.assertNotIn("确认", done.stdout)  # refused before the run began
+                after = {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)
+                         if os.path.isfile(self.path(name))}
+                self.assertEqual(after, before)
+
+    def test_output_names_and_modes(self):
+        source = self.path("in.xlsx")
+        old_mask = os.umask(0o022)
+        try:
+            make_openpyxl(source)
+            os.chmod(source, 0o640)
+            self.assertEqual(run("--cross-tab", source).returncode, 0)
+            self.assertEqual(os.stat(source).st_mode & 0o7777, 0o640)  # replaced in place
+            done = run("--cross-tab", "-o", self.path("OUT.XLSX"), source)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual(os.stat(self.path("OUT.XLSX")).st_mode & 0o7777, 0o644)
+        finally:
+            os.umask(old_mask)
+
     def test_libreoffice_opens_the_result(self):
         office = shutil.which("soffice") or shutil.which("libreoffice")
         if office is None:
