@@ -8,12 +8,13 @@ packages=(
   libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev
   qt6-base-dev fonts-wqy-microhei
 )
-# The tests also check written workbooks with an independent reader and run the live host
-# against a headless office.
+# The tests also check written workbooks with an independent reader, run the live host
+# against a headless office and run the fuzz targets briefly (clang with libFuzzer).
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
+  clang libclang-rt-14-dev
 )
 
 want=("${packages[@]}")
