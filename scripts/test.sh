@@ -8,7 +8,11 @@ scripts/setup-deps.sh --tests
 build=${QUILMARK_BUILD_DIR:-build}
 live=OFF
 if [ -x /usr/lib/libreoffice/sdk/bin/cppumaker ]; then live=ON; fi
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILMARK_BUILD_LIVE="$live" >/dev/null
+# Every option the tests need is set here, whatever an earlier configure of the same build folder
+# left in its cache (run-example.sh configures it without tests).
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+  -DQUILMARK_BUILD_GUI=ON -DQUILMARK_BUILD_BENCH=ON -DQUILMARK_BUILD_LIVE="$live" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+# A build folder without tests is a failure, never a pass.
+ctest --output-on-failure --no-tests=error -j"$(nproc)" --timeout 600

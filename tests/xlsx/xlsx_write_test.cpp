@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "src/host/xlsx/sheet_writer.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "tests/xlsx/xlsx_fixture.h"
@@ -204,6 +206,71 @@ TEST(XlsxWrite, SaveReplacesAtomicallyOrLeavesEverythingAsItWas) {
   EXPECT_TRUE(message.starts_with("无法保存工作簿: ")) << message;
   EXPECT_TRUE(std::filesystem::is_empty(locked));
   EXPECT_EQ(testing::ReadFile(folder / "in.xlsx"), original);
+}
+
+TEST(XlsxWrite, CustomPropertiesSurviveASaveAndKeepOtherPrograms) {
+  const std::string kOthers =
+      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+      R"(<Properties xmlns="http://schemas.openxmlformats.org/officeDocument/2006/custom-properties" )"
+      R"(xmlns:vt="http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes">)"
+      R"(<property fmtid="{D5CDD505-2E9C-101B-9397-08002B2CF9AE}" pid="2" name="Owner">)"
+      R"(<vt:lpwstr>县局</vt:lpwstr></property>)"
+      R"(<property fmtid="{D5CDD505-2E9C-101B-9397-08002B2CF9AE}" pid="3" name="Blocks">)"
+      R"(<vt:i4>7</vt:i4></property></Properties>)";
+  Entries with_others = OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)"));
+  with_others["docProps/custom.xml"] = kOthers;
+  with_others["_rels/.rels"].insert(
+      with_others["_rels/.rels"].find("</Relationships>"),
+      R"(<Relationship Id="rId9" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/custom-properties" Target="docProps/custom.xml"/>)");
+  struct Case {
+    const char* name;
+    Entries entries;
+    bool write_cell;
+    std::vector<std::string> changed;  // every other part stays byte for byte
+  };
+  const Case cases[] = {
+      {"none before, sheet untouched",
+       OneSheetWorkbook(SheetXml("")),
+       false,
+       {"[Content_Types].xml", "_rels/.rels", "docProps/custom.xml"}},
+      {"another program's, cell written",
+       with_others,
+       true,
+       {"[Content_Types].xml", kSheetPart, "docProps/custom.xml"}},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    WriteZip(folder / "in.xlsx", c.entries);
+    {
+      XlsxFileHost host(folder / "in.xlsx");
+      Workbook* workbook = host.ActiveWorkbook();
+      ASSERT_TRUE(workbook->SetCustomProperty("blocks", "图斑!A10:D20"));  // case as others use
+      ASSERT_TRUE(workbook->SetCustomProperty("Run", "1"));
+      ASSERT_TRUE(workbook->SetCustomProperty("Run", "2"));
+      if (c.write_cell) workbook->ActiveSheet()->Write(1, 2, 5.0);
+      workbook->Save();
+    }
+    const Entries saved = ReadZip(folder / "in.xlsx");
+    for (const auto& [name, bytes] : c.entries) {
+      if (std::find(c.changed.begin(), c.changed.end(), name) == c.changed.end()) {
+        EXPECT_EQ(saved.at(name), bytes) << c.name << ": " << name;
+      }
+    }
+    XlsxFileHost again(folder / "in.xlsx");
+    const Workbook* workbook = again.ActiveWorkbook();
+    EXPECT_EQ(workbook->CustomProperty("Blocks"), "图斑!A10:D20") << c.name;
+    EXPECT_EQ(workbook->CustomProperty("Run"), "2") << c.name;
+    EXPECT_EQ(workbook->CustomProperty("Missing"), std::nullopt) << c.name;
+    if (c.entries.count("docProps/custom.xml") != 0) {
+      EXPECT_EQ(workbook->CustomProperty("Owner"), "县局");
+    }
+    const std::string& xml = saved.at("docProps/custom.xml");
+    EXPECT_EQ(xml.find("pid=\"4\" name=\"Run\"") == std::string::npos,
+              c.entries.count("docProps/custom.xml") == 0)
+        << xml;
+    EXPECT_NE(saved.at("[Content_Types].xml").find(R"(PartName="/docProps/custom.xml")"),
+              std::string::npos);
+  }
 }
 
 TEST(XlsxWrite, NumbersInShortestRoundTripForm) {

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,8 +14,11 @@
 
 #include "src/host/xlsx/file_guard.h"
 #include "src/host/xlsx/package.h"
+#include "src/host/xlsx/package_editor.h"
+#include "src/host/xlsx/package_parts.h"
 #include "src/host/xlsx/parallel_deflate.h"
 #include "src/host/xlsx/sheet_writer.h"
+#include "src/host/xlsx/write_all.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -93,77 +95,6 @@ pugi::xml_node Child(const pugi::xml_node node, std::string_view local) {
   return {};
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// libzip source callback that hands over the new worksheet XML already compressed: libzip
-// copies compressed data as it is when the entry's method matches it.
-struct SheetSource {
-  const DeflatedPart* part;
-  size_t block = 0;
-  size_t offset = 0;
-  zip_error_t error;
-};
-
-zip_int64_t SheetSourceCallback(void* state, void* data, zip_uint64_t length,
-                                zip_source_cmd_t command) {
-  auto* source = static_cast<SheetSource*>(state);
-  switch (command) {
-    case ZIP_SOURCE_OPEN:
-      source->block = 0;
-      source->offset = 0;
-      return 0;
-    case ZIP_SOURCE_READ: {
-      auto* out = static_cast<char*>(data);
-      zip_uint64_t written = 0;
-      const std::vector<std::string>& blocks = source->part->blocks;
-      while (written < length && source->block < blocks.size()) {
-        const std::string& block = blocks[source->block];
-        const size_t n = std::min<size_t>(length - written, block.size() - source->offset);
-        std::memcpy(out + written, block.data() + source->offset, n);
-        written += n;
-        source->offset += n;
-        if (source->offset == block.size()) {
-          ++source->block;
-          source->offset = 0;
-        }
-      }
-      return static_cast<zip_int64_t>(written);
-    }
-    case ZIP_SOURCE_CLOSE:
-    case ZIP_SOURCE_FREE:
-      return 0;
-    case ZIP_SOURCE_STAT: {
-      auto* st = static_cast<zip_stat_t*>(data);
-      zip_stat_init(st);
-      st->mtime = std::time(nullptr);
-      st->size = source->part->size;
-      st->comp_size = source->part->compressed_size;
-      st->crc = source->part->crc;
-      st->comp_method = ZIP_CM_DEFLATE;
-      st->valid |=
-          ZIP_STAT_MTIME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
-      return sizeof(zip_stat_t);
-    }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&source->error, data, length);
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
-    default:
-      zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
-  }
-}
-
 }  // namespace
 
 XlsxWorkbook::XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
@@ -179,6 +110,34 @@ XlsxWorkbook::XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
 }
 
 std::string XlsxWorkbook::Name() const { return path_.filename().string(); }
+
+std::optional<std::string> XlsxWorkbook::CustomProperty(std::string_view name) const {
+  return properties_readable_ ? properties_.Get(name) : std::nullopt;
+}
+
+bool XlsxWorkbook::SetCustomProperty(std::string_view name, std::string value) {
+  if (!properties_readable_) return false;
+  properties_.Set(name, value);
+  return true;
+}
+
+void XlsxWorkbook::LoadCustomProperties(const Package& package) {
+  properties_part_ = std::string(kCustomPropertiesPart);
+  for (const Relationship& rel : package.RelationshipsOf("")) {
+    if (IsCustomPropertiesRelationship(rel.type) && !rel.target.empty()) {
+      properties_part_ = rel.target;
+      properties_related_ = true;
+      break;
+    }
+  }
+  try {
+    properties_.Load(package.Has(properties_part_) ? package.Read(properties_part_) : "",
+                     properties_part_);
+  } catch (const PackageError&) {
+    // Damaged properties do not stop a run; they are kept as they are, and none is set.
+    properties_readable_ = false;
+  }
+}
 
 bool XlsxWorkbook::HasWorksheet(std::string_view name) const {
   for (const SheetEntry& entry : sheets_) {
@@ -270,6 +229,7 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
     throw PackageError("工作表 \"" + entry.name + "\" 的部件 " + entry.part + " 不在压缩包中");
   }
   if (!entry.worksheet) {  // a chart, dialog or macro sheet: nothing to read
+    LoadCustomProperties(package);
     package.VerifyAll({});
     return;
   }
@@ -280,6 +240,7 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
     ReadSharedStrings(package, shared_strings_part, sheet_->model());
   }
   ReadWorksheet(package, sheet_part_, sheet_->model(), sheet_->xml(), sheet_->layout());
+  LoadCustomProperties(package);
   package.VerifyAll({sheet_part_, shared_strings_part});
 }
 
@@ -294,175 +255,87 @@ void XlsxWorkbook::Save() {
     const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
     if (!ec) target = resolved;
   }
-  const bool changed = sheet_ != nullptr && sheet_->model().changed();
-  if (!changed) {
-    if (!output_.empty()) {
-      WriteFileAtomically(target, [&](int fd) {
-        size_t done = 0;
-        while (done < bytes_.size()) {
-          const ssize_t n = ::write(fd, bytes_.data() + done, bytes_.size() - done);
-          if (n < 0 && errno == EINTR) continue;
-          if (n < 0) SaveFailure(target, "写入出错 (" + SystemReason(errno) + ")");
-          done += static_cast<size_t>(n);
-        }
-      });
-    }
-    return;
+  const bool changed = (sheet_ != nullptr && sheet_->model().changed()) || properties_.changed();
+  if (changed) {
+    WritePackage(target);
+  } else if (!output_.empty()) {
+    WriteFileAtomically(target, [&](int fd) {
+      if (!WriteAll(fd, bytes_.data(), bytes_.size())) {
+        SaveFailure(target, "写入出错 (" + SystemReason(errno) + ")");
+      }
+    });
   }
-  WritePackage(target);
 }
 
 void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
-  zip_error_t error;
-  zip_error_init(&error);
-  // libzip takes ownership of the bytes it writes over (and frees them with free()), so it
-  // gets a copy of its own.
-  void* copy = std::malloc(std::max<size_t>(bytes_.size(), 1));
-  if (copy == nullptr) SaveFailure(target, "内存不足");
-  std::memcpy(copy, bytes_.data(), bytes_.size());
-  zip_source_t* memory = zip_source_buffer_create(copy, bytes_.size(), 1, &error);
-  if (memory == nullptr) {
-    std::free(copy);
-    SaveFailure(target, zip_error_strerror(&error));
-  }
-  zip_source_keep(memory);
-  std::unique_ptr<zip_source_t, void (*)(zip_source_t*)> memory_owner(memory, zip_source_free);
-  zip_t* archive = zip_open_from_source(memory, 0, &error);
-  if (archive == nullptr) {
-    const std::string reason = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    SaveFailure(target, reason);
-  }
-  zip_error_fini(&error);
-  std::unique_ptr<zip_t, void (*)(zip_t*)> archive_owner(archive, zip_discard);
-  const auto fail = [&](const std::string& reason) { SaveFailure(target, reason); };
-
-  DeflatedPart sheet_xml;  // filled in just before the package is written
-  SheetSource sheet_source{&sheet_xml, 0, 0, {}};
-  zip_error_init(&sheet_source.error);
-  const zip_int64_t sheet_index = zip_name_locate(archive, sheet_part_.c_str(), ZIP_FL_ENC_RAW);
-  zip_source_t* source = zip_source_function(archive, SheetSourceCallback, &sheet_source);
-  if (sheet_index < 0 || source == nullptr) fail(zip_strerror(archive));
-  // libzip keeps an entry's method only for one it did not have before, so the sheet is removed
-  // and added again (at the end of the package, where order does not matter).
-  zip_int64_t new_index = -1;
-  if (zip_delete(archive, static_cast<zip_uint64_t>(sheet_index)) < 0 ||
-      (new_index = zip_file_add(archive, sheet_part_.c_str(), source, ZIP_FL_ENC_UTF_8)) < 0) {
-    zip_source_free(source);
-    fail(zip_strerror(archive));
-  }
-  zip_set_file_compression(archive, static_cast<zip_uint64_t>(new_index), ZIP_CM_DEFLATE, 1);
-  // A package may hold a second entry of the same name, which other readers might take for the
-  // sheet; only the one that was read and written stays.
-  const zip_int64_t entries = zip_get_num_entries(archive, 0);
-  for (zip_int64_t i = 0; i < entries; ++i) {
-    const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
-    if (i != new_index && name != nullptr && sheet_part_ == name) {
-      zip_delete(archive, static_cast<zip_uint64_t>(i));
+  try {
+    PackageEditor editor(bytes_);
+    for (auto& [part, text] : EditSmallParts(editor)) editor.Put(part, std::move(text));
+    DeflatedPart sheet_xml;  // filled in just before the package is written
+    if (sheet_ != nullptr && sheet_->model().changed()) {
+      editor.PutDeflated(sheet_part_, &sheet_xml);
+      sheet_xml = DeflateSheet();
     }
+    WriteFileAtomically(target, [&](int fd) { editor.WriteTo(fd); });
+  } catch (const PackageError& e) {
+    SaveFailure(target, e.what());
+  } catch (const std::bad_alloc&) {
+    SaveFailure(target, "内存不足");
   }
+}
 
+std::vector<std::pair<std::string, std::string>> XlsxWorkbook::EditSmallParts(
+    PackageEditor& editor) {
+  const Package package(bytes_);
+  std::vector<std::pair<std::string, std::string>> parts;
+  // Each edit starts from the text an earlier edit left.
+  const auto text = [&](const std::string& part) -> std::string& {
+    for (auto& [name, kept] : parts) {
+      if (name == part) return kept;
+    }
+    parts.emplace_back(part, package.Has(part) ? package.Read(part) : std::string());
+    return parts.back().second;
+  };
+  const std::string types = "[Content_Types].xml";
   // A calculation chain that lists a cell which no longer holds a formula makes spreadsheet
   // programs report the file as damaged; they rebuild a missing one, so it goes.
-  std::vector<std::string> replacements;
-  replacements.reserve(2);
-  const auto replace_part = [&](const std::string& part, std::string text) {
-    replacements.push_back(std::move(text));
-    const std::string& kept = replacements.back();
-    const zip_int64_t index = zip_name_locate(archive, part.c_str(), ZIP_FL_ENC_RAW);
-    zip_source_t* part_source = zip_source_buffer(archive, kept.data(), kept.size(), 0);
-    if (index < 0 || part_source == nullptr ||
-        zip_file_replace(archive, static_cast<zip_uint64_t>(index), part_source, 0) < 0) {
-      if (part_source != nullptr) zip_source_free(part_source);
-      fail(zip_strerror(archive));
-    }
-  };
-  if (sheet_->model().formula_overwritten() && !calc_chain_part_.empty()) {
-    const zip_int64_t chain = zip_name_locate(archive, calc_chain_part_.c_str(), ZIP_FL_ENC_RAW);
-    if (chain >= 0) {
-      try {
-        const Package package(bytes_);
-        const std::string rels_part = RelationshipsPartOf(workbook_part_);
-        pugi::xml_document rels;
-        ParseSmallXml(rels, package.Read(rels_part), rels_part);
-        for (pugi::xml_node node = rels.document_element().first_child(); node;) {
-          const pugi::xml_node next = node.next_sibling();
-          if (TypeIs(node.attribute("Type").value(), "calcChain")) {
-            rels.document_element().remove_child(node);
-          }
-          node = next;
-        }
-        pugi::xml_document types;
-        ParseSmallXml(types, package.Read("[Content_Types].xml"), "[Content_Types].xml");
-        const std::string chain_name = "/" + calc_chain_part_;
-        for (pugi::xml_node node = types.document_element().first_child(); node;) {
-          const pugi::xml_node next = node.next_sibling();
-          if (LocalName(node.name()) == "Override" &&
-              EqualsIgnoringAsciiCase(node.attribute("PartName").value(), chain_name)) {
-            types.document_element().remove_child(node);
-          }
-          node = next;
-        }
-        if (zip_delete(archive, static_cast<zip_uint64_t>(chain)) < 0) fail(zip_strerror(archive));
-        replace_part(rels_part, SerializeSmallXml(rels));
-        replace_part("[Content_Types].xml", SerializeSmallXml(types));
-      } catch (const PackageError& e) {
-        fail(e.what());
-      }
+  if (sheet_ != nullptr && sheet_->model().formula_overwritten() && !calc_chain_part_.empty() &&
+      package.Has(calc_chain_part_)) {
+    const std::string rels = RelationshipsPartOf(workbook_part_);
+    text(rels) = WithoutRelationships(text(rels), rels, "calcChain");
+    text(types) = WithoutOverride(text(types), calc_chain_part_);
+    editor.Remove(calc_chain_part_);
+  }
+  if (properties_.changed()) {
+    text(properties_part_) = properties_.Serialize();
+    text(types) = WithOverride(text(types), properties_part_, kCustomPropertiesType);
+    if (!properties_related_) {
+      const std::string rels = RelationshipsPartOf("");
+      text(rels) =
+          WithRelationship(text(rels), rels, kCustomPropertiesRelationship, properties_part_);
     }
   }
+  return parts;
+}
 
-  // The loaded bytes are no longer needed (libzip has its own copy); freeing them keeps the
-  // peak memory of saving a large workbook down.
-  std::string().swap(bytes_);
-  // The new worksheet, made from the kept XML and the run's changes and compressed at level 1
-  // (several times faster than the default on a large sheet) on every core.
+DeflatedPart XlsxWorkbook::DeflateSheet() {
   try {
+    // Made from the kept XML and the run's changes and compressed at level 1 (several times
+    // faster than the default on a large sheet) on every core.
     SheetXmlWriter writer(sheet_->xml(), sheet_->layout(), sheet_->model());
     // The writer reads the kept XML from front to back, so what it has passed is freed as it goes.
-    sheet_xml = DeflateInParallel(
+    DeflatedPart deflated = DeflateInParallel(
         [&](char* out, size_t capacity) {
           const size_t n = writer.Read(out, capacity);
           sheet_->xml().ReleaseBefore(writer.position());
           return n;
         },
         1);
+    sheet_->xml().Release();
+    return deflated;
   } catch (const PackageError& e) {
-    fail(std::string("无法生成工作簿 (") + e.what() + ")");
-  } catch (const std::bad_alloc&) {
-    fail("内存不足");
+    throw PackageError(std::string("无法生成工作簿 (") + e.what() + ")");
   }
-  // Only the compressed sheet is needed from here on; the kept XML is the largest thing held.
-  sheet_->xml().Release();
-  if (zip_close(archive) < 0) {
-    fail(std::string("无法生成工作簿 (") + zip_strerror(archive) + ")");
-  }
-  archive_owner.release();
-
-  WriteFileAtomically(target, [&](int fd) {
-    if (zip_source_open(memory) < 0) fail(zip_error_strerror(zip_source_error(memory)));
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-      const zip_int64_t n = zip_source_read(memory, buffer.data(), buffer.size());
-      if (n < 0) {
-        zip_source_close(memory);
-        fail(zip_error_strerror(zip_source_error(memory)));
-      }
-      if (n == 0) break;
-      size_t done = 0;
-      while (done < static_cast<size_t>(n)) {
-        const ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n) - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) {
-          const int error_number = errno;
-          zip_source_close(memory);
-          fail("写入出错 (" + SystemReason(error_number) + ")");
-        }
-        done += static_cast<size_t>(w);
-      }
-    }
-    zip_source_close(memory);
-  });
 }
 
 void WriteFileAtomically(const std::filesystem::path& target,

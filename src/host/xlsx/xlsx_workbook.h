@@ -10,10 +10,15 @@
 
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/custom_properties.h"
+#include "src/host/xlsx/parallel_deflate.h"
 #include "src/host/xlsx/sheet_model.h"
 #include "src/host/xlsx/sheet_reader.h"
 
 namespace quilmark::xlsx {
+
+class Package;
+class PackageEditor;
 
 class XlsxSheet final : public Worksheet {
  public:
@@ -50,6 +55,9 @@ class XlsxWorkbook final : public Workbook {
   // nullptr when the sheet in front is a chart, dialog or macro sheet.
   Worksheet* ActiveSheet() override { return sheet_.get(); }
   bool HasWorksheet(std::string_view name) const override;
+  std::optional<std::string> CustomProperty(std::string_view name) const override;
+  // false when the workbook's custom properties part cannot be read (it is then kept as it is).
+  bool SetCustomProperty(std::string_view name, std::string value) override;
   // Once per workbook: a second call throws HostError.
   void Save() override;
 
@@ -66,8 +74,14 @@ class XlsxWorkbook final : public Workbook {
   };
 
   void Load(const std::string& sheet);
+  void LoadCustomProperties(const Package& package);
   // The package with the run's changes, written to `target` through a temporary file.
   void WritePackage(const std::filesystem::path& target);
+  // The small parts a save changes, by name: the new custom properties, and without the
+  // calculation chain when a formula was written over.
+  std::vector<std::pair<std::string, std::string>> EditSmallParts(PackageEditor& editor);
+  // The worksheet as the run left it, compressed.
+  DeflatedPart DeflateSheet();
 
   std::filesystem::path path_;
   std::filesystem::path output_;
@@ -78,6 +92,10 @@ class XlsxWorkbook final : public Workbook {
   std::string sheet_part_;
   std::string workbook_part_;
   std::string calc_chain_part_;
+  CustomProperties properties_;
+  std::string properties_part_;      // where the properties are or will be
+  bool properties_related_ = false;  // the package's relationships name the part
+  bool properties_readable_ = true;
   std::unique_ptr<XlsxSheet> sheet_;
 };
 

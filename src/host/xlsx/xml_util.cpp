@@ -80,8 +80,25 @@ std::string_view LocalName(std::string_view qualified) {
   return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
-void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string_view part) {
-  const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
+std::string PrefixOf(std::string_view qualified) {
+  const size_t colon = qualified.find(':');
+  return colon == std::string_view::npos ? std::string()
+                                         : std::string(qualified.substr(0, colon + 1));
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string_view part,
+                   unsigned extra_options) {
+  const unsigned options =
+      pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype | extra_options;
   const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), options);
   if (!result) {
     throw PackageError("部件 " + std::string(part) + " 不是格式正确的 XML (" +

@@ -16,10 +16,16 @@ inline bool IsMainNs(std::string_view uri) { return uri == kMainNs || uri == kSt
 
 // "x:sheet" gives "sheet".
 std::string_view LocalName(std::string_view qualified);
+// "x:sheet" gives "x:"; "sheet" gives "".
+std::string PrefixOf(std::string_view qualified);
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // Parses a small part with pugixml. Throws PackageError naming the part when it is not well
 // formed or holds a document type declaration (refused: entity expansion is a known attack).
-void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string_view part);
+// `extra_options` adds pugixml parse options (keeping white-space-only text, for one).
+void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string_view part,
+                   unsigned extra_options = 0);
 
 // Writes a small document back without indentation, keeping its declaration.
 std::string SerializeSmallXml(const pugi::xml_document& doc);
