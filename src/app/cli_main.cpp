@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "src/app/land_use_choice.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_options.h"
@@ -33,12 +34,8 @@ enum ExitCode {
   kExitHostFailure = 3,  // the workbook could not be read or written
 };
 
-// The land-use and master-plan methods by their names on the command line.
-const std::map<std::string, bool RunOptions::*> kLandUseMethods = {
-    {"2008-level3", &RunOptions::OptClassC_2008}, {"2008-level2", &RunOptions::OptClassB_2008},
-    {"2008-level1", &RunOptions::OptClassA_2008}, {"survey-ownership", &RunOptions::OptQSXZ_ED},
-    {"survey-level1", &RunOptions::OptClassA_ED}, {"survey-agri", &RunOptions::OptAgriLand_ED},
-};
+// The master-plan methods by their names on the command line; the land-use methods are named in
+// their table.
 const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
     {"all-zones", &RunOptions::IsAllZone},
     {"2006", &RunOptions::IsOldGH},
@@ -48,6 +45,12 @@ const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
 std::vector<std::string> Names(const std::map<std::string, bool RunOptions::*>& methods) {
   std::vector<std::string> names;
   for (const auto& entry : methods) names.push_back(entry.first);
+  return names;
+}
+
+std::vector<std::string> LandUseMethodNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : quilmark::LandUseMethods()) names.emplace_back(entry.cli_name);
   return names;
 }
 
@@ -140,7 +143,7 @@ int main(int argc, char** argv) {
   app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")->capture_default_str();
   CLI::Option* land_use_option =
       app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
-          ->check(CLI::IsMember(Names(kLandUseMethods)));
+          ->check(CLI::IsMember(LandUseMethodNames()));
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC, "汇总前把镇区代码改写为镇区名称")
       ->needs(land_use_option);
   app.add_option("--master-plan", master_plan, "总体规划情况汇总, 按此方式归类")
@@ -174,7 +177,7 @@ int main(int argc, char** argv) {
 
   if (!land_use.empty()) {
     options.CheckTDLY = true;
-    options.*kLandUseMethods.at(land_use) = true;
+    quilmark::ChooseLandUseMethod(options, quilmark::FindMethodByCliName(land_use)->method);
   }
   if (!master_plan.empty()) {
     options.CheckZTGH = true;

@@ -28,6 +28,7 @@
 #include <string>
 #include <utility>
 
+#include "src/app/land_use_choice.h"
 #include "src/app/run_driver.h"
 #include "src/host/xlsx/xlsx_host.h"
 #ifdef QUILMARK_HAVE_LIVE
@@ -47,10 +48,8 @@ constexpr int kRowGap = 5;  // between the client area of the listed controls an
 constexpr int kRowHeight = 22;  // the workbook row, as tall as the buttons
 constexpr int kBottomMargin = 5;
 
-// The options a task's check box enables and disables.
-constexpr const char* kLandUseControls[] = {"OptClassC_2008", "OptClassB_2008", "OptClassA_2008",
-                                            "OptQSXZ_ED",     "OptClassA_ED",   "OptAgriLand_ED",
-                                            "CheckZQDM2MC"};
+// The options a task's check box enables and disables, besides the land-use methods' buttons.
+constexpr const char* kLandUseControls[] = {"CheckZQDM2MC"};
 constexpr const char* kMasterPlanControls[] = {"IsAllZone", "IsOldGH", "IsNewGH"};
 
 // Twips to pixels at 96 dots per inch, to the nearest pixel.
@@ -287,12 +286,11 @@ RunOptions SpaAnalysis::Snapshot() const {
   options.CheckZQStat = IsTicked("CheckZQStat");
   options.ChkNumArea = IsTicked("ChkNumArea");
   options.CheckZQDM2MC = IsTicked("CheckZQDM2MC");
-  options.OptClassC_2008 = IsTicked("OptClassC_2008");
-  options.OptClassB_2008 = IsTicked("OptClassB_2008");
-  options.OptClassA_2008 = IsTicked("OptClassA_2008");
-  options.OptQSXZ_ED = IsTicked("OptQSXZ_ED");
-  options.OptClassA_ED = IsTicked("OptClassA_ED");
-  options.OptAgriLand_ED = IsTicked("OptAgriLand_ED");
+  for (const LandUseMethodEntry& method : LandUseMethods()) {
+    if (method.control_kind != MethodControl::kOptionButton) continue;
+    const std::string name(method.control);
+    if (bool RunOptions::*field = LandUseOptionField(name)) options.*field = IsTicked(name.c_str());
+  }
   options.IsAllZone = IsTicked("IsAllZone");
   options.IsOldGH = IsTicked("IsOldGH");
   options.IsNewGH = IsTicked("IsNewGH");
@@ -336,6 +334,10 @@ void SpaAnalysis::dropEvent(QDropEvent* event) {
 
 // Enabling never changes an option's value: a chosen option stays chosen while it is disabled.
 void SpaAnalysis::CheckTDLYClick(bool ticked) {
+  for (const LandUseMethodEntry& method : LandUseMethods()) {
+    if (method.control_kind != MethodControl::kOptionButton) continue;
+    Button(std::string(method.control).c_str())->setEnabled(ticked);
+  }
   for (const char* name : kLandUseControls) Button(name)->setEnabled(ticked);
 }
 

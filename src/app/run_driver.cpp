@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "src/app/columns.h"
+#include "src/app/land_use_choice.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
@@ -14,16 +15,6 @@
 
 namespace quilmark {
 namespace {
-
-std::optional<LandUseMethod> ChosenLandUseMethod(const RunOptions& options) {
-  if (options.OptClassC_2008) return LandUseMethod::OptClassC_2008;
-  if (options.OptClassB_2008) return LandUseMethod::OptClassB_2008;
-  if (options.OptClassA_2008) return LandUseMethod::OptClassA_2008;
-  if (options.OptQSXZ_ED) return LandUseMethod::OptQSXZ_ED;
-  if (options.OptClassA_ED) return LandUseMethod::OptClassA_ED;
-  if (options.OptAgriLand_ED) return LandUseMethod::OptAgriLand_ED;
-  return std::nullopt;
-}
 
 std::optional<PlanningMethod> ChosenPlanningMethod(const RunOptions& options) {
   if (options.IsAllZone) return PlanningMethod::IsAllZone;

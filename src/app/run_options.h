@@ -16,13 +16,15 @@ struct RunOptions {
   // Rewrite zone codes as zone names before the land-use summary.
   bool CheckZQDM2MC = false;
 
-  // Land-use method: at most one is true.
+  // Land-use method: at most one of the option buttons is true, or a classification list entry is
+  // chosen (see land_use_choice.h).
   bool OptClassC_2008 = false;
   bool OptClassB_2008 = false;
   bool OptClassA_2008 = false;
   bool OptQSXZ_ED = false;
   bool OptClassA_ED = false;
   bool OptAgriLand_ED = false;
+  std::string ListLandUse;  // the chosen entry's caption; empty when none
 
   // Master-plan method: at most one is true.
   bool IsAllZone = false;

@@ -1,4 +1,4 @@
-// The class key of a class text under each of the six land-use methods.
+// The key functions of the six land-use methods of the 2008 era.
 //
 // Four methods are ordered rule lists: the first rule whose heads and K test hold gives the key,
 // and a text no rule takes is its own key. The third-level method cuts the text and the
@@ -8,8 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "src/landuse/class_keys.h"
+
 #include "src/host/utf16.h"
-#include "src/landuse/land_use.h"
 
 namespace quilmark {
 namespace {
@@ -130,6 +131,8 @@ std::string KeyByRules(const RuleMethod& method, std::string_view text) {
   return std::string(text);
 }
 
+}  // namespace
+
 // Third-level classes: the first three characters, with the K mark (upper-cased) put back when
 // the text ends in one. 12K therefore gives 12KK: the mark is within the first three characters
 // and is added again.
@@ -140,27 +143,24 @@ std::string ClassC2008Key(std::string_view text) {
 }
 
 // Ownership nature: codes below 3 (and the empty text) are state-owned, the rest collective.
-std::string OwnershipKey(std::string_view text) { return Utf16Less(text, "3") ? "国有" : "集体"; }
+std::string OwnershipEdKey(std::string_view text) { return Utf16Less(text, "3") ? "国有" : "集体"; }
 
-}  // namespace
 
-std::string LandUseClassKey(LandUseMethod method, std::string_view class_text) {
-  switch (method) {
-    case LandUseMethod::OptClassC_2008:
-      return ClassC2008Key(class_text);
-    case LandUseMethod::OptClassB_2008:
-      return KeyByRules({KTest::kUpperCased, kClassB2008Rules}, class_text);
-    case LandUseMethod::OptClassA_2008:
-      return KeyByRules({KTest::kUpperCased, kClassA2008Rules}, class_text);
-    case LandUseMethod::OptQSXZ_ED:
-      return OwnershipKey(class_text);
-    case LandUseMethod::OptClassA_ED:
-      return KeyByRules({KTest::kCapitalOnly, kClassAEdRules}, class_text);
-    case LandUseMethod::OptAgriLand_ED:
-      // No rule of this method looks at the mark.
-      return KeyByRules({KTest::kCapitalOnly, kAgriLandEdRules}, class_text);
-  }
-  return std::string(class_text);
+std::string ClassB2008Key(std::string_view text) {
+  return KeyByRules({KTest::kUpperCased, kClassB2008Rules}, text);
+}
+
+std::string ClassA2008Key(std::string_view text) {
+  return KeyByRules({KTest::kUpperCased, kClassA2008Rules}, text);
+}
+
+std::string ClassAEdKey(std::string_view text) {
+  return KeyByRules({KTest::kCapitalOnly, kClassAEdRules}, text);
+}
+
+// No rule of this method looks at the mark.
+std::string AgriLandEdKey(std::string_view text) {
+  return KeyByRules({KTest::kCapitalOnly, kAgriLandEdRules}, text);
 }
 
 }  // namespace quilmark

@@ -1,27 +1,18 @@
-// The land-use task: the class key of each row under one of six methods, the pass that sums
+// The land-use task: the class key of each row under one of the methods, the pass that sums
 // area by zone and key, and the optional rewrite of zone codes as zone names before it.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "src/landuse/land_use_methods.h"
 #include "src/summary/pass_context.h"
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
 
-// The six ways of reading a class cell, named after the window's options.
-enum class LandUseMethod {
-  OptClassC_2008,  // third-level classes of the 2008 classification, K-marked kept apart
-  OptClassB_2008,  // second-level classes of the 2008 classification
-  OptClassA_2008,  // first-level classes of the 2008 classification
-  OptQSXZ_ED,      // ownership nature on the second-survey map
-  OptClassA_ED,    // first-level classes on the second-survey map
-  OptAgriLand_ED,  // agricultural, construction and unused land on the second-survey map
-};
-
-// The class key of a class text under a method: a fixed label, a cut of the text, or the text
-// itself. Pure; never fails.
+// The class key of a class text under a method, by the method's key function: a fixed label, a
+// class name, a cut of the text, or the text itself. Pure; never fails.
 std::string LandUseClassKey(LandUseMethod method, std::string_view class_text);
 
 // The zone text with a known three-character zone code at its start replaced by the zone's

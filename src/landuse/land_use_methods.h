@@ -1,0 +1,45 @@
+// The land-use methods, each in one row of one table: how the window offers it, its name on the
+// command line and the function that gives a class text its key. The run options, the run, the
+// command line and the window all read this table, so a method is added in one row.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quilmark {
+
+// The ways of reading a class cell. The first six are named after the window's option buttons.
+enum class LandUseMethod {
+  OptClassC_2008,  // third-level classes of the 2008 classification, K-marked kept apart
+  OptClassB_2008,  // second-level classes of the 2008 classification
+  OptClassA_2008,  // first-level classes of the 2008 classification
+  OptQSXZ_ED,      // ownership nature on the second-survey map
+  OptClassA_ED,    // first-level classes on the second-survey map
+  OptAgriLand_ED,  // agricultural, construction and unused land on the second-survey map
+};
+
+// How the window offers a method.
+enum class MethodControl {
+  kOptionButton,  // an option button of the land-use frame, named by `control`
+  kListEntry,     // an entry of the classification list, captioned `control`
+};
+
+struct LandUseMethodEntry {
+  LandUseMethod method;
+  MethodControl control_kind;
+  std::string_view control;  // the option button's name, or the list entry's caption
+  std::string_view cli_name;
+  std::string (*key)(std::string_view class_text);  // pure; never fails
+};
+
+// Every method, in the order the window lists them and the run prefers them when several are set.
+std::span<const LandUseMethodEntry> LandUseMethods();
+
+// The row of a method; every method has one.
+const LandUseMethodEntry& MethodEntry(LandUseMethod method);
+
+// The row with that command-line name; nullptr for an unknown name.
+const LandUseMethodEntry* FindMethodByCliName(std::string_view cli_name);
+
+}  // namespace quilmark
