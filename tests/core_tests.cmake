@@ -4,4 +4,5 @@ target_sources(quilmark_tests PRIVATE
   core/utf16_test.cpp
   core/columns_test.cpp
   core/summary_tables_test.cpp
+  core/area_check_test.cpp
   core/run_driver_test.cpp)

@@ -16,11 +16,8 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_input.h"
 #include "src/app/run_options.h"
-#include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
 
 namespace {
 
@@ -133,8 +130,9 @@ class ConsoleSink : public quilmark::MessageSink {
 int main(int argc, char** argv) {
   CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方。", "quilmark"};
   RunOptions options;
-  std::string land_use, master_plan, sheet;
-  std::string workbook, output;
+  std::string land_use, master_plan;
+  std::string workbook;
+  quilmark::RunInput input;
 
   app.add_option("--zone-column", options.TextZQColumn, "区域 (镇区) 所在的列号")
       ->capture_default_str();
@@ -150,15 +148,15 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember(Names(kMasterPlanMethods)));
   app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积");
   app.add_flag("--cross-tab", options.ChkNumArea, "按区域和地类统计宗数和面积");
-  app.add_option("--sheet", sheet, "使用此工作表, 而不是打开时显示的工作表");
+  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是打开时显示的工作表");
+  std::string output;
   app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变");
   CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
   bool live = false;
-  int office_port = 2002;
   CLI::Option* live_option =
       app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
   CLI::Option* port_option =
-      app.add_option("--office-port", office_port, "LibreOffice 在本机监听的端口")
+      app.add_option("--office-port", input.office_port, "LibreOffice 在本机监听的端口")
           ->capture_default_str()
           ->check(CLI::Range(1, 65535))
           ->needs(live_option);
@@ -184,20 +182,15 @@ int main(int argc, char** argv) {
     options.*kMasterPlanMethods.at(master_plan) = true;
   }
 
-  std::unique_ptr<quilmark::SpreadsheetHost> host;
-  if (live) {
-#ifdef QUILMARK_HAVE_LIVE
-    host = quilmark::MakeLiveHost({quilmark::LoopbackConnect(office_port)});
-#else
+  if (live && !quilmark::LiveOfficeBuiltIn()) {
     std::cerr << "这个 quilmark 编译时没有包含 LibreOffice 实时连接 (--live)。"
                  " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";
     return kExitUsage;
-#endif
-  } else {
-    quilmark::XlsxHostOptions file_options{sheet, std::nullopt};
-    if (app.count("--output") > 0) file_options.output = output;
-    host = std::make_unique<quilmark::XlsxFileHost>(workbook, std::move(file_options));
   }
+  if (!live) input.workbook = workbook;
+  // An -o given empty is refused by the file host, not taken for no -o.
+  if (app.count("--output") > 0) input.output = output;
+  std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   quilmark::RunResult result;
   {
     ConsoleSink sink;

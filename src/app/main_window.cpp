@@ -30,10 +30,7 @@
 
 #include "src/app/land_use_choice.h"
 #include "src/app/run_driver.h"
-#include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
+#include "src/app/run_input.h"
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -75,13 +72,6 @@ void LayOutLines(QTextLayout& layout, qreal width, int pitch, qreal baseline) {
   layout.endLayout();
 }
 
-// The host when no workbook file is chosen: the application answers, but no workbook is open.
-class NoWorkbookHost final : public SpreadsheetHost {
- public:
-  bool Attach() override { return true; }
-  Workbook* ActiveWorkbook() override { return nullptr; }
-};
-
 // The workbook a drop offers: one local .xlsx file, else nothing.
 std::optional<QString> DroppedWorkbook(const QMimeData* mime) {
   if (mime == nullptr || !mime->hasUrls()) return std::nullopt;
@@ -107,13 +97,8 @@ void ApplyAppearance(QApplication& app) {
 }
 
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
-  if (workbook) return std::make_unique<XlsxFileHost>(*workbook);
-#ifdef QUILMARK_HAVE_LIVE
   // No file chosen: the workbook in front of a running office, when one listens.
-  return MakeLiveHost();
-#else
-  return std::make_unique<NoWorkbookHost>();
-#endif
+  return OpenInput(RunInput{workbook, {}, {}, 2002});
 }
 
 int WrappedLineCount(const QString& text, const QFont& font, int width) {

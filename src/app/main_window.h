@@ -28,8 +28,9 @@ namespace quilmark {
 // CJK font at 12 pixels that the window's fixed geometry was drawn for.
 void ApplyAppearance(QApplication& app);
 
-// The host of one run: the workbook file when one is chosen, read afresh and written back; else a
-// host with no workbook open, so the run answers that no workbook is open.
+// The host of one run: the workbook file when one is chosen, read afresh and written back; else the
+// workbook in front of a running office, where the live office is built in (else a host with no
+// workbook open, so the run answers that none is). See OpenInput.
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook);
 
 // The number of lines the text wraps to at the given width in the given font.

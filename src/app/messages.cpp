@@ -1,5 +1,7 @@
 #include "src/app/messages.h"
 
+#include "src/host/cell_value.h"
+
 namespace quilmark {
 
 std::string_view MessageText(StopReason reason) {
@@ -24,6 +26,26 @@ std::string ConfirmationText(std::string_view workbook_name, std::string_view sh
   text += '\r';  // a carriage return alone: the two lines of the confirmation box
   text += "                工作表为 ";
   text += sheet_name;
+  return text;
+}
+
+std::string OddAreasText(int64_t count, double counted, const std::vector<std::string>& first) {
+  std::string text = "注意: 地块面积有 " + std::to_string(count) +
+                     " 个单元格不是纯数字, 已按开头的数字计入, 共计入面积 " + NumberText(counted) +
+                     ": ";
+  for (size_t i = 0; i < first.size(); ++i) {
+    if (i > 0) text += "; ";
+    text += first[i];
+  }
+  if (static_cast<size_t>(count) > first.size()) text += "; 等";
+  text += "。如需按实际面积统计, 请把这些单元格改为数字后重新统计。";
+  return text;
+}
+
+std::string NoAreaNumberText(std::string_view column) {
+  std::string text = "注意: 地块面积所在列 (";
+  text += column;
+  text += ") 中没有数字, 面积都按 0 计入。请检查地块面积所在列号。";
   return text;
 }
 

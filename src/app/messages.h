@@ -2,8 +2,10 @@
 // window puts them in modal boxes, the command line prints them, tests record them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quilmark {
 
@@ -33,7 +35,15 @@ enum class MessageKind {
   kCompletion,    // the run completed
   kStop,          // a fixed message that stopped the run
   kHostFailure,   // the workbook could not be read or saved, or the connection was lost
+  kWarning,       // something the user should check; shown after the completion message
 };
+
+// The warning about area cells that were not plain numbers: how many, the area they counted, and
+// the first few of them, each as "第 5 行 "1,234.5" 计为 1".
+std::string OddAreasText(int64_t count, double counted, const std::vector<std::string>& first);
+
+// The warning about an area column (named as "第 99 列") in which no cell gave a number.
+std::string NoAreaNumberText(std::string_view column);
 
 class MessageSink {
  public:

@@ -7,10 +7,12 @@
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
 #include "src/crosstab/cross_tab.h"
+#include "src/host/worksheet_rows.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
-#include "src/summary/pass_context.h"
-#include "src/summary/summary_tables.h"
+#include "src/summary/area_check.h"
+#include "src/summary/row_feed.h"
+#include "src/summary/worksheet_target.h"
 #include "src/zonetotals/zone_totals.h"
 
 namespace quilmark {
@@ -27,7 +29,7 @@ std::optional<PlanningMethod> ChosenPlanningMethod(const RunOptions& options) {
 struct Plan {
   std::optional<LandUseMethod> land_use;
   std::optional<PlanningMethod> master_plan;
-  Columns columns;
+  SheetColumns columns;
 };
 
 // The checks that may stop a run, in the order the user meets them: the methods first, then the
@@ -50,56 +52,74 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, Plan& plan) {
     if (!class_column) return StopReason::kBadClassColumn;
     plan.columns.class_ = *class_column;
   }
+  if (options.ChkNumArea) plan.columns.cross_class = kCrossTabClassColumn;
   std::optional<int32_t> area = SheetColumn(options.TextAreaColumn);
   if (!area) return StopReason::kBadAreaColumn;
   plan.columns.area = *area;
   return std::nullopt;
 }
 
-// The selected tasks in their fixed order, each handing back its block. Passes only read the
-// data rows (the zone-code conversion also rewrites the zone cells), and every block lies below
-// them, so the blocks are written after all passes, once the run knows they fit.
-std::vector<std::unique_ptr<ResultBlock>> RunTasks(const RunOptions& options, const Plan& plan,
-                                                   PassContext& context, MessageSink& sink) {
-  std::vector<std::unique_ptr<ResultBlock>> blocks;
-  if (plan.land_use) {
-    if (options.CheckZQDM2MC) {
-      sink.Progress("转换镇区代码");
-      ConvertZoneCodes(context);
-    }
-    sink.Progress("土地利用情况汇总");
-    SummaryTables tables;
-    AccumulateLandUse(context, *plan.land_use, tables);
-    blocks.push_back(std::make_unique<SummaryBlock>(std::move(tables), SummaryLayout::kByClass));
-  }
-  if (plan.master_plan) {
-    sink.Progress("总体规划情况汇总");
-    SummaryTables tables;
-    AccumulateMasterPlan(context, *plan.master_plan, tables);
-    blocks.push_back(std::make_unique<SummaryBlock>(std::move(tables), SummaryLayout::kByClass));
-  }
-  if (options.CheckZQStat) {
-    sink.Progress("按区域统计");
-    SummaryTables tables;
-    SumZoneTotals(context, tables);
-    blocks.push_back(std::make_unique<SummaryBlock>(std::move(tables), SummaryLayout::kZoneTotals));
-  }
-  if (options.ChkNumArea) {
-    sink.Progress("宗数和面积统计");
-    blocks.push_back(BuildCrossTab(context));
-  }
-  return blocks;
+// The selected tasks in their fixed order.
+std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, const Plan& plan) {
+  std::vector<std::unique_ptr<RowTask>> tasks;
+  if (plan.land_use) tasks.push_back(std::make_unique<LandUseTask>(*plan.land_use));
+  if (plan.master_plan) tasks.push_back(std::make_unique<MasterPlanTask>(*plan.master_plan));
+  if (options.CheckZQStat) tasks.push_back(std::make_unique<ZoneTotalsTask>());
+  if (options.ChkNumArea) tasks.push_back(std::make_unique<CrossTabTask>());
+  return tasks;
 }
 
 RunResult Stopped(MessageSink& sink, StopReason reason) {
   const std::string text(MessageText(reason));
   sink.Show(MessageKind::kStop, text);
-  return {RunResult::Outcome::kStopped, reason, text};
+  return {RunResult::Outcome::kStopped, reason, text, {}};
 }
 
 RunResult HostFailed(MessageSink& sink, std::string text) {
   sink.Show(MessageKind::kHostFailure, text);
-  return {RunResult::Outcome::kHostFailure, std::nullopt, std::move(text)};
+  return {RunResult::Outcome::kHostFailure, std::nullopt, std::move(text), {}};
+}
+
+// One pass over the rows feeds every task; the tables go to the target once all of them are known
+// to fit, so a run that stops has written nothing. The zone-code conversion rewrites a row's zone
+// before the tasks see it.
+std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
+                                    ResultTarget& target, AreaCheck& area_check,
+                                    MessageSink& sink) {
+  std::vector<std::unique_ptr<RowTask>> tasks = ChosenTasks(options, plan);
+  std::vector<RowSink*> sinks;
+  for (const auto& task : tasks) sinks.push_back(task.get());
+  sinks.push_back(&area_check);
+  const bool convert = plan.land_use && options.CheckZQDM2MC;
+  sink.Progress("汇总图斑");
+  FeedRows(rows, convert ? &ConvertedZone : nullptr, sinks);
+
+  std::vector<TableShape> shapes;
+  for (const auto& task : tasks) shapes.push_back(task->Shape());
+  if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
+  std::vector<ResultTable> tables;
+  for (const auto& task : tasks) tables.push_back(task->Table());
+  sink.Progress("写入汇总结果");
+  target.Write(tables);
+  return std::nullopt;
+}
+
+// The warnings of a run that completed, in the order they are shown.
+std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
+                                      int32_t area_column) {
+  std::vector<std::string> warnings;
+  if (check.odd_count() > 0) {
+    std::vector<std::string> first;
+    for (const AreaCheck::OddCell& cell : check.first_odd()) {
+      first.push_back(rows.RowLabel(cell.row) + " \"" + cell.text + "\" 计为 " +
+                      NumberText(cell.counted));
+    }
+    warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
+  }
+  if (check.NoNumber()) {
+    warnings.push_back(NoAreaNumberText("第 " + std::to_string(area_column) + " 列"));
+  }
+  return warnings;
 }
 
 RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
@@ -118,28 +138,20 @@ RunResult Run(const RunOptions& options, SpreadsheetHost& host, MessageSink& sin
   Plan plan;
   if (std::optional<StopReason> stop = CheckPlan(options, plan)) return Stopped(sink, *stop);
 
-  std::string text_holder;
-  PassContext context{*sheet, last_row, plan.columns, text_holder};
-  std::vector<std::unique_ptr<ResultBlock>> blocks = RunTasks(options, plan, context, sink);
-
-  // Each block starts where the one before it ended; the first where a single block stands.
-  std::vector<int32_t> bases;
-  int64_t base = last_row;
-  for (const auto& block : blocks) {
-    const int64_t end = block->EndRow(base);
-    if (end > kMaxRow || block->LastColumn() > kMaxColumn) {
-      return Stopped(sink, StopReason::kBlockOutsideSheet);
-    }
-    bases.push_back(static_cast<int32_t>(base));
-    base = end;
+  WorksheetRows rows(*sheet, last_row, plan.columns);
+  WorksheetTarget target(*sheet, last_row);
+  AreaCheck area_check;
+  if (std::optional<StopReason> stop = Summarize(options, plan, rows, target, area_check, sink)) {
+    return Stopped(sink, *stop);
   }
-  sink.Progress("写入汇总结果");
-  for (size_t i = 0; i < blocks.size(); ++i) blocks[i]->Write(*sheet, bases[i]);
 
   sink.Progress("保存工作簿");
   workbook->Save();
   sink.Show(MessageKind::kCompletion, kCompletionText);
-  return {RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText)};
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
+  result.warnings = AreaWarnings(area_check, rows, plan.columns.area);
+  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
+  return result;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
@@ -24,7 +25,8 @@ struct RunResult {
   };
   Outcome outcome = Outcome::kCompleted;
   std::optional<StopReason> stop;  // with kStopped
-  std::string message;             // the last message shown
+  std::string message;             // the last message before any warning
+  std::vector<std::string> warnings;  // shown after the completion message, in this order
 };
 
 RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);

@@ -3,19 +3,21 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "src/summary/pass_context.h"
-#include "src/summary/result_block.h"
+#include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
 
-// The cross-tab always takes its classes from this column, whatever the class column is.
+// The cross-tab always takes its classes from this column of a sheet, whatever the class column
+// is.
 inline constexpr int32_t kCrossTabClassColumn = 2;
+
+inline constexpr std::string_view kCrossTabTitle = "宗数和面积统计";
 
 struct CrossTabTables {
   OrderedTable zones;
@@ -28,11 +30,23 @@ struct CrossTabTables {
   std::vector<std::optional<double>> zone_areas;
 };
 
-// Counts and sums every row by its (zone, class) pair.
-void CountAreaPass(PassContext& context, CrossTabTables& tables);
+// One row: the zone and the cross-tab class are each registered when they can be read; a row with
+// both is counted under its pair, and its area, when readable, added to the pair and the zone.
+void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
+                  std::optional<std::string_view> class_text, std::optional<double> area);
 
-// The cross-tab's block: class titles in base_row + 10, headers in base_row + 11, one row per
-// zone below.
-std::unique_ptr<ResultBlock> BuildCrossTab(PassContext& context);
+// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class.
+class CrossTabTask : public RowTask {
+ public:
+  void AddRow(const PatchRow& row) override {
+    CountAreaRow(tables_, row.zone, row.cross_class, row.area);
+  }
+  TableShape Shape() const override;
+  ResultTable Table() const override;
+  const CrossTabTables& tables() const { return tables_; }
+
+ private:
+  CrossTabTables tables_;
+};
 
 }  // namespace quilmark

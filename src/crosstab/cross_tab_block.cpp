@@ -2,75 +2,67 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
 namespace {
 
-// The run checks that the block fits in the sheet before writing, so rows and columns of the
-// block stay within 32 bits; a write the sheet refuses anyway is skipped.
-void WriteCell(Worksheet& sheet, int64_t row, int64_t column, CellValue value) {
-  sheet.Write(static_cast<int32_t>(row), static_cast<int32_t>(column), value);
-}
+// The class titles stand one row above the header row.
+constexpr int64_t kTitleRowOffset = kHeaderRowOffset - 1;
 
-void WriteText(Worksheet& sheet, int64_t row, int64_t column, std::string_view text) {
-  WriteCell(sheet, row, column, std::string(text));
-}
+CellValue Text(std::string_view text) { return CellValue(std::string(text)); }
 
 }  // namespace
 
-int64_t CrossTabBlock::EndRow(int64_t base_row) const {
-  return HeaderRow(base_row) + static_cast<int64_t>(tables_.zones.Count());
-}
-
-int64_t CrossTabBlock::LastColumn() const {
-  if (tables_.zones.Count() == 0) return 3;
-  return CrossTabCountColumn(tables_.classes.Count()) - 1;
-}
-
-void CrossTabBlock::Write(Worksheet& sheet, int32_t base_row) const {
-  WriteCrossTabBlock(sheet, base_row, tables_);
-}
-
-void WriteCrossTabBlock(Worksheet& sheet, int32_t base_row, const CrossTabTables& tables) {
-  const int64_t header_row = HeaderRow(base_row);
-  WriteText(sheet, header_row, 1, kZoneHeader);
-  WriteText(sheet, header_row, 2, kTotalCountHeader);
-  WriteText(sheet, header_row, 3, kTotalAreaHeader);
+TableShape CrossTabShape(const CrossTabTables& tables) {
+  const auto zones = static_cast<int64_t>(tables.zones.Count());
   // Class titles and their sub-headers belong to a table with rows under them: with no zone the
-  // block is the three headers alone.
-  if (tables.zones.Count() == 0) return;
+  // table is the three headers alone.
+  const int64_t columns = zones == 0 ? 3 : CrossTabCountColumn(tables.classes.Count()) - 1;
+  return {kTitleRowOffset, zones + 2, columns};
+}
+
+ResultTable CrossTabTable(const CrossTabTables& tables) {
+  const TableShape shape = CrossTabShape(tables);
+  const auto width = static_cast<size_t>(shape.columns);
+  ResultTable table{std::string(kCrossTabTitle), kTitleRowOffset, 2, {}};
+  table.cells.reserve(static_cast<size_t>(shape.rows));
+  std::vector<CellValue>& titles = table.cells.emplace_back(width);
+  std::vector<CellValue>& headers = table.cells.emplace_back(width);
+  headers[0] = Text(kZoneHeader);
+  headers[1] = Text(kTotalCountHeader);
+  headers[2] = Text(kTotalAreaHeader);
+  if (tables.zones.Count() == 0) return table;
 
   for (size_t j = 0; j < tables.classes.Count(); ++j) {
-    const int64_t column = CrossTabCountColumn(j);
-    WriteText(sheet, header_row - 1, column, tables.classes.KeyAt(j));
-    WriteText(sheet, header_row, column, kCountHeader);
-    WriteText(sheet, header_row, column + 1, kAreaHeader);
+    const auto column = static_cast<size_t>(CrossTabCountColumn(j)) - 1;
+    titles[column] = tables.classes.KeyAt(j);
+    headers[column] = Text(kCountHeader);
+    headers[column + 1] = Text(kAreaHeader);
   }
-
   for (size_t i = 0; i < tables.zones.Count(); ++i) {
-    const int64_t row = header_row + 1 + static_cast<int64_t>(i);
-    WriteText(sheet, row, 1, tables.zones.KeyAt(i));
-    // The totals under "总宗数" and "总面积"; like a pair's cells, left unwritten when the zone
-    // has no counted row or no readable area.
+    std::vector<CellValue>& row = table.cells.emplace_back(width);
+    row[0] = tables.zones.KeyAt(i);
+    // Like a pair's cells, the totals stay unwritten when the zone has no counted row or no
+    // readable area.
     if (i < tables.zone_counts.size() && tables.zone_counts[i] > 0) {
-      WriteCell(sheet, row, 2, static_cast<double>(tables.zone_counts[i]));
+      row[1] = static_cast<double>(tables.zone_counts[i]);
     }
-    if (i < tables.zone_areas.size() && tables.zone_areas[i]) {
-      WriteCell(sheet, row, 3, *tables.zone_areas[i]);
-    }
+    if (i < tables.zone_areas.size() && tables.zone_areas[i]) row[2] = *tables.zone_areas[i];
     for (size_t j = 0; j < tables.classes.Count(); ++j) {
       const PairKey key{static_cast<uint32_t>(i), static_cast<uint32_t>(j)};
-      const int64_t column = CrossTabCountColumn(j);
+      const auto column = static_cast<size_t>(CrossTabCountColumn(j)) - 1;
       if (auto count = tables.counts.find(key); count != tables.counts.end()) {
-        WriteCell(sheet, row, column, static_cast<double>(count->second));
+        row[column] = static_cast<double>(count->second);
       }
       if (auto area = tables.areas.find(key); area != tables.areas.end()) {
-        WriteCell(sheet, row, column + 1, area->second);
+        row[column + 1] = area->second;
       }
     }
   }
+  return table;
 }
 
 }  // namespace quilmark

@@ -35,7 +35,8 @@ class RowSource {
   virtual std::string RowLabel(int64_t number) const = 0;
 
   // Replaces the zone cell of the row last returned by Next with the text, where the source can
-  // be written (a worksheet); false where it cannot, and nothing changes.
+  // be written (a worksheet); false where it cannot, and nothing changes. Either way the run
+  // then reads the text as the row's zone.
   virtual bool RewriteZone(const SourceRow& /*row*/, std::string_view /*text*/) { return false; }
 };
 

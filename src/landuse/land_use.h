@@ -2,11 +2,13 @@
 // area by zone and key, and the optional rewrite of zone codes as zone names before it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "src/host/cell_value.h"
 #include "src/landuse/land_use_methods.h"
-#include "src/summary/pass_context.h"
+#include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
@@ -19,11 +21,29 @@ std::string LandUseClassKey(LandUseMethod method, std::string_view class_text);
 // name; other texts unchanged.
 std::string ConvertZoneCode(std::string_view zone_text);
 
-// Rewrites every zone cell of rows 1..last_row as trimmed text with its code replaced by the
-// zone's name. A cell that cannot be read, or holds an error value, is left untouched.
-void ConvertZoneCodes(PassContext& context);
+// The text a zone cell is rewritten as: its trimmed text with the code replaced, numbers included;
+// nullopt for an error value and for a number whose 15-digit text would lose digits (a long patch
+// number), which keep what they hold.
+std::optional<std::string> ConvertedZone(const CellValue& zone);
 
-// For every row: the class text becomes the class key in the text holder, then AccumulateRow.
-void AccumulateLandUse(PassContext& context, LandUseMethod method, SummaryTables& tables);
+inline constexpr std::string_view kLandUseTitle = "土地利用情况分区域汇总";
+
+// Area by zone and class key. A row whose class cell cannot be read counts under the previous
+// row's key; before any key, under the key of the empty text.
+class LandUseTask : public RowTask {
+ public:
+  explicit LandUseTask(LandUseMethod method) : method_(method) {}
+  void AddRow(const PatchRow& row) override;
+  TableShape Shape() const override { return SummaryShape(tables_, SummaryLayout::kByClass); }
+  ResultTable Table() const override {
+    return SummaryTable(std::string(kLandUseTitle), tables_, SummaryLayout::kByClass);
+  }
+  const SummaryTables& tables() const { return tables_; }
+
+ private:
+  const LandUseMethod method_;
+  SummaryTables tables_;
+  std::optional<std::string> key_;  // the key of the last row whose class could be read
+};
 
 }  // namespace quilmark

@@ -75,23 +75,16 @@ std::string ConvertZoneCode(std::string_view zone_text) {
   return std::string(zone_text);
 }
 
-void ConvertZoneCodes(PassContext& context) {
-  const int32_t zone_column = context.columns.zone;
-  for (int32_t row = 1; row <= context.last_row; ++row) {
-    const std::optional<CellValue> value = context.sheet.Read(row, zone_column);
-    // An unreadable cell or an error value has no zone text: the cell keeps what it holds and the
-    // holder keeps the previous row's text, which is never written here.
-    if (!value || std::holds_alternative<CellError>(*value)) continue;
-    // A number whose 15-digit text does not read back as the same number (a long patch number
-    // such as 4419001234567890) would lose digits as text: it keeps its value instead.
-    if (const double* number = std::get_if<double>(&*value);
-        number != nullptr && LeadingNumber(NumberText(*number)) != *number) {
-      continue;
-    }
-    context.text_holder = ConvertZoneCode(CellText(*value));
-    // Every zone goes back as trimmed text, numbers included; the empty text empties the cell.
-    context.sheet.Write(row, zone_column, CellValue{context.text_holder});
+std::optional<std::string> ConvertedZone(const CellValue& zone) {
+  if (std::holds_alternative<CellError>(zone)) return std::nullopt;
+  // A number whose 15-digit text does not read back as the same number (a long patch number
+  // such as 4419001234567890) would lose digits as text: it keeps its value instead.
+  if (const double* number = std::get_if<double>(&zone);
+      number != nullptr && LeadingNumber(NumberText(*number)) != *number) {
+    return std::nullopt;
   }
+  // Every zone goes back as trimmed text, numbers included; the empty text empties the cell.
+  return ConvertZoneCode(CellText(zone));
 }
 
 }  // namespace quilmark

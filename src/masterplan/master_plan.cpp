@@ -88,18 +88,11 @@ std::string PlanningCategory(std::string_view class_text, PlanningMethod method)
   return std::string(category.value_or(class_text));
 }
 
-void AccumulateMasterPlan(PassContext& context, PlanningMethod method, SummaryTables& tables) {
-  const int32_t last_row = context.last_row;  // fixed when the pass starts
-  for (int32_t row = 1; row <= last_row; ++row) {
-    // A class cell that cannot be read leaves the previous row's category in the holder, and
-    // the row counts under it.
-    if (std::optional<std::string> text = context.Text(row, context.columns.class_)) {
-      context.text_holder = std::move(*text);
-    }
-    context.text_holder = PlanningCategory(context.text_holder, method);
-    AccumulateRow(tables, context.Text(row, context.columns.zone), context.text_holder,
-                  context.Number(row, context.columns.area));
-  }
+void MasterPlanTask::AddRow(const PatchRow& row) {
+  // A class cell that cannot be read leaves the previous row's category, and the row counts
+  // under it (folded again, which leaves a category as it is).
+  key_ = PlanningCategory(row.class_text ? *row.class_text : std::string_view(key_), method_);
+  AccumulateRow(tables_, row.zone, key_, row.area);
 }
 
 }  // namespace quilmark

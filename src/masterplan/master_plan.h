@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "src/summary/pass_context.h"
+#include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
@@ -20,7 +20,24 @@ enum class PlanningMethod {
 // has no such name (exact match, no folding). Pure; never fails.
 std::string PlanningCategory(std::string_view class_text, PlanningMethod method);
 
-// For every row: the class text becomes the category key in the text holder, then AccumulateRow.
-void AccumulateMasterPlan(PassContext& context, PlanningMethod method, SummaryTables& tables);
+inline constexpr std::string_view kMasterPlanTitle = "总体规划情况分区域汇总";
+
+// Area by zone and category. A row whose class cell cannot be read counts under the previous
+// row's category; before any, under the category of the empty text.
+class MasterPlanTask : public RowTask {
+ public:
+  explicit MasterPlanTask(PlanningMethod method) : method_(method) {}
+  void AddRow(const PatchRow& row) override;
+  TableShape Shape() const override { return SummaryShape(tables_, SummaryLayout::kByClass); }
+  ResultTable Table() const override {
+    return SummaryTable(std::string(kMasterPlanTitle), tables_, SummaryLayout::kByClass);
+  }
+  const SummaryTables& tables() const { return tables_; }
+
+ private:
+  const PlanningMethod method_;
+  SummaryTables tables_;
+  std::string key_;
+};
 
 }  // namespace quilmark

@@ -2,8 +2,8 @@
 
 namespace quilmark {
 
-void AccumulateRow(SummaryTables& tables, const std::optional<std::string>& zone,
-                   const std::string& class_key, std::optional<double> area) {
+void AccumulateRow(SummaryTables& tables, std::optional<std::string_view> zone,
+                   std::string_view class_key, std::optional<double> area) {
   const size_t class_place = tables.classes.Add(class_key);
   if (!zone) return;
   const size_t zone_place = tables.zones.Add(*zone);
@@ -13,7 +13,7 @@ void AccumulateRow(SummaryTables& tables, const std::optional<std::string>& zone
   if (!inserted) it->second += *area;
 }
 
-void AccumulateZoneTotal(SummaryTables& tables, const std::optional<std::string>& zone,
+void AccumulateZoneTotal(SummaryTables& tables, std::optional<std::string_view> zone,
                          std::optional<double> area) {
   if (!zone) return;
   const size_t zone_place = tables.zones.Add(*zone);
@@ -23,46 +23,40 @@ void AccumulateZoneTotal(SummaryTables& tables, const std::optional<std::string>
   total = total ? *total + *area : *area;
 }
 
-void WriteSummaryBlock(Worksheet& sheet, int32_t base_row, const SummaryTables& tables,
-                       SummaryLayout layout) {
-  const size_t zones = tables.zones.Count();
-  if (zones == 0) return;  // no zone: not even the header row
-  const auto header_row = static_cast<int32_t>(HeaderRow(base_row));
+TableShape SummaryShape(const SummaryTables& tables, SummaryLayout layout) {
+  const auto zones = static_cast<int64_t>(tables.zones.Count());
+  if (zones == 0) return {kHeaderRowOffset, 0, 0};  // no zone: not even the header row
+  const int64_t columns =
+      layout == SummaryLayout::kZoneTotals ? 2 : static_cast<int64_t>(tables.classes.Count()) + 1;
+  return {kHeaderRowOffset, zones + 1, columns};
+}
+
+ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryLayout layout) {
+  const TableShape shape = SummaryShape(tables, layout);
+  ResultTable table{std::move(name), kHeaderRowOffset, 1, {}};
+  if (shape.rows == 0) return table;
+  const auto width = static_cast<size_t>(shape.columns);
+  table.cells.reserve(static_cast<size_t>(shape.rows));
+  std::vector<CellValue>& header = table.cells.emplace_back(width);
   if (layout == SummaryLayout::kByClass) {
-    for (size_t j = 0; j < tables.classes.Count(); ++j) {
-      sheet.Write(header_row, static_cast<int32_t>(j) + 2, tables.classes.KeyAt(j));
-    }
+    for (size_t j = 0; j < tables.classes.Count(); ++j) header[j + 1] = tables.classes.KeyAt(j);
   }
-  for (size_t i = 0; i < zones; ++i) {
-    const int32_t row = header_row + static_cast<int32_t>(i) + 1;
-    sheet.Write(row, 1, tables.zones.KeyAt(i));
+  for (size_t i = 0; i < tables.zones.Count(); ++i) {
+    std::vector<CellValue>& row = table.cells.emplace_back(width);
+    row[0] = tables.zones.KeyAt(i);
     if (layout == SummaryLayout::kZoneTotals) {
       const std::optional<double> total =
           i < tables.zone_totals.size() ? tables.zone_totals[i] : std::nullopt;
       // A zone none of whose rows gave an area shows an empty cell.
-      sheet.Write(row, 2, total ? CellValue(*total) : CellValue());
+      row[1] = total ? CellValue(*total) : CellValue(std::string());
       continue;
     }
     for (size_t j = 0; j < tables.classes.Count(); ++j) {
       auto it = tables.areas.find({static_cast<uint32_t>(i), static_cast<uint32_t>(j)});
-      sheet.Write(row, static_cast<int32_t>(j) + 2, it != tables.areas.end() ? it->second : 0.0);
+      row[j + 1] = it != tables.areas.end() ? it->second : 0.0;
     }
   }
-}
-
-int64_t SummaryBlock::EndRow(int64_t base_row) const {
-  const size_t zones = tables_.zones.Count();
-  return zones == 0 ? base_row : HeaderRow(base_row) + static_cast<int64_t>(zones);
-}
-
-int64_t SummaryBlock::LastColumn() const {
-  if (tables_.zones.Count() == 0) return 0;
-  if (layout_ == SummaryLayout::kZoneTotals) return 2;
-  return static_cast<int64_t>(tables_.classes.Count()) + 1;
-}
-
-void SummaryBlock::Write(Worksheet& sheet, int32_t base_row) const {
-  WriteSummaryBlock(sheet, base_row, tables_, layout_);
+  return table;
 }
 
 }  // namespace quilmark

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "src/summary/ordered_table.h"
-#include "src/summary/result_block.h"
+#include "src/summary/result_table.h"
 
 namespace quilmark {
 
@@ -38,40 +39,27 @@ struct SummaryTables {
 // One row of the land-use or master-plan pass: registers the class key, then the zone, then adds
 // the area under the pair. A zone that could not be read (nullopt) registers nothing and adds
 // nothing; an area that could not be read adds nothing.
-void AccumulateRow(SummaryTables& tables, const std::optional<std::string>& zone,
-                   const std::string& class_key, std::optional<double> area);
+void AccumulateRow(SummaryTables& tables, std::optional<std::string_view> zone,
+                   std::string_view class_key, std::optional<double> area);
 
 // One row of the zone-totals pass: registers the zone, then adds the area under it.
-void AccumulateZoneTotal(SummaryTables& tables, const std::optional<std::string>& zone,
+void AccumulateZoneTotal(SummaryTables& tables, std::optional<std::string_view> zone,
                          std::optional<double> area);
 
-// The row that holds a block's class keys (or its headers), eleven rows below its base row.
-inline int64_t HeaderRow(int64_t base_row) { return base_row + 11; }
+// How far below its base row a table's header row stands: the ten rows after the data stay
+// empty (the cross-tab puts its class titles in the tenth).
+inline constexpr int64_t kHeaderRowOffset = 11;
 
 enum class SummaryLayout {
   kByClass,     // zones down column 1, class keys across the header row, a sum at each crossing
   kZoneTotals,  // zones down column 1, each zone's total area in column 2, no header
 };
 
-// The block of a summary task. With no zone it writes nothing at all.
-class SummaryBlock : public ResultBlock {
- public:
-  SummaryBlock(SummaryTables tables, SummaryLayout layout)
-      : tables_(std::move(tables)), layout_(layout) {}
-  int64_t EndRow(int64_t base_row) const override;
-  int64_t LastColumn() const override;
-  void Write(Worksheet& sheet, int32_t base_row) const override;
-  const SummaryTables& tables() const { return tables_; }
-
- private:
-  SummaryTables tables_;
-  SummaryLayout layout_;
-};
-
-// Writes the block with its header row at HeaderRow(base_row): in kByClass every zone row gets
-// its sum for every class, the whole number 0 where no row had the pair; in kZoneTotals column 2
-// gets the zone's total, an empty cell where it has none. A write that fails is skipped.
-void WriteSummaryBlock(Worksheet& sheet, int32_t base_row, const SummaryTables& tables,
-                       SummaryLayout layout);
+// The table of a summary task, its header row first. With no zone it has no rows at all.
+// kByClass: the class keys across the header row from column 2, then one row per zone with its
+// sum for every class, the whole number 0 where no row had the pair. kZoneTotals: an empty header
+// row, then one row per zone with its total in column 2, written empty where it has none.
+TableShape SummaryShape(const SummaryTables& tables, SummaryLayout layout);
+ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryLayout layout);
 
 }  // namespace quilmark

@@ -1,12 +1,28 @@
 // The zone-totals task: total area per zone, without classes.
 #pragma once
 
-#include "src/summary/pass_context.h"
+#include <string>
+#include <string_view>
+
+#include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 
 namespace quilmark {
 
+inline constexpr std::string_view kZoneTotalsTitle = "按区域统计";
+
 // For every row: AccumulateZoneTotal with its zone text and area.
-void SumZoneTotals(PassContext& context, SummaryTables& tables);
+class ZoneTotalsTask : public RowTask {
+ public:
+  void AddRow(const PatchRow& row) override;
+  TableShape Shape() const override { return SummaryShape(tables_, SummaryLayout::kZoneTotals); }
+  ResultTable Table() const override {
+    return SummaryTable(std::string(kZoneTotalsTitle), tables_, SummaryLayout::kZoneTotals);
+  }
+  const SummaryTables& tables() const { return tables_; }
+
+ private:
+  SummaryTables tables_;
+};
 
 }  // namespace quilmark

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "src/host/cell_value.h"
-#include "src/summary/pass_context.h"
+#include "src/summary/row_feed.h"
 
 namespace quilmark {
 namespace {
@@ -44,28 +44,15 @@ TEST(CellNumberShortcut, GivesWhatTheFifteenDigitTextGives) {
   }
 }
 
-// A text handed over by PassContext::Text is trimmed of blanks as before.
-TEST(CellNumberShortcut, PassTextsAreTrimmed) {
-  class OneCell : public Worksheet {
-   public:
-    explicit OneCell(CellValue value) : value_(std::move(value)) {}
-    std::string Name() const override { return "s"; }
-    int32_t LastUsedRow() const override { return 1; }
-    std::optional<CellValue> Read(int32_t, int32_t) const override { return value_; }
-    bool Write(int32_t, int32_t, const CellValue&) override { return false; }
-
-   private:
-    CellValue value_;
-  };
+// A text the tasks read is trimmed of blanks as before.
+TEST(CellNumberShortcut, RowTextsAreTrimmed) {
   const std::pair<CellValue, std::string> cases[] = {
       {std::string("  002 "), "002"}, {std::string("   "), ""},       {std::string(""), ""},
       {std::string("a b"), "a b"},    {std::string(" \t1K"), "\t1K"}, {12.5, "12.5"},
   };
   for (const auto& [value, expected] : cases) {
-    OneCell sheet(value);
-    std::string holder;
-    const PassContext context{sheet, 1, {}, holder};
-    EXPECT_EQ(context.Text(1, 1), expected);
+    std::string buffer;
+    EXPECT_EQ(RowText(value, buffer), expected);
   }
 }
 

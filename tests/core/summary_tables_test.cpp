@@ -3,23 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "src/host/memory_host.h"
+#include "src/summary/worksheet_target.h"
 
 namespace quilmark {
 namespace {
 
 using Row = std::vector<CellValue>;
 
-TEST(SummaryBlock, SumsByZoneAndClassInFirstSeenOrder) {
+TEST(SummaryTable, SumsByZoneAndClassInFirstSeenOrder) {
   SummaryTables tables;
   AccumulateRow(tables, "Z1", "A", 2.5);
   AccumulateRow(tables, "Z2", "B", 1);
   AccumulateRow(tables, "Z1", "B", 4);
   AccumulateRow(tables, "Z1", "A", 0.5);
   MemorySheet sheet("S");
-  SummaryBlock block(std::move(tables), SummaryLayout::kByClass);
-  ASSERT_EQ(block.EndRow(4), 17);
-  ASSERT_EQ(block.LastColumn(), 3);
-  block.Write(sheet, 4);  // header row 15
+  const ResultTable table = SummaryTable("t", tables, SummaryLayout::kByClass);
+  ASSERT_EQ(TableEndRow(table.Shape(), 4), 17);
+  ASSERT_EQ(table.Shape().columns, 3);
+  WriteTable(sheet, 4, table);              // header row 15
   EXPECT_EQ(sheet.At(15, 1), CellValue{});  // the corner stays empty
   EXPECT_EQ(sheet.At(15, 2), CellValue{std::string("A")});
   EXPECT_EQ(sheet.At(15, 3), CellValue{std::string("B")});
@@ -32,19 +33,19 @@ TEST(SummaryBlock, SumsByZoneAndClassInFirstSeenOrder) {
   EXPECT_EQ(sheet.cells().size(), 8u);
 }
 
-TEST(SummaryBlock, PairsWithBarsInTheirTextsStayApart) {
+TEST(SummaryTable, PairsWithBarsInTheirTextsStayApart) {
   SummaryTables tables;
   AccumulateRow(tables, "X||Y", "Z", 1);
   AccumulateRow(tables, "X", "Y||Z", 2);
   MemorySheet sheet("S");
-  WriteSummaryBlock(sheet, 0, tables, SummaryLayout::kByClass);
+  WriteTable(sheet, 0, SummaryTable("t", tables, SummaryLayout::kByClass));
   EXPECT_EQ(sheet.At(12, 2), CellValue{1.0});
   EXPECT_EQ(sheet.At(12, 3), CellValue{0.0});
   EXPECT_EQ(sheet.At(13, 2), CellValue{0.0});
   EXPECT_EQ(sheet.At(13, 3), CellValue{2.0});
 }
 
-TEST(SummaryBlock, FailedReadsRegisterWhatTheyCan) {
+TEST(SummaryTable, FailedReadsRegisterWhatTheyCan) {
   SummaryTables tables;
   AccumulateRow(tables, std::nullopt, "lost", 5);  // zone unreadable: only the class registers
   AccumulateRow(tables, "Z", "A", std::nullopt);   // area unreadable: no sum
@@ -52,23 +53,23 @@ TEST(SummaryBlock, FailedReadsRegisterWhatTheyCan) {
   EXPECT_EQ(tables.zones.keys(), (std::vector<std::string>{"Z"}));
   EXPECT_TRUE(tables.areas.empty());
   MemorySheet sheet("S");
-  WriteSummaryBlock(sheet, 0, tables, SummaryLayout::kByClass);
+  WriteTable(sheet, 0, SummaryTable("t", tables, SummaryLayout::kByClass));
   EXPECT_EQ(sheet.At(12, 2), CellValue{0.0});
   EXPECT_EQ(sheet.At(12, 3), CellValue{0.0});
 }
 
-TEST(SummaryBlock, NoZoneWritesNothingAndTakesNoRows) {
+TEST(SummaryTable, NoZoneWritesNothingAndTakesNoRows) {
   SummaryTables tables;
   AccumulateRow(tables, std::nullopt, "A", 1);
-  SummaryBlock block(std::move(tables), SummaryLayout::kByClass);
+  const ResultTable table = SummaryTable("t", tables, SummaryLayout::kByClass);
   MemorySheet sheet("S");
-  block.Write(sheet, 7);
+  WriteTable(sheet, 7, table);
   EXPECT_TRUE(sheet.cells().empty());
-  EXPECT_EQ(block.EndRow(7), 7);
-  EXPECT_EQ(block.LastColumn(), 0);
+  EXPECT_EQ(TableEndRow(table.Shape(), 7), 7);
+  EXPECT_EQ(table.Shape().columns, 0);
 }
 
-TEST(SummaryBlock, ZoneTotalsLeaveAZoneWithoutAreaEmpty) {
+TEST(SummaryTable, ZoneTotalsLeaveAZoneWithoutAreaEmpty) {
   SummaryTables tables;
   AccumulateZoneTotal(tables, "A", 2.5);
   AccumulateZoneTotal(tables, "B", std::nullopt);
@@ -76,9 +77,9 @@ TEST(SummaryBlock, ZoneTotalsLeaveAZoneWithoutAreaEmpty) {
   AccumulateZoneTotal(tables, std::nullopt, 100);
   MemorySheet sheet("S");
   sheet.Set(16, 2, std::string("old"));
-  SummaryBlock block(std::move(tables), SummaryLayout::kZoneTotals);
-  EXPECT_EQ(block.LastColumn(), 2);
-  block.Write(sheet, 3);  // header row 14 stays empty
+  const ResultTable table = SummaryTable("t", tables, SummaryLayout::kZoneTotals);
+  EXPECT_EQ(table.Shape().columns, 2);
+  WriteTable(sheet, 3, table);  // header row 14 stays empty
   EXPECT_EQ(sheet.At(15, 1), CellValue{std::string("A")});
   EXPECT_EQ(sheet.At(15, 2), CellValue{6.5});
   EXPECT_EQ(sheet.At(16, 1), CellValue{std::string("B")});

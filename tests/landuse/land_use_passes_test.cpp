@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "src/host/memory_host.h"
+#include "src/host/worksheet_rows.h"
 #include "src/landuse/land_use.h"
-#include "src/summary/pass_context.h"
+#include "src/summary/row_feed.h"
 #include "src/summary/summary_tables.h"
 #include "tests/landuse/land_use_test_sheet.h"
 
@@ -18,11 +19,16 @@ using landuse_test::T;
 
 struct PassSheet {
   MemorySheet sheet{"S"};
-  std::string holder;
-  PassContext Context() { return PassContext{sheet, sheet.LastUsedRow(), Columns{}, holder}; }
+  // Feeds the rows to the task as a run does, with the zone codes converted first when asked.
+  void Feed(RowSink* task, bool convert = false) {
+    WorksheetRows rows(sheet, sheet.LastUsedRow(), {.zone = 1, .class_ = 2, .area = 3});
+    std::vector<RowSink*> sinks;
+    if (task != nullptr) sinks.push_back(task);
+    FeedRows(rows, convert ? &ConvertedZone : nullptr, sinks);
+  }
 };
 
-TEST(ConvertZoneCodes, WritesEveryZoneBackAsTrimmedText) {
+TEST(ConvertedZone, WritesEveryZoneBackAsTrimmedText) {
   struct Case {
     CellValue zone;
     const char* written;  // as Shown
@@ -48,8 +54,7 @@ TEST(ConvertZoneCodes, WritesEveryZoneBackAsTrimmedText) {
   PassSheet s;
   int32_t row = 0;
   for (const Case& c : cases) s.sheet.SetRow(++row, {c.zone, T("111"), N(1)});
-  PassContext context = s.Context();
-  ConvertZoneCodes(context);
+  s.Feed(nullptr, true);
   row = 0;
   for (const Case& c : cases) {
     ++row;
@@ -57,31 +62,27 @@ TEST(ConvertZoneCodes, WritesEveryZoneBackAsTrimmedText) {
     EXPECT_EQ(Shown(s.sheet.At(row, 1)), c.written);
     EXPECT_EQ(s.sheet.At(row, 2), T("111"));  // only the zone column changes
   }
-  EXPECT_EQ(s.holder, "10😀");  // the last row's text
 }
 
-TEST(ConvertZoneCodes, LeavesUnreadableAndErrorCellsUntouched) {
+TEST(ConvertedZone, LeavesUnreadableAndErrorCellsUntouched) {
   PassSheet s;
   s.sheet.SetRow(1, {T("101"), T("111"), N(1)});
   s.sheet.SetRow(2, {T("102"), T("111"), N(1)});
   s.sheet.FailReads(2, 1);
   s.sheet.SetRow(3, {CellValue{CellError{"#N/A"}}, T("111"), N(1)});
-  PassContext context = s.Context();
-  ConvertZoneCodes(context);
+  s.Feed(nullptr, true);
   EXPECT_EQ(s.sheet.At(1, 1), T("石碣镇"));
   EXPECT_EQ(s.sheet.At(2, 1), T("102"));  // not row 1's text
   EXPECT_EQ(s.sheet.At(3, 1), CellValue{CellError{"#N/A"}});
   EXPECT_EQ(s.sheet.write_count(), 1);
-  EXPECT_EQ(s.holder, "石碣镇");  // the holder keeps the last text it was given
 }
 
-TEST(ConvertZoneCodes, NeverRewritesANumberWithDigitsItsTextWouldLose) {
+TEST(ConvertedZone, NeverRewritesANumberWithDigitsItsTextWouldLose) {
   PassSheet s;
   s.sheet.SetRow(1, {N(4419001234567891), T("111"), N(1)});
   s.sheet.SetRow(2, {N(101), T("111"), N(1)});
   s.sheet.SetRow(3, {N(1.5), T("111"), N(1)});
-  PassContext context = s.Context();
-  ConvertZoneCodes(context);
+  s.Feed(nullptr, true);
   EXPECT_EQ(s.sheet.At(1, 1), N(4419001234567891));
   EXPECT_EQ(s.sheet.At(2, 1), T("石碣镇"));
   EXPECT_EQ(s.sheet.At(3, 1), T("1.5"));
@@ -89,7 +90,7 @@ TEST(ConvertZoneCodes, NeverRewritesANumberWithDigitsItsTextWouldLose) {
 
 // A class cell that cannot be read counts its row under the previous row's key as it stands,
 // even where deriving a key again would change it.
-TEST(AccumulateLandUse, UnreadableClassKeepsThePreviousKey) {
+TEST(LandUseTask, UnreadableClassKeepsThePreviousKey) {
   struct Case {
     LandUseMethod method;
     const char* text;
@@ -107,23 +108,21 @@ TEST(AccumulateLandUse, UnreadableClassKeepsThePreviousKey) {
     s.sheet.SetRow(1, {T("A"), T(c.text), N(1)});
     s.sheet.SetRow(2, {T("A"), T("unreadable"), N(2)});
     s.sheet.FailReads(2, 2);
-    PassContext context = s.Context();
-    SummaryTables tables;
-    AccumulateLandUse(context, c.method, tables);
-    EXPECT_EQ(tables.classes.keys(), std::vector<std::string>{c.key});
-    EXPECT_EQ(tables.areas.at({0, 0}), 3);
+    LandUseTask task(c.method);
+    s.Feed(&task);
+    EXPECT_EQ(task.tables().classes.keys(), std::vector<std::string>{c.key});
+    EXPECT_EQ(task.tables().areas.at({0, 0}), 3);
   }
 }
 
-TEST(AccumulateLandUse, UnreadableFirstClassTakesTheKeyOfTheHolder) {
+TEST(LandUseTask, UnreadableFirstClassTakesTheKeyOfTheEmptyText) {
   PassSheet s;
   s.sheet.SetRow(1, {T("A"), T("unreadable"), N(1)});
   s.sheet.SetRow(2, {T("A"), T("30"), N(2)});
   s.sheet.FailReads(1, 2);
-  PassContext context = s.Context();
-  SummaryTables tables;
-  AccumulateLandUse(context, LandUseMethod::OptQSXZ_ED, tables);  // the empty holder is 国有
-  EXPECT_EQ(tables.classes.keys(), (std::vector<std::string>{"国有", "集体"}));
+  LandUseTask task(LandUseMethod::OptQSXZ_ED);
+  s.Feed(&task, true);  // not the zone text the conversion saw last
+  EXPECT_EQ(task.tables().classes.keys(), (std::vector<std::string>{"国有", "集体"}));
 }
 
 }  // namespace

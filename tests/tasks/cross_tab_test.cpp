@@ -19,21 +19,21 @@ using task_test::T;
 
 using Cells = std::vector<std::string>;
 
-// Runs the cross-tab on the sheet and writes its block based at the last data row.
-std::unique_ptr<ResultBlock> BuildAndWrite(PassSheet& s, Columns columns = {}) {
-  PassContext context = s.Context(columns);
-  std::unique_ptr<ResultBlock> block = BuildCrossTab(context);
-  block->Write(s.sheet, context.last_row);
-  return block;
+// Runs the cross-tab on the sheet and writes its table based at the last data row.
+TableShape BuildAndWrite(PassSheet& s, SheetColumns columns = {1, 2, 2, 3}) {
+  CrossTabTask task;
+  const int32_t last_row = s.Feed(task, columns);
+  const ResultTable table = task.Table();
+  WriteTable(s.sheet, last_row, table);
+  return table.Shape();
 }
 
 // Counts are numbers holding whole values; with 200 rows the titles go into row 210, the headers
 // into 211 and the first zone into 212, and rows 201 to 209 stay untouched.
-TEST(BuildCrossTab, PlacementBelowManyRows) {
+TEST(CrossTabTask, PlacementBelowManyRows) {
   PassSheet s;
   for (int32_t row = 1; row <= 200; ++row) s.sheet.SetRow(row, {T("Z"), T("c"), N(0.5)});
-  std::unique_ptr<ResultBlock> block = BuildAndWrite(s);
-  EXPECT_EQ(block->EndRow(200), 212);
+  EXPECT_EQ(TableEndRow(BuildAndWrite(s), 200), 212);
   EXPECT_EQ(CellsFrom(s.sheet, 201),
             (Cells{"R210C4 c", "R211C1 镇区名称", "R211C2 总宗数", "R211C3 总面积", "R211C4 宗数",
                    "R211C5 面积", "R212C1 Z", "R212C2 #200", "R212C3 #100", "R212C4 #200",
@@ -43,14 +43,13 @@ TEST(BuildCrossTab, PlacementBelowManyRows) {
 
 // Pairs are keyed by the pair itself: "||" inside the texts cannot join two pairs. Classes come
 // from column 2 whatever the class column is; zones are trimmed and differ by letter case.
-TEST(BuildCrossTab, PairsZoneTextsAndClassColumn) {
+TEST(CrossTabTask, PairsZoneTextsAndClassColumn) {
   PassSheet s;
   s.Rows({{T("X||Y"), T("Z"), N(1), {}, T("not a class")},
           {T("X"), T("Y||Z"), N(2), {}, T("not a class")},
           {T(" x "), T("Z"), N(4)},
           {T("x"), T("Z"), N(8)}});
-  std::unique_ptr<ResultBlock> block = BuildAndWrite(s, {.zone = 1, .class_ = 5, .area = 3});
-  EXPECT_EQ(block->LastColumn(), 7);
+  EXPECT_EQ(BuildAndWrite(s, {.zone = 1, .class_ = 5, .cross_class = 2, .area = 3}).columns, 7);
   EXPECT_EQ(CellsFrom(s.sheet, 5),
             (Cells{"R14C4 Z",    "R14C6 Y||Z", "R15C1 镇区名称", "R15C2 总宗数", "R15C3 总面积",
                    "R15C4 宗数", "R15C5 面积", "R15C6 宗数",     "R15C7 面积",                //
@@ -61,7 +60,7 @@ TEST(BuildCrossTab, PairsZoneTextsAndClassColumn) {
 
 // Blank rows inside the data form the pair of the empty zone and the empty class: counted and
 // summed (0) like any other, with empty texts that leave their cells empty.
-TEST(BuildCrossTab, BlankRowsFormAnEmptyPair) {
+TEST(CrossTabTask, BlankRowsFormAnEmptyPair) {
   PassSheet s;
   s.Rows({{T("A"), T("111"), N(1)}, {}, {}, {T("A"), T("111"), N(2)}});
   BuildAndWrite(s);
@@ -73,28 +72,27 @@ TEST(BuildCrossTab, BlankRowsFormAnEmptyPair) {
 }
 
 // With no readable zone the block is the three fixed headers alone.
-TEST(BuildCrossTab, NoZoneWritesOnlyTheHeaders) {
+TEST(CrossTabTask, NoZoneWritesOnlyTheHeaders) {
   PassSheet s;
   s.Rows({{T("A"), T("111"), N(1)}, {T("B"), T("112"), N(2)}});
   s.sheet.FailReads(1, 1);
   s.sheet.FailReads(2, 1);
-  PassContext context = s.Context();
-  CrossTabTables tables;
-  CountAreaPass(context, tables);
-  EXPECT_EQ(tables.classes.keys(), (std::vector<std::string>{"111", "112"}));
-  EXPECT_TRUE(tables.counts.empty());
+  CrossTabTask task;
+  s.Feed(task);
+  EXPECT_EQ(task.tables().classes.keys(), (std::vector<std::string>{"111", "112"}));
+  EXPECT_TRUE(task.tables().counts.empty());
 
-  CrossTabBlock block(std::move(tables));
-  EXPECT_EQ(block.EndRow(2), 13);
-  EXPECT_EQ(block.LastColumn(), 3);
-  block.Write(s.sheet, 2);
+  const ResultTable table = task.Table();
+  EXPECT_EQ(TableEndRow(table.Shape(), 2), 13);
+  EXPECT_EQ(table.Shape().columns, 3);
+  WriteTable(s.sheet, 2, table);
   EXPECT_EQ(CellsFrom(s.sheet, 3), (Cells{"R13C1 镇区名称", "R13C2 总宗数", "R13C3 总面积"}));
 }
 
 // A row missing its zone or class is neither counted nor summed but registers the text it has.
 // A row whose area cannot be read is counted; its pair's sum starts with the next readable
 // area, and a pair or zone with none shows its count but no area.
-TEST(BuildCrossTab, FailedReads) {
+TEST(CrossTabTask, FailedReads) {
   PassSheet s;
   s.Rows({{T("A"), T("p"), N(1)},   // area unreadable: first of pair A/p
           {T("A"), T("p"), N(2)},   //
@@ -116,12 +114,12 @@ TEST(BuildCrossTab, FailedReads) {
 }
 
 // A zone's total area is its rows' areas added in row order, not its pair sums added up.
-TEST(CountAreaPass, ZoneTotalAddsAreasInRowOrder) {
+TEST(CrossTabTask, ZoneTotalAddsAreasInRowOrder) {
   PassSheet s;
   s.Rows({{T("A"), T("p"), N(1e16)}, {T("A"), T("q"), N(1)}, {T("A"), T("p"), N(-1e16)}});
-  PassContext context = s.Context();
-  CrossTabTables tables;
-  CountAreaPass(context, tables);
+  CrossTabTask task;
+  s.Feed(task);
+  const CrossTabTables& tables = task.tables();
   EXPECT_EQ(tables.areas.at({0, 0}), 0);
   EXPECT_EQ(tables.areas.at({0, 1}), 1);
   EXPECT_EQ(tables.zone_areas, (std::vector<std::optional<double>>{(1e16 + 1) - 1e16}));

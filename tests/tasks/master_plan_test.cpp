@@ -96,15 +96,15 @@ double Sum(const SummaryTables& tables, size_t zone, size_t class_place) {
 
 // A title row is data; blanks around a class are trimmed before the lookup; an empty class cell
 // is a class; zones differ by letter case; the class comes from the class column given.
-TEST(AccumulateMasterPlan, TitleRowBlanksEmptyClassAndCase) {
+TEST(MasterPlanTask, TitleRowBlanksEmptyClassAndCase) {
   PassSheet s;
   s.Rows({{T("镇区"), T("名称"), T("规划用途"), T("面积")},
           {T(" a "), {}, T("  城镇建设用地区  "), N(1.5)},
           {T("A"), {}, T("工矿用地区"), T("2.5亩")},
           {T("a"), {}, {}, N(4)}});
-  PassContext context = s.Context({.zone = 1, .class_ = 3, .area = 4});
-  SummaryTables tables;
-  AccumulateMasterPlan(context, PlanningMethod::IsNewGH, tables);
+  MasterPlanTask task(PlanningMethod::IsNewGH);
+  s.Feed(task, {.zone = 1, .class_ = 3, .area = 4});
+  const SummaryTables& tables = task.tables();
   EXPECT_EQ(tables.zones.keys(), (std::vector<std::string>{"镇区", "a", "A"}));
   EXPECT_EQ(tables.classes.keys(), (std::vector<std::string>{"规划用途", kConforming, ""}));
   EXPECT_EQ(Sum(tables, 0, 0), 0);  // the area title has no leading number
@@ -113,10 +113,10 @@ TEST(AccumulateMasterPlan, TitleRowBlanksEmptyClassAndCase) {
   EXPECT_EQ(Sum(tables, 1, 2), 4);
 }
 
-// A class cell that cannot be read leaves the previous row's category in the holder and the row
-// counts under it; on row 1 it is whatever an earlier pass left. An unreadable zone adds nothing
-// but the class; an unreadable area registers zone and class without a sum.
-TEST(AccumulateMasterPlan, FailedReads) {
+// A class cell that cannot be read leaves the previous row's category and the row counts under
+// it; on row 1 the category of the empty text, whatever other tasks saw. An unreadable zone adds
+// nothing but the class; an unreadable area registers zone and class without a sum.
+TEST(MasterPlanTask, FailedReads) {
   PassSheet s;
   s.Rows({{T("A"), T("一般农地区"), N(1)},
           {T("A"), T("城镇建设用地区"), N(2)},
@@ -127,17 +127,15 @@ TEST(AccumulateMasterPlan, FailedReads) {
   s.sheet.FailReads(3, 2);
   s.sheet.FailReads(4, 1);
   s.sheet.FailReads(5, 3);
-  s.holder = "前一步的键";
-  PassContext context = s.Context();
-  SummaryTables tables;
-  AccumulateMasterPlan(context, PlanningMethod::IsNewGH, tables);
-  EXPECT_EQ(tables.classes.keys(), (std::vector<std::string>{"前一步的键", kConforming, kOther}));
+  MasterPlanTask task(PlanningMethod::IsNewGH);
+  s.Feed(task);
+  const SummaryTables& tables = task.tables();
+  EXPECT_EQ(tables.classes.keys(), (std::vector<std::string>{"", kConforming, kOther}));
   EXPECT_EQ(tables.zones.keys(), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(Sum(tables, 0, 0), 1);
   EXPECT_EQ(Sum(tables, 0, 1), 6);  // row 3 counts under row 2's category
   EXPECT_EQ(tables.areas.count({1, 1}), 0u);
   EXPECT_EQ(tables.areas.size(), 2u);
-  EXPECT_EQ(s.holder, kConforming);  // the last row's key stays for later passes
 }
 
 }  // namespace

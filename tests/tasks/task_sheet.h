@@ -10,7 +10,9 @@
 
 #include "src/host/cell_value.h"
 #include "src/host/memory_host.h"
-#include "src/summary/pass_context.h"
+#include "src/host/worksheet_rows.h"
+#include "src/summary/row_feed.h"
+#include "src/summary/worksheet_target.h"
 
 namespace quilmark::task_test {
 
@@ -34,18 +36,23 @@ inline std::vector<std::string> CellsFrom(const MemorySheet& sheet, int32_t firs
   return cells;
 }
 
-// A sheet and the state a pass is given, with rows 1..last_row to visit.
+// A sheet whose rows 1..last_row are fed to a task as a run feeds them.
 struct PassSheet {
   MemorySheet sheet{"Sheet1"};
-  std::string holder;
 
   // Fills rows from row 1 on.
   void Rows(const std::vector<std::vector<CellValue>>& rows) {
     for (size_t i = 0; i < rows.size(); ++i) sheet.SetRow(static_cast<int32_t>(i) + 1, rows[i]);
   }
-  PassContext Context(Columns columns = {}) {
-    return PassContext{sheet, sheet.LastUsedRow(), columns, holder};
+  // Feeds every row to the task; returns the last row, the base of the task's table.
+  int32_t Feed(RowSink& task, SheetColumns columns = {1, 2, kCrossTabColumn, 3}) {
+    const int32_t last_row = sheet.LastUsedRow();
+    WorksheetRows rows(sheet, last_row, columns);
+    RowSink* sinks[] = {&task};
+    FeedRows(rows, nullptr, sinks);
+    return last_row;
   }
+  static constexpr int32_t kCrossTabColumn = 2;
 };
 
 }  // namespace quilmark::task_test

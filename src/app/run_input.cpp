@@ -1,0 +1,41 @@
+#include "src/app/run_input.h"
+
+#include "src/host/xlsx/xlsx_host.h"
+#ifdef QUILMARK_HAVE_LIVE
+#include "src/host/live/live_host.h"
+#endif
+
+namespace quilmark {
+namespace {
+
+// The host when no workbook file is named and no office can be reached: the application
+// answers, but no workbook is open.
+class NoWorkbookHost final : public SpreadsheetHost {
+ public:
+  bool Attach() override { return true; }
+  Workbook* ActiveWorkbook() override { return nullptr; }
+};
+
+}  // namespace
+
+bool LiveOfficeBuiltIn() {
+#ifdef QUILMARK_HAVE_LIVE
+  return true;
+#else
+  return false;
+#endif
+}
+
+std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input) {
+  if (input.workbook) {
+    return std::make_unique<XlsxFileHost>(*input.workbook,
+                                          XlsxHostOptions{input.sheet, input.output});
+  }
+#ifdef QUILMARK_HAVE_LIVE
+  return MakeLiveHost({LoopbackConnect(input.office_port)});
+#else
+  return std::make_unique<NoWorkbookHost>();
+#endif
+}
+
+}  // namespace quilmark

@@ -1,0 +1,31 @@
+// What the user named as a run's input, and the one place that turns it into what the run works
+// on; the command line and the window both come through here.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+
+struct RunInput {
+  // A workbook file; without one, the workbook in front of the live office.
+  std::optional<std::filesystem::path> workbook;
+  std::string sheet;       // the file's worksheet to use; empty: the one it opens on
+  // Where the file's result goes; nullopt: back into the file itself (an empty path is refused).
+  std::optional<std::filesystem::path> output;
+  int office_port = 2002;  // the loopback port the live office listens on
+};
+
+// Whether this build can reach a live office.
+bool LiveOfficeBuiltIn();
+
+// The host for the input. Nothing is opened or read yet: a file is loaded, and the office
+// reached, when the run starts. Without a workbook file in a build without the live office, a
+// host that answers but has no workbook open.
+std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input);
+
+}  // namespace quilmark

@@ -1,0 +1,38 @@
+#include "src/host/worksheet_rows.h"
+
+namespace quilmark {
+
+bool WorksheetRows::Next(SourceRow& row) {
+  if (next_row_ > last_row_) return false;
+  const int32_t number = next_row_++;
+  row.number = number;
+  row.zone = sheet_.Read(number, columns_.zone);
+  row.class_ = columns_.class_ ? sheet_.Read(number, *columns_.class_) : std::nullopt;
+  if (columns_.cross_class && columns_.cross_class == columns_.class_) {
+    row.cross_class = row.class_;  // one read serves both
+  } else {
+    row.cross_class =
+        columns_.cross_class ? sheet_.Read(number, *columns_.cross_class) : std::nullopt;
+  }
+  row.area = sheet_.Read(number, columns_.area);
+  row.deduction.reset();
+  filled_ = &row;
+  return true;
+}
+
+std::string WorksheetRows::RowLabel(int64_t number) const {
+  return "第 " + std::to_string(number) + " 行";
+}
+
+bool WorksheetRows::RewriteZone(const SourceRow& row, std::string_view text) {
+  CellValue value{std::string(text)};
+  if (!sheet_.Write(static_cast<int32_t>(row.number), columns_.zone, value)) return false;
+  if (filled_ == &row) {
+    if (columns_.class_ == columns_.zone) filled_->class_ = value;
+    if (columns_.cross_class == columns_.zone) filled_->cross_class = value;
+    if (columns_.area == columns_.zone) filled_->area = std::move(value);
+  }
+  return true;
+}
+
+}  // namespace quilmark

@@ -1,0 +1,45 @@
+// The rows of a worksheet as a row source: rows 1 to the last used row, each read once, with the
+// zone cell written back when the run rewrites it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "src/host/row_source.h"
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+
+// The columns a run reads, 1-based and already checked to lie within the sheet. A column left
+// out is not read, and its cell in every SourceRow stays nullopt.
+struct SheetColumns {
+  int32_t zone = 1;
+  std::optional<int32_t> class_;
+  std::optional<int32_t> cross_class;
+  int32_t area = 3;
+};
+
+class WorksheetRows : public RowSource {
+ public:
+  // Rows 1..last_row: the last row is fixed when the run starts, whatever the run writes later.
+  WorksheetRows(Worksheet& sheet, int32_t last_row, SheetColumns columns)
+      : sheet_(sheet), last_row_(last_row), columns_(columns) {}
+
+  bool Next(SourceRow& row) override;
+  std::string RowLabel(int64_t number) const override;
+  // Writes the text into the row's zone cell; false when the sheet refuses the write. Where the
+  // row last returned by Next reads its class or area from the zone column too, that cell then
+  // holds the text, as reading the cell again would give it.
+  bool RewriteZone(const SourceRow& row, std::string_view text) override;
+
+ private:
+  Worksheet& sheet_;
+  const int32_t last_row_;
+  const SheetColumns columns_;
+  int32_t next_row_ = 1;
+  SourceRow* filled_ = nullptr;  // the row Next filled last
+};
+
+}  // namespace quilmark

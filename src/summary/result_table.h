@@ -1,0 +1,35 @@
+// What a task hands back: its summary as a table of cells, independent of where it goes (below
+// the data in the worksheet, a new workbook, a CSV file, a preview on the terminal).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "src/host/cell_value.h"
+
+namespace quilmark {
+
+// Where a table stands below the data and how much room it takes, known before its cells are
+// built, so a table that cannot fit is refused without building it.
+struct TableShape {
+  int64_t row_offset = 0;  // rows from the base row (the row above the table's room) to its first
+  int64_t rows = 0;        // 0: the table writes nothing and takes no room
+  int64_t columns = 0;
+};
+
+struct ResultTable {
+  std::string name;         // the task's title, as the window names it
+  int64_t row_offset = 0;   // as in TableShape
+  int64_t header_rows = 0;  // the first rows hold titles and headers, the rest one zone each
+  // Top to bottom, each row as wide as the table. std::monostate: the cell is not written (a
+  // worksheet keeps what it holds); the empty text: the cell is written empty.
+  std::vector<std::vector<CellValue>> cells;
+
+  TableShape Shape() const {
+    const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());
+    return {row_offset, static_cast<int64_t>(cells.size()), width};
+  }
+};
+
+}  // namespace quilmark

@@ -1,0 +1,33 @@
+#include "src/summary/row_feed.h"
+
+#include <utility>
+
+namespace quilmark {
+
+std::optional<std::string_view> RowText(const std::optional<CellValue>& cell, std::string& buffer) {
+  if (!cell) return std::nullopt;
+  if (const std::string* text = std::get_if<std::string>(&*cell)) return TrimBlanks(*text);
+  buffer = CellText(*cell);
+  return std::string_view(buffer);
+}
+
+void FeedRows(RowSource& source, ZoneRewrite rewrite_zone, std::span<RowSink* const> sinks) {
+  SourceRow cells;
+  // Texts of cells that are not texts; kept between rows so that their room is reused.
+  std::string zone_buffer, class_buffer, cross_buffer;
+  while (source.Next(cells)) {
+    if (rewrite_zone != nullptr && cells.zone) {
+      if (std::optional<std::string> text = rewrite_zone(*cells.zone)) {
+        source.RewriteZone(cells, *text);
+        // The rest of the run reads the new zone even where the source cannot keep it.
+        cells.zone = CellValue{std::move(*text)};
+      }
+    }
+    const PatchRow row{cells, RowText(cells.zone, zone_buffer), RowText(cells.class_, class_buffer),
+                       RowText(cells.cross_class, cross_buffer),
+                       cells.area ? CellNumber(*cells.area) : std::nullopt};
+    for (RowSink* sink : sinks) sink->AddRow(row);
+  }
+}
+
+}  // namespace quilmark

@@ -1,0 +1,40 @@
+// The tasks as the run's one loop sees them: each is handed every row in turn and, once the rows
+// are done, hands back its table.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "src/host/row_source.h"
+#include "src/summary/result_table.h"
+
+namespace quilmark {
+
+// One row as the tasks read it, derived once for all of them. A cell that could not be read is
+// nullopt; texts are trimmed of blanks at both ends and stay valid only during AddRow.
+struct PatchRow {
+  const SourceRow& cells;  // the row as the source gave it (after the zone rewrite)
+  std::optional<std::string_view> zone;
+  std::optional<std::string_view> class_text;
+  std::optional<std::string_view> cross_class;
+  std::optional<double> area;  // the leading number of the area cell
+};
+
+// Anything that looks at every row in order.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void AddRow(const PatchRow& row) = 0;
+};
+
+// A summary task: a RowSink that becomes a table.
+class RowTask : public RowSink {
+ public:
+  // The table's shape once every row is in, without building it.
+  virtual TableShape Shape() const = 0;
+  // The table itself.
+  virtual ResultTable Table() const = 0;
+};
+
+}  // namespace quilmark

@@ -1,0 +1,38 @@
+#include "src/summary/worksheet_target.h"
+
+#include <variant>
+
+namespace quilmark {
+
+bool WorksheetTarget::Fits(std::span<const TableShape> shapes) const {
+  int64_t base = last_row_;
+  for (const TableShape& shape : shapes) {
+    const int64_t end = TableEndRow(shape, base);
+    if (end > kMaxRow || shape.columns > kMaxColumn) return false;
+    base = end;
+  }
+  return true;
+}
+
+void WorksheetTarget::Write(std::span<const ResultTable> tables) {
+  int64_t base = last_row_;
+  for (const ResultTable& table : tables) {
+    WriteTable(sheet_, base, table);
+    base = TableEndRow(table.Shape(), base);
+  }
+}
+
+void WriteTable(Worksheet& sheet, int64_t base_row, const ResultTable& table) {
+  int64_t row = base_row + table.row_offset;
+  for (const std::vector<CellValue>& cells : table.cells) {
+    if (row > kMaxRow) break;
+    for (size_t j = 0; j < cells.size(); ++j) {
+      if (std::holds_alternative<std::monostate>(cells[j])) continue;
+      if (j >= static_cast<size_t>(kMaxColumn)) break;
+      sheet.Write(static_cast<int32_t>(row), static_cast<int32_t>(j) + 1, cells[j]);
+    }
+    ++row;
+  }
+}
+
+}  // namespace quilmark

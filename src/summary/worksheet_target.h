@@ -1,0 +1,38 @@
+// The tables written below the data of the worksheet the rows came from: each table's room starts
+// where the one before it ended, the first at the data's last row.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "src/host/sheet_host.h"
+#include "src/summary/result_target.h"
+
+namespace quilmark {
+
+class WorksheetTarget : public ResultTarget {
+ public:
+  // last_row: the data's last row, fixed when the run started.
+  WorksheetTarget(Worksheet& sheet, int32_t last_row) : sheet_(sheet), last_row_(last_row) {}
+
+  // Whether every table ends by the sheet's last row and column.
+  bool Fits(std::span<const TableShape> shapes) const override;
+  // A cell the sheet refuses is skipped.
+  void Write(std::span<const ResultTable> tables) override;
+
+ private:
+  Worksheet& sheet_;
+  const int32_t last_row_;
+};
+
+// The last row a table of this shape occupies when based at base_row; base_row itself when it
+// writes nothing, so the next table is placed as if it were absent.
+inline int64_t TableEndRow(const TableShape& shape, int64_t base_row) {
+  return shape.rows == 0 ? base_row : base_row + shape.row_offset + shape.rows - 1;
+}
+
+// Writes the table's cells with its first row at base_row + row_offset; std::monostate cells are
+// left alone, and a write the sheet refuses is skipped.
+void WriteTable(Worksheet& sheet, int64_t base_row, const ResultTable& table);
+
+}  // namespace quilmark
