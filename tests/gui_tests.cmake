@@ -9,6 +9,11 @@ if(QUILMARK_BUILD_GUI)
     QUILMARK_GUI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/gui")
   add_test(NAME quilmark_gui_tests COMMAND quilmark_gui_tests)
   set_tests_properties(quilmark_gui_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(TARGET quilmark_live_plugin)
+    # The test program is not beside the plugin.
+    set_property(TEST quilmark_gui_tests APPEND PROPERTY ENVIRONMENT
+                 "QUILMARK_LIVE_PLUGIN=$<TARGET_FILE:quilmark_live_plugin>")
+  endif()
 
   # Draws the window into a PNG; scripts/render-window.sh runs it.
   add_executable(quilmark_render_window gui/render_window.cpp)

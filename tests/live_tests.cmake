@@ -9,6 +9,7 @@ if(QUILMARK_BUILD_LIVE)
 
   add_executable(quilmark_live_tests
     live/live_main.cpp
+    live/call_watch_test.cpp
     live/write_batch_test.cpp
     live/office_connection_test.cpp
     live/live_attach_test.cpp
@@ -21,11 +22,26 @@ if(QUILMARK_BUILD_LIVE)
   add_dependencies(quilmark_live_tests quilmark)
 
   # One test per group, so each group starts one office rather than one per test.
-  foreach(_group IN ITEMS GroupWrites:SortAndDeduplicate:ParseUnoAddress:MissingTypeLibraries:ErrorText
+  foreach(_group IN ITEMS GroupWrites:SortAndDeduplicate:ParseUnoAddress:MissingTypeLibraries:ErrorText:CallWatch
                           LiveAttach LiveSheetTest LiveRun LiveFailure)
     string(REGEX REPLACE ":.*" "" _name ${_group})
     string(REPLACE ":" ".*:" _filter "${_group}.*")
     add_test(NAME live.${_name} COMMAND quilmark_live_tests --gtest_filter=${_filter})
     set_tests_properties(live.${_name} PROPERTIES TIMEOUT 480)
   endforeach()
+endif()
+
+# The programs need none of the office's libraries; only the plugin does.
+find_program(QUILMARK_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(QUILMARK_SYSTEM_PYTHON AND TARGET quilmark)
+  set(_programs $<TARGET_FILE:quilmark>)
+  if(TARGET quilmark-gui)
+    list(APPEND _programs $<TARGET_FILE:quilmark-gui>)
+  endif()
+  if(TARGET quilmark_live_plugin)
+    list(APPEND _programs --plugin $<TARGET_FILE:quilmark_live_plugin>)
+  endif()
+  add_test(NAME office_free_programs
+    COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/cli/live_plugin_test.py
+            ${_programs})
 endif()

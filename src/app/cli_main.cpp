@@ -144,6 +144,19 @@ int main(int argc, char** argv) {
           ->check(CLI::IsMember(LandUseMethodNames()));
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC, "汇总前把镇区代码改写为镇区名称")
       ->needs(land_use_option);
+  CLI::Option* table_option =
+      app.add_option("--classification", options.TextClassTable,
+                     "土地利用情况汇总, 按此文件中的 编码<TAB>类别 表归类 (UTF-8 或 GBK)")
+          ->excludes(land_use_option);
+  CLI::Option* split_k_option =
+      app.add_flag("--split-k", options.CheckSplitK, "带K (可调整) 图斑另列为 带K+地类");
+  CLI::Option* deduction_option = app.add_option(
+      "--deduction-column", options.TextKCXSColumn, "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎");
+  app.add_option("--unit", options.ListUnit, "面积单位: m2 (平方米), ha (公顷), mu (亩)")
+      ->check(CLI::IsMember({"m2", "ha", "mu"}));
+  app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")
+      ->check(CLI::IsMember({"0", "1", "2", "3", "4", "5", "6"}));
+  app.add_flag("--totals", options.CheckTotals, "每个汇总表加 合计 列和 合计 行");
   app.add_option("--master-plan", master_plan, "总体规划情况汇总, 按此方式归类")
       ->check(CLI::IsMember(Names(kMasterPlanMethods)));
   app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积");
@@ -153,6 +166,7 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变");
   CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
   bool live = false;
+  int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
       app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
   CLI::Option* port_option =
@@ -160,6 +174,11 @@ int main(int argc, char** argv) {
           ->capture_default_str()
           ->check(CLI::Range(1, 65535))
           ->needs(live_option);
+  app.add_option("--office-timeout", office_timeout,
+                 "等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600))
+      ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
   app.get_option("--output")->excludes(live_option);
@@ -169,10 +188,18 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     if (!live && workbook.empty()) throw CLI::RequiredError("WORKBOOK");
+    // The land-use choices mean nothing without a land-use summary.
+    const bool land_use_chosen = land_use_option->count() > 0 || table_option->count() > 0;
+    for (const CLI::Option* option : {split_k_option, deduction_option}) {
+      if (option->count() > 0 && !land_use_chosen) {
+        throw CLI::RequiresError(option->get_name(), "--land-use 或 --classification");
+      }
+    }
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kExitCompleted : kExitUsage;
   }
 
+  if (!options.TextClassTable.empty()) options.CheckTDLY = true;
   if (!land_use.empty()) {
     options.CheckTDLY = true;
     quilmark::ChooseLandUseMethod(options, quilmark::FindMethodByCliName(land_use)->method);
@@ -190,6 +217,7 @@ int main(int argc, char** argv) {
   if (!live) input.workbook = workbook;
   // An -o given empty is refused by the file host, not taken for no -o.
   if (app.count("--output") > 0) input.output = output;
+  input.office_timeout = std::chrono::seconds(office_timeout);
   std::unique_ptr<quilmark::SpreadsheetHost> host = quilmark::OpenInput(input);
   quilmark::RunResult result;
   {

@@ -16,8 +16,17 @@ std::string_view MessageText(StopReason reason) {
     case StopReason::kBadClassColumn: return "地块类别所在列号无效!";
     case StopReason::kBadAreaColumn: return "地块面积所在列号无效!";
     case StopReason::kBlockOutsideSheet: return "汇总结果超出工作表范围!";
+    case StopReason::kBadDeductionColumn: return "田坎系数所在列号无效!";
+    case StopReason::kBadDecimals: return "小数位数无效, 应为 0 到 6 的整数!";
+    case StopReason::kBadUnit: return "面积单位无效, 应为 m2、ha 或 mu!";
+    case StopReason::kBadCoefficient: return "田坎系数无效!";
   }
   return {};
+}
+
+std::string BadCoefficientText(int32_t row, std::string_view cell_text) {
+  return "第 " + std::to_string(row) + " 行的田坎系数 \"" + std::string(cell_text) +
+         "\" 不是 0 到 1 之间的数 (可为 0, 不可为 1), 统计未进行, 工作簿未改动。";
 }
 
 std::string ConfirmationText(std::string_view workbook_name, std::string_view sheet_name) {

@@ -20,7 +20,14 @@ enum class StopReason {
   kBadClassColumn,
   kBadAreaColumn,
   kBlockOutsideSheet,  // a result block would pass the sheet's last row or column
+  kBadDeductionColumn,
+  kBadDecimals,
+  kBadUnit,
+  kBadCoefficient,  // a deduction coefficient outside [0, 1); the text names its row
 };
+
+// The text of a coefficient that stops the run, naming its row.
+std::string BadCoefficientText(int32_t row, std::string_view cell_text);
 
 // The fixed text of a stop.
 std::string_view MessageText(StopReason reason);

@@ -9,11 +9,13 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
 #include "src/host/sheet_host.h"
+#include "src/landuse/class_table.h"
 
 namespace quilmark {
 
@@ -30,5 +32,9 @@ struct RunResult {
 };
 
 RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);
+
+// A user's classification table from its file; else the message that says which file and what is
+// wrong with it (the line, where one is to blame).
+std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path);
 
 }  // namespace quilmark

@@ -1,9 +1,7 @@
 #include "src/app/run_input.h"
 
+#include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
-#ifdef QUILMARK_HAVE_LIVE
-#include "src/host/live/live_host.h"
-#endif
 
 namespace quilmark {
 namespace {
@@ -32,7 +30,8 @@ std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input) {
                                           XlsxHostOptions{input.sheet, input.output});
   }
 #ifdef QUILMARK_HAVE_LIVE
-  return MakeLiveHost({LoopbackConnect(input.office_port)});
+  return LoadLiveHost(
+      {LoopbackConnect(input.office_port), input.office_timeout, input.office_timeout});
 #else
   return std::make_unique<NoWorkbookHost>();
 #endif

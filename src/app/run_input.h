@@ -2,11 +2,13 @@
 // on; the command line and the window both come through here.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "src/host/live/live_host.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
@@ -18,13 +20,15 @@ struct RunInput {
   // Where the file's result goes; nullopt: back into the file itself (an empty path is refused).
   std::optional<std::filesystem::path> output;
   int office_port = 2002;  // the loopback port the live office listens on
+  // How long the live office may take to answer the connection and each call of the run.
+  std::chrono::milliseconds office_timeout = kDefaultOfficeTimeout;
 };
 
 // Whether this build can reach a live office.
 bool LiveOfficeBuiltIn();
 
-// The host for the input. Nothing is opened or read yet: a file is loaded, and the office
-// reached, when the run starts. Without a workbook file in a build without the live office, a
+// The host for the input. Nothing is opened or read yet: a file is loaded, and the office's
+// plugin loaded and the office reached, when the run starts. Without a workbook file in a build without the live office, a
 // host that answers but has no workbook open.
 std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input);
 

@@ -25,6 +25,17 @@ struct RunOptions {
   bool OptClassA_ED = false;
   bool OptAgriLand_ED = false;
   std::string ListLandUse;  // the chosen entry's caption; empty when none
+  bool CheckSplitK = false;  // K-marked (可调整) patches apart, under 带K and their class
+  // A user's own code -> class table (a file), used in place of the method; empty for none.
+  std::string TextClassTable;
+  // The column of the 田坎 deduction coefficients (KCXS), as typed; empty for none.
+  std::string TextKCXSColumn;
+
+  // How areas are written (every summary block): unit (m2, ha, mu; empty: as the data holds
+  // them), decimals as typed (empty: unrounded), and the 合计 column and row.
+  std::string ListUnit;
+  std::string TextDecimals;
+  bool CheckTotals = false;
 
   // Master-plan method: at most one is true.
   bool IsAllZone = false;

@@ -15,7 +15,7 @@ bool WorksheetRows::Next(SourceRow& row) {
         columns_.cross_class ? sheet_.Read(number, *columns_.cross_class) : std::nullopt;
   }
   row.area = sheet_.Read(number, columns_.area);
-  row.deduction.reset();
+  row.deduction = columns_.deduction ? sheet_.Read(number, *columns_.deduction) : std::nullopt;
   filled_ = &row;
   return true;
 }

@@ -19,6 +19,7 @@ struct SheetColumns {
   std::optional<int32_t> class_;
   std::optional<int32_t> cross_class;
   int32_t area = 3;
+  std::optional<int32_t> deduction;  // the 田坎 deduction coefficients, when a column is chosen
 };
 
 class WorksheetRows : public RowSource {

@@ -2,11 +2,15 @@
 // area by zone and key, and the optional rewrite of zone codes as zone names before it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "src/host/cell_value.h"
+#include "src/landuse/class_table.h"
 #include "src/landuse/land_use_methods.h"
 #include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
@@ -28,22 +32,58 @@ std::optional<std::string> ConvertedZone(const CellValue& zone);
 
 inline constexpr std::string_view kLandUseTitle = "土地利用情况分区域汇总";
 
+// How the land-use task classifies and splits.
+struct LandUseSettings {
+  LandUseMethod method = LandUseMethod::OptClassC_2008;
+  const ClassTable* user_table = nullptr;  // a user's table, used in place of the method's
+  bool split_k = false;  // K-marked patches under 带K and their class, apart from the others
+  // Whether rows carry a 田坎 deduction coefficient (KCXS) in SourceRow::deduction; the run checks
+  // every coefficient before the first row.
+  bool deduct = false;
+};
+
+// A class text the table does not know, with the patches that carry it and their area.
+struct UnknownCode {
+  std::string code;
+  int64_t patches = 0;
+  double area = 0;
+  friend bool operator==(const UnknownCode&, const UnknownCode&) = default;
+};
+
+// The key the 田坎 share of a patch goes to; empty when the method has no such class.
+std::string RidgeKey(const LandUseSettings& settings);
+
+// A deduction coefficient as a cell holds it, read by the leading-number rule of the area column:
+// an empty cell, and a text without a number (a title), are 0. nullopt when it overflows.
+std::optional<double> DeductionCoefficient(const CellValue& value);
+
 // Area by zone and class key. A row whose class cell cannot be read counts under the previous
-// row's key; before any key, under the key of the empty text.
+// row's key; before any key, under the key of the empty text. With deduction, a patch of area A
+// and coefficient c adds A x (1 - c) under its own key and A x c under RidgeKey.
 class LandUseTask : public RowTask {
  public:
-  explicit LandUseTask(LandUseMethod method) : method_(method) {}
+  explicit LandUseTask(LandUseMethod method, AreaFormat format = {})
+      : LandUseTask(LandUseSettings{method, nullptr, false, false}, format) {}
+  LandUseTask(LandUseSettings settings, AreaFormat format);
   void AddRow(const PatchRow& row) override;
-  TableShape Shape() const override { return SummaryShape(tables_, SummaryLayout::kByClass); }
+  TableShape Shape() const override {
+    return SummaryShape(tables_, SummaryLayout::kByClass, format_);
+  }
   ResultTable Table() const override {
-    return SummaryTable(std::string(kLandUseTitle), tables_, SummaryLayout::kByClass);
+    return SummaryTable(std::string(kLandUseTitle), tables_, SummaryLayout::kByClass, format_);
   }
   const SummaryTables& tables() const { return tables_; }
+  // The codes no rule took, in the order first met.
+  const std::vector<UnknownCode>& unknown() const { return unknown_; }
 
  private:
-  const LandUseMethod method_;
+  const LandUseSettings settings_;
+  const AreaFormat format_;
+  const std::string ridge_key_;
   SummaryTables tables_;
   std::optional<std::string> key_;  // the key of the last row whose class could be read
+  std::vector<UnknownCode> unknown_;
+  std::unordered_map<std::string, size_t> unknown_place_;
 };
 
 }  // namespace quilmark

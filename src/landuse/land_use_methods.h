@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "src/landuse/class_table.h"
+
 namespace quilmark {
 
 // The ways of reading a class cell. The first six are named after the window's option buttons.
@@ -17,6 +19,14 @@ enum class LandUseMethod {
   OptQSXZ_ED,      // ownership nature on the second-survey map
   OptClassA_ED,    // first-level classes on the second-survey map
   OptAgriLand_ED,  // agricultural, construction and unused land on the second-survey map
+  kSurvey3Level1,     // third-survey working classification, level 1 (湿地 apart)
+  kSurvey3Level2,     // third-survey working classification, level 2
+  kSurvey3Major,      // third-survey codes as 农用地 / 建设用地 / 未利用地
+  kSurvey3Ownership,  // QSXZ ownership codes: 10/20 国有, 30/40 集体
+  k2017Level1,        // land-use classification of 2017, level 1
+  k2017Level2,        // land-use classification of 2017, level 2
+  kPlan2023Level1,    // land and sea use classes for planning (2023), level 1
+  kPlan2023Level2,    // the same, level 2 (third-level codes count toward theirs)
 };
 
 // How the window offers a method.
@@ -30,7 +40,10 @@ struct LandUseMethodEntry {
   MethodControl control_kind;
   std::string_view control;  // the option button's name, or the list entry's caption
   std::string_view cli_name;
-  std::string (*key)(std::string_view class_text);  // pure; never fails
+  ClassLookup (*classify)(std::string_view class_text);  // pure; never fails
+  // The code whose class takes a patch's 田坎 share when a deduction column is given; empty
+  // where the method has none (the share then stays with the patch's own class).
+  std::string_view ridge_code;
 };
 
 // Every method, in the order the window lists them and the run prefers them when several are set.

@@ -1,21 +1,77 @@
 // The land-use task: every row's class key, zone and area into the summary tables.
+#include <cmath>
 #include <optional>
 #include <string>
 
 #include "src/landuse/land_use.h"
 
 namespace quilmark {
+namespace {
+
+// The key of the class text: the user's table in place of the method's, and K-marked patches
+// under a 带K key of their own when they are reported apart.
+ClassLookup Classify(const LandUseSettings& settings, std::string_view text) {
+  ClassLookup lookup = settings.user_table != nullptr
+                           ? settings.user_table->Lookup(text)
+                           : MethodEntry(settings.method).classify(text);
+  if (settings.split_k && lookup.k_marked) lookup.key = "带K" + lookup.key;
+  return lookup;
+}
+
+}  // namespace
+
+std::string RidgeKey(const LandUseSettings& settings) {
+  if (settings.user_table != nullptr) {
+    for (std::string_view code : {"1203", "2303"}) {
+      ClassLookup lookup = settings.user_table->Lookup(code);
+      if (lookup.known) return lookup.key;
+    }
+    return "田坎";
+  }
+  const std::string_view code = MethodEntry(settings.method).ridge_code;
+  return code.empty() ? std::string() : MethodEntry(settings.method).classify(code).key;
+}
+
+std::optional<double> DeductionCoefficient(const CellValue& value) {
+  // Read as the area column is read, so that a title row counts as 0.
+  std::optional<double> number = CellNumber(value);
+  if (!number || !std::isfinite(*number)) return std::nullopt;
+  return *number;
+}
+
+LandUseTask::LandUseTask(LandUseSettings settings, AreaFormat format)
+    : settings_(settings),
+      format_(format),
+      ridge_key_(settings.deduct ? RidgeKey(settings) : std::string()) {}
 
 void LandUseTask::AddRow(const PatchRow& row) {
   // A key is never derived twice: not every key gives itself back (国有 would become 集体, K's
   // key KK would become KKK), and a row whose class cannot be read belongs under the previous
   // row's key as it stands.
+  std::optional<double> area = row.area;
   if (row.class_text) {
-    key_ = LandUseClassKey(method_, *row.class_text);
+    ClassLookup lookup = Classify(settings_, *row.class_text);
+    if (!lookup.known) {
+      auto [it, added] = unknown_place_.try_emplace(lookup.key, unknown_.size());
+      if (added) unknown_.push_back({lookup.key, 0, 0.0});
+      ++unknown_[it->second].patches;
+      if (area) unknown_[it->second].area += *area;
+    }
+    key_ = std::move(lookup.key);
   } else if (!key_) {
-    key_ = LandUseClassKey(method_, "");
+    key_ = Classify(settings_, "").key;
   }
-  AccumulateRow(tables_, row.zone, *key_, row.area);
+  double ridge_share = 0;
+  if (!ridge_key_.empty() && area && row.cells.deduction) {
+    // The coefficients were checked before the first row.
+    const double coefficient = DeductionCoefficient(*row.cells.deduction).value_or(0.0);
+    if (coefficient > 0) {
+      ridge_share = *area * coefficient;
+      area = *area * (1 - coefficient);
+    }
+  }
+  AccumulateRow(tables_, row.zone, *key_, area);
+  if (ridge_share > 0) AccumulateRow(tables_, row.zone, ridge_key_, ridge_share);
 }
 
 }  // namespace quilmark

@@ -26,16 +26,20 @@ inline constexpr std::string_view kMasterPlanTitle = "总体规划情况分区�
 // row's category; before any, under the category of the empty text.
 class MasterPlanTask : public RowTask {
  public:
-  explicit MasterPlanTask(PlanningMethod method) : method_(method) {}
+  explicit MasterPlanTask(PlanningMethod method, AreaFormat format = {})
+      : method_(method), format_(format) {}
   void AddRow(const PatchRow& row) override;
-  TableShape Shape() const override { return SummaryShape(tables_, SummaryLayout::kByClass); }
+  TableShape Shape() const override {
+    return SummaryShape(tables_, SummaryLayout::kByClass, format_);
+  }
   ResultTable Table() const override {
-    return SummaryTable(std::string(kMasterPlanTitle), tables_, SummaryLayout::kByClass);
+    return SummaryTable(std::string(kMasterPlanTitle), tables_, SummaryLayout::kByClass, format_);
   }
   const SummaryTables& tables() const { return tables_; }
 
  private:
   const PlanningMethod method_;
+  const AreaFormat format_;
   SummaryTables tables_;
   std::string key_;
 };

@@ -23,15 +23,19 @@ void AccumulateZoneTotal(SummaryTables& tables, std::optional<std::string_view> 
   total = total ? *total + *area : *area;
 }
 
-TableShape SummaryShape(const SummaryTables& tables, SummaryLayout layout) {
+TableShape SummaryShape(const SummaryTables& tables, SummaryLayout layout,
+                        const AreaFormat& format) {
   const auto zones = static_cast<int64_t>(tables.zones.Count());
   if (zones == 0) return {kHeaderRowOffset, 0, 0};  // no zone: not even the header row
-  const int64_t columns =
-      layout == SummaryLayout::kZoneTotals ? 2 : static_cast<int64_t>(tables.classes.Count()) + 1;
-  return {kHeaderRowOffset, zones + 1, columns};
+  const int64_t totals = format.totals ? 1 : 0;
+  const int64_t columns = layout == SummaryLayout::kZoneTotals
+                              ? 2
+                              : static_cast<int64_t>(tables.classes.Count()) + 1 + totals;
+  return {kHeaderRowOffset, zones + 1 + totals, columns};
 }
 
-ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryLayout layout) {
+ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryLayout layout,
+                         const AreaFormat& format) {
   const TableShape shape = SummaryShape(tables, layout);
   ResultTable table{std::move(name), kHeaderRowOffset, 1, {}};
   if (shape.rows == 0) return table;
@@ -56,6 +60,7 @@ ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryL
       row[j + 1] = it != tables.areas.end() ? it->second : 0.0;
     }
   }
+  FormatAreaGrid(table.cells, 1, format, layout == SummaryLayout::kByClass);
   return table;
 }
 

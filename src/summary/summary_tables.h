@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "src/summary/area_format.h"
 #include "src/summary/ordered_table.h"
 #include "src/summary/result_table.h"
 
@@ -58,8 +59,11 @@ enum class SummaryLayout {
 // The table of a summary task, its header row first. With no zone it has no rows at all.
 // kByClass: the class keys across the header row from column 2, then one row per zone with its
 // sum for every class, the whole number 0 where no row had the pair. kZoneTotals: an empty header
-// row, then one row per zone with its total in column 2, written empty where it has none.
-TableShape SummaryShape(const SummaryTables& tables, SummaryLayout layout);
-ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryLayout layout);
+// row, then one row per zone with its total in column 2, written empty where it has none. The
+// format converts and rounds the areas and adds the 合计 row (and, in kByClass, the 合计 column).
+TableShape SummaryShape(const SummaryTables& tables, SummaryLayout layout,
+                        const AreaFormat& format = {});
+ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryLayout layout,
+                         const AreaFormat& format = {});
 
 }  // namespace quilmark

@@ -216,7 +216,13 @@ class CommandLine(unittest.TestCase):
             (["--cross-tab", self.path("missing.xlsx")], 3, "无法读取工作簿: "),
             (["--cross-tab", self.path("text.xlsx")], 3, "无法读取工作簿: "),
             (["--cross-tab", "--sheet", "无此表", source], 3, "无此表"),
+            (["--split-k", "--cross-tab", source], 2, "--split-k"),
+            (["--classification", self.path("bad.tsv"), source], 3, "bad.tsv: 第 2 行"),
+            (["--classification", self.path("none.tsv"), source], 3, "无法读取分类表: "),
+            (["--land-use", "survey3-level1", "--deduction-column", "2", source], 1, "第 1 行"),
         ]
+        with open(self.path("bad.tsv"), "w", encoding="utf-8") as table:
+            table.write("011\t耕地\n121K 园地\n")
         for args, code, message in cases:
             with self.subTest(args=args):
                 done = run(*args[:-1], "-o", result, args[-1])
@@ -284,6 +290,29 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(os.stat(self.path("OUT.XLSX")).st_mode & 0o7777, 0o644)
         finally:
             os.umask(old_mask)
+
+    def test_new_methods_on_the_third_survey_example(self):
+        example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "三调图斑示例.xlsx")
+        methods = ["survey3-level1", "survey3-level2", "survey3-major", "survey3-ownership",
+                   "2017-level1", "2017-level2", "plan2023-level1", "plan2023-level2"]
+        for method in methods:
+            with self.subTest(method):
+                result = self.path("out.xlsx")
+                column = "5" if method == "survey3-ownership" else "2"
+                done = run("--land-use", method, "--class-column", column, "--unit", "mu",
+                           "--decimals", "1", "--totals", "-o", result, example)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                sheet = openpyxl.load_workbook(result).active
+                # The 合计 row's last cell: the whole area in 亩, 123455.05 m2 x 0.0015.
+                last = [cell.value for cell in sheet[sheet.max_row] if cell.value is not None]
+                self.assertEqual(last[0], "合计")
+                self.assertAlmostEqual(last[-1], 185.2)
+        table = self.path("我的分类.tsv")
+        with open(table, "w", encoding="gbk") as f:
+            f.write("# 自定义\n01*\t耕地\n03*\t林地\n")
+        done = run("--classification", table, "-o", self.path("own.xlsx"), example)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("0404: 1 个图斑", done.stderr)
 
     def test_libreoffice_opens_the_result(self):
         office = shutil.which("soffice") or shutil.which("libreoffice")

@@ -159,11 +159,14 @@ TEST(LiveRun, ARunThatStopsLeavesTheDocumentAsItWas) {
   const auto document = OpenNewWorkbook(office.control());
   auto live = MakeLiveHost({.connect = office.connect()});
   ASSERT_TRUE(live->Attach());
-  Worksheet* sheet = live->ActiveWorkbook()->ActiveSheet();
+  Workbook* workbook = live->ActiveWorkbook();
+  ASSERT_NE(workbook, nullptr);
+  Worksheet* sheet = workbook->ActiveSheet();
+  ASSERT_NE(sheet, nullptr);
   ASSERT_TRUE(sheet->Write(1, 1, "101"s));
   ASSERT_TRUE(sheet->Write(1, 2, "011"s));
   ASSERT_TRUE(sheet->Write(kMaxRow - 5, 3, 1.0));
-  live->ActiveWorkbook()->Save();
+  workbook->Save();
   MarkUnmodified(document);
 
   RunOptions options;

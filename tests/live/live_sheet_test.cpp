@@ -23,6 +23,7 @@ using css::uno::UNO_QUERY_THROW;
 const std::string kText011 = "011";
 
 // A workbook with these rows, open in front in the shared office, and a live host attached.
+// Open's assertions end only Open: call it inside ASSERT_NO_FATAL_FAILURE.
 class LiveSheetTest : public testing::Test {
  protected:
   void Open(const Rows& rows) {
@@ -51,10 +52,10 @@ class LiveSheetTest : public testing::Test {
 };
 
 TEST_F(LiveSheetTest, ReadsWhatTheDocumentHolds) {
-  Open({
+  ASSERT_NO_FATAL_FAILURE(Open({
       {kText011, 2.5, {}, std::string("  padded ")},
       {CellError{"#N/A"}, CellError{"#DIV/0!"}, 101.0},
-  });
+  }));
   struct Case {
     int32_t row;
     int32_t column;
@@ -82,7 +83,7 @@ TEST_F(LiveSheetTest, ReadsWhatTheDocumentHolds) {
 }
 
 TEST_F(LiveSheetTest, WritesAreSeenAtOnceAndReachTheDocumentOnSave) {
-  Open({{std::string("101"), 1.0}, {std::string("102"), 2.0}});
+  ASSERT_NO_FATAL_FAILURE(Open({{std::string("101"), 1.0}, {std::string("102"), 2.0}}));
   const Cells before = SheetCells(document_);
 
   ASSERT_EQ(sheet_->Read(1, 1), CellValue(std::string("101")));  // fetches column 1
@@ -112,7 +113,7 @@ TEST_F(LiveSheetTest, WritesAreSeenAtOnceAndReachTheDocumentOnSave) {
 }
 
 TEST_F(LiveSheetTest, UsedRowsEndAtTheLastRowWithAValue) {
-  Open({{}, {}, {{}, std::string("x")}, {}, {1.0}});
+  ASSERT_NO_FATAL_FAILURE(Open({{}, {}, {{}, std::string("x")}, {}, {1.0}}));
   EXPECT_EQ(sheet_->LastUsedRow(), 5);  // the last row, although the data starts in row 3
 
   CloseAllDocuments(office_->control());
@@ -120,11 +121,13 @@ TEST_F(LiveSheetTest, UsedRowsEndAtTheLastRowWithAValue) {
   ASSERT_TRUE(host_->Attach());
   Workbook* empty = host_->ActiveWorkbook();
   ASSERT_NE(empty, nullptr);
-  EXPECT_EQ(empty->ActiveSheet()->LastUsedRow(), 0);
+  Worksheet* empty_sheet = empty->ActiveSheet();
+  ASSERT_NE(empty_sheet, nullptr);
+  EXPECT_EQ(empty_sheet->LastUsedRow(), 0);
 }
 
 TEST_F(LiveSheetTest, FindsTheWorkbookAndSheetTheUserHasInFront) {
-  Open({{1.0}});
+  ASSERT_NO_FATAL_FAILURE(Open({{1.0}}));
   EXPECT_EQ(workbook_->Name(), "book.xlsx");
   EXPECT_EQ(sheet_->Name(), "Sheet1");
   EXPECT_TRUE(CheckXSheet("Sheet1", workbook_));

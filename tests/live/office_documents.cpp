@@ -45,10 +45,17 @@ OUString FileUrl(const std::string& path) { return FromUtf8("file://" + path); }
 
 // A headless office crashes on a document loaded with a visible frame; hidden, the document
 // becomes the current one only once its frame is activated.
-Reference<css::sheet::XSpreadsheetDocument> Load(OfficeConnection& office, const OUString& url) {
+Reference<css::sheet::XSpreadsheetDocument> Load(OfficeConnection& office, const OUString& url,
+                                                 bool read_only = false) {
   Reference<css::frame::XComponentLoader> loader(office.desktop(), UNO_QUERY_THROW);
+  Sequence<PropertyValue> arguments = Arguments("Hidden", Any(true));
+  if (read_only) {
+    arguments.realloc(2);
+    arguments.getArray()[1].Name = "ReadOnly";
+    arguments.getArray()[1].Value <<= true;
+  }
   Reference<css::sheet::XSpreadsheetDocument> document(
-      loader->loadComponentFromURL(url, "_blank", 0, Arguments("Hidden", Any(true))), UNO_QUERY);
+      loader->loadComponentFromURL(url, "_blank", 0, arguments), UNO_QUERY);
   if (!document.is()) throw std::runtime_error("the office did not load " + ToUtf8(url));
   Reference<css::frame::XModel>(document, UNO_QUERY_THROW)
       ->getCurrentController()
@@ -116,8 +123,8 @@ void CreateWorkbookFile(OfficeConnection& office, const std::string& path, const
 }
 
 Reference<css::sheet::XSpreadsheetDocument> OpenWorkbook(OfficeConnection& office,
-                                                         const std::string& path) {
-  return Load(office, FileUrl(path));
+                                                         const std::string& path, bool read_only) {
+  return Load(office, FileUrl(path), read_only);
 }
 
 Reference<css::sheet::XSpreadsheetDocument> OpenNewWorkbook(OfficeConnection& office) {

@@ -22,10 +22,11 @@ using Cells = std::map<std::pair<int32_t, int32_t>, CellValue>;  // (row, column
 // formula that gives it ("#DIV/0!" or "#N/A").
 void CreateWorkbookFile(OfficeConnection& office, const std::string& path, const Rows& rows);
 
-// Loads the file hidden and brings its frame to the front, so it is the office's current
-// document, as when the user has it open.
+// Loads the file hidden (and read-only if asked) and brings its frame to the front, so it is the
+// office's current document, as when the user has it open.
 css::uno::Reference<css::sheet::XSpreadsheetDocument> OpenWorkbook(OfficeConnection& office,
-                                                                   const std::string& path);
+                                                                   const std::string& path,
+                                                                   bool read_only = false);
 
 // A new empty spreadsheet document in front.
 css::uno::Reference<css::sheet::XSpreadsheetDocument> OpenNewWorkbook(OfficeConnection& office);

@@ -38,6 +38,15 @@ bool WaitForExit(pid_t pid, std::chrono::milliseconds limit, int* exit_code = nu
   }
 }
 
+// The test's own connection waits long: its office may share the machine with a build.
+LiveHostOptions ControlOptions(const std::string& connect) {
+  LiveHostOptions options;
+  options.connect = connect;
+  options.attach_timeout = std::chrono::seconds(30);
+  options.call_timeout = std::chrono::seconds(120);
+  return options;
+}
+
 }  // namespace
 
 int FreeLoopbackPort() {
@@ -114,11 +123,8 @@ OfficeProcess::OfficeProcess(std::chrono::seconds start_limit) {
   spawn();
 
   const auto deadline = std::chrono::steady_clock::now() + start_limit;
-  LiveHostOptions options;
-  options.connect = connect_;
-  options.timeout = std::chrono::seconds(10);
   while (!control_) {
-    control_ = OfficeConnection::Open(options);
+    control_ = OfficeConnection::Open(ControlOptions(connect_));
     if (control_) break;
     int exit_code = 0;
     if (WaitForExit(pid_, {}, &exit_code)) {
@@ -139,9 +145,31 @@ OfficeProcess::OfficeProcess(std::chrono::seconds start_limit) {
 
 OfficeProcess::~OfficeProcess() { Stop(); }
 
+void OfficeProcess::WaitUntilAnswering(std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!control_ || !control_->Answers()) {
+    if (pid_ <= 0) throw std::runtime_error("the office on " + connect_ + " is not running");
+    if (std::chrono::steady_clock::now() > deadline) {
+      throw std::runtime_error("the office did not answer on " + connect_);
+    }
+    control_.reset();
+    control_ = OfficeConnection::Open(ControlOptions(connect_));
+    if (!control_) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+}
+
+void OfficeProcess::Pause() {
+  if (pid_ > 0) kill(pid_, SIGSTOP);
+}
+
+void OfficeProcess::Resume() {
+  if (pid_ > 0) kill(pid_, SIGCONT);
+}
+
 void OfficeProcess::Stop() {
   control_.reset();
   if (pid_ <= 0) return;
+  kill(pid_, SIGCONT);  // a paused office would not see the SIGTERM
   kill(pid_, SIGTERM);
   if (!WaitForExit(pid_, std::chrono::seconds(20))) {
     kill(pid_, SIGKILL);
@@ -160,6 +188,7 @@ std::unique_ptr<OfficeProcess>& SharedOfficeSlot() {
 OfficeProcess& SharedOffice() {
   std::unique_ptr<OfficeProcess>& office = SharedOfficeSlot();
   if (!office) office = std::make_unique<OfficeProcess>();
+  office->WaitUntilAnswering();
   return *office;
 }
 

@@ -45,6 +45,18 @@ class OfficeProcess {
   std::string DocumentFolder() const { return folder_.path() + "/docs"; }
   // A connection of the test's own, for loading and inspecting documents.
   OfficeConnection& control() { return *control_; }
+  // Closes that connection. A process holds one proxy per office object, made by the connection
+  // that reached it first: a test of the host's own connection drops this one first.
+  void Disconnect() { control_.reset(); }
+
+  // Waits until the office answers a call on the test's connection, opening a new one if the old
+  // one is gone; a busy machine can hold the office for many seconds. Throws std::runtime_error
+  // when it does not answer within the limit.
+  void WaitUntilAnswering(std::chrono::seconds limit = std::chrono::seconds(180));
+
+  // Stops the office's process (SIGSTOP) as a hung office would be, and lets it go on again.
+  void Pause();
+  void Resume();
 
   // Ends the office by its process id: SIGTERM, then SIGKILL if it lingers. Waits for it.
   void Stop();
@@ -59,8 +71,8 @@ class OfficeProcess {
   std::unique_ptr<OfficeConnection> control_;
 };
 
-// One office shared by the tests of this process, started on first use. The tests that use it
-// close its documents before they open their own.
+// One office shared by the tests of this process, started on first use and answering when
+// returned. The tests that use it close its documents before they open their own.
 OfficeProcess& SharedOffice();
 // Stops the shared office if it was started; the test binary's main calls it at the end.
 void StopSharedOffice();

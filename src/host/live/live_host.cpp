@@ -98,10 +98,6 @@ class LiveHost : public SpreadsheetHost {
 
 }  // namespace
 
-std::string LoopbackConnect(int port) {
-  return "socket,host=127.0.0.1,port=" + std::to_string(port) + ";urp;";
-}
-
 std::unique_ptr<SpreadsheetHost> MakeLiveHost(LiveHostOptions options) {
   return std::make_unique<LiveHost>(std::move(options));
 }

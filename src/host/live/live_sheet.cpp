@@ -124,9 +124,12 @@ std::vector<CellValue>& LiveSheet::Column(int32_t column) const {
   std::vector<CellValue> values(used_->rows);
   for (int32_t first = 0; first < used_->rows; first += kRowsPerFetch) {
     const int32_t last = std::min(used_->rows, first + kRowsPerFetch) - 1;
-    Reference<css::sheet::XCellRangeData> range(
-        sheet_->getCellRangeByPosition(column - 1, first, column - 1, last), UNO_QUERY_THROW);
-    const Sequence<Sequence<Any>> data = range->getDataArray();
+    const Sequence<Sequence<Any>> data = Guard([&] {
+      return Reference<css::sheet::XCellRangeData>(
+                 sheet_->getCellRangeByPosition(column - 1, first, column - 1, last),
+                 UNO_QUERY_THROW)
+          ->getDataArray();
+    });
     for (sal_Int32 i = 0; i < data.getLength() && i <= last - first; ++i) {
       const Any& cell = data[i][0];
       CellValue& value = values[first + i];
@@ -197,7 +200,8 @@ void LiveSheet::Flush() {
   if (queued_.empty()) return;
   SortAndDeduplicate(queued_);
   auto position = [](const CellWrite& w) { return std::pair(w.row, w.column); };
-  Guard([&] {
+  size_t blocks_sent = 0;
+  try {
     for (const CellBlock& block : GroupWrites(queued_, kCellsPerWrite)) {
       const sal_Int32 width = block.right - block.left + 1;
       Sequence<Sequence<Any>> data(block.bottom - block.top + 1);
@@ -212,13 +216,20 @@ void LiveSheet::Flush() {
         for (sal_Int32 k = 0; k < width; ++k) line.getArray()[k] = Encode(first[k].value);
         data.getArray()[row - block.top] = line;
       }
-      Reference<css::sheet::XCellRangeData> range(
-          sheet_->getCellRangeByPosition(block.left - 1, block.top - 1, block.right - 1,
-                                         block.bottom - 1),
-          UNO_QUERY_THROW);
-      range->setDataArray(data);
+      Guard([&] {
+        Reference<css::sheet::XCellRangeData>(
+            sheet_->getCellRangeByPosition(block.left - 1, block.top - 1, block.right - 1,
+                                           block.bottom - 1),
+            UNO_QUERY_THROW)
+            ->setDataArray(data);
+      });
+      ++blocks_sent;
     }
-  });
+  } catch (const HostError& error) {
+    // A large result goes in several calls: say so when some of them reached the sheet.
+    if (blocks_sent == 0) throw;
+    throw HostError(std::string(error.what()) + " 部分结果已写入工作表, 请检查后再保存。");
+  }
   queued_.clear();
 }
 

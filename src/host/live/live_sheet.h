@@ -57,10 +57,11 @@ class LiveSheet : public Worksheet {
     return row >= 1 && column >= 1 && row <= rows_ && column <= columns_;
   }
 
-  // Runs calls to the office about this sheet, turning failures into HostError.
+  // Runs calls to the office about this sheet, each bounded in time, turning failures into
+  // HostError. Nested in another Guard, it restarts the time limit, as every answered call does.
   template <typename Calls>
   decltype(auto) Guard(Calls&& calls) const {
-    return office_.Guard(document_, std::forward<Calls>(calls));
+    return office_.Guard(document_, std::forward<Calls>(calls), sheet_);
   }
 
   const OfficeConnection& office_;

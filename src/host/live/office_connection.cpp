@@ -6,9 +6,12 @@
 #include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/connection/XConnector.hpp>
+#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/util/XProtectable.hpp>
 #include <condition_variable>
 #include <cppuhelper/bootstrap.hxx>
 #include <filesystem>
@@ -53,6 +56,48 @@ bool IsOpen(const Reference<css::uno::XInterface>& document) {
   }
 }
 
+bool IsProtected(const Reference<css::uno::XInterface>& sheet) {
+  try {
+    Reference<css::util::XProtectable> protectable(sheet, UNO_QUERY);
+    return protectable.is() && protectable->isProtected();
+  } catch (const css::uno::Exception&) {
+    return false;
+  }
+}
+
+bool IsReadOnly(const Reference<css::uno::XInterface>& document) {
+  try {
+    Reference<css::frame::XStorable> storable(document, UNO_QUERY);
+    return storable.is() && storable->isReadonly();
+  } catch (const css::uno::Exception&) {
+    return false;
+  }
+}
+
+std::string SheetName(const Reference<css::uno::XInterface>& sheet) {
+  try {
+    Reference<css::container::XNamed> named(sheet, UNO_QUERY);
+    return named.is() ? ToUtf8(named->getName()) : std::string();
+  } catch (const css::uno::Exception&) {
+    return {};
+  }
+}
+
+// The office's own text of a failure, for diagnosis after the plain reason.
+std::string OfficeText(const css::uno::Exception& error) {
+  const std::string text = ToUtf8(error.Message);
+  return text.empty() ? std::string() : " (LibreOffice: " + text + ")";
+}
+
+void CloseConnection(const Reference<css::connection::XConnection>& connection) {
+  if (!connection.is()) return;
+  try {
+    connection->close();
+  } catch (const css::uno::Exception&) {
+    // Closed already.
+  }
+}
+
 // What the connecting thread and the caller waiting for it share. The thread owns a reference,
 // so a caller that gives up at the deadline can leave without waiting for it.
 struct AttachState {
@@ -65,7 +110,8 @@ struct AttachState {
 };
 
 void Connect(const std::shared_ptr<AttachState>& state, const UnoAddress& address,
-             const Reference<css::uno::XComponentContext>& local) {
+             const Reference<css::uno::XComponentContext>& local,
+             std::chrono::milliseconds call_timeout) {
   Reference<css::bridge::XBridge> bridge;
   std::unique_ptr<OfficeConnection> result;
   try {
@@ -84,7 +130,8 @@ void Connect(const std::shared_ptr<AttachState>& state, const UnoAddress& addres
                                                   UNO_QUERY);
     if (remote.is()) {
       Reference<css::frame::XDesktop2> desktop = css::frame::Desktop::create(remote);
-      result = std::make_unique<OfficeConnection>(bridge, remote, desktop);
+      result =
+          std::make_unique<OfficeConnection>(connection, bridge, remote, desktop, call_timeout);
     }
   } catch (const css::uno::Exception&) {
     // Refused, closed at the deadline, or a peer that is not an office.
@@ -181,37 +228,43 @@ std::unique_ptr<OfficeConnection> OfficeConnection::Open(const LiveHostOptions& 
   Reference<css::uno::XComponentContext> local = LocalUnoContext();
 
   auto state = std::make_shared<AttachState>();
-  std::thread(Connect, state, *address, local).detach();
+  std::thread(Connect, state, *address, local, options.call_timeout).detach();
   std::unique_lock lock(state->mutex);
-  if (state->finished_signal.wait_for(lock, options.timeout, [&] { return state->finished; })) {
+  if (state->finished_signal.wait_for(lock, options.attach_timeout,
+                                      [&] { return state->finished; })) {
     return std::move(state->result);
   }
   state->abandoned = true;
   Reference<css::connection::XConnection> connection = state->connection;
   lock.unlock();
-  if (connection.is()) {
-    try {
-      connection->close();
-    } catch (const css::uno::Exception&) {
-      // Closed already.
-    }
-  }
+  CloseConnection(connection);
   return nullptr;
 }
 
-OfficeConnection::OfficeConnection(Reference<css::bridge::XBridge> bridge,
+OfficeConnection::OfficeConnection(Reference<css::connection::XConnection> connection,
+                                   Reference<css::bridge::XBridge> bridge,
                                    Reference<css::uno::XComponentContext> remote,
-                                   Reference<css::frame::XDesktop2> desktop)
-    : bridge_(std::move(bridge)), remote_(std::move(remote)), desktop_(std::move(desktop)) {}
+                                   Reference<css::frame::XDesktop2> desktop,
+                                   std::chrono::milliseconds call_timeout)
+    : connection_(std::move(connection)),
+      bridge_(std::move(bridge)),
+      remote_(std::move(remote)),
+      desktop_(std::move(desktop)),
+      watch_(std::make_unique<CallWatch>(call_timeout, [this] { Close(); })) {}
 
 OfficeConnection::~OfficeConnection() {
+  watch_.reset();  // no expiry may close the connection while it is taken down
   desktop_.clear();
   remote_.clear();
   DisposeBridge(bridge_);
 }
 
+void OfficeConnection::Close() const { CloseConnection(connection_); }
+
 bool OfficeConnection::Answers() const {
+  if (watch_->expired()) return false;
   try {
+    WatchedCall watched(*watch_);
     return remote_->getServiceManager().is();
   } catch (const css::uno::Exception&) {
     return false;
@@ -219,12 +272,37 @@ bool OfficeConnection::Answers() const {
 }
 
 HostError OfficeConnection::Failure(const css::uno::Exception& error,
-                                    const Reference<css::uno::XInterface>& document) const {
+                                    const Reference<css::uno::XInterface>& document,
+                                    const Reference<css::uno::XInterface>& sheet) const {
+  if (watch_->expired()) {
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(watch_->limit()).count();
+    return HostError("LibreOffice 在 " + std::to_string(seconds) +
+                     " 秒内没有响应, 统计未完成, 连接已断开。请查看 LibreOffice 是否有对话框在等待"
+                     "回答或已停止响应, 然后再运行。");
+  }
   if (!Answers()) return HostError("与 LibreOffice 的连接已断开, 统计未完成。");
-  if (document.is() && !IsOpen(document)) {
+  // The questions below are calls too, each bounded like the one that failed.
+  auto ask = [&](auto question, const Reference<css::uno::XInterface>& subject) {
+    WatchedCall watched(*watch_);
+    return subject.is() && question(subject);
+  };
+  if (document.is() && !ask(IsOpen, document)) {
     return HostError("工作簿已在 LibreOffice 中关闭, 统计未完成。");
   }
-  return HostError("LibreOffice 未能完成操作, 统计未完成: " + ToUtf8(error.Message));
+  if (ask(IsProtected, sheet)) {
+    WatchedCall watched(*watch_);
+    return HostError("工作表 “" + SheetName(sheet) +
+                     "” 受保护, LibreOffice 不允许写入, 统计未完成。请先在 LibreOffice 中撤销"
+                     "工作表保护 (工具 > 保护工作表), 再运行。" +
+                     OfficeText(error));
+  }
+  if (ask(IsReadOnly, document)) {
+    return HostError(
+        "工作簿在 LibreOffice 中以只读方式打开, 无法写入, 统计未完成。请先在 LibreOffice 中"
+        "切换到编辑模式 (编辑 > 编辑模式), 再运行。" +
+        OfficeText(error));
+  }
+  return HostError("LibreOffice 未能完成操作, 统计未完成。" + OfficeText(error));
 }
 
 }  // namespace quilmark

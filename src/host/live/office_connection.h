@@ -4,6 +4,7 @@
 #pragma once
 
 #include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "src/host/live/call_watch.h"
 #include "src/host/live/live_host.h"
 #include "src/host/sheet_host.h"
 
@@ -45,14 +47,16 @@ css::uno::Reference<css::uno::XComponentContext> LocalUnoContext();
 
 class OfficeConnection {
  public:
-  // Connects, bridges and reaches the office's desktop, all within options.timeout; nullptr when
-  // the address does not parse, nothing listens, or the peer does not answer in time. Throws
-  // HostError when the client's own runtime cannot be set up.
+  // Connects, bridges and reaches the office's desktop, all within options.attach_timeout;
+  // nullptr when the address does not parse, nothing listens, or the peer does not answer in
+  // time. Throws HostError when the client's own runtime cannot be set up.
   static std::unique_ptr<OfficeConnection> Open(const LiveHostOptions& options);
 
-  OfficeConnection(css::uno::Reference<css::bridge::XBridge> bridge,
+  OfficeConnection(css::uno::Reference<css::connection::XConnection> connection,
+                   css::uno::Reference<css::bridge::XBridge> bridge,
                    css::uno::Reference<css::uno::XComponentContext> remote,
-                   css::uno::Reference<css::frame::XDesktop2> desktop);
+                   css::uno::Reference<css::frame::XDesktop2> desktop,
+                   std::chrono::milliseconds call_timeout);
   // Disposes the bridge, which closes the connection; the office and its documents stay.
   ~OfficeConnection();
   OfficeConnection(const OfficeConnection&) = delete;
@@ -61,29 +65,36 @@ class OfficeConnection {
   const css::uno::Reference<css::frame::XDesktop2>& desktop() const { return desktop_; }
   const css::uno::Reference<css::uno::XComponentContext>& remote_context() const { return remote_; }
 
-  // Whether the office still answers a call.
+  // Whether the office still answers a call within the call limit.
   bool Answers() const;
 
-  // Runs calls to the office about a document (none for the desktop itself); a failure becomes
-  // the HostError that stops the run: the connection lost, the document closed, or the office's
-  // own reason.
+  // Runs calls to the office about a document (none for the desktop itself) and one of its
+  // sheets (or none). The office may stay silent for the call limit at most; then the
+  // connection is closed, which ends the call. A failure becomes the HostError that stops the
+  // run, in plain words first: the office not answering, the connection lost, the document
+  // closed, the sheet protected, the document read-only; the office's own text follows.
   template <typename Calls>
-  decltype(auto) Guard(const css::uno::Reference<css::uno::XInterface>& document,
-                       Calls&& calls) const {
+  decltype(auto) Guard(const css::uno::Reference<css::uno::XInterface>& document, Calls&& calls,
+                       const css::uno::Reference<css::uno::XInterface>& sheet = {}) const {
     try {
+      WatchedCall watched(*watch_);
       return calls();
     } catch (const css::uno::Exception& error) {
-      throw Failure(error, document);
+      throw Failure(error, document, sheet);
     }
   }
 
  private:
   HostError Failure(const css::uno::Exception& error,
-                    const css::uno::Reference<css::uno::XInterface>& document) const;
+                    const css::uno::Reference<css::uno::XInterface>& document,
+                    const css::uno::Reference<css::uno::XInterface>& sheet) const;
+  void Close() const;
 
+  css::uno::Reference<css::connection::XConnection> connection_;
   css::uno::Reference<css::bridge::XBridge> bridge_;
   css::uno::Reference<css::uno::XComponentContext> remote_;
   css::uno::Reference<css::frame::XDesktop2> desktop_;
+  std::unique_ptr<CallWatch> watch_;  // closes the connection when the office falls silent
 };
 
 }  // namespace quilmark

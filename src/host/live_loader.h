@@ -1,0 +1,32 @@
+// The live office host, loaded at run time. The office's libraries are needed by the live host
+// alone, so it is built as a plugin (quilmark-live.so) that the programs load only when a run
+// asks for the office: the programs themselves start on a machine without it.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "src/host/live/live_host.h"
+#include "src/host/sheet_host.h"
+
+namespace quilmark {
+
+inline constexpr char kLivePluginFile[] = "quilmark-live.so";
+// The plugin's one entry point, versioned by its name: a plugin of another version is not used.
+inline constexpr char kLivePluginEntry[] = "quilmark_live_host_v1";
+// Makes a live host (delete it through SpreadsheetHost); nullptr when it cannot.
+using LivePluginEntry = SpreadsheetHost* (*)(const char* connect, long long attach_timeout_ms,
+                                             long long call_timeout_ms);
+
+// Where the plugin is looked for, in order: the file named by the environment variable
+// QUILMARK_LIVE_PLUGIN, beside the running program, and in the installed plugin folder (found
+// from the program's own place first, so a moved installation still works).
+std::vector<std::filesystem::path> LivePluginCandidates();
+
+// A live host whose Attach loads the plugin first (once per process). When the plugin or the
+// office's libraries it needs are missing, Attach throws HostError saying which and what to
+// install.
+std::unique_ptr<SpreadsheetHost> LoadLiveHost(LiveHostOptions options = {});
+
+}  // namespace quilmark

@@ -1,0 +1,183 @@
+#include "src/landuse/class_table.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace quilmark {
+namespace {
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    size_t extra = 0;
+    if (byte < 0x80) {
+      extra = 0;
+    } else if (byte >= 0xC2 && byte <= 0xDF) {
+      extra = 1;
+    } else if (byte >= 0xE0 && byte <= 0xEF) {
+      extra = 2;
+    } else if (byte >= 0xF0 && byte <= 0xF4) {
+      extra = 3;
+    } else {
+      return false;
+    }
+    for (size_t k = 1; k <= extra; ++k) {
+      if (i + k >= text.size()) return false;
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
+// The GBK text as UTF-8; nullopt where a byte sequence is not GBK.
+std::optional<std::string> GbkToUtf8(std::string_view text) {
+  iconv_t converter = iconv_open("UTF-8", "GBK");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 2 + 16, '\0');
+  char* in_ptr = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  char* out_ptr = out.data();
+  size_t out_left = out.size();
+  const size_t done = iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(converter);
+  if (done == static_cast<size_t>(-1) || in_left != 0) return std::nullopt;
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+// The 1-based line where the first byte that is neither UTF-8 nor GBK stands.
+int FirstUnreadableLine(std::string_view text) {
+  int line = 1;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view one = text.substr(start, end - start);
+    if (!IsValidUtf8(one) && !GbkToUtf8(one)) return line;
+    start = end + 1;
+    ++line;
+  }
+  return 0;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\r')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
+
+std::optional<std::string> LineError(std::string_view line, std::string_view& code,
+                                     std::string_view& class_name) {
+  const size_t tabs = static_cast<size_t>(std::count(line.begin(), line.end(), '\t'));
+  if (tabs != 1) {
+    return "应为两列 (编码<TAB>类别), 这一行有 " + std::to_string(tabs + 1) + " 列";
+  }
+  const size_t tab = line.find('\t');
+  code = Trimmed(line.substr(0, tab));
+  class_name = Trimmed(line.substr(tab + 1));
+  if (code.empty()) return std::string("编码为空");
+  if (class_name.empty()) return "编码 " + std::string(code) + " 没有类别";
+  const size_t star = code.find('*');
+  if (star != std::string_view::npos && star + 1 != code.size()) {
+    return "编码 " + std::string(code) + " 中的 * 只能写在末尾 (前缀规则)";
+  }
+  return std::nullopt;
+}
+
+bool IsSixDigits(std::string_view code) {
+  return code.size() == 6 &&
+         std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+void ClassTable::Add(std::string_view code, std::string_view class_name) {
+  Rule rule{std::string(code), std::string(class_name), false};
+  if (!rule.code.empty() && rule.code.back() == '*') {
+    rule.code.pop_back();
+    rule.prefix = true;
+    prefixes_.push_back(rules_.size());
+  } else {
+    exact_.emplace(rule.code, rules_.size());  // an earlier rule with the code stays first
+  }
+  rules_.push_back(std::move(rule));
+}
+
+std::optional<std::string_view> ClassTable::Match(std::string_view code) const {
+  size_t best = std::numeric_limits<size_t>::max();
+  if (auto it = exact_.find(std::string(code)); it != exact_.end()) best = it->second;
+  for (size_t index : prefixes_) {
+    if (index >= best) break;
+    if (code.substr(0, rules_[index].code.size()) == rules_[index].code) {
+      best = index;
+      break;
+    }
+  }
+  if (best == std::numeric_limits<size_t>::max()) return std::nullopt;
+  return rules_[best].class_name;
+}
+
+ClassLookup ClassTable::Lookup(std::string_view text) const {
+  std::string_view code = text;
+  const bool k_marked = code.size() > 1 && code.back() == 'K';
+  if (std::optional<std::string_view> found = Match(text)) {
+    // A K code named by its own row is that row's class, not a K patch of another.
+    return {std::string(*found), true, k_marked && !exact_.contains(std::string(text))};
+  }
+  if (k_marked) {
+    code.remove_suffix(1);
+    if (std::optional<std::string_view> found = Match(code)) {
+      return {std::string(*found), true, true};
+    }
+  }
+  if (code.size() > 1 && code.back() == 'A') {
+    code.remove_suffix(1);
+    if (std::optional<std::string_view> found = Match(code)) {
+      return {std::string(*found), true, k_marked};
+    }
+  }
+  if (IsSixDigits(code)) {
+    if (std::optional<std::string_view> found = Match(code.substr(0, 4))) {
+      return {std::string(*found), true, k_marked};
+    }
+  }
+  return {std::string(text), false, false};
+}
+
+ParsedTable ParseClassTable(std::string_view raw) {
+  if (raw.starts_with("\xEF\xBB\xBF")) raw.remove_prefix(3);
+  std::string decoded;
+  std::string_view text = raw;
+  if (!IsValidUtf8(raw)) {
+    std::optional<std::string> gbk = GbkToUtf8(raw);
+    if (!gbk) {
+      return {std::nullopt, {FirstUnreadableLine(raw), "既不是 UTF-8 也不是 GBK 编码的文字"}};
+    }
+    decoded = std::move(*gbk);
+    text = decoded;
+  }
+  ClassTable table;
+  int line_number = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trimmed(text.substr(start, end - start));
+    start = end + 1;
+    ++line_number;
+    if (line.empty() || line.front() == '#') continue;
+    std::string_view code, class_name;
+    if (std::optional<std::string> what = LineError(line, code, class_name)) {
+      return {std::nullopt, {line_number, std::move(*what)}};
+    }
+    table.Add(code, class_name);
+  }
+  if (table.size() == 0) return {std::nullopt, {0, "表中没有任何 编码<TAB>类别 行"}};
+  return {std::move(table), {}};
+}
+
+}  // namespace quilmark

@@ -1,0 +1,263 @@
+// The shipped classifications, a user's table, the 田坎 deduction, units and rounding, and the
+// worked example of a small third-survey sheet.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "src/app/land_use_choice.h"
+#include "src/app/run_driver.h"
+#include "src/host/memory_host.h"
+#include "src/landuse/land_use.h"
+#include "src/landuse/shipped_tables.h"
+#include "src/summary/area_format.h"
+#include "tests/landuse/land_use_test_sheet.h"
+#include "tests/recording_sink.h"
+
+namespace quilmark {
+namespace {
+
+using landuse_test::N;
+using landuse_test::RowsFrom;
+using landuse_test::T;
+using M = LandUseMethod;
+using Rows = std::vector<std::vector<std::string>>;
+
+TEST(MethodTable, EveryMethodHasOneRowAndOneName) {
+  std::set<std::string_view> names, controls;
+  for (const LandUseMethodEntry& entry : LandUseMethods()) {
+    EXPECT_TRUE(names.insert(entry.cli_name).second) << entry.cli_name;
+    EXPECT_TRUE(controls.insert(entry.control).second) << entry.control;
+    EXPECT_EQ(&MethodEntry(entry.method), &entry);
+    EXPECT_EQ(FindMethodByCliName(entry.cli_name), &entry);
+    RunOptions options;
+    ChooseLandUseMethod(options, entry.method);
+    EXPECT_EQ(ChosenLandUseMethod(options), entry.method) << entry.cli_name;
+  }
+  EXPECT_EQ(names.size(), 14u);
+  for (size_t i = 0; i < kShippedTableCount; ++i) {
+    EXPECT_GT(ShippedTable(kShippedTableTexts[i].name).size(), 0u) << kShippedTableTexts[i].name;
+  }
+}
+
+// Codes from every level-1 class, the suffix rules and the rows that tools disagree on, as the
+// standards give them.
+TEST(ShippedTables, KeysAsTheStandardsGiveThem) {
+  struct Case {
+    M method;
+    const char* code;
+    const char* key;
+    bool known;
+  };
+  const Case cases[] = {
+      // Third survey, level 1: 湿地 takes its codes out of 林地, 草地, 工矿 and 水域.
+      {M::kSurvey3Level1, "0303", "湿地", true},
+      {M::kSurvey3Level1, "0603", "湿地", true},
+      {M::kSurvey3Level1, "1108", "湿地", true},
+      {M::kSurvey3Level1, "0102", "耕地", true},
+      {M::kSurvey3Level1, "0204K", "种植园用地", true},
+      {M::kSurvey3Level1, "0301K", "林地", true},
+      {M::kSurvey3Level1, "0404", "草地", true},
+      {M::kSurvey3Level1, "05H1", "商业服务业用地", true},
+      {M::kSurvey3Level1, "0602", "工矿用地", true},
+      {M::kSurvey3Level1, "0702", "住宅用地", true},
+      {M::kSurvey3Level1, "08H2A", "公共管理与公共服务用地", true},
+      {M::kSurvey3Level1, "09", "特殊用地", true},
+      {M::kSurvey3Level1, "1006", "交通运输用地", true},
+      {M::kSurvey3Level1, "1107A", "水域及水利设施用地", true},
+      {M::kSurvey3Level1, "1203", "其他土地", true},
+      // Level 2: K and A count toward their base class.
+      {M::kSurvey3Level2, "0301K", "乔木林地", true},
+      {M::kSurvey3Level2, "1104A", "坑塘水面", true},
+      {M::kSurvey3Level2, "0810A", "公园与绿地", true},
+      {M::kSurvey3Level2, "08H2A", "科教文卫用地", true},
+      {M::kSurvey3Level2, "1107A", "沟渠", true},
+      {M::kSurvey3Level2, "1110", "冰川及常年积雪", true},
+      // 三大类: 0404 unused, 1103 agricultural (construction in the 2007 mapping), 干渠 construction.
+      {M::kSurvey3Major, "0404", "未利用地", true},
+      {M::kSurvey3Major, "1103", "农用地", true},
+      {M::kSurvey3Major, "1107", "农用地", true},
+      {M::kSurvey3Major, "1107A", "建设用地", true},
+      {M::kSurvey3Major, "1104A", "农用地", true},
+      {M::kSurvey3Major, "0603", "建设用地", true},
+      {M::kSurvey3Major, "1203", "农用地", true},
+      {M::kSurvey3Major, "1201", "建设用地", true},
+      {M::kSurvey3Major, "0307K", "农用地", true},
+      {M::kSurvey3Ownership, "20", "国有", true},
+      {M::kSurvey3Ownership, "40", "集体", true},
+      {M::k2017Level1, "0603", "工矿仓储用地", true},
+      {M::k2017Level1, "0906", "特殊用地", true},
+      {M::k2017Level2, "0303", "红树林地", true},
+      {M::k2017Level2, "1110", "冰川及永久积雪", true},
+      {M::kPlan2023Level1, "0507", "湿地", true},
+      {M::kPlan2023Level1, "1311", "公用设施用地", true},
+      {M::kPlan2023Level1, "2303", "其他土地", true},
+      {M::kPlan2023Level2, "070102", "城镇住宅用地", true},  // a third-level code
+      {M::kPlan2023Level2, "1403", "广场用地", true},
+      // Unknown: its own key.
+      {M::kSurvey3Level2, "0199", "0199", false},
+      {M::kSurvey3Level2, "0301k", "0301k", false},
+      {M::kSurvey3Ownership, "50", "50", false},
+      {M::k2017Level2, "05H1", "05H1", false},
+  };
+  for (const Case& c : cases) {
+    const ClassLookup lookup = MethodEntry(c.method).classify(c.code);
+    EXPECT_EQ(lookup.key, c.key) << MethodEntry(c.method).cli_name << " " << c.code;
+    EXPECT_EQ(lookup.known, c.known) << MethodEntry(c.method).cli_name << " " << c.code;
+  }
+}
+
+TEST(UserTable, MalformedLinesNamedAndFirstRuleWins) {
+  struct Case {
+    std::string text;
+    int error_line;  // -1: read
+  };
+  const Case cases[] = {
+      {"# 注释\n\n0101\t耕地\r\n01*\t农用地\n", -1},
+      {"0101\t耕地\n0102 水浇地\n", 2},
+      {"0101\t耕地\t多余\n", 1},
+      {"0101\t\n", 1},
+      {"01*1\t耕地\n", 1},
+      {"# 只有注释\n", 0},
+      {"0101\t\xB8\xFB\xB5\xD8\n", -1},  // 耕地 in GBK
+      {"0101\t耕地\n0102\t\xFF\xFF\n", 2},
+  };
+  for (const Case& c : cases) {
+    const ParsedTable parsed = ParseClassTable(c.text);
+    EXPECT_EQ(parsed.table.has_value(), c.error_line < 0) << c.text;
+    if (c.error_line >= 0) EXPECT_EQ(parsed.error.line, c.error_line) << c.text;
+  }
+  const ClassTable table = *ParseClassTable("0102K\t可调整\n01*\t农用地\n0101\t耕地\n").table;
+  EXPECT_EQ(table.Lookup("0101").key, "农用地");  // the prefix rule comes first
+  EXPECT_EQ(table.Lookup("0102K").key, "可调整");
+  EXPECT_FALSE(table.Lookup("0102K").k_marked);  // named by its own row
+  EXPECT_TRUE(table.Lookup("0103K").k_marked);
+  EXPECT_EQ(*ParseClassTable("0101\t\xB8\xFB\xB5\xD8\n").table->Match("0101"), "耕地");
+}
+
+TEST(AreaFormat, UnitsAndLargestRemainder) {
+  EXPECT_DOUBLE_EQ(ConvertArea(15000, AreaUnit::kSquareMetre), 15000);
+  EXPECT_DOUBLE_EQ(ConvertArea(15000, AreaUnit::kHectare), 1.5);
+  EXPECT_DOUBLE_EQ(ConvertArea(15000, AreaUnit::kMu), 22.5);
+  // Three thirds: each rounds to 0.33, but the row's 1.00 takes the unit left over.
+  const RoundedMatrix thirds = RoundMatrix({{1.0 / 3, 1.0 / 3, 1.0 / 3}}, 2);
+  EXPECT_EQ(thirds.cells[0], (std::vector<double>{0.34, 0.33, 0.33}));
+  EXPECT_EQ(thirds.row_totals[0], 1.0);
+  const RoundedMatrix plain = RoundMatrix({{1.25, 2}, {0.5, 0}}, std::nullopt);
+  EXPECT_EQ(plain.row_totals, (std::vector<double>{3.25, 0.5}));
+  EXPECT_EQ(plain.column_totals, (std::vector<double>{1.75, 2}));
+}
+
+// A small third-survey sheet: zone, working-class code, area in m2, KCXS, QSXZ.
+MemorySheet& AddSurveySheet(MemoryHost& host) {
+  MemorySheet& sheet = host.OpenWorkbook("三调.xlsx").AddSheet("图斑");
+  const std::vector<std::vector<CellValue>> rows = {
+      {T("石碣镇"), T("0101"), N(12345.67), N(0.05), T("30")},
+      {T("石碣镇"), T("0103"), N(8000), T("0.1"), T("30")},
+      {T("石碣镇"), T("0201K"), N(5432.10), T(""), T("30")},
+      {T("石碣镇"), T("0301"), N(20000), CellValue(), T("10")},
+      {T("石碣镇"), T("0404"), N(3100.50), CellValue(), T("10")},
+      {T("石碣镇"), T("0702"), N(4567.89), CellValue(), T("30")},
+      {T("石碣镇"), T("1104A"), N(6000), CellValue(), T("30")},
+      {T("石碣镇"), T("1107A"), N(1500.25), CellValue(), T("20")},
+      {T("石碣镇"), T("1103"), N(9800), CellValue(), T("20")},
+      {T("石碣镇"), T("1203"), N(700), CellValue(), T("30")},
+      {T("常平镇"), T("0102"), N(15000), N(0.08), T("30")},
+      {T("常平镇"), T("0101"), N(7654.32), N(0.12), T("40")},
+      {T("常平镇"), T("0301K"), N(4321), CellValue(), T("30")},
+      {T("常平镇"), T("05H1"), N(2500), CellValue(), T("20")},
+      {T("常平镇"), T("0601"), N(11000), CellValue(), T("20")},
+      {T("常平镇"), T("08H2A"), N(3333.33), CellValue(), T("10")},
+      {T("常平镇"), T("1006"), N(1200), CellValue(), T("30")},
+      {T("常平镇"), T("1101"), N(5000), CellValue(), T("10")},
+      {T("常平镇"), T("1206"), N(888.88), CellValue(), T("10")},
+      {T("常平镇"), T("0810A"), N(1111.11), CellValue(), T("20")},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) sheet.SetRow(static_cast<int32_t>(i) + 1, rows[i]);
+  return sheet;
+}
+
+RunOptions SurveyRun(M method) {
+  RunOptions options;
+  options.CheckTDLY = true;
+  ChooseLandUseMethod(options, method);
+  return options;
+}
+
+// 三大类 in 公顷 to 2 decimals with totals, worked by hand. 石碣镇: 农用地 62277.77 m2 (its
+// deductions stay 农用地), 未利用地 3100.50, 建设用地 6068.14 (0702 and 1107A 干渠); 常平镇:
+// 农用地 28175.32, 未利用地 5888.88, 建设用地 17944.44. Grand total 12.345505 ha -> 12.35; the
+// row totals 7.144641 and 5.200864 floor to 7.14 + 5.20 = 12.34, and the larger remainder (.4641)
+// takes the unit left: 7.15. 石碣镇's cells floor to 6.22 + 0.31 + 0.60 = 7.13; the two units
+// left go to 农用地 (.7777) and 建设用地 (.6814): 6.23, 0.31, 0.61 (plain rounding would give the
+// same here). 常平镇's floor to 2.81 + 0.58 + 1.79 = 5.18; the two units go to 未利用地 (.8888) and
+// 农用地 (.7532). The 合计 row sums the columns: 9.05, 0.90, 2.40, and 12.35.
+TEST(SurveyRun, WorkedExampleMajorClassesInHectares) {
+  MemoryHost host;
+  MemorySheet& sheet = AddSurveySheet(host);
+  RunOptions options = SurveyRun(M::kSurvey3Major);
+  options.TextKCXSColumn = "4";
+  options.ListUnit = "ha";
+  options.TextDecimals = "2";
+  options.CheckTotals = true;
+  RecordingSink sink;
+  ASSERT_EQ(RunSummary(options, host, sink).outcome, RunResult::Outcome::kCompleted);
+  EXPECT_EQ(RowsFrom(sheet, 31), (Rows{{"", "农用地", "未利用地", "建设用地", "合计"},
+                                       {"石碣镇", "#6.23", "#0.31", "#0.61", "#7.15"},
+                                       {"常平镇", "#2.82", "#0.59", "#1.79", "#5.2"},
+                                       {"合计", "#9.05", "#0.9", "#2.4", "#12.35"}}));
+  EXPECT_EQ(sink.messages.size(), 2u);  // every code known: no warning
+}
+
+// Level 2 with K apart and the deduction: 0101 at 0.05 gives 11728.3865 + 617.2835 to 田坎, 0103
+// at 0.1 gives 7200 + 800, 1203 itself 700.
+TEST(SurveyRun, SplitKDeductionAndUnknownCodes) {
+  MemoryHost host;
+  MemorySheet& sheet = AddSurveySheet(host);
+  sheet.SetRow(21, {T("常平镇"), T("0199"), N(10), CellValue(), T("30")});
+  sheet.SetRow(22, {T("常平镇"), T("0199"), N(5), CellValue(), T("30")});
+  RunOptions options = SurveyRun(M::kSurvey3Level2);
+  options.TextKCXSColumn = "4";
+  options.CheckSplitK = true;
+  RecordingSink sink;
+  ASSERT_EQ(RunSummary(options, host, sink).outcome, RunResult::Outcome::kCompleted);
+  const Rows rows = RowsFrom(sheet, 33);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 5),
+            (std::vector<std::string>{"", "水田", "田坎", "旱地", "带K果园"}));
+  EXPECT_EQ(std::vector<std::string>(rows[1].begin(), rows[1].begin() + 5),
+            (std::vector<std::string>{"石碣镇", "#11728.3865", "#2117.2835", "#7200", "#5432.1"}));
+  ASSERT_EQ(sink.messages.size(), 3u);
+  EXPECT_EQ(sink.messages[2].first, MessageKind::kWarning);
+  EXPECT_NE(sink.messages[2].second.find("0199: 2 个图斑, 面积 15"), std::string::npos);
+}
+
+// A coefficient outside [0, 1) stops the run before anything is written, naming its row; the
+// zone-code conversion, which writes to the sheet, has not run either.
+TEST(SurveyRun, BadCoefficientStopsWithItsRow) {
+  struct Case {
+    CellValue coefficient;
+    bool stops;
+  };
+  const Case cases[] = {{N(0), false}, {N(0.999), false}, {T("KCXS"), false},
+                        {N(1), true},  {N(-0.01), true},  {N(1.5), true}};
+  for (const Case& c : cases) {
+    MemoryHost host;
+    MemorySheet& sheet = AddSurveySheet(host);
+    sheet.SetRow(7, {T("101"), T("0101"), N(100), c.coefficient});
+    RunOptions options = SurveyRun(M::kSurvey3Level1);
+    options.TextKCXSColumn = "4";
+    options.CheckZQDM2MC = true;
+    RecordingSink sink;
+    const RunResult result = RunSummary(options, host, sink);
+    EXPECT_EQ(result.outcome == RunResult::Outcome::kStopped, c.stops) << ValueText(c.coefficient);
+    if (!c.stops) continue;
+    EXPECT_EQ(result.message.rfind("第 7 行的田坎系数", 0), 0u) << result.message;
+    EXPECT_EQ(sheet.LastUsedRow(), 20);
+    EXPECT_EQ(RowsFrom(sheet, 7)[0][0], "101");
+  }
+}
+
+}  // namespace
+}  // namespace quilmark
