@@ -5,21 +5,27 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev
-  qt6-base-dev fonts-wqy-microhei
+  libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev libxlsxwriter-dev
+  qt6-base-dev fonts-wqy-microhei qt6-translations-l10n
 )
-# The tests also check written workbooks with an independent reader, run the live host
-# against a headless office and run the fuzz targets briefly (clang with libFuzzer).
+# The tests also check written workbooks with an independent reader, run the live host against
+# a headless office, build the Debian package and check its desktop entry, and run the fuzz
+# targets briefly (clang with libFuzzer).
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
+  dpkg-dev desktop-file-utils
   clang libclang-rt-14-dev
 )
 
 want=("${packages[@]}")
 if [ "${1:-}" = "--tests" ]; then
   want+=("${test_packages[@]}")
+fi
+# Making the Debian package needs dpkg-shlibdeps.
+if [ "${1:-}" = "--package" ]; then
+  want+=(dpkg-dev)
 fi
 
 missing=()

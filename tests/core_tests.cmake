@@ -5,4 +5,5 @@ target_sources(quilmark_tests PRIVATE
   core/columns_test.cpp
   core/summary_tables_test.cpp
   core/area_check_test.cpp
-  core/run_driver_test.cpp)
+  core/run_driver_test.cpp
+  core/written_rows_test.cpp)

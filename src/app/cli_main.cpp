@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "src/app/cli_text.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
@@ -31,24 +32,44 @@ enum ExitCode {
   kExitHostFailure = 3,  // the workbook could not be read or written
 };
 
-// The master-plan methods by their names on the command line; the land-use methods are named in
+// The master-plan methods by their names on the command line, each with the option it sets and
+// the window's control for it (whose caption the help shows); the land-use methods are named in
 // their table.
-const std::map<std::string, bool RunOptions::*> kMasterPlanMethods = {
-    {"all-zones", &RunOptions::IsAllZone},
-    {"2006", &RunOptions::IsOldGH},
-    {"2009", &RunOptions::IsNewGH},
+struct Method {
+  bool RunOptions::*field;
+  const char* control;
+};
+const std::map<std::string, Method> kMasterPlanMethods = {
+    {"all-zones", {&RunOptions::IsAllZone, "IsAllZone"}},
+    {"2006", {&RunOptions::IsOldGH, "IsOldGH"}},
+    {"2009", {&RunOptions::IsNewGH, "IsNewGH"}},
 };
 
-std::vector<std::string> Names(const std::map<std::string, bool RunOptions::*>& methods) {
+std::vector<std::string> Names(const std::map<std::string, Method>& methods) {
   std::vector<std::string> names;
   for (const auto& entry : methods) names.push_back(entry.first);
   return names;
+}
+
+// The option's description with each method and its caption in the window.
+std::string Described(const std::string& lead, const std::map<std::string, Method>& methods) {
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const auto& [name, method] : methods) listed.emplace_back(name, method.control);
+  return quilmark::MethodsDescription(lead, std::move(listed));
 }
 
 std::vector<std::string> LandUseMethodNames() {
   std::vector<std::string> names;
   for (const auto& entry : quilmark::LandUseMethods()) names.emplace_back(entry.cli_name);
   return names;
+}
+
+std::string LandUseDescription(const std::string& lead) {
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const auto& entry : quilmark::LandUseMethods()) {
+    listed.emplace_back(std::string(entry.cli_name), std::string(entry.control));
+  }
+  return quilmark::MethodsDescription(lead, std::move(listed));
 }
 
 // Prints the run's messages: confirmation and completion on standard output, the rest on
@@ -128,21 +149,31 @@ class ConsoleSink : public quilmark::MessageSink {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方。", "quilmark"};
+  CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方第十行之后。",
+               "quilmark"};
+  quilmark::UseChineseText(app);
   RunOptions options;
   std::string land_use, master_plan;
   std::string workbook;
   quilmark::RunInput input;
 
-  app.add_option("--zone-column", options.TextZQColumn, "区域 (镇区) 所在的列号")
+  app.add_option("--zone-column", options.TextZQColumn, "区域名称 (如镇区名称、图斑号) 所在列号")
+      ->type_name("列号")
       ->capture_default_str();
-  app.add_option("--class-column", options.TextDKStyleColumn, "地类所在的列号")
+  app.add_option("--class-column", options.TextDKStyleColumn,
+                 "地块类别 (如地类、规划用途) 所在列号")
+      ->type_name("列号")
       ->capture_default_str();
-  app.add_option("--area-column", options.TextAreaColumn, "面积所在的列号")->capture_default_str();
+  app.add_option("--area-column", options.TextAreaColumn, "地块面积所在列号")
+      ->type_name("列号")
+      ->capture_default_str();
   CLI::Option* land_use_option =
-      app.add_option("--land-use", land_use, "土地利用情况汇总, 按此方式归类")
-          ->check(CLI::IsMember(LandUseMethodNames()));
-  app.add_flag("--convert-zone-codes", options.CheckZQDM2MC, "汇总前把镇区代码改写为镇区名称")
+      app.add_option("--land-use", land_use,
+                     LandUseDescription("土地利用情况分区域汇总, 按以下方式之一归类:"))
+          ->type_name("方式")
+          ->check(quilmark::OneOf(LandUseMethodNames()));
+  app.add_flag("--convert-zone-codes", options.CheckZQDM2MC,
+               "与 --land-use 同用: 汇总前把表中的镇区代码改写为镇区名称 (101 → 石碣镇)")
       ->needs(land_use_option);
   CLI::Option* table_option =
       app.add_option("--classification", options.TextClassTable,
@@ -157,33 +188,37 @@ int main(int argc, char** argv) {
   app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")
       ->check(CLI::IsMember({"0", "1", "2", "3", "4", "5", "6"}));
   app.add_flag("--totals", options.CheckTotals, "每个汇总表加 合计 列和 合计 行");
-  app.add_option("--master-plan", master_plan, "总体规划情况汇总, 按此方式归类")
-      ->check(CLI::IsMember(Names(kMasterPlanMethods)));
-  app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积");
-  app.add_flag("--cross-tab", options.ChkNumArea, "按区域和地类统计宗数和面积");
-  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是打开时显示的工作表");
+  app.add_option("--master-plan", master_plan,
+                 Described("总体规划情况分区域汇总, 按以下方式之一归类:", kMasterPlanMethods))
+      ->type_name("方式")
+      ->check(quilmark::OneOf(Names(kMasterPlanMethods)));
+  app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积, 不细分用地类别");
+  app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
+  app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
+      ->type_name("工作表");
   std::string output;
-  app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变");
-  CLI::Option* workbook_option = app.add_option("WORKBOOK", workbook, ".xlsx 工作簿文件");
+  app.add_option("-o,--output", output, "结果写入此文件, 原工作簿保持不变")->type_name("文件");
+  CLI::Option* workbook_option =
+      app.add_option("WORKBOOK", workbook, "要汇总的 .xlsx 工作簿文件; 结果默认写回此文件");
   bool live = false;
   int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
-      app.add_flag("--live", live, "使用正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存)");
-  CLI::Option* port_option =
-      app.add_option("--office-port", input.office_port, "LibreOffice 在本机监听的端口")
-          ->capture_default_str()
-          ->check(CLI::Range(1, 65535))
-          ->needs(live_option);
-  app.add_option("--office-timeout", office_timeout,
-                 "等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      app.add_flag("--live", live,
+                   "汇总正在运行的 LibreOffice Calc 中打开的工作簿 (结果不保存, 请在 Calc 中查看)");
+  app.add_option("--office-port", input.office_port, "与 --live 同用: LibreOffice 在本机监听的端口")
       ->capture_default_str()
-      ->check(CLI::Range(1, 3600))
+      ->check(quilmark::WholeNumberFrom(1, 65535))
+      ->needs(live_option);
+  app.add_option("--office-timeout", office_timeout,
+                 "与 --live 同用: 等待 LibreOffice 响应的秒数 (连接时, 以及统计中的每一步)")
+      ->capture_default_str()
+      ->check(quilmark::WholeNumberFrom(1, 3600))
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
   app.get_option("--output")->excludes(live_option);
-  (void)port_option;
-  app.set_version_flag("--version", QUILMARK_VERSION);
+  app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
+                       "显示版本号后退出");
 
   try {
     app.parse(argc, argv);
@@ -206,7 +241,7 @@ int main(int argc, char** argv) {
   }
   if (!master_plan.empty()) {
     options.CheckZTGH = true;
-    options.*kMasterPlanMethods.at(master_plan) = true;
+    options.*kMasterPlanMethods.at(master_plan).field = true;
   }
 
   if (live && !quilmark::LiveOfficeBuiltIn()) {
@@ -228,6 +263,7 @@ int main(int argc, char** argv) {
     case quilmark::RunResult::Outcome::kCompleted:
       return kExitCompleted;
     case quilmark::RunResult::Outcome::kStopped:
+    case quilmark::RunResult::Outcome::kCancelled:
       return kExitStopped;
     case quilmark::RunResult::Outcome::kHostFailure:
       return kExitHostFailure;

@@ -6,6 +6,14 @@ if(QUILMARK_BUILD_GUI)
   add_library(quilmark_window STATIC
     main_window.cpp
     main_window.h
+    chinese_ui.cpp
+    chinese_ui.h
+    fit_to_screen.cpp
+    fit_to_screen.h
+    run_in_background.cpp
+    run_in_background.h
+    run_progress.cpp
+    run_progress.h
     ${PROJECT_SOURCE_DIR}/src/resources/window_controls.h
     ${PROJECT_SOURCE_DIR}/src/resources/quilmark_window.qrc)
   set_target_properties(quilmark_window PROPERTIES AUTOMOC ON AUTORCC ON)

@@ -1,8 +1,11 @@
 // quilmark-gui [WORKBOOK]: opens the window, with the workbook file chosen when one is given.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <QStringList>
+#include <memory>
 
+#include "src/app/fit_to_screen.h"
 #include "src/app/main_window.h"
 
 int main(int argc, char** argv) {
@@ -15,14 +18,16 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("workbook"),
-                               QStringLiteral("The .xlsx workbook to summarise (optional)."),
+                               QStringLiteral("要汇总的 .xlsx 工作簿 (可选)"),
                                QStringLiteral("[workbook]"));
   parser.process(app);
   const QStringList workbooks = parser.positionalArguments();
   if (workbooks.size() > 1) parser.showHelp(2);
 
-  quilmark::SpaAnalysis window;
-  if (!workbooks.isEmpty()) window.SetWorkbook(workbooks.front());
-  window.show();
+  auto window = std::make_unique<quilmark::SpaAnalysis>();
+  if (!workbooks.isEmpty()) window->SetWorkbook(workbooks.front());
+  const std::unique_ptr<QWidget> shown = quilmark::FitToScreen(
+      std::move(window), QGuiApplication::primaryScreen()->availableGeometry());
+  shown->show();
   return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -14,6 +15,7 @@
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHash>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -28,9 +30,12 @@
 #include <string>
 #include <utility>
 
+#include "src/app/chinese_ui.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
+#include "src/app/run_progress.h"
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -72,6 +77,25 @@ void LayOutLines(QTextLayout& layout, qreal width, int pitch, qreal baseline) {
   layout.endLayout();
 }
 
+// Where no workbook is chosen and no office answers (or none can be reached in this build), the
+// user has most likely not chosen one yet: ask for it instead of reporting the missing office.
+class AskForWorkbookSink final : public MessageSink {
+ public:
+  AskForWorkbookSink(MessageSink& sink, bool chosen) : sink_(sink), chosen_(chosen) {}
+  void Show(MessageKind kind, std::string_view text) override {
+    const bool no_office = kind == MessageKind::kStop &&
+                           (text == MessageText(StopReason::kNoApplication) ||
+                            (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
+    sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
+  }
+  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
+  void Progress(std::string_view stage) override { sink_.Progress(stage); }
+
+ private:
+  MessageSink& sink_;
+  bool chosen_;
+};
+
 // The workbook a drop offers: one local .xlsx file, else nothing.
 std::optional<QString> DroppedWorkbook(const QMimeData* mime) {
   if (mime == nullptr || !mime->hasUrls()) return std::nullopt;
@@ -94,6 +118,7 @@ void ApplyAppearance(QApplication& app) {
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(12);
   app.setFont(font);
+  UseChineseForQt(app);
 }
 
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
@@ -121,8 +146,16 @@ void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
   QGuiApplication::restoreOverrideCursor();
 }
 
-void MessageBoxSink::Progress(std::string_view /*stage*/) {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+bool MessageBoxSink::Ask(std::string_view warning) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quilmark"),
+                  QString::fromUtf8(warning.data(), static_cast<qsizetype>(warning.size())),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Ok);
+  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  return answer == QMessageBox::Ok;
 }
 
 FixedPitchLabel::FixedPitchLabel(const QString& text, int pitch, QWidget* parent)
@@ -147,12 +180,21 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   InitWindowResources();
   setObjectName(QStringLiteral("SpaAnalysis"));
   setWindowTitle(QStringLiteral("Quilmark"));
+  QIcon icon;
+  for (int size : {16, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/quilmark/icons/quilmark-%1.png").arg(size));
+  }
+  setWindowIcon(icon);
   setAcceptDrops(true);
   BuildControls();
   // The workbook row sits below the client area the listed controls were drawn for.
   const int row_top = Px(kClientHeightTwips) + kRowGap;
   BuildWorkbookRow(row_top);
-  setFixedSize(Px(kClientWidthTwips), row_top + kRowHeight + kBottomMargin);
+  const int bottom = BuildClassificationRows(row_top + kRowHeight + kRowGap);
+  // The progress covers the workbook's name while a run goes on.
+  progress_ = new RunProgress(this);
+  progress_->setGeometry(workbook_name_->geometry());
+  setFixedSize(Px(kClientWidthTwips), bottom + kBottomMargin);
   // The start state of the options follows from the unticked task boxes.
   CheckTDLYClick(false);
   CheckZTGHClick(false);
@@ -261,6 +303,78 @@ bool SpaAnalysis::IsTicked(const char* name) const {
   return Button(name)->isChecked();
 }
 
+// Below the workbook row: the classifications of today as a list (an entry chosen there clears
+// the option buttons above, and an option button clears the list), a user's own table, and the
+// deduction column, unit, decimals and totals. Returns the bottom of the last row.
+int SpaAnalysis::BuildClassificationRows(int top) {
+  const int left = Px(240);
+  const int right = Px(120 + 5830);
+  const auto label = [this](const char* text, int x, int y, int width) {
+    auto* shown = new QLabel(QString::fromUtf8(text), this);
+    shown->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    shown->setGeometry(x, y, width, kRowHeight);
+    return shown;
+  };
+  const auto line = [this](const char* name, int x, int y, int width) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromUtf8(name));
+    edit->setGeometry(x, y, width, kRowHeight);
+    return edit;
+  };
+
+  label("其他分类:", left, top, 60);
+  land_use_list_ = new QComboBox(this);
+  land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
+  land_use_list_->addItem(QStringLiteral("(不使用, 按上方选项统计)"));
+  for (const LandUseMethodEntry& method : LandUseMethods()) {
+    if (method.control_kind != MethodControl::kListEntry) continue;
+    land_use_list_->addItem(QString::fromUtf8(method.control.data(),
+                                              static_cast<qsizetype>(method.control.size())));
+  }
+  land_use_list_->setGeometry(left + 60, top, 236, kRowHeight);
+  auto* split_k = new QCheckBox(QStringLiteral("带K另列"), this);
+  split_k->setObjectName(QStringLiteral("CheckSplitK"));
+  split_k->setGeometry(right - 72, top, 72, kRowHeight);
+  connect(land_use_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index <= 0) return;
+    // The option buttons share one exclusive group: lift it to clear them.
+    QButtonGroup* group = Button("OptClassC_2008")->group();
+    group->setExclusive(false);
+    for (QAbstractButton* option : group->buttons()) option->setChecked(false);
+    group->setExclusive(true);
+  });
+  connect(Button("OptClassC_2008")->group(), &QButtonGroup::buttonClicked, this,
+          [this] { land_use_list_->setCurrentIndex(0); });
+
+  top += kRowHeight + kRowGap;
+  label("自定义分类表:", left, top, 84);
+  line("TextClassTable", left + 84, top, right - left - 84 - 66);
+  auto* choose = new QPushButton(QStringLiteral("选择..."), this);
+  choose->setObjectName(QStringLiteral("CommandChooseTable"));
+  choose->setGeometry(right - 60, top, 60, kRowHeight);
+  connect(choose, &QAbstractButton::clicked, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择分类表"), QString(),
+                                                      QStringLiteral("分类表 (*.tsv *.txt)"),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
+    if (!path.isEmpty()) findChild<QLineEdit*>(QStringLiteral("TextClassTable"))->setText(path);
+  });
+
+  top += kRowHeight + kRowGap;
+  label("田坎系数列号", left, top, 76);
+  line("TextKCXSColumn", left + 76, top, 34);
+  label("面积单位", left + 122, top, 52);
+  auto* unit = new QComboBox(this);
+  unit->setObjectName(QStringLiteral("ListUnit"));
+  unit->addItems({QStringLiteral("平方米"), QStringLiteral("公顷"), QStringLiteral("亩")});
+  unit->setGeometry(left + 174, top, 64, kRowHeight);
+  label("小数位", left + 250, top, 40);
+  line("TextDecimals", left + 290, top, 28);
+  auto* totals = new QCheckBox(QStringLiteral("合计"), this);
+  totals->setObjectName(QStringLiteral("CheckTotals"));
+  totals->setGeometry(right - 52, top, 52, kRowHeight);
+  return top + kRowHeight;
+}
+
 RunOptions SpaAnalysis::Snapshot() const {
   const auto text = [this](const char* name) {
     return findChild<QLineEdit*>(QString::fromUtf8(name))->text().toStdString();
@@ -276,6 +390,19 @@ RunOptions SpaAnalysis::Snapshot() const {
     const std::string name(method.control);
     if (bool RunOptions::*field = LandUseOptionField(name)) options.*field = IsTicked(name.c_str());
   }
+  if (land_use_list_->currentIndex() > 0) {
+    options.ListLandUse = land_use_list_->currentText().toStdString();
+  }
+  options.CheckSplitK = IsTicked("CheckSplitK");
+  const auto edit = [this](const char* name) {
+    return findChild<QLineEdit*>(QString::fromUtf8(name))->text().trimmed().toStdString();
+  };
+  options.TextClassTable = edit("TextClassTable");
+  options.TextKCXSColumn = edit("TextKCXSColumn");
+  options.TextDecimals = edit("TextDecimals");
+  constexpr const char* kUnits[] = {"", "ha", "mu"};  // 平方米: as the data holds them
+  options.ListUnit = kUnits[findChild<QComboBox*>(QStringLiteral("ListUnit"))->currentIndex()];
+  options.CheckTotals = IsTicked("CheckTotals");
   options.IsAllZone = IsTicked("IsAllZone");
   options.IsOldGH = IsTicked("IsOldGH");
   options.IsNewGH = IsTicked("IsNewGH");
@@ -324,6 +451,10 @@ void SpaAnalysis::CheckTDLYClick(bool ticked) {
     Button(std::string(method.control).c_str())->setEnabled(ticked);
   }
   for (const char* name : kLandUseControls) Button(name)->setEnabled(ticked);
+  for (const char* name : {"ListLandUse", "CheckSplitK", "TextClassTable", "CommandChooseTable",
+                           "TextKCXSColumn"}) {
+    findChild<QWidget*>(QString::fromUtf8(name))->setEnabled(ticked);
+  }
 }
 
 void SpaAnalysis::CheckZTGHClick(bool ticked) {
@@ -332,28 +463,42 @@ void SpaAnalysis::CheckZTGHClick(bool ticked) {
 
 void SpaAnalysis::CommandProcClick() {
   if (running_) return;
-  // Restores the cursor and the flag at every end of the run.
-  struct RunScope {
-    explicit RunScope(bool& running) : running(running) {
-      running = true;
-      QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~RunScope() {
-      QGuiApplication::restoreOverrideCursor();
-      running = false;
-    }
-    bool& running;
-  } scope(running_);
-
   const RunOptions options = Snapshot();
-  MessageSink& sink = sink_ != nullptr ? *sink_ : *box_sink_;
-  try {
+  MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
+  AskForWorkbookSink sink(shown, workbook_.has_value());
+  // The host is made and used on the run's own thread, which ends before these go.
+  const auto run = [&](MessageSink& run_sink) {
     std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);
-    RunSummary(options, *host, sink);
-  } catch (const std::exception& error) {
-    // The run reports the host's failures itself; nothing may escape into the event loop.
-    sink.Show(MessageKind::kHostFailure, error.what());
+    RunSummary(options, *host, run_sink);
+  };
+  SetRunning(true);
+  RunInBackground(run, sink, [this](const QString& stage) { progress_->SetStage(stage); });
+  SetRunning(false);
+}
+
+void SpaAnalysis::SetRunning(bool running) {
+  running_ = running;
+  for (const char* name :
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
+    Button(name)->setEnabled(!running);
   }
+  if (running) {
+    window()->installEventFilter(this);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    progress_->Start();
+  } else {
+    progress_->Stop();
+    QGuiApplication::restoreOverrideCursor();
+    window()->removeEventFilter(this);
+  }
+}
+
+bool SpaAnalysis::eventFilter(QObject* watched, QEvent* event) {
+  if (running_ && event->type() == QEvent::Close) {
+    event->ignore();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void SpaAnalysis::CommandExitClick() { QCoreApplication::quit(); }
@@ -361,8 +506,11 @@ void SpaAnalysis::CommandExitClick() { QCoreApplication::quit(); }
 void SpaAnalysis::ChooseWorkbookClick() {
   const QString start =
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
+  // Qt's own dialog, which speaks the translations the application loaded; a desktop's native
+  // one follows the system's language instead.
   const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择工作簿"), start,
-                                                    QStringLiteral("Excel (*.xlsx)"));
+                                                    QStringLiteral("Excel 工作簿 (*.xlsx)"),
+                                                    nullptr, QFileDialog::DontUseNativeDialog);
   if (!path.isEmpty()) SetWorkbook(path);
 }
 

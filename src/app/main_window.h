@@ -18,6 +18,7 @@
 #include "src/host/sheet_host.h"
 
 class QAbstractButton;
+class QComboBox;
 class QApplication;
 class QDragEnterEvent;
 class QDropEvent;
@@ -25,7 +26,8 @@ class QDropEvent;
 namespace quilmark {
 
 // The look of every start, whatever the desktop: the Fusion style with its own palette and the
-// CJK font at 12 pixels that the window's fixed geometry was drawn for.
+// CJK font at 12 pixels that the window's fixed geometry was drawn for, and Qt's own boxes in
+// Chinese.
 void ApplyAppearance(QApplication& app);
 
 // The host of one run: the workbook file when one is chosen, read afresh and written back; else the
@@ -42,8 +44,8 @@ class MessageBoxSink : public MessageSink {
  public:
   explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
   void Show(MessageKind kind, std::string_view text) override;
-  // Repaints the window between the steps of a long run; user input still waits.
-  void Progress(std::string_view stage) override;
+  // A question with OK (go on) and Cancel (stop the run), 确定 and 取消 under Qt's translation.
+  bool Ask(std::string_view warning) override;
 
  private:
   QWidget* parent_;
@@ -64,6 +66,8 @@ class FixedPitchLabel : public QLabel {
  private:
   int pitch_;
 };
+
+class RunProgress;
 
 class SpaAnalysis : public QWidget {
   Q_OBJECT
@@ -97,10 +101,13 @@ class SpaAnalysis : public QWidget {
   // A workbook file dropped on the window becomes the chosen one.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Keeps the window (or the frame it is shown in) open while a run goes on.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
   void BuildWorkbookRow(int top);
+  int BuildClassificationRows(int top);
   QAbstractButton* Button(const char* name) const;
   bool IsTicked(const char* name) const;
 
@@ -110,12 +117,16 @@ class SpaAnalysis : public QWidget {
   void CommandProcClick();
   void CommandExitClick();
   void ChooseWorkbookClick();
+  // Disables the buttons and shows the progress while a run goes on, and undoes that after it.
+  void SetRunning(bool running);
 
   std::optional<std::filesystem::path> workbook_;
   QLabel* workbook_name_ = nullptr;
+  QComboBox* land_use_list_ = nullptr;
   HostFactory host_factory_ = OpenHost;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;
+  RunProgress* progress_ = nullptr;
   bool running_ = false;
 };
 

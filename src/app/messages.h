@@ -42,7 +42,7 @@ enum class MessageKind {
   kCompletion,    // the run completed
   kStop,          // a fixed message that stopped the run
   kHostFailure,   // the workbook could not be read or saved, or the connection was lost
-  kWarning,       // something the user should check; shown after the completion message
+  kWarning,       // something the user should check: after the completion, or before a run
 };
 
 // The warning about area cells that were not plain numbers: how many, the area they counted, and
@@ -57,6 +57,12 @@ class MessageSink {
   virtual ~MessageSink() = default;
   // Shows one message and returns when the user has seen it (a modal box waits for OK).
   virtual void Show(MessageKind kind, std::string_view text) = 0;
+  // Asks whether the run should go on after a warning; true to go on. Sinks that cannot ask
+  // (the command line, a script) show the warning and go on.
+  virtual bool Ask(std::string_view warning) {
+    Show(MessageKind::kWarning, warning);
+    return true;
+  }
   // Names the stage the run has reached ("读取工作簿", a pass, "保存"); most sinks ignore it.
   virtual void Progress(std::string_view /*stage*/) {}
 };

@@ -2,14 +2,15 @@
 
 #include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <utility>
 #include <variant>
-#include <new>
 #include <vector>
 
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/written_rows.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/host/worksheet_rows.h"
 #include "src/landuse/land_use.h"
@@ -61,11 +62,14 @@ std::optional<StopReason> CheckFormat(const RunOptions& options, Plan& plan) {
   return std::nullopt;
 }
 
-// The checks that may stop a run, in the order the user meets them: the methods first, then the
-// column numbers that the chosen tasks read (zone and area always, class for land-use or master
-// plan; the cross-tab reads its classes from a fixed column).
-std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable* user_table,
-                                    Plan& plan) {
+bool AnyTask(const RunOptions& options) {
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea;
+}
+
+// The checks that may stop a run, in the order the user meets them: the methods first, then (on
+// a sheet) the column numbers that the chosen tasks read, then the deduction, unit and decimals.
+std::optional<StopReason> CheckMethods(const RunOptions& options, const ClassTable* user_table,
+                                       Plan& plan) {
   if (options.CheckTDLY) {
     // A user's table stands in for the method.
     std::optional<LandUseMethod> method = ChosenLandUseMethod(options);
@@ -77,6 +81,12 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable*
     plan.master_plan = ChosenPlanningMethod(options);
     if (!plan.master_plan) return StopReason::kNoMasterPlanMethod;
   }
+  return std::nullopt;
+}
+
+// Zone and area always, class for land-use or master plan; the cross-tab reads its classes from a
+// fixed column.
+std::optional<StopReason> CheckColumns(const RunOptions& options, Plan& plan) {
   std::optional<int32_t> zone = SheetColumn(options.TextZQColumn);
   if (!zone) return StopReason::kBadZoneColumn;
   plan.columns.zone = *zone;
@@ -89,7 +99,7 @@ std::optional<StopReason> CheckPlan(const RunOptions& options, const ClassTable*
   std::optional<int32_t> area = SheetColumn(options.TextAreaColumn);
   if (!area) return StopReason::kBadAreaColumn;
   plan.columns.area = *area;
-  return CheckFormat(options, plan);
+  return std::nullopt;
 }
 
 // The first row of 1..last_row whose deduction coefficient is not a number in [0, 1), with the
@@ -113,7 +123,7 @@ std::optional<std::pair<int32_t, std::string>> FirstBadCoefficient(const Workshe
 // their area, so that a mistyped code is seen.
 std::string UnknownCodesText(const std::vector<UnknownCode>& codes) {
   constexpr size_t kListed = 20;
-  std::string text = "下列编码不在分类表中, 已各自单列在汇总结果中, 请核对:";
+  std::string text = "注意: 下列编码不在分类表中, 已各自单列在汇总结果中, 请核对:";
   for (size_t i = 0; i < codes.size() && i < kListed; ++i) {
     text += "\n" + (codes[i].code.empty() ? std::string("(空)") : codes[i].code) + ": " +
             std::to_string(codes[i].patches) + " 个图斑, 面积 " + NumberText(codes[i].area);
@@ -126,7 +136,7 @@ std::string UnknownCodesText(const std::vector<UnknownCode>& codes) {
 
 // The selected tasks in their fixed order.
 std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, const Plan& plan,
-                                                 LandUseTask*& land_use) {
+                                                  LandUseTask*& land_use) {
   std::vector<std::unique_ptr<RowTask>> tasks;
   if (plan.land_use) {
     auto task = std::make_unique<LandUseTask>(*plan.land_use, plan.format);
@@ -140,6 +150,31 @@ std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, con
   if (options.ChkNumArea) tasks.push_back(std::make_unique<CrossTabTask>());
   return tasks;
 }
+
+// Where rows that an earlier run wrote its tables into are among the rows this run reads, says
+// so and asks whether to go on; true to go on. A sheet with no such rows is not even measured.
+bool WarnOfDoubleCount(const std::vector<WrittenRows>& record, const Worksheet& sheet,
+                       MessageSink& sink) {
+  if (record.empty()) return true;
+  const std::vector<WrittenRows> again = RowsReadAgain(record, sheet.Name(), sheet.LastUsedRow());
+  return again.empty() || sink.Ask(DoubleCountWarning(again));
+}
+
+// Hands the tables on and keeps their shapes, so the run can record where they went.
+class RecordedTarget : public ResultTarget {
+ public:
+  explicit RecordedTarget(ResultTarget& inner) : inner_(inner) {}
+  bool Fits(std::span<const TableShape> shapes) const override { return inner_.Fits(shapes); }
+  void Write(std::span<const ResultTable> tables) override {
+    inner_.Write(tables);
+    for (const ResultTable& table : tables) shapes_.push_back(table.Shape());
+  }
+  const std::vector<TableShape>& shapes() const { return shapes_; }
+
+ private:
+  ResultTarget& inner_;
+  std::vector<TableShape> shapes_;
+};
 
 RunResult Stopped(MessageSink& sink, StopReason reason, std::string text = {}) {
   if (text.empty()) text = MessageText(reason);
@@ -156,8 +191,8 @@ RunResult HostFailed(MessageSink& sink, std::string text) {
 // to fit, so a run that stops has written nothing. The zone-code conversion rewrites a row's zone
 // before the tasks see it.
 std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
-                                    ResultTarget& target, AreaCheck& area_check,
-                                    MessageSink& sink, std::vector<UnknownCode>& unknown) {
+                                    ResultTarget& target, AreaCheck& area_check, MessageSink& sink,
+                                    std::vector<UnknownCode>& unknown) {
   LandUseTask* land_use = nullptr;
   std::vector<std::unique_ptr<RowTask>> tasks = ChosenTasks(options, plan, land_use);
   std::vector<RowSink*> sinks;
@@ -180,7 +215,7 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
 
 // The warnings of a run that completed, in the order they are shown.
 std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
-                                      int32_t area_column) {
+                                      std::string_view area_name) {
   std::vector<std::string> warnings;
   if (check.odd_count() > 0) {
     std::vector<std::string> first;
@@ -191,13 +226,24 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
     warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
   }
   if (check.NoNumber()) {
-    warnings.push_back(NoAreaNumberText("第 " + std::to_string(area_column) + " 列"));
+    warnings.push_back(NoAreaNumberText(area_name));
   }
   return warnings;
 }
 
+// The end of a run that wrote its tables: the completion message, then the warnings.
+RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
+                    std::string_view area_name, const std::vector<UnknownCode>& unknown) {
+  sink.Show(MessageKind::kCompletion, kCompletionText);
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
+  result.warnings = AreaWarnings(area_check, rows, area_name);
+  if (!unknown.empty()) result.warnings.push_back(UnknownCodesText(unknown));
+  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
+  return result;
+}
+
 RunResult Run(const RunOptions& options, const ClassTable* user_table, SpreadsheetHost& host,
-              MessageSink& sink) {
+              ResultTarget* outside_target, MessageSink& sink) {
   if (!host.Attach()) return Stopped(sink, StopReason::kNoApplication);
   sink.Progress("读取工作簿");
   Workbook* workbook = host.ActiveWorkbook();
@@ -205,38 +251,95 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   const std::string workbook_name = workbook->Name();
   Worksheet* sheet = workbook->ActiveSheet();
   if (sheet == nullptr) return Stopped(sink, StopReason::kNotWorksheet);
-  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet->Name()));
+  const std::string sheet_name = sheet->Name();
+  const std::vector<WrittenRows> record =
+      ParseWrittenRows(workbook->CustomProperty(kWrittenRowsProperty).value_or(""));
+  if (!WarnOfDoubleCount(record, *sheet, sink)) {
+    return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  }
+  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet_name));
 
   // The last row of the used range, not its row count: a used range that starts below row 1
   // still has every data row visited.
   const int32_t last_row = sheet->LastUsedRow();
   Plan plan;
-  if (std::optional<StopReason> stop = CheckPlan(options, user_table, plan)) {
-    return Stopped(sink, *stop);
-  }
+  if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckFormat(options, plan)) return Stopped(sink, *stop);
   if (plan.columns.deduction) {
     if (auto bad = FirstBadCoefficient(*sheet, last_row, *plan.columns.deduction)) {
-      return Stopped(sink, StopReason::kBadCoefficient, BadCoefficientText(bad->first, bad->second));
+      return Stopped(sink, StopReason::kBadCoefficient,
+                     BadCoefficientText(bad->first, bad->second));
     }
   }
 
-  WorksheetRows rows(*sheet, last_row, plan.columns);
-  WorksheetTarget target(*sheet, last_row);
+  // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
+  WorksheetRows rows(
+      *sheet, last_row, plan.columns,
+      outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones);
+  WorksheetTarget below_data(*sheet, last_row);
+  RecordedTarget recorded(below_data);
+  ResultTarget& target = outside_target != nullptr ? *outside_target : recorded;
   AreaCheck area_check;
   std::vector<UnknownCode> unknown;
   if (std::optional<StopReason> stop =
           Summarize(options, plan, rows, target, area_check, sink, unknown)) {
     return Stopped(sink, *stop);
   }
+  if (outside_target == nullptr) {
+    workbook->SetCustomProperty(
+        kWrittenRowsProperty,
+        FormatWrittenRows(UpdatedRecord(record, sheet_name, last_row,
+                                        PlacedRows(sheet_name, last_row, recorded.shapes()))));
+    sink.Progress("保存工作簿");
+    workbook->Save();
+  }
+  return Completed(sink, area_check, rows, "第 " + std::to_string(plan.columns.area) + " 列",
+                   unknown);
+}
 
-  sink.Progress("保存工作簿");
-  workbook->Save();
-  sink.Show(MessageKind::kCompletion, kCompletionText);
-  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
-  result.warnings = AreaWarnings(area_check, rows, plan.columns.area);
-  if (!unknown.empty()) result.warnings.push_back(UnknownCodesText(unknown));
-  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
-  return result;
+RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
+                  ResultTarget& target, MessageSink& sink, std::string_view area_name) {
+  Plan plan;
+  if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckFormat(options, plan)) return Stopped(sink, *stop);
+  AreaCheck area_check;
+  std::vector<UnknownCode> unknown;
+  if (std::optional<StopReason> stop =
+          Summarize(options, plan, rows, target, area_check, sink, unknown)) {
+    return Stopped(sink, *stop);
+  }
+  return Completed(sink, area_check, rows, area_name, unknown);
+}
+
+// Reads the user's classification table where the run names one. A table that cannot be read
+// stops the run as a workbook that cannot be read does: the message is returned.
+std::optional<std::string> ReadUserTable(const RunOptions& options,
+                                         std::optional<ClassTable>& table) {
+  if (!options.CheckTDLY || options.TextClassTable.empty()) return std::nullopt;
+  std::variant<ClassTable, std::string> read = ReadClassTableFile(options.TextClassTable);
+  if (std::string* error = std::get_if<std::string>(&read)) return std::move(*error);
+  table = std::move(std::get<ClassTable>(read));
+  return std::nullopt;
+}
+
+// The one place where a failure of the host itself ends the run: a cell that cannot be read or
+// written is a value the tasks skip, but a workbook that cannot be loaded or saved, or a source
+// or connection that is lost, stops the run without the completion message. A user's table is
+// read first, before the workbook.
+template <typename Body>
+RunResult Guarded(const RunOptions& options, MessageSink& sink, Body body) {
+  std::optional<ClassTable> user_table;
+  if (std::optional<std::string> error = ReadUserTable(options, user_table)) {
+    return HostFailed(sink, *error);
+  }
+  try {
+    return body(user_table ? &*user_table : nullptr);
+  } catch (const HostError& error) {
+    return HostFailed(sink, error.what());
+  } catch (const std::bad_alloc&) {
+    return HostFailed(sink, "内存不足, 统计未完成, 工作簿未保存。");
+  }
 }
 
 }  // namespace
@@ -257,28 +360,20 @@ std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path
   return std::move(*parsed.table);
 }
 
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink) {
-  if (!options.CheckTDLY && !options.CheckZTGH && !options.CheckZQStat && !options.ChkNumArea) {
-    return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
-  }
-  // The one place where a failure of the host itself ends the run: a cell that cannot be read
-  // or written is a value the passes skip, but a workbook that cannot be loaded or saved, or a
-  // connection that is lost, stops the run without the completion message.
-  // A user's table is read before the workbook, and one that cannot be read stops the run as a
-  // workbook that cannot be read does.
-  std::optional<ClassTable> user_table;
-  if (options.CheckTDLY && !options.TextClassTable.empty()) {
-    std::variant<ClassTable, std::string> read = ReadClassTableFile(options.TextClassTable);
-    if (std::string* error = std::get_if<std::string>(&read)) return HostFailed(sink, *error);
-    user_table = std::move(std::get<ClassTable>(read));
-  }
-  try {
-    return Run(options, user_table ? &*user_table : nullptr, host, sink);
-  } catch (const HostError& error) {
-    return HostFailed(sink, error.what());
-  } catch (const std::bad_alloc&) {
-    return HostFailed(sink, "内存不足, 统计未完成, 工作簿未保存。");
-  }
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
+                     ResultTarget* target) {
+  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+  return Guarded(options, sink, [&](const ClassTable* user_table) {
+    return Run(options, user_table, host, target, sink);
+  });
+}
+
+RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
+                           MessageSink& sink, std::string_view area_name) {
+  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);
+  return Guarded(options, sink, [&](const ClassTable* user_table) {
+    return RunRows(options, user_table, rows, target, sink, area_name);
+  });
 }
 
 }  // namespace quilmark

@@ -9,13 +9,16 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
+#include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
 #include "src/landuse/class_table.h"
+#include "src/summary/result_target.h"
 
 namespace quilmark {
 
@@ -24,6 +27,7 @@ struct RunResult {
     kCompleted,    // every block written and saved; the completion message was shown
     kStopped,      // a fixed message stopped the run; nothing was saved
     kHostFailure,  // the host failed (cannot load, save, or reach the sheet); nothing was saved
+    kCancelled,    // the user declined to go on after a warning; nothing was saved
   };
   Outcome outcome = Outcome::kCompleted;
   std::optional<StopReason> stop;  // with kStopped
@@ -31,7 +35,18 @@ struct RunResult {
   std::vector<std::string> warnings;  // shown after the completion message, in this order
 };
 
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink);
+// With a target, the tables go there instead of below the data: the sheet is then only read
+// (zone codes converted by the run show in the tables, the sheet keeps its own) and the workbook
+// is not saved.
+RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
+                     ResultTarget* target = nullptr);
+
+// A run over rows that do not come from a spreadsheet host (a GIS layer, a database table): the
+// source already reads the fields the user chose, so the column numbers of the options are not
+// checked. No confirmation and nothing saved; the tables go to the target. area_name names the
+// area column or field in a warning ("第 3 列", "字段 SHAPE_Area").
+RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
+                           MessageSink& sink, std::string_view area_name);
 
 // A user's classification table from its file; else the message that says which file and what is
 // wrong with it (the line, where one is to blame).

@@ -66,6 +66,17 @@ void MemoryWorkbook::Save() {
   ++save_count_;
 }
 
+std::optional<std::string> MemoryWorkbook::CustomProperty(std::string_view name) const {
+  const auto found = properties_.find(name);
+  if (found == properties_.end()) return std::nullopt;
+  return found->second;
+}
+
+bool MemoryWorkbook::SetCustomProperty(std::string_view name, std::string value) {
+  properties_.insert_or_assign(std::string(name), std::move(value));
+  return true;
+}
+
 MemorySheet& MemoryWorkbook::AddSheet(std::string name) {
   auto sheet = std::make_unique<MemorySheet>(name);
   MemorySheet& result = *sheet;

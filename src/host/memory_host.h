@@ -53,6 +53,10 @@ class MemoryWorkbook : public Workbook {
   Worksheet* ActiveSheet() override;
   bool HasWorksheet(std::string_view name) const override;
   void Save() override;
+  // Custom properties as a file keeps them: a value set is read back at once and saved with
+  // the workbook.
+  std::optional<std::string> CustomProperty(std::string_view name) const override;
+  bool SetCustomProperty(std::string_view name, std::string value) override;
 
   // Adds a worksheet and makes it the active sheet.
   MemorySheet& AddSheet(std::string name);
@@ -76,6 +80,7 @@ class MemoryWorkbook : public Workbook {
   size_t active_ = 0;
   std::optional<std::string> save_failure_;
   int save_count_ = 0;
+  std::map<std::string, std::string, std::less<>> properties_;
 };
 
 class MemoryHost : public SpreadsheetHost {

@@ -25,6 +25,7 @@ std::string WorksheetRows::RowLabel(int64_t number) const {
 }
 
 bool WorksheetRows::RewriteZone(const SourceRow& row, std::string_view text) {
+  if (writes_ == kReadOnly) return false;
   CellValue value{std::string(text)};
   if (!sheet_.Write(static_cast<int32_t>(row.number), columns_.zone, value)) return false;
   if (filled_ == &row) {

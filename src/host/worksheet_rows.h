@@ -24,13 +24,19 @@ struct SheetColumns {
 
 class WorksheetRows : public RowSource {
  public:
+  enum Writes {
+    kWriteZones,  // RewriteZone writes the zone cell
+    kReadOnly,    // RewriteZone leaves the sheet alone
+  };
   // Rows 1..last_row: the last row is fixed when the run starts, whatever the run writes later.
-  WorksheetRows(Worksheet& sheet, int32_t last_row, SheetColumns columns)
-      : sheet_(sheet), last_row_(last_row), columns_(columns) {}
+  WorksheetRows(Worksheet& sheet, int32_t last_row, SheetColumns columns,
+                Writes writes = kWriteZones)
+      : sheet_(sheet), last_row_(last_row), columns_(columns), writes_(writes) {}
 
   bool Next(SourceRow& row) override;
   std::string RowLabel(int64_t number) const override;
-  // Writes the text into the row's zone cell; false when the sheet refuses the write. Where the
+  // Writes the text into the row's zone cell; false when the sheet refuses the write or the rows
+  // are read only. Where the
   // row last returned by Next reads its class or area from the zone column too, that cell then
   // holds the text, as reading the cell again would give it.
   bool RewriteZone(const SourceRow& row, std::string_view text) override;
@@ -39,6 +45,7 @@ class WorksheetRows : public RowSource {
   Worksheet& sheet_;
   const int32_t last_row_;
   const SheetColumns columns_;
+  const Writes writes_;
   int32_t next_row_ = 1;
   SourceRow* filled_ = nullptr;  // the row Next filled last
 };

@@ -85,6 +85,9 @@ inline constexpr ControlEntry kWindowControls[] = {
 // The row added below the buttons for choosing the workbook file: its label and button.
 inline constexpr const char* kWorkbookLabel = "工作簿:";
 inline constexpr const char* kChooseWorkbook = "选择...";
+// The answer to a run with no workbook chosen and no office answering.
+inline constexpr const char* kChooseWorkbookFirst =
+    "还没有选择工作簿。请按“选择...”选取要统计的 .xlsx 工作簿, 或把它拖到窗口上。";
 
 // The example result block, shipped as a resource: 382 x 83 pixels, 24 bits per pixel.
 inline constexpr const char* kExamplePicture = ":/quilmark/example_result.png";

@@ -209,10 +209,11 @@ class CommandLine(unittest.TestCase):
             text.write("zone,class,area\n")
         cases = [
             ([source], 1, "没有选择统计汇总工作内容!"),
-            (["--land-use", "2010", source], 2, "--land-use"),
-            (["--master-plan", "1999", source], 2, "--master-plan"),
-            (["--convert-zone-codes", "--cross-tab", source], 2, "land-use"),
-            (["--bogus", source], 2, "bogus"),
+            (["--land-use", "2010", source], 2, "选项 --land-use 的取值无效: 2010 不是可选的取值"),
+            (["--master-plan", "1999", source], 2, "选项 --master-plan 的取值无效"),
+            (["--convert-zone-codes", "--cross-tab", source], 2, "只能与 --land-use 一起使用"),
+            (["--bogus", source], 2, "无法识别的参数: --bogus"),
+            (["--cross-tab"], 2, "缺少工作簿"),
             (["--cross-tab", self.path("missing.xlsx")], 3, "无法读取工作簿: "),
             (["--cross-tab", self.path("text.xlsx")], 3, "无法读取工作簿: "),
             (["--cross-tab", "--sheet", "无此表", source], 3, "无此表"),
@@ -229,8 +230,10 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(message, done.stderr)
                 self.assertFalse(os.path.exists(result))
-        self.assertEqual(run("--help").returncode, 0)
-        self.assertEqual(run("--version").returncode, 0)
+        help_text = run("--help")
+        self.assertEqual(help_text.returncode, 0)
+        self.assertRegex(help_text.stdout, r"\n +survey-level1 +统计到一级类")
+        self.assertRegex(run("--version").stdout, r"^quilmark \d+\.\d+\.\d+\n$")
 
     def test_refuses_targets_it_may_not_write(self):
         source, result = self.path("in.xlsx"), self.path("out.xlsx")

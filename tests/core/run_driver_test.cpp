@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "src/host/memory_host.h"
 #include "tests/recording_sink.h"
 
@@ -265,6 +267,53 @@ TEST_F(RunDriverTest, ZoneCellsReadAsTextWhateverTheyHold) {
   EXPECT_EQ(sheet_.At(19, 1), T("a"));  // letter case makes another zone
   EXPECT_EQ(sheet_.At(20, 1), kEmpty);  // the empty zone is a zone of its own
   EXPECT_EQ(sheet_.At(20, 2), CellValue{8.0});
+}
+
+// A target that keeps the tables it is given; everything fits.
+struct KeptTables : ResultTarget {
+  bool Fits(std::span<const TableShape>) const override { return true; }
+  void Write(std::span<const ResultTable> tables) override {
+    kept.assign(tables.begin(), tables.end());
+  }
+  std::vector<ResultTable> kept;
+};
+
+TEST_F(RunDriverTest, TablesGoElsewhereAndTheSheetIsOnlyRead) {
+  options_.CheckTDLY = options_.OptQSXZ_ED = options_.CheckZQDM2MC = options_.ChkNumArea = true;
+  sheet_.SetRow(1, {T("101"), T("10"), 2.0});
+  KeptTables target;
+  ASSERT_EQ(RunSummary(options_, host_, sink_, &target).outcome, RunResult::Outcome::kCompleted);
+  EXPECT_EQ(sheet_.write_count(), 0);
+  EXPECT_EQ(workbook_.save_count(), 0);
+  ASSERT_EQ(target.kept.size(), 2u);
+  EXPECT_EQ(target.kept[0].name, "土地利用情况分区域汇总");
+  EXPECT_EQ(target.kept[0].cells[1][0], T("石碣镇"));  // converted for the tables only
+  EXPECT_EQ(target.kept[1].name, "宗数和面积统计");
+  EXPECT_EQ(target.kept[1].cells[2][0], T("石碣镇"));
+}
+
+// Rows from a source other than a sheet: no confirmation, and warnings name its rows and field.
+TEST(RunSummaryOnRows, NamesRowsAndFieldTheSourceWay) {
+  struct Features : RowSource {
+    bool Next(SourceRow& row) override {
+      if (next == 2) return false;
+      row = {++next, T("A"), std::nullopt, std::nullopt, T(next == 1 ? "3" : "12.5亩"), {}};
+      return true;
+    }
+    std::string RowLabel(int64_t number) const override { return "FID " + std::to_string(number); }
+    int64_t next = 0;
+  } rows;
+  RunOptions options;
+  options.CheckZQStat = true;
+  KeptTables target;
+  RecordingSink sink;
+  const RunResult result = RunSummaryOnRows(options, rows, target, sink, "字段 MJ");
+  ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(target.kept.size(), 1u);
+  EXPECT_EQ(target.kept[0].cells[1][1], CellValue{15.5});
+  ASSERT_EQ(result.warnings.size(), 1u);
+  EXPECT_NE(result.warnings[0].find("FID 2 \"12.5亩\" 计为 12.5"), std::string::npos);
+  EXPECT_EQ(sink.messages.front().first, MessageKind::kCompletion);
 }
 
 }  // namespace

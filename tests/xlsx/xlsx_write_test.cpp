@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "src/host/xlsx/sheet_writer.h"
+#include "src/host/xlsx/xml_util.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
@@ -290,3 +291,23 @@ TEST(XlsxWrite, NumbersInShortestRoundTripForm) {
 
 }  // namespace
 }  // namespace quilmark
+
+namespace quilmark::xlsx {
+namespace {
+
+// A part read as UTF-16 (Content_Types, custom properties) and written back is UTF-8 and says so.
+TEST(XlsxWrite, RewrittenPartsDeclareUtf8) {
+  for (const char* encoding : {"UTF-16", "utf-16", "UTF-8"}) {
+    pugi::xml_document doc;
+    ParseSmallXml(doc,
+                  std::string(R"(<?xml version="1.0" encoding=")") + encoding +
+                      R"(" standalone="yes"?><Types/>)",
+                  "[Content_Types].xml");
+    EXPECT_EQ(SerializeSmallXml(doc),
+              R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?><Types/>)")
+        << encoding;
+  }
+}
+
+}  // namespace
+}  // namespace quilmark::xlsx

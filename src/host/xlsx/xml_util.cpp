@@ -116,7 +116,20 @@ void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string
 std::string SerializeSmallXml(const pugi::xml_document& doc) {
   std::ostringstream out;
   doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-  return out.str();
+  std::string text = out.str();
+  // The text is UTF-8 whatever the part was read in: a kept declaration that names another
+  // encoding (a part written as UTF-16) would make readers decode it wrongly.
+  if (text.starts_with("<?xml")) {
+    const size_t end = text.find("?>");
+    const size_t at = text.find("encoding=", 0);
+    if (end != std::string::npos && at != std::string::npos && at < end && at + 10 < end) {
+      const char quote = text[at + 9];
+      const size_t close = text.find(quote, at + 10);
+      if (close != std::string::npos && close < end)
+        text.replace(at + 10, close - at - 10, "UTF-8");
+    }
+  }
+  return text;
 }
 
 std::string DecodeEscapes(std::string_view text) {

@@ -27,7 +27,8 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 void ParseSmallXml(pugi::xml_document& doc, const std::string& text, std::string_view part,
                    unsigned extra_options = 0);
 
-// Writes a small document back without indentation, keeping its declaration.
+// Writes a small document back without indentation, keeping its declaration; the text is UTF-8
+// and the declaration says so.
 std::string SerializeSmallXml(const pugi::xml_document& doc);
 
 // Turns "_x000D_" escapes of a stored text back into their characters; "_x005F_" is "_".

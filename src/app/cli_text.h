@@ -1,0 +1,32 @@
+// The command line's own words in Chinese: the help screen's headings, the method lists with the
+// window's captions, and the usage errors. Option names stay as they are typed.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quilmark {
+
+// Gives the app the Chinese help screen (headings, the help and version flags, a closing note
+// with an example and the exit codes) and Chinese usage errors. Call before adding options.
+void UseChineseText(CLI::App& app);
+
+// A usage error as the user reads it: what is wrong in Chinese, naming the option and value typed,
+// then where to find the options.
+std::string UsageErrorText(const CLI::App& app, const CLI::Error& error);
+
+// An option's description followed by one line per method: its name on the command line and the
+// caption of its choice in the window, in the window's order. Each pair is (method name, control):
+// the name of the window's control, or the caption itself where the window lists the method.
+std::string MethodsDescription(const std::string& lead,
+                               std::vector<std::pair<std::string, std::string>> methods);
+
+// Accepts exactly one of the names; the error lists them all.
+CLI::Validator OneOf(std::vector<std::string> names);
+
+// Accepts a whole number from low to high.
+CLI::Validator WholeNumberFrom(int low, int high);
+
+}  // namespace quilmark

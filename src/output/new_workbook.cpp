@@ -1,0 +1,211 @@
+#include "src/output/new_workbook.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <variant>
+
+#include "src/host/sheet_host.h"
+#include "src/host/utf16.h"
+#include "src/output/text_width.h"
+
+namespace quilmark {
+namespace {
+
+[[noreturn]] void Fail(const std::filesystem::path& target, const std::string& reason) {
+  throw HostError("无法保存工作簿: " + target.string() + ": " + reason);
+}
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+// Column widths in the units of the workbook's default font, where a digit is one unit.
+constexpr double kMinWidth = 8;
+constexpr double kMaxWidth = 80;
+
+std::string NumberShown(double number, std::optional<int> decimals) {
+  if (!decimals) return NumberText(number);  // the general format shows about as much
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", *decimals, number);
+  return buffer;
+}
+
+std::string NumberFormat(int decimals) {
+  return decimals <= 0 ? "0" : "0." + std::string(static_cast<size_t>(decimals), '0');
+}
+
+// Builds the workbook at `path` (the temporary file) with libxlsxwriter.
+void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::path& target,
+                   std::span<const ResultTable> grids, std::optional<int> decimals) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  if (book == nullptr) Fail(target, "无法建立工作簿 (" + SystemReason(errno) + ")");
+  lxw_format* bold = workbook_add_format(book);
+  format_set_bold(bold);
+  lxw_format* number = nullptr;
+  lxw_format* whole_number = nullptr;
+  if (decimals) {
+    number = workbook_add_format(book);
+    format_set_num_format(number, NumberFormat(*decimals).c_str());
+    whole_number = workbook_add_format(book);
+    format_set_num_format(whole_number, "0");
+  }
+
+  std::string failure;
+  std::set<std::string> used;
+  for (const ResultTable& grid : grids) {
+    std::string name = SheetNameFor(grid.name);
+    for (int n = 2; used.count(name) > 0; ++n) {
+      const std::string suffix = " (" + std::to_string(n) + ")";
+      name = std::string(Utf16Prefix(SheetNameFor(grid.name), 31 - suffix.size())) + suffix;
+    }
+    used.insert(name);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, name.c_str());
+    if (sheet == nullptr) {
+      failure = "无法建立工作表 " + name;
+      break;
+    }
+    // A column of whole numbers only (the counts) shows them without decimals.
+    std::vector<bool> whole(static_cast<size_t>(grid.Shape().columns), true);
+    for (size_t r = static_cast<size_t>(grid.header_rows); r < grid.cells.size(); ++r) {
+      for (size_t c = 0; c < grid.cells[r].size(); ++c) {
+        const double* x = std::get_if<double>(&grid.cells[r][c]);
+        if (x != nullptr && std::trunc(*x) != *x) whole[c] = false;
+      }
+    }
+    std::vector<double> widths(static_cast<size_t>(grid.Shape().columns), 0);
+    for (size_t r = 0; r < grid.cells.size() && failure.empty(); ++r) {
+      const bool header = static_cast<int64_t>(r) < grid.header_rows;
+      for (size_t c = 0; c < grid.cells[r].size(); ++c) {
+        const CellValue& value = grid.cells[r][c];
+        const auto row = static_cast<lxw_row_t>(r);
+        const auto col = static_cast<lxw_col_t>(c);
+        lxw_error error = LXW_NO_ERROR;
+        std::string shown;
+        if (const double* x = std::get_if<double>(&value)) {
+          std::optional<int> places;
+          if (!whole[c]) places = decimals;
+          lxw_format* format = header ? bold : places ? number : whole_number;
+          error = worksheet_write_number(sheet, row, col, *x, format);
+          shown = NumberShown(*x, places);
+        } else if (const bool* b = std::get_if<bool>(&value)) {
+          error = worksheet_write_boolean(sheet, row, col, *b, header ? bold : nullptr);
+          shown = *b ? "TRUE" : "FALSE";
+        } else if (!IsEmpty(value)) {
+          shown = ValueText(value);
+          error = worksheet_write_string(sheet, row, col, shown.c_str(), header ? bold : nullptr);
+        }
+        if (error != LXW_NO_ERROR) {
+          failure = "工作表 " + name + " 第 " + std::to_string(r + 1) + " 行第 " +
+                    std::to_string(c + 1) + " 列无法写入 (" + lxw_strerror(error) + ")";
+          break;
+        }
+        widths[c] = std::max(widths[c], static_cast<double>(DisplayWidth(shown)));
+      }
+    }
+    if (!failure.empty()) break;
+    for (size_t c = 0; c < widths.size(); ++c) {
+      const double width = std::clamp(widths[c] + 2, kMinWidth, kMaxWidth);
+      worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width,
+                           nullptr);
+    }
+    if (grid.header_rows > 0) {
+      worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(grid.header_rows), 0);
+    }
+  }
+  // workbook_close writes the file and frees the workbook in every case.
+  const lxw_error closed = workbook_close(book);
+  if (!failure.empty()) Fail(target, failure);
+  if (closed != LXW_NO_ERROR) {
+    Fail(target, std::string("写入出错 (") + lxw_strerror(closed) + ")");
+  }
+}
+
+// Makes the finished temporary file durable with the target's mode, then moves it over the
+// target and flushes the folder.
+void Commit(const std::filesystem::path& temp, const std::filesystem::path& target, mode_t mode) {
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    Fail(target, "写入出错 (" + SystemReason(error) + ")");
+  }
+  ::close(fd);
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    Fail(target, "无法替换文件 (" + SystemReason(errno) + ")");
+  }
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> DefaultResultPath(const std::string& input) {
+  // A connection string ("PG:dbname=...") names no place on disk to put a file beside.
+  const size_t colon = input.find(':');
+  if (colon != std::string::npos && input.find('/') > colon && colon > 1) return std::nullopt;
+  std::filesystem::path path(input);
+  if (!path.has_filename()) path = path.parent_path();  // "survey.gdb/"
+  if (path.empty() || !path.has_filename()) return std::nullopt;
+  path.replace_filename(path.stem().string() + "-汇总.xlsx");
+  return path;
+}
+
+std::string SheetNameFor(const std::string& title) {
+  std::string name = title;
+  for (char& c : name) {
+    if (std::strchr("[]:*?/\\", c) != nullptr && c != '\0') c = '_';
+  }
+  if (name.empty()) name = "汇总";
+  return std::string(Utf16Prefix(name, 31));
+}
+
+void WriteNewWorkbook(const std::filesystem::path& target_path, std::span<const ResultTable> grids,
+                      std::optional<int> decimals) {
+  std::filesystem::path target = target_path;
+  std::error_code ec;
+  // Writing through a link writes the file it points to.
+  if (std::filesystem::is_symlink(target, ec)) {
+    const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    Fail(target, "无法在文件夹 " + folder.string() + " 中建立文件 (" + SystemReason(errno) + ")");
+  }
+  ::close(fd);
+  // The result keeps the permissions of the file it replaces, or gets the usual ones.
+  struct stat existing {};
+  mode_t mode;
+  if (::stat(target.c_str(), &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) {
+      ::unlink(temp.c_str());
+      Fail(target, "这是一个文件夹");
+    }
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  try {
+    BuildWorkbook(temp, target, grids, decimals);
+    Commit(temp, target, mode);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+}  // namespace quilmark

@@ -1,0 +1,4 @@
+# The outputs besides the worksheet: widths, preview, CSV and the result workbook.
+target_sources(quilmark_tests PRIVATE
+  output/text_output_test.cpp
+  output/new_workbook_test.cpp)
