@@ -20,6 +20,7 @@
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/host/xlsx/file_guard.h"
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
 #include "src/summary/csv_target.h"
@@ -162,6 +163,21 @@ class ConsoleSink : public quilmark::MessageSink {
   std::thread ticker_;
 };
 
+// Refuses, before anything is read, a result that must not be written: an empty -o whatever the
+// input, and a new workbook under a name or in a place the file host would refuse. A workbook
+// file's own target is checked by its host when it loads the file.
+bool ResultMayBeWritten(const std::optional<std::filesystem::path>& output,
+                        const std::optional<std::filesystem::path>& new_workbook) {
+  try {
+    if (output) quilmark::xlsx::CheckOutputGiven(*output);
+    if (new_workbook) quilmark::xlsx::CheckNewWorkbookTarget(*new_workbook);
+  } catch (const quilmark::HostError& error) {
+    std::cerr << error.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,8 +230,9 @@ int main(int argc, char** argv) {
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
       ->type_name("工作表");
+  std::string output;
   app.add_option(
-         "-o,--output", input.output,
+         "-o,--output", output,
          "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
          "每项汇总一张工作表")
       ->type_name("文件");
@@ -285,14 +302,28 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!live) input.workbook = workbook;
+  // An -o given empty is refused, not taken for no -o.
+  if (app.count("--output") > 0) input.output = output;
   input.office_timeout = std::chrono::seconds(office_timeout);
   const bool layer = IsLayerInput(input);
+  const bool csv = format == "csv";
+  // A preview or CSV only reads the workbook: it is not checked for writing, and -o is not used.
+  input.read_only = csv || dry_run;
   // A layer without an area field sums its geometries' areas.
   if (layer && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  // From the live office with -o, or from a layer, the tables go to a new workbook.
+  std::optional<std::filesystem::path> new_workbook;
+  if (!input.read_only && ((live && input.output) || layer)) {
+    new_workbook = input.output ? input.output : quilmark::DefaultResultPath(workbook);
+    if (!new_workbook) {
+      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
+      return kExitUsage;
+    }
+  }
+  if (!ResultMayBeWritten(input.output, new_workbook)) return kExitHostFailure;
   std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
   std::unique_ptr<quilmark::ResultTarget> target;
-  const bool csv = format == "csv";
   if (csv && !dry_run) {
     target = std::make_unique<quilmark::CsvTarget>(std::cout);
   } else if (dry_run) {
@@ -303,16 +334,10 @@ int main(int argc, char** argv) {
       if (sheet == nullptr) return std::nullopt;
       return sheet->LastUsedRow();
     });
-  } else if ((live && !input.output.empty()) || layer) {
+  } else if (new_workbook) {
     std::optional<int> decimals;
     if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
-    std::optional<std::filesystem::path> path = input.output;
-    if (input.output.empty()) path = quilmark::DefaultResultPath(workbook);
-    if (!path) {
-      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
-      return kExitUsage;
-    }
-    target = std::make_unique<quilmark::NewWorkbookTarget>(*path, decimals);
+    target = std::make_unique<quilmark::NewWorkbookTarget>(*new_workbook, decimals);
   }
   quilmark::RunResult result;
   {
