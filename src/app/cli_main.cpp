@@ -334,7 +334,7 @@ int main(int argc, char** argv) {
       if (sheet == nullptr) return std::nullopt;
       return sheet->LastUsedRow();
     });
-  } else if (new_workbook) {
+  } else if (live && new_workbook) {
     std::optional<int> decimals;
     if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
     target = std::make_unique<quilmark::NewWorkbookTarget>(*new_workbook, decimals);
@@ -342,9 +342,14 @@ int main(int argc, char** argv) {
   quilmark::RunResult result;
   {
     ConsoleSink sink(dry_run, csv && !dry_run);
-    result = layer ? quilmark::RunLayerSummary(options, {workbook, input.layer, input.where},
-                                               *target, sink)
-                   : quilmark::RunSummary(options, *host, sink, target.get());
+    const quilmark::LayerInput layer_input{workbook, input.layer, input.where};
+    if (layer && new_workbook) {
+      result = quilmark::RunLayerToWorkbook(options, layer_input, *new_workbook, sink);
+    } else if (layer) {
+      result = quilmark::RunLayerSummary(options, layer_input, *target, sink);
+    } else {
+      result = quilmark::RunSummary(options, *host, sink, target.get());
+    }
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:
