@@ -32,7 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
     Findings, FuzzFinding,
     ::testing::Values("ub-memchr-null-empty-last-chunk", "reload-fail-invalid-utf8-fastpath",
                       "invalid-utf8-with-amp-rejected", "fastpath-accepts-duplicate-attribute",
-                      "duplicate-attribute-with-amp-rejected", "fastpath-accepts-control-char"));
+                      "duplicate-attribute-with-amp-rejected", "fastpath-accepts-control-char",
+                      "damaged-folder-entry-fails-at-save"));
 
 TEST(FuzzFindings, AnUnrelatedCellDoesNotChangeTheVerdict) {
   const std::pair<const char*, const char*> pairs[] = {
