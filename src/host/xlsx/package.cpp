@@ -145,9 +145,12 @@ void Package::VerifyAll(const std::vector<std::string>& already_read) const {
     const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
     if (name == nullptr)
       throw PackageError(std::string("压缩包已损坏 (") + zip_strerror(archive_) + ")");
-    // Folder entries too: a save copies every entry as it is, so a damaged one would only show
-    // when the result is written.
+    // Folder entries too, and every entry's local header: a save copies each entry as it is,
+    // so damage there would only show when the result is written.
     const std::string_view part(name);
+    if (zip_file_extra_fields_count(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_LOCAL) < 0) {
+      throw PackageError("部件 " + std::string(part) + " 已损坏 (" + zip_strerror(archive_) + ")");
+    }
     bool skip = false;
     for (const std::string& read : already_read) skip = skip || read == part;
     if (!skip) Stream(part, kMaxLargePart, [](const char*, size_t) {});
