@@ -33,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("ub-memchr-null-empty-last-chunk", "reload-fail-invalid-utf8-fastpath",
                       "invalid-utf8-with-amp-rejected", "fastpath-accepts-duplicate-attribute",
                       "duplicate-attribute-with-amp-rejected", "fastpath-accepts-control-char",
-                      "damaged-folder-entry-fails-at-save", "bad-local-extra-field-fails-at-save"));
+                      "damaged-folder-entry-fails-at-save", "bad-local-extra-field-fails-at-save",
+                      "short-deflate-long-claim-fails-at-save"));
 
 TEST(FuzzFindings, AnUnrelatedCellDoesNotChangeTheVerdict) {
   const std::pair<const char*, const char*> pairs[] = {

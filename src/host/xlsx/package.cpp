@@ -139,21 +139,39 @@ void Package::Stream(std::string_view part, uint64_t limit,
   }
 }
 
+void Package::CheckCopyable(std::string_view part, uint64_t index) const {
+  const auto damaged = [&](const char* reason) {
+    throw PackageError("部件 " + std::string(part) + " 已损坏 (" + reason + ")");
+  };
+  if (zip_file_extra_fields_count(archive_, index, ZIP_FL_LOCAL) < 0) {
+    damaged(zip_strerror(archive_));
+  }
+  // The stored bytes as they are, all of them: a deflate stream may end before its claimed size.
+  zip_file_t* file = zip_fopen_index(archive_, index, ZIP_FL_COMPRESSED);
+  if (file == nullptr) damaged(zip_strerror(archive_));
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+  constexpr size_t kBuffer = 1 << 16;
+  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
+  for (;;) {
+    const zip_int64_t n = zip_fread(file, buffer.get(), kBuffer);
+    if (n < 0) damaged(zip_file_strerror(file));
+    if (n == 0) break;
+  }
+}
+
 void Package::VerifyAll(const std::vector<std::string>& already_read) const {
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
     if (name == nullptr)
       throw PackageError(std::string("压缩包已损坏 (") + zip_strerror(archive_) + ")");
-    // Folder entries too, and every entry's local header: a save copies each entry as it is,
-    // so damage there would only show when the result is written.
     const std::string_view part(name);
-    if (zip_file_extra_fields_count(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_LOCAL) < 0) {
-      throw PackageError("部件 " + std::string(part) + " 已损坏 (" + zip_strerror(archive_) + ")");
-    }
     bool skip = false;
     for (const std::string& read : already_read) skip = skip || read == part;
     if (!skip) Stream(part, kMaxLargePart, [](const char*, size_t) {});
+    // Folder entries too, and every entry as stored: a save copies each entry as it is, so damage
+    // that inflating does not meet would only show when the result is written.
+    CheckCopyable(part, static_cast<uint64_t>(i));
   }
 }
 
