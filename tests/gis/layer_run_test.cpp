@@ -74,8 +74,9 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
   const auto expected = Results(sheet);
   ASSERT_FALSE(expected.empty());
 
-  for (LayerKind kind : {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb,
-                         LayerKind::kShapefileGbkNoCpg, LayerKind::kShapefileUtf8Cpg}) {
+  for (LayerKind kind :
+       {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb, LayerKind::kShapefileGbkNoCpg,
+        LayerKind::kShapefileUtf8Cpg, LayerKind::kCsvGbk, LayerKind::kShapefileGbkCpg}) {
     const std::string source = files.Make(kind);
     SCOPED_TRACE(source);
     RunOptions options = Options(names);
