@@ -45,10 +45,10 @@ void SetText(std::optional<CellValue>& cell, const char* text) {
 }
 
 // A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
-// null or unset as empty.
-void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
+// null or unset as empty. `type` is the field's type, looked up once for the layer.
+void ReadField(OGRFeature& feature, int index, OGRFieldType type, std::optional<CellValue>& cell) {
   if (!feature.IsFieldSetAndNotNull(index)) return SetEmpty(cell);
-  switch (feature.GetFieldDefnRef(index)->GetType()) {
+  switch (type) {
     case OFTInteger:
     case OFTInteger64:
     case OFTReal:
@@ -59,17 +59,27 @@ void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
   }
 }
 
-// Whether the value is a number or a text that is wholly one (a CSV layer's fields are texts).
-bool IsNumberOrNumberText(const CellValue& value) {
-  if (std::holds_alternative<double>(value)) return true;
+// The value when it is a number or a text that is wholly one (a CSV layer's fields are texts).
+std::optional<double> NumberOrNumberText(const CellValue& value) {
+  if (const double* number = std::get_if<double>(&value)) return *number;
   const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return false;
+  if (text == nullptr) return std::nullopt;
   const std::string_view trimmed = TrimBlanks(*text);
-  if (trimmed.empty()) return false;
+  if (trimmed.empty()) return std::nullopt;
   char* end = nullptr;
   const std::string copy(trimmed);
-  std::strtod(copy.c_str(), &end);
-  return end == copy.c_str() + copy.size();
+  const double number = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size()) return std::nullopt;
+  return number;
+}
+
+// Whether a row may be named in a message after the run has moved on: its area is empty or
+// text (a warning), or its deduction coefficient is not a number in [0, 1) (a stop).
+bool IsDoubtful(const SourceRow& row) {
+  if (!row.area || !NumberOrNumberText(*row.area)) return true;
+  if (!row.deduction || IsEmpty(*row.deduction)) return false;
+  const std::optional<double> coefficient = NumberOrNumberText(*row.deduction);
+  return !coefficient || *coefficient < 0 || *coefficient >= 1;
 }
 
 class LayerRows : public RowSource {
@@ -81,7 +91,12 @@ class LayerRows : public RowSource {
         layer_(layer),
         fields_(fields),
         first_(std::move(first)),
-        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {}
+        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {
+    const OGRFeatureDefn& definition = *layer.GetLayerDefn();
+    for (int i = 0; i < definition.GetFieldCount(); ++i) {
+      types_.push_back(definition.GetFieldDefn(i)->GetType());
+    }
+  }
 
   bool Next(SourceRow& row) override {
     OGRFeatureUniquePtr feature;
@@ -100,21 +115,21 @@ class LayerRows : public RowSource {
     }
     row.number = ++count_;
     last_fid_ = feature->GetFID();
-    ReadField(*feature, fields_.zone, row.zone);
+    Read(*feature, fields_.zone, row.zone);
     if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
-      ReadField(*feature, fields_.class_, row.class_);
+      Read(*feature, fields_.class_, row.class_);
       if (decode_texts_) DecodeText(row.class_);
       row.cross_class = row.class_;
     }
     if (fields_.area != kNoField) {
-      ReadField(*feature, fields_.area, row.area);
+      Read(*feature, fields_.area, row.area);
     } else if (const OGRGeometry* geometry = feature->GetGeometryRef()) {
       row.area.emplace(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(geometry))));
     } else {
       SetEmpty(row.area);
     }
-    if (fields_.deduction != kNoField) ReadField(*feature, fields_.deduction, row.deduction);
+    if (fields_.deduction != kNoField) Read(*feature, fields_.deduction, row.deduction);
     KeepIdWhenDoubtful(row);
     return true;
   }
@@ -130,6 +145,10 @@ class LayerRows : public RowSource {
  private:
   static std::string Label(GIntBig fid) { return "FID " + std::to_string(fid); }
 
+  void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
+    ReadField(feature, index, types_[static_cast<size_t>(index)], cell);
+  }
+
   // A source that does not promise UTF-8 (GDAL hands on a CSV file's bytes as they are) may hold
   // GBK, as Chinese spreadsheet software saves CSV; such text is decoded, anything else refused.
   void DecodeText(std::optional<CellValue>& cell) const {
@@ -143,18 +162,17 @@ class LayerRows : public RowSource {
     *text = std::move(*decoded);
   }
 
-  // A row whose area is empty or text may be named in a warning after the run has moved on; its
-  // feature id is kept for that, for the first few such rows only.
+  // The feature id of a doubtful row is kept for messages, for the first few such rows only.
   void KeepIdWhenDoubtful(const SourceRow& row) {
     if (kept_ids_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
-    if (!row.area || !IsNumberOrNumberText(*row.area))
-      kept_ids_.emplace_back(row.number, last_fid_);
+    if (IsDoubtful(row)) kept_ids_.emplace_back(row.number, last_fid_);
   }
 
   GDALDatasetUniquePtr dataset_;
   OGRLayer& layer_;
   ChosenFields fields_;
   OGRFeatureUniquePtr first_;
+  std::vector<OGRFieldType> types_;  // by field index
   bool decode_texts_;
   int64_t count_ = 0;
   GIntBig last_fid_ = OGRNullFID;
