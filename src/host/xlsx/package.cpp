@@ -111,32 +111,41 @@ uint64_t Package::InflateBound(std::string_view part, uint64_t index, uint64_t l
 
 void Package::Stream(std::string_view part, uint64_t limit,
                      const std::function<void(const char*, size_t)>& sink) const {
-  const std::optional<uint64_t> index = IndexOf(part);
-  if (!index) throw PackageError("缺少部件 " + std::string(part));
-  zip_file_t* file = zip_fopen_index(archive_, *index, 0);
-  if (file == nullptr) {
-    const zip_error_t* error = zip_get_error(archive_);
-    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
-        zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
-      throw PackageError("部件 " + std::string(part) + " 已加密");
-    }
-    throw PackageError("无法解压部件 " + std::string(part) + " (" + zip_strerror(archive_) + ")");
-  }
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
-  const uint64_t bound = InflateBound(part, *index, limit);
+  PartReader reader(*this, part, limit);
   constexpr size_t kBuffer = 1 << 18;
   const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
-  uint64_t total = 0;
-  for (;;) {
-    const zip_int64_t n = zip_fread(file, buffer.get(), kBuffer);
-    if (n < 0) {
-      throw PackageError("部件 " + std::string(part) + " 已损坏 (" + zip_file_strerror(file) + ")");
+  while (const size_t n = reader.Read(buffer.get(), kBuffer)) sink(buffer.get(), n);
+}
+
+PartReader::PartReader(const Package& package, std::string_view part, uint64_t limit)
+    : part_(part), limit_(limit) {
+  const std::optional<uint64_t> index = package.IndexOf(part);
+  if (!index) throw PackageError("缺少部件 " + part_);
+  file_ = zip_fopen_index(package.archive_, *index, 0);
+  if (file_ == nullptr) {
+    const zip_error_t* error = zip_get_error(package.archive_);
+    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
+        zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
+      throw PackageError("部件 " + part_ + " 已加密");
     }
-    if (n == 0) break;
-    total += static_cast<uint64_t>(n);
-    if (total > bound) TooLarge(part, limit);
-    sink(buffer.get(), static_cast<size_t>(n));
+    throw PackageError("无法解压部件 " + part_ + " (" + zip_strerror(package.archive_) + ")");
   }
+  try {
+    bound_ = package.InflateBound(part, *index, limit);
+  } catch (...) {
+    zip_fclose(file_);
+    throw;
+  }
+}
+
+PartReader::~PartReader() { zip_fclose(file_); }
+
+size_t PartReader::Read(char* out, size_t capacity) {
+  const zip_int64_t n = zip_fread(file_, out, capacity);
+  if (n < 0) throw PackageError("部件 " + part_ + " 已损坏 (" + zip_file_strerror(file_) + ")");
+  total_ += static_cast<uint64_t>(n);
+  if (total_ > bound_) TooLarge(part_, limit_);
+  return static_cast<size_t>(n);
 }
 
 void Package::VerifyAll(const std::vector<std::string>& already_read) const {

@@ -48,6 +48,8 @@ class RowChunkReader {
   Status Advance(bool at_end);
   // Where "</sheetData>" starts (after kDone).
   uint64_t close() const { return close_; }
+  // The first byte of the XML the reader may still look at; those before it can be freed.
+  uint64_t needed_from() const { return pending_ >= 0 ? chunks_[pending_].begin : cursor_; }
 
   // Whether a prefix is simple enough for the chunked reading.
   static bool Supports(std::string_view prefix);

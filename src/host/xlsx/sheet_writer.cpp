@@ -11,6 +11,7 @@
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
+#include "src/host/xlsx/package_error.h"
 #include "src/host/xlsx/row_xml.h"
 #include "src/host/xlsx/xml_util.h"
 
@@ -32,8 +33,7 @@ std::string NumberXml(double value) {
   return std::string(buffer, result.ptr);
 }
 
-SheetXmlWriter::SheetXmlWriter(const ByteChunks& xml, const SheetLayout& layout,
-                               const SheetModel& model)
+SheetXmlWriter::SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model)
     : xml_(xml), layout_(layout), model_(model) {
   Plan();
 }
@@ -142,13 +142,6 @@ void SheetXmlWriter::PlanNewRows() {
   }
 }
 
-void SheetXmlWriter::Rewind() {
-  next_edit_ = 0;
-  position_ = 0;
-  pending_.clear();
-  pending_offset_ = 0;
-}
-
 size_t SheetXmlWriter::Read(char* out, size_t capacity) {
   size_t written = 0;
   while (written < capacity) {
@@ -167,24 +160,18 @@ size_t SheetXmlWriter::Read(char* out, size_t capacity) {
       position_ = edit.end;
       continue;
     }
-    const uint64_t stop = next_edit_ < edits_.size() ? edits_[next_edit_].begin : xml_.size();
-    if (position_ >= stop) break;
+    const uint64_t stop = next_edit_ < edits_.size() ? edits_[next_edit_].begin : UINT64_MAX;
     const std::string_view piece = xml_.Piece(
         position_, static_cast<size_t>(std::min<uint64_t>(stop - position_, capacity - written)));
-    if (piece.empty()) break;
+    if (piece.empty()) {
+      if (next_edit_ < edits_.size()) throw PackageError("工作表的内容比读取时短");
+      break;
+    }
     std::memcpy(out + written, piece.data(), piece.size());
     position_ += piece.size();
     written += piece.size();
   }
   return written;
-}
-
-std::string SheetXmlWriter::ReadAll() {
-  Rewind();
-  std::string out;
-  char buffer[1 << 16];
-  while (const size_t n = Read(buffer, sizeof buffer)) out.append(buffer, n);
-  return out;
 }
 
 void SheetXmlWriter::Generate(const Edit& edit) {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/part_text.h"
 #include "src/host/xlsx/sheet_layout.h"
 #include "src/host/xlsx/sheet_model.h"
 
@@ -22,20 +22,15 @@ struct RowCellXml;
 
 class SheetXmlWriter {
  public:
-  // The three must stay unchanged while the writer is in use.
-  SheetXmlWriter(const ByteChunks& xml, const SheetLayout& layout, const SheetModel& model);
+  // `xml` is the text the model and the layout were read from; the layout and the model must
+  // stay unchanged while the writer is in use.
+  SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model);
 
-  // Starts again from the first byte.
-  void Rewind();
   // Fills up to `capacity` bytes; 0 at the end. Throws PackageError if a row cannot be re-read.
   size_t Read(char* out, size_t capacity);
 
-  // How far into the loaded XML the writer has come; it reads nothing before this again until
-  // it is rewound.
+  // How far into the loaded XML the writer has come; it reads nothing before this again.
   uint64_t position() const { return position_; }
-
-  // The whole document at once (for tests and small sheets).
-  std::string ReadAll();
 
  private:
   enum class EditKind { kRow, kNewRows, kDimension, kSheetData };
@@ -78,7 +73,7 @@ class SheetXmlWriter {
                      std::string_view text);
   std::string Element(std::string_view local) const;
 
-  const ByteChunks& xml_;
+  PartText& xml_;
   const SheetLayout& layout_;
   const SheetModel& model_;
   std::vector<Edit> edits_;

@@ -16,6 +16,7 @@
 #include "src/host/xlsx/package_editor.h"
 #include "src/host/xlsx/package_parts.h"
 #include "src/host/xlsx/parallel_deflate.h"
+#include "src/host/xlsx/part_text.h"
 #include "src/host/xlsx/sheet_writer.h"
 #include "src/host/xlsx/write_all.h"
 #include "src/host/xlsx/xml_util.h"
@@ -179,7 +180,8 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   if (!shared_strings_part.empty() && package.Has(shared_strings_part)) {
     ReadSharedStrings(package, shared_strings_part, sheet_->model());
   }
-  ReadWorksheet(package, sheet_part_, sheet_->model(), sheet_->xml(), sheet_->layout());
+  ByteChunks xml;  // only a window of it is held while reading; saving inflates it again
+  ReadWorksheet(package, sheet_part_, sheet_->model(), xml, sheet_->layout());
   package.VerifyAll({sheet_part_, shared_strings_part});
 }
 
@@ -319,19 +321,19 @@ std::vector<std::pair<std::string, std::string>> XlsxWorkbook::EditSmallParts(
 
 DeflatedPart XlsxWorkbook::DeflateSheet() {
   try {
-    // Made from the kept XML and the run's changes and compressed at level 1 (several times
-    // faster than the default on a large sheet) on every core.
-    SheetXmlWriter writer(sheet_->xml(), sheet_->layout(), sheet_->model());
-    // The writer reads the kept XML from front to back, so what it has passed is freed as it goes.
-    DeflatedPart deflated = DeflateInParallel(
+    // Made from the sheet's text, inflated again from the loaded file as the writer goes, and the
+    // run's changes, and compressed at level 1 (several times faster than the default on a large
+    // sheet) on every core.
+    const Package package(bytes_);
+    PartText text = SheetText(package, sheet_part_, sheet_->layout().encoding);
+    SheetXmlWriter writer(text, sheet_->layout(), sheet_->model());
+    return DeflateInParallel(
         [&](char* out, size_t capacity) {
           const size_t n = writer.Read(out, capacity);
-          sheet_->xml().ReleaseBefore(writer.position());
+          text.ReleaseBefore(writer.position());
           return n;
         },
         1);
-    sheet_->xml().Release();
-    return deflated;
   } catch (const PackageError& e) {
     throw PackageError(std::string("无法生成工作簿 (") + e.what() + ")");
   }
