@@ -4,7 +4,7 @@
 //
 //   quilmark_bench [--rows=10000,100000,1000000] [benchmark flags]
 //   quilmark_bench --generate ROWS FOLDER      writes the workbook only
-//   quilmark_bench --job WORKBOOK OUTPUT       runs the job once
+//   quilmark_bench --job WORKBOOK OUTPUT [--convert]   runs the job once
 //
 // It prints each measurement's median, then a summary: the job's time as a multiple of the
 // inflate+deflate floor, the cost per row, and the peak memory of the job (measured in a child
@@ -195,11 +195,17 @@ class MedianReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--job") == 0) {
-    const bool completed = RunJob(argv[2], argv[3]);
-    if (argc == 5 && std::strncmp(argv[4], "--peak-fd=", 10) == 0) {
+  if (argc >= 4 && std::strcmp(argv[1], "--job") == 0) {
+    bool convert = false;
+    int peak_fd = -1;
+    for (int i = 4; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--convert") == 0) convert = true;
+      if (std::strncmp(argv[i], "--peak-fd=", 10) == 0) peak_fd = std::atoi(argv[i] + 10);
+    }
+    const bool completed = RunJob(argv[2], argv[3], convert);
+    if (peak_fd >= 0) {
       const uint64_t peak = OwnPeakMemory();
-      if (write(std::atoi(argv[4] + 10), &peak, sizeof peak) != sizeof peak) return 1;
+      if (write(peak_fd, &peak, sizeof peak) != sizeof peak) return 1;
     }
     return completed ? 0 : 1;
   }

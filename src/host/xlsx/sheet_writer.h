@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "src/host/xlsx/part_text.h"
+#include "src/host/xlsx/row_xml.h"
 #include "src/host/xlsx/sheet_layout.h"
 #include "src/host/xlsx/sheet_model.h"
 
 namespace quilmark::xlsx {
-
-struct RowXml;
-struct RowCellXml;
 
 class SheetXmlWriter {
  public:
@@ -34,6 +32,7 @@ class SheetXmlWriter {
 
  private:
   enum class EditKind { kRow, kNewRows, kDimension, kSheetData };
+  // A change to the loaded XML: bytes [begin, end) replaced by what Generate makes.
   struct Edit {
     uint64_t begin = 0;
     uint64_t end = 0;  // begin == end for an insertion
@@ -53,7 +52,12 @@ class SheetXmlWriter {
   void Plan();
   // The row ranges of the shared formula groups whose defining cell the run overwrote.
   std::vector<std::pair<int32_t, int32_t>> FindBrokenGroups();
-  void PlanRowEdits(const std::vector<std::pair<int32_t, int32_t>>& fix_rows);
+  // Whether a row of the file is written anew: the run wrote to it, or it holds cells of a
+  // broken shared formula group.
+  bool Rewritten(const Row& row) const;
+  // The next edit in the order of the XML; nullptr when none is left. Pass moves beyond it.
+  const Edit* NextEdit();
+  void Pass(const Edit* edit);
   void PlanNewRows();
   // Where a new row of that number goes in the XML.
   uint64_t NewRowPosition(int32_t number) const;
@@ -62,7 +66,8 @@ class SheetXmlWriter {
   void Generate(const Edit& edit);
   void EmitRow(uint32_t slot);
   const Cell* StoredCell(const Row& row, int32_t column) const;
-  std::vector<MergedCell> MergeCells(uint32_t slot, const RowXml& parsed) const;
+  // The row's cells as the file had them and as the run left them, in column order, in merged_.
+  void MergeCells(uint32_t slot, const RowXml& parsed);
   void EmitRowStart(const RowXml& parsed, int32_t number, const std::vector<MergedCell>& cells);
   void EmitKeptCell(const RowCellXml& original, int32_t number, std::string_view source);
   void EmitNewRow(uint32_t slot);
@@ -72,13 +77,25 @@ class SheetXmlWriter {
   void EmitValueCell(int32_t row, const Cell& cell, std::string_view style, std::string_view type,
                      std::string_view text);
   std::string Element(std::string_view local) const;
+  // The text a text cell holds.
+  std::string_view TextOf(const Cell& cell) const;
 
   PartText& xml_;
   const SheetLayout& layout_;
   const SheetModel& model_;
-  std::vector<Edit> edits_;
+  std::vector<Edit> edits_;                            // all but the rewritten rows
+  std::vector<std::pair<int32_t, int32_t>> fix_rows_;  // row ranges of the broken groups
+  Edit row_edit_;                                      // the next rewritten row
+  size_t next_row_ = 0;                                // the slot to look at for it
+  bool row_edit_ready_ = false;
   // Shared formula groups whose defining cell was overwritten, by si, with their definition.
   std::vector<const SharedFormula*> broken_groups_;
+
+  // Names of the elements the writer writes, with the sheet's prefix.
+  const std::string cell_name_, value_name_, inline_name_, text_name_;
+  RowXmlReader row_reader_;
+  std::string row_text_;            // the row being rewritten, as loaded
+  std::vector<MergedCell> merged_;  // its cells
 
   size_t next_edit_ = 0;
   uint64_t position_ = 0;

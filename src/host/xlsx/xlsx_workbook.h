@@ -87,8 +87,7 @@ class XlsxWorkbook final : public Workbook {
   // The small parts a save changes, by name: the new custom properties, and without the
   // calculation chain when a formula was written over.
   std::vector<std::pair<std::string, std::string>> EditSmallParts(PackageEditor& editor);
-  // The worksheet as the run left it, compressed.
-  DeflatedPart DeflateSheet();
+  struct SheetOutput;
 
   std::filesystem::path path_;
   std::filesystem::path output_;
