@@ -42,16 +42,28 @@ std::string GisFiles::Csv() {
 
 std::string GisFiles::Make(LayerKind kind) {
   if (kind == LayerKind::kCsv) return Csv();
+  if (kind == LayerKind::kCsvGbk) {
+    const fs::path target = folder_ / "patches-gbk.csv";
+    if (!fs::exists(target) &&
+        !Shell("iconv -f UTF-8 -t GBK " + Quoted(Csv()) + " > " + Quoted(target) + " && cp " +
+               Quoted(Csv() + "t") + " " + Quoted(fs::path(target).replace_extension(".csvt")))) {
+      return {};
+    }
+    return target.string();
+  }
   struct Recipe {
     const char* name;
     const char* format;
     const char* options;
   };
-  static const Recipe kRecipes[] = {{},
-                                    {"patches.gpkg", "GPKG", ""},
-                                    {"patches.gdb", "OpenFileGDB", ""},
-                                    {"gbk/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"},
-                                    {"utf8/patches.shp", "ESRI Shapefile", "-lco ENCODING=UTF-8"}};
+  static const Recipe kRecipes[] = {
+      {},
+      {"patches.gpkg", "GPKG", ""},
+      {"patches.gdb", "OpenFileGDB", ""},
+      {"gbk/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"},
+      {"utf8/patches.shp", "ESRI Shapefile", "-lco ENCODING=UTF-8"},
+      {},
+      {"gbk-cpg/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"}};
   const Recipe& recipe = kRecipes[static_cast<int>(kind)];
   const fs::path target = folder_ / recipe.name;
   if (fs::exists(target)) return target.string();

@@ -11,6 +11,7 @@
 #include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/read_ahead.h"
+#include "src/host/text_encoding.h"
 
 namespace quilmark {
 namespace {
@@ -58,17 +59,27 @@ void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
   }
 }
 
-// Whether the value is a number or a text that is wholly one (a CSV layer's fields are texts).
-bool IsNumberOrNumberText(const CellValue& value) {
-  if (std::holds_alternative<double>(value)) return true;
+// The value when it is a number or a text that is wholly one (a CSV layer's fields are texts).
+std::optional<double> NumberOrNumberText(const CellValue& value) {
+  if (const double* number = std::get_if<double>(&value)) return *number;
   const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return false;
+  if (text == nullptr) return std::nullopt;
   const std::string_view trimmed = TrimBlanks(*text);
-  if (trimmed.empty()) return false;
+  if (trimmed.empty()) return std::nullopt;
   char* end = nullptr;
   const std::string copy(trimmed);
-  std::strtod(copy.c_str(), &end);
-  return end == copy.c_str() + copy.size();
+  const double number = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size()) return std::nullopt;
+  return number;
+}
+
+// Whether a row may be named in a message after the run has moved on: its area is empty or
+// text (a warning), or its deduction coefficient is not a number in [0, 1) (a stop).
+bool IsDoubtful(const SourceRow& row) {
+  if (!row.area || !NumberOrNumberText(*row.area)) return true;
+  if (!row.deduction || IsEmpty(*row.deduction)) return false;
+  const std::optional<double> coefficient = NumberOrNumberText(*row.deduction);
+  return !coefficient || *coefficient < 0 || *coefficient >= 1;
 }
 
 class LayerRows : public RowSource {
@@ -76,7 +87,11 @@ class LayerRows : public RowSource {
   // `first` is the layer's first feature, already read (nullptr for an empty layer).
   LayerRows(GDALDatasetUniquePtr dataset, OGRLayer& layer, ChosenFields fields,
             OGRFeatureUniquePtr first)
-      : dataset_(std::move(dataset)), layer_(layer), fields_(fields), first_(std::move(first)) {}
+      : dataset_(std::move(dataset)),
+        layer_(layer),
+        fields_(fields),
+        first_(std::move(first)),
+        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {}
 
   bool Next(SourceRow& row) override {
     OGRFeatureUniquePtr feature;
@@ -96,8 +111,10 @@ class LayerRows : public RowSource {
     row.number = ++count_;
     last_fid_ = feature->GetFID();
     ReadField(*feature, fields_.zone, row.zone);
+    if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
       ReadField(*feature, fields_.class_, row.class_);
+      if (decode_texts_) DecodeText(row.class_);
       row.cross_class = row.class_;
     }
     if (fields_.area != kNoField) {
@@ -123,18 +140,30 @@ class LayerRows : public RowSource {
  private:
   static std::string Label(GIntBig fid) { return "FID " + std::to_string(fid); }
 
-  // A row whose area is empty or text may be named in a warning after the run has moved on; its
-  // feature id is kept for that, for the first few such rows only.
+  // A source that does not promise UTF-8 (GDAL hands on a CSV file's bytes as they are) may hold
+  // GBK, as Chinese spreadsheet software saves CSV; such text is decoded, anything else refused.
+  void DecodeText(std::optional<CellValue>& cell) const {
+    std::string* text = cell ? std::get_if<std::string>(&*cell) : nullptr;
+    if (text == nullptr || IsUtf8(*text)) return;
+    std::optional<std::string> decoded = DecodeChineseText(*text);
+    if (!decoded) {
+      ThrowLayerError("第 " + std::to_string(count_) + " 个要素 (" + RowLabel(count_) +
+                      ") 的文字既不是 UTF-8 也不是 GBK 编码; 请把数据另存为 UTF-8 编码");
+    }
+    *text = std::move(*decoded);
+  }
+
+  // The feature id of a doubtful row is kept for messages, for the first few such rows only.
   void KeepIdWhenDoubtful(const SourceRow& row) {
     if (kept_ids_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
-    if (!row.area || !IsNumberOrNumberText(*row.area))
-      kept_ids_.emplace_back(row.number, last_fid_);
+    if (IsDoubtful(row)) kept_ids_.emplace_back(row.number, last_fid_);
   }
 
   GDALDatasetUniquePtr dataset_;
   OGRLayer& layer_;
   ChosenFields fields_;
   OGRFeatureUniquePtr first_;
+  bool decode_texts_;
   int64_t count_ = 0;
   GIntBig last_fid_ = OGRNullFID;
   std::vector<std::pair<int64_t, GIntBig>> kept_ids_;
