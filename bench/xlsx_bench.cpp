@@ -7,8 +7,8 @@
 //   quilmark_bench --job WORKBOOK OUTPUT [--convert]   runs the job once
 //
 // It prints each measurement's median, then a summary: the job's time as a multiple of the
-// inflate+deflate floor, the cost per row, and the peak memory of the job (measured in a child
-// process) against the size of the sheet XML.
+// inflate+deflate floor, the cost per row, the peak memory of the job (measured in a child
+// process) against the size of the sheet XML, and the converting run's time and peak memory.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,7 +157,7 @@ uint64_t OwnPeakMemory() {
 
 // Peak resident memory of the job in a child process, in bytes; the child reports it through
 // a pipe.
-uint64_t PeakMemoryOfJob(const fs::path& input, const fs::path& output) {
+uint64_t PeakMemoryOfJob(const fs::path& input, const fs::path& output, bool convert) {
   int fds[2];
   if (pipe(fds) != 0) return 0;
   const pid_t child = fork();
@@ -165,7 +165,7 @@ uint64_t PeakMemoryOfJob(const fs::path& input, const fs::path& output) {
     close(fds[0]);
     const std::string fd = "--peak-fd=" + std::to_string(fds[1]);
     execl("/proc/self/exe", "quilmark_bench", "--job", input.c_str(), output.c_str(), fd.c_str(),
-          nullptr);
+          convert ? "--convert" : nullptr, nullptr);
     _exit(127);
   }
   close(fds[1]);
@@ -270,8 +270,9 @@ int main(int argc, char** argv) {
   MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  std::printf("\n%10s %10s %9s %9s %9s %7s %9s %10s %8s %9s %8s\n", "rows", "xml MB", "inflate",
-              "infl+defl", "job", "ratio", "us/row", "peak MB", "peak/xml", "convert", "conv/job");
+  std::printf("\n%10s %10s %9s %9s %9s %7s %9s %10s %8s %9s %8s %10s\n", "rows", "xml MB",
+              "inflate", "infl+defl", "job", "ratio", "us/row", "peak MB", "peak/xml", "convert",
+              "conv/job", "conv peak");
   for (const int rows : sizes) {
     const Workbook& workbook = workbooks[rows];
     const std::string arg = std::to_string(rows);
@@ -279,16 +280,22 @@ int main(int argc, char** argv) {
     const double floor = reporter.medians["InflateDeflate1/" + arg];
     const double job = reporter.medians["LandUseCrossTab/" + arg];
     const double convert = reporter.medians["LandUseCrossTabConvert/" + arg];
-    std::vector<uint64_t> peaks;
-    for (int i = 0; i < 3; ++i) {
-      peaks.push_back(PeakMemoryOfJob(workbook.path, folder / ("peak-" + arg + ".xlsx")));
-    }
-    std::sort(peaks.begin(), peaks.end());
-    const double peak_mb = static_cast<double>(peaks[1]) / (1 << 20);
+    // The median of three runs in a child process, in MB.
+    const auto peak_mb = [&](bool converting) {
+      std::vector<uint64_t> peaks;
+      for (int i = 0; i < 3; ++i) {
+        peaks.push_back(
+            PeakMemoryOfJob(workbook.path, folder / ("peak-" + arg + ".xlsx"), converting));
+      }
+      std::sort(peaks.begin(), peaks.end());
+      return static_cast<double>(peaks[1]) / (1 << 20);
+    };
+    const double peak = peak_mb(false);
     const double xml_mb = static_cast<double>(workbook.xml_bytes) / (1 << 20);
-    std::printf("%10d %10.1f %8.3fs %8.3fs %8.3fs %6.2fx %9.3f %10.1f %7.2fx %8.3fs %7.2fx\n", rows,
-                xml_mb, inflate, floor, job, floor > 0 ? job / floor : 0, job * 1e6 / rows, peak_mb,
-                peak_mb / xml_mb, convert, job > 0 ? convert / job : 0);
+    std::printf(
+        "%10d %10.1f %8.3fs %8.3fs %8.3fs %6.2fx %9.3f %10.1f %7.2fx %8.3fs %7.2fx %10.1f\n", rows,
+        xml_mb, inflate, floor, job, floor > 0 ? job / floor : 0, job * 1e6 / rows, peak,
+        peak / xml_mb, convert, job > 0 ? convert / job : 0, peak_mb(true));
   }
   fs::remove_all(folder);
   return 0;

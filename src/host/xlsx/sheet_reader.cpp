@@ -279,6 +279,10 @@ class WorksheetParse : public ExpatParse {
     cell_.value = value_;
     cell_.inline_text = inline_;
     rows_.AddCell(cell_);
+    // The room of a very long text is not kept for the rest of the sheet.
+    constexpr size_t kKeptRoom = size_t{1} << 20;
+    if (value_.capacity() > kKeptRoom) std::string().swap(value_);
+    if (inline_.capacity() > kKeptRoom) std::string().swap(inline_);
   }
 
   SheetLayout& layout_;
