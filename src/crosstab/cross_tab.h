@@ -10,6 +10,7 @@
 
 #include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
+#include "src/summary/text_ids.h"
 
 namespace quilmark {
 
@@ -35,18 +36,19 @@ struct CrossTabTables {
 void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
                   std::optional<std::string_view> class_text, std::optional<double> area);
 
-// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class.
+// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class. Each
+// text's place is looked up once, by its id.
 class CrossTabTask : public RowTask {
  public:
-  void AddRow(const PatchRow& row) override {
-    CountAreaRow(tables_, row.zone, row.cross_class, row.area);
-  }
+  void AddRow(const PatchRow& row) override;
   TableShape Shape() const override;
   ResultTable Table() const override;
   const CrossTabTables& tables() const { return tables_; }
 
  private:
   CrossTabTables tables_;
+  ById<size_t> zone_places_;   // by zone id
+  ById<size_t> class_places_;  // by class id
 };
 
 }  // namespace quilmark
