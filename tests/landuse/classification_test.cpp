@@ -86,6 +86,9 @@ TEST(ShippedTables, KeysAsTheStandardsGiveThem) {
       {M::kSurvey3Major, "0307K", "农用地", true},
       {M::kSurvey3Ownership, "20", "国有", true},
       {M::kSurvey3Ownership, "40", "集体", true},
+      {M::kSurvey3Ownership, "31", "集体", true},  // the collective owner's subcodes
+      {M::kSurvey3Ownership, "34", "集体", true},
+      {M::kSurvey3Ownership, "35", "35", false},
       {M::k2017Level1, "0603", "工矿仓储用地", true},
       {M::k2017Level1, "0906", "特殊用地", true},
       {M::k2017Level2, "0303", "红树林地", true},
