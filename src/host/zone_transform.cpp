@@ -1,7 +1,5 @@
 #include "src/host/zone_transform.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "src/host/sheet_host.h"
+#include "src/host/text_encoding.h"
 
 namespace quilmark {
 namespace {
@@ -18,39 +17,6 @@ constexpr std::string_view kNamesError = "无法读取区域名称表: ";
 
 [[noreturn]] void Fail(const std::string& path, const std::string& text) {
   throw HostError(std::string(kNamesError) + path + ": " + text);
-}
-
-bool IsUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const int extra = byte < 0x80           ? 0
-                      : (byte >> 5) == 0x6  ? 1
-                      : (byte >> 4) == 0xE  ? 2
-                      : (byte >> 3) == 0x1E ? 3
-                                            : -1;
-    if (extra < 0 || i + extra >= text.size()) return false;
-    for (int k = 1; k <= extra; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
-std::optional<std::string> GbkToUtf8(std::string_view text) {
-  iconv_t converter = iconv_open("UTF-8", "GB18030");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(text.size() * 2 + 4, '\0');
-  char* in_ptr = const_cast<char*>(text.data());
-  size_t in_left = text.size();
-  char* out_ptr = out.data();
-  size_t out_left = out.size();
-  const size_t done = iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(converter);
-  if (done == static_cast<size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - out_left);
-  return out;
 }
 
 // One line's fields: split at tabs when it has any, else at commas, honouring CSV quotes.
@@ -120,11 +86,12 @@ std::unordered_map<std::string, std::string> ReadZoneNames(const std::string& pa
   buffer << in.rdbuf();
   std::string text = buffer.str();
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  if (!IsUtf8(text)) {
-    std::optional<std::string> converted = GbkToUtf8(text);
-    if (!converted) Fail(path, "既不是 UTF-8 也不是 GBK 编码的文本");
-    text = std::move(*converted);
+  std::optional<std::string> decoded = DecodeChineseText(text);
+  if (!decoded) {
+    Fail(path, "第 " + std::to_string(FirstUndecodableLine(text)) +
+                   " 行既不是 UTF-8 也不是 GBK 编码的文本");
   }
+  text = std::move(*decoded);
   std::unordered_map<std::string, std::string> names;
   std::unordered_map<std::string, int> lines;
   std::istringstream stream(text);

@@ -1,68 +1,12 @@
 #include "src/landuse/class_table.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <limits>
 
+#include "src/host/text_encoding.h"
+
 namespace quilmark {
 namespace {
-
-bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    size_t extra = 0;
-    if (byte < 0x80) {
-      extra = 0;
-    } else if (byte >= 0xC2 && byte <= 0xDF) {
-      extra = 1;
-    } else if (byte >= 0xE0 && byte <= 0xEF) {
-      extra = 2;
-    } else if (byte >= 0xF0 && byte <= 0xF4) {
-      extra = 3;
-    } else {
-      return false;
-    }
-    for (size_t k = 1; k <= extra; ++k) {
-      if (i + k >= text.size()) return false;
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
-// The GBK text as UTF-8; nullopt where a byte sequence is not GBK.
-std::optional<std::string> GbkToUtf8(std::string_view text) {
-  iconv_t converter = iconv_open("UTF-8", "GBK");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(text.size() * 2 + 16, '\0');
-  char* in_ptr = const_cast<char*>(text.data());
-  size_t in_left = text.size();
-  char* out_ptr = out.data();
-  size_t out_left = out.size();
-  const size_t done = iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(converter);
-  if (done == static_cast<size_t>(-1) || in_left != 0) return std::nullopt;
-  out.resize(out.size() - out_left);
-  return out;
-}
-
-// The 1-based line where the first byte that is neither UTF-8 nor GBK stands.
-int FirstUnreadableLine(std::string_view text) {
-  int line = 1;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view one = text.substr(start, end - start);
-    if (!IsValidUtf8(one) && !GbkToUtf8(one)) return line;
-    start = end + 1;
-    ++line;
-  }
-  return 0;
-}
 
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\r')) text.remove_prefix(1);
@@ -150,16 +94,11 @@ ClassLookup ClassTable::Lookup(std::string_view text) const {
 
 ParsedTable ParseClassTable(std::string_view raw) {
   if (raw.starts_with("\xEF\xBB\xBF")) raw.remove_prefix(3);
-  std::string decoded;
-  std::string_view text = raw;
-  if (!IsValidUtf8(raw)) {
-    std::optional<std::string> gbk = GbkToUtf8(raw);
-    if (!gbk) {
-      return {std::nullopt, {FirstUnreadableLine(raw), "既不是 UTF-8 也不是 GBK 编码的文字"}};
-    }
-    decoded = std::move(*gbk);
-    text = decoded;
+  const std::optional<std::string> decoded = DecodeChineseText(raw);
+  if (!decoded) {
+    return {std::nullopt, {FirstUndecodableLine(raw), "既不是 UTF-8 也不是 GBK 编码的文字"}};
   }
+  const std::string_view text = *decoded;
   ClassTable table;
   int line_number = 0;
   size_t start = 0;

@@ -1,0 +1,23 @@
+// Text from outside the program (tables a user writes, layers saved by Chinese office software)
+// comes as UTF-8 or as GBK. Everything inside is UTF-8; this is where such bytes become UTF-8.
+// GBK is read as GB18030, which contains it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quilmark {
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, nothing above U+10FFFF).
+bool IsUtf8(std::string_view text);
+
+// The bytes as UTF-8: themselves when they are UTF-8, else decoded as GB18030; nullopt when they
+// are neither (a byte sequence GB18030 does not have, or one cut off at the end).
+std::optional<std::string> DecodeChineseText(std::string_view text);
+
+// The 1-based number of the first line that is neither UTF-8 nor GB18030; 0 when every line is
+// one or the other. For messages about a text DecodeChineseText refused.
+int FirstUndecodableLine(std::string_view text);
+
+}  // namespace quilmark
