@@ -40,8 +40,8 @@ void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
   AddTo(tables.zone_areas[*zone_place], *area);
 }
 
-TableShape CrossTabTask::Shape() const { return CrossTabShape(tables_); }
+TableShape CrossTabTask::Shape() const { return CrossTabShape(tables_, format_); }
 
-ResultTable CrossTabTask::Table() const { return CrossTabTable(tables_); }
+ResultTable CrossTabTask::Table() const { return CrossTabTable(tables_, format_); }
 
 }  // namespace quilmark

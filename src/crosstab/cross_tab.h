@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "src/summary/area_format.h"
 #include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 
@@ -35,9 +36,11 @@ struct CrossTabTables {
 void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
                   std::optional<std::string_view> class_text, std::optional<double> area);
 
-// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class.
+// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class. The
+// format applies to the areas of the table (see CrossTabTable).
 class CrossTabTask : public RowTask {
  public:
+  explicit CrossTabTask(AreaFormat format = {}) : format_(format) {}
   void AddRow(const PatchRow& row) override {
     CountAreaRow(tables_, row.zone, row.cross_class, row.area);
   }
@@ -47,6 +50,7 @@ class CrossTabTask : public RowTask {
 
  private:
   CrossTabTables tables_;
+  const AreaFormat format_;
 };
 
 }  // namespace quilmark
