@@ -292,6 +292,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
   std::unique_ptr<quilmark::ResultTarget> target;
+  std::optional<std::filesystem::path> layer_result;  // a layer's result workbook
   const bool csv = format == "csv";
   if (csv && !dry_run) {
     target = std::make_unique<quilmark::CsvTarget>(std::cout);
@@ -303,23 +304,29 @@ int main(int argc, char** argv) {
       if (sheet == nullptr) return std::nullopt;
       return sheet->LastUsedRow();
     });
-  } else if ((live && !input.output.empty()) || layer) {
-    std::optional<int> decimals;
-    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
-    std::optional<std::filesystem::path> path = input.output;
-    if (input.output.empty()) path = quilmark::DefaultResultPath(workbook);
-    if (!path) {
+  } else if (layer) {
+    layer_result = quilmark::DefaultResultPath(workbook);
+    if (!input.output.empty()) layer_result = input.output;
+    if (!layer_result) {
       std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
       return kExitUsage;
     }
-    target = std::make_unique<quilmark::NewWorkbookTarget>(*path, decimals);
+  } else if (live && !input.output.empty()) {
+    std::optional<int> decimals;
+    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
+    target = std::make_unique<quilmark::NewWorkbookTarget>(input.output, decimals);
   }
   quilmark::RunResult result;
   {
     ConsoleSink sink(dry_run, csv && !dry_run);
-    result = layer ? quilmark::RunLayerSummary(options, {workbook, input.layer, input.where},
-                                               *target, sink)
-                   : quilmark::RunSummary(options, *host, sink, target.get());
+    const quilmark::LayerInput layer_input{workbook, input.layer, input.where};
+    if (layer_result) {
+      result = quilmark::RunLayerToWorkbook(options, layer_input, *layer_result, sink);
+    } else if (layer) {
+      result = quilmark::RunLayerSummary(options, layer_input, *target, sink);
+    } else {
+      result = quilmark::RunSummary(options, *host, sink, target.get());
+    }
   }
   switch (result.outcome) {
     case quilmark::RunResult::Outcome::kCompleted:

@@ -10,6 +10,8 @@ if(QUILMARK_BUILD_GUI)
     chinese_ui.h
     fit_to_screen.cpp
     fit_to_screen.h
+    layer_row.cpp
+    layer_row.h
     run_in_background.cpp
     run_in_background.h
     run_progress.cpp

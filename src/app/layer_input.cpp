@@ -6,6 +6,7 @@
 #include "src/host/gdal/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/zone_transform.h"
+#include "src/output/output_targets.h"
 
 namespace quilmark {
 namespace {
@@ -18,6 +19,30 @@ RunResult Failed(MessageSink& sink, RunResult::Outcome outcome, std::optional<St
                  std::string text) {
   sink.Show(stop ? MessageKind::kStop : MessageKind::kHostFailure, text);
   return {outcome, stop, std::move(text), {}};
+}
+
+// Passes the run's messages on, with the completion naming where the tables went.
+class WrittenToSink final : public MessageSink {
+ public:
+  WrittenToSink(MessageSink& sink, std::string completion)
+      : sink_(sink), completion_(std::move(completion)) {}
+  void Show(MessageKind kind, std::string_view text) override {
+    sink_.Show(kind, kind == MessageKind::kCompletion ? std::string_view(completion_) : text);
+  }
+  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
+  void Progress(std::string_view stage) override { sink_.Progress(stage); }
+
+ private:
+  MessageSink& sink_;
+  const std::string completion_;
+};
+
+// The decimals the workbook's number format shows; a text the run refuses gives none (the run
+// stops before anything is written).
+std::optional<int> ChosenDecimals(const RunOptions& options) {
+  const std::string& text = options.TextDecimals;
+  if (text.size() != 1 || text[0] < '0' || text[0] > '9') return std::nullopt;
+  return text[0] - '0';
 }
 
 }  // namespace
@@ -58,6 +83,30 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
   const std::string area_name =
       request.area_field ? "字段 " + *request.area_field : std::string("几何图形的面积");
   return RunSummaryOnRows(options, *rows, target, sink, area_name);
+}
+
+std::string WrittenToText(const std::filesystem::path& result) {
+  return "统计完毕, 汇总结果已写入新的工作簿: " + result.string();
+}
+
+RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
+                             const std::filesystem::path& result, MessageSink& sink) {
+  NewWorkbookTarget target(result, ChosenDecimals(options));
+  WrittenToSink written_to(sink, WrittenToText(result));
+  RunResult run = RunLayerSummary(options, input, target, written_to);
+  if (run.outcome == RunResult::Outcome::kCompleted) run.message = WrittenToText(result);
+  return run;
+}
+
+LayerChoices ReadLayerChoices(const std::string& source, const std::string& layer) {
+  LayerChoices choices;
+  try {
+    choices.layers = LayerNames(source);
+    choices.fields = LayerFieldNames(source, layer);
+  } catch (const HostError&) {
+    return {};
+  }
+  return choices;
 }
 
 }  // namespace quilmark

@@ -3,7 +3,9 @@
 // number; for a layer an empty area text means the area of each feature's geometry.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
@@ -30,5 +32,22 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
 // worksheet.
 RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
                           MessageSink& sink);
+
+// The run over a GIS layer whose tables go into the new workbook `result` (one sheet per task,
+// numbers with the decimals chosen). The completion names the file.
+RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
+                             const std::filesystem::path& result, MessageSink& sink);
+
+// The completion of a run whose tables went into a new workbook.
+std::string WrittenToText(const std::filesystem::path& result);
+
+// What a source offers to choose from: its layers, and the fields of `layer` (empty: the only
+// layer, else the first). Both lists are empty where the source cannot be read; the run then
+// says why.
+struct LayerChoices {
+  std::vector<std::string> layers;
+  std::vector<std::string> fields;
+};
+LayerChoices ReadLayerChoices(const std::string& source, const std::string& layer);
 
 }  // namespace quilmark

@@ -32,10 +32,13 @@
 
 #include "src/app/chinese_ui.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/layer_input.h"
+#include "src/app/layer_row.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
 #include "src/app/run_progress.h"
+#include "src/output/new_workbook.h"
 #include "src/resources/window_controls.h"
 
 // The example picture is compiled into this static library; a program linking it must register
@@ -96,13 +99,38 @@ class AskForWorkbookSink final : public MessageSink {
   bool chosen_;
 };
 
-// The workbook a drop offers: one local .xlsx file, else nothing.
+// The column boxes that take a layer's field names.
+const std::vector<const char*> kFieldBoxes = {"TextZQColumn", "TextDKStyleColumn",
+                                              "TextAreaColumn", "TextKCXSColumn"};
+
+// The 选择... dialog's filters, the first chosen at start.
+constexpr const char* kInputFilters =
+    "所有支持的文件 (*.xlsx *.shp *.gpkg *.csv *.ods *.xls *.sqlite *.db);;"
+    "Excel 工作簿 (*.xlsx);;"
+    "GIS 图层 (*.shp *.gpkg *.sqlite *.db);;"
+    "表格图层 (*.csv *.ods *.xls)";
+
+bool IsLayer(const std::filesystem::path& path) {
+  RunInput input;
+  input.workbook = path;
+  return IsLayerInput(input);
+}
+
+std::filesystem::path PathOf(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// The input a drop offers: one local .xlsx file or layer source (a .gdb folder included), else
+// nothing.
 std::optional<QString> DroppedWorkbook(const QMimeData* mime) {
   if (mime == nullptr || !mime->hasUrls()) return std::nullopt;
   const QList<QUrl> urls = mime->urls();
   if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
   QString path = urls.front().toLocalFile();
-  if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) return std::nullopt;
+  while (path.size() > 1 && path.endsWith(QChar('/'))) path.chop(1);  // a folder's URL
+  if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) && !IsLayer(PathOf(path))) {
+    return std::nullopt;
+  }
   return path;
 }
 
@@ -190,7 +218,13 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   // The workbook row sits below the client area the listed controls were drawn for.
   const int row_top = Px(kClientHeightTwips) + kRowGap;
   BuildWorkbookRow(row_top);
-  const int bottom = BuildClassificationRows(row_top + kRowHeight + kRowGap);
+  const int classification_bottom = BuildClassificationRows(row_top + kRowHeight + kRowGap);
+  // The layer rows sit below everything drawn before them.
+  layer_rows_ = new LayerRows(*this, Px(240), Px(120 + 5830), classification_bottom + kRowGap,
+                              kRowHeight, kRowGap, kFieldBoxes);
+  connect(layer_rows_->folder_button(), &QAbstractButton::clicked, this,
+          &SpaAnalysis::ChooseFolderClick);
+  const int bottom = layer_rows_->bottom();
   // The progress covers the workbook's name while a run goes on.
   progress_ = new RunProgress(this);
   progress_->setGeometry(workbook_name_->geometry());
@@ -419,13 +453,15 @@ bool SpaAnalysis::CheckXSheet(std::string_view strXSheet, const Workbook* xWorkb
 void SpaAnalysis::SetWorkbook(const QString& path) {
   if (path.isEmpty()) {
     workbook_.reset();
+    layer_rows_->ShowSource(std::nullopt);
     workbook_name_->clear();
     workbook_name_->setToolTip(QString());
     return;
   }
   const QFileInfo file(path);
   const QString absolute = file.absoluteFilePath();
-  workbook_ = std::filesystem::path(QFile::encodeName(absolute).toStdString());
+  workbook_ = PathOf(absolute);
+  layer_rows_->ShowSource(IsLayer(*workbook_) ? std::optional(workbook_->string()) : std::nullopt);
   const int room = workbook_name_->contentsRect().width() - 2 * workbook_name_->indent();
   workbook_name_->setText(
       workbook_name_->fontMetrics().elidedText(file.fileName(), Qt::ElideMiddle, room));
@@ -466,8 +502,15 @@ void SpaAnalysis::CommandProcClick() {
   const RunOptions options = Snapshot();
   MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
   AskForWorkbookSink sink(shown, workbook_.has_value());
+  // A layer's tables go into a new workbook beside it, as from the command line.
+  const bool layer = workbook_ && IsLayer(*workbook_);
+  const LayerInput layer_input = layer_rows_->Input();
   // The host is made and used on the run's own thread, which ends before these go.
   const auto run = [&](MessageSink& run_sink) {
+    if (layer) {
+      RunLayerToWorkbook(options, layer_input, *DefaultResultPath(layer_input.source), run_sink);
+      return;
+    }
     std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);
     RunSummary(options, *host, run_sink);
   };
@@ -479,7 +522,8 @@ void SpaAnalysis::CommandProcClick() {
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
   for (const char* name :
-       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable"}) {
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable",
+        "CommandChooseFolder"}) {
     Button(name)->setEnabled(!running);
   }
   if (running) {
@@ -508,9 +552,18 @@ void SpaAnalysis::ChooseWorkbookClick() {
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
   // Qt's own dialog, which speaks the translations the application loaded; a desktop's native
   // one follows the system's language instead.
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择工作簿"), start,
-                                                    QStringLiteral("Excel 工作簿 (*.xlsx)"),
-                                                    nullptr, QFileDialog::DontUseNativeDialog);
+  const QString path = QFileDialog::getOpenFileName(
+      this, QStringLiteral("选择工作簿或图层"), start, QString::fromUtf8(kInputFilters), nullptr,
+      QFileDialog::DontUseNativeDialog);
+  if (!path.isEmpty()) SetWorkbook(path);
+}
+
+void SpaAnalysis::ChooseFolderClick() {
+  const QString start =
+      workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
+  const QString path = QFileDialog::getExistingDirectory(
+      this, QStringLiteral("选择 File Geodatabase (.gdb) 文件夹"), start,
+      QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (!path.isEmpty()) SetWorkbook(path);
 }
 

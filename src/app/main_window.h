@@ -67,6 +67,7 @@ class FixedPitchLabel : public QLabel {
   int pitch_;
 };
 
+class LayerRows;
 class RunProgress;
 
 class SpaAnalysis : public QWidget {
@@ -87,8 +88,9 @@ class SpaAnalysis : public QWidget {
   // lookup fails. Never fails. Nothing in the program calls it.
   bool CheckXSheet(std::string_view strXSheet, const Workbook* xWorkbook) const;
 
-  // The workbook file the next runs work on. An empty path chooses none; a relative one is taken
-  // from the current directory.
+  // The workbook file or GIS source (a layer file, a .gdb folder) the next runs work on; a
+  // source's tables go into a new workbook beside it. An empty path chooses none; a relative one
+  // is taken from the current directory.
   void SetWorkbook(const QString& path);
   const std::optional<std::filesystem::path>& workbook() const { return workbook_; }
 
@@ -98,7 +100,7 @@ class SpaAnalysis : public QWidget {
   void SetHostFactory(HostFactory factory) { host_factory_ = std::move(factory); }
 
  protected:
-  // A workbook file dropped on the window becomes the chosen one.
+  // A workbook file or GIS source dropped on the window becomes the chosen one.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   // Keeps the window (or the frame it is shown in) open while a run goes on.
@@ -117,12 +119,14 @@ class SpaAnalysis : public QWidget {
   void CommandProcClick();
   void CommandExitClick();
   void ChooseWorkbookClick();
+  void ChooseFolderClick();
   // Disables the buttons and shows the progress while a run goes on, and undoes that after it.
   void SetRunning(bool running);
 
   std::optional<std::filesystem::path> workbook_;
   QLabel* workbook_name_ = nullptr;
   QComboBox* land_use_list_ = nullptr;
+  LayerRows* layer_rows_ = nullptr;
   HostFactory host_factory_ = OpenHost;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;

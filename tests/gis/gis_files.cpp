@@ -42,6 +42,15 @@ std::string GisFiles::Csv() {
 
 std::string GisFiles::Make(LayerKind kind) {
   if (kind == LayerKind::kCsv) return Csv();
+  if (kind == LayerKind::kCsvGbk) {
+    const fs::path target = folder_ / "patches-gbk.csv";
+    if (!fs::exists(target) &&
+        !Shell("iconv -f UTF-8 -t GBK " + Quoted(Csv()) + " > " + Quoted(target) + " && cp " +
+               Quoted(Csv() + "t") + " " + Quoted(fs::path(target).replace_extension(".csvt")))) {
+      return {};
+    }
+    return target.string();
+  }
   struct Recipe {
     const char* name;
     const char* format;

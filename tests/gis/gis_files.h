@@ -7,7 +7,14 @@
 
 namespace quilmark::testing {
 
-enum class LayerKind { kCsv, kGeoPackage, kFileGdb, kShapefileGbkNoCpg, kShapefileUtf8Cpg };
+enum class LayerKind {
+  kCsv,
+  kGeoPackage,
+  kFileGdb,
+  kShapefileGbkNoCpg,
+  kShapefileUtf8Cpg,
+  kCsvGbk,  // the shipped CSV saved as GBK, as Chinese spreadsheet software saves it
+};
 
 class GisFiles {
  public:

@@ -48,8 +48,9 @@ class LayerSourceTest : public ::testing::Test {
 // Every kind gives the same rows in the same order, Chinese text intact (a GBK .dbf without a
 // .cpg included), with the area from the field or from the geometry.
 TEST_F(LayerSourceTest, EveryKindReadsTheSameRows) {
-  for (LayerKind kind : {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb,
-                         LayerKind::kShapefileGbkNoCpg, LayerKind::kShapefileUtf8Cpg}) {
+  for (LayerKind kind :
+       {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb, LayerKind::kShapefileGbkNoCpg,
+        LayerKind::kShapefileUtf8Cpg, LayerKind::kCsvGbk}) {
     const std::string source = files_.Make(kind);
     SCOPED_TRACE(source);
     ASSERT_FALSE(source.empty());
@@ -76,6 +77,24 @@ TEST_F(LayerSourceTest, FieldsByNumberAndFilterByTheSource) {
   while (layer.rows->Next(row)) zones.push_back(CellText(*row.zone));
   EXPECT_THAT(zones, ::testing::ElementsAre("常平镇", "常平镇"));
   EXPECT_EQ(layer.rows->RowLabel(2), "FID 7");
+}
+
+// A GBK CSV's field names are chosen and listed as text; a value that is neither UTF-8 nor GBK
+// stops the run at its feature rather than reaching the result.
+TEST_F(LayerSourceTest, GbkCsvNamesAndValuesReadAsText) {
+  const std::string source = (files_.folder() / "gbk-names.csv").string();
+  std::ofstream(source) << "\xC7\xF8\xD3\xF2,\xB5\xD8\xC0\xE0,TBMJ\n"  // 区域,地类
+                        << "\xCA\xAF\xED\xD9\xD5\xF2,0101,12.5\n"      // 石碣镇
+                        << "\xCA\xAF\xED,0101,1\n";                    // cut off
+  EXPECT_THAT(LayerFieldNames(source, ""), ::testing::ElementsAre("区域", "地类", "TBMJ"));
+  LayerRequest request{.source = source, .zone_field = "区域", .class_field = "地类"};
+  request.area_field = "TBMJ";
+  OpenedLayer layer = OpenLayer(request);
+  SourceRow row;
+  ASSERT_TRUE(layer.rows->Next(row));
+  EXPECT_EQ(CellText(*row.zone), "石碣镇");
+  EXPECT_THAT([&] { layer.rows->Next(row); },
+              ::testing::ThrowsMessage<HostError>(HasSubstr("第 2 个要素")));
 }
 
 // What stops a source before its first row, and what the message must tell the user.

@@ -1,9 +1,10 @@
 // The window: its controls as the user first sees them, the enabling rules, the snapshot a run
 // gets, a run from the confirm button on a workbook file, and the message box.
-#include <QComboBox>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCompleter>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringListModel>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
@@ -20,6 +22,8 @@
 #include <QUrl>
 #include <QtTest>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -101,6 +105,7 @@ class SpaAnalysisTest : public QObject {
   void LongRunKeepsWindowAliveAndShowsProgress();
   void DropChoosesWorkbook_data();
   void DropChoosesWorkbook();
+  void LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
 };
 
@@ -499,7 +504,9 @@ void SpaAnalysisTest::DropChoosesWorkbook_data() {
   QTest::addColumn<bool>("chosen");
   QTest::newRow("xlsx") << QList<QUrl>{QUrl::fromLocalFile("/data/地块.xlsx")} << true;
   QTest::newRow("upper case") << QList<QUrl>{QUrl::fromLocalFile("/data/A.XLSX")} << true;
-  QTest::newRow("other file") << QList<QUrl>{QUrl::fromLocalFile("/data/a.csv")} << false;
+  QTest::newRow("layer") << QList<QUrl>{QUrl::fromLocalFile("/data/图斑.shp")} << true;
+  QTest::newRow("table layer") << QList<QUrl>{QUrl::fromLocalFile("/data/a.csv")} << true;
+  QTest::newRow("other file") << QList<QUrl>{QUrl::fromLocalFile("/data/a.docx")} << false;
   QTest::newRow("two files") << QList<QUrl>{QUrl::fromLocalFile("/data/a.xlsx"),
                                             QUrl::fromLocalFile("/data/b.xlsx")}
                              << false;
@@ -522,6 +529,52 @@ void SpaAnalysisTest::DropChoosesWorkbook() {
     QCOMPARE(QString::fromStdString(window.workbook()->string()), urls.front().toLocalFile());
     QCOMPARE(window.findChild<QLabel*>("LbWorkbookName")->text(), urls.front().fileName());
   }
+}
+
+// A GIS source (here a GeoPackage of two layers, written by GDAL; b holds the small patches)
+// offers its layers and the chosen layer's fields; the run reads the layer chosen, filtered, and
+// writes a new workbook beside it.
+void SpaAnalysisTest::LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook() {
+  QTemporaryDir dir;
+  const std::string csv = QUILMARK_GUI_TEST_DATA "/../gis/patches.csv";
+  const std::string gpkg = dir.filePath(QStringLiteral("图斑.gpkg")).toStdString();
+  const std::string copy = "ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO ";
+  QVERIFY(std::system((copy + "-nln a '" + gpkg + "' '" + csv + "' && " + copy +
+                       "-update -nln b -where 'TBMJ < 200' '" + gpkg + "' '" + csv + "'")
+                          .c_str()) == 0);
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.SetWorkbook(QString::fromStdString(gpkg));
+  auto* layers = window.findChild<QComboBox*>("ListLayer");
+  QCOMPARE(layers->count(), 2);
+  QVERIFY(layers->isEnabled());
+  auto* zone = window.findChild<QLineEdit*>("TextZQColumn");
+  const auto offered = [&] {
+    return qobject_cast<QStringListModel*>(zone->completer()->model())->stringList();
+  };
+  QCOMPARE(offered(), (QStringList{"ZLDWDM", "ZLMC", "DLBM", "TBMJ"}));
+
+  layers->setCurrentText("b");
+  zone->setText("ZLMC");
+  window.findChild<QLineEdit*>("TextDKStyleColumn")->setText("dlbm");
+  window.findChild<QLineEdit*>("TextAreaColumn")->clear();  // the geometry's area
+  window.findChild<QLineEdit*>("TextWhere")->setText("DLBM LIKE '03%'");
+  ButtonOf(window, "CheckZQStat")->click();
+  ButtonOf(window, "CommandProc")->click();
+  const std::string result = dir.filePath(QStringLiteral("图斑-汇总.xlsx")).toStdString();
+  QCOMPARE(sink.texts(), (std::vector<std::string>{
+                             "确认: 需要统计的工作薄为 图斑.gpkg\r                工作表为 b",
+                             "统计完毕, 汇总结果已写入新的工作簿: " + result}));
+  XlsxFileHost host(result);
+  Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
+  QCOMPARE(sheet->Read(2, 1).value_or(CellValue{}), CellValue(std::string("常平镇")));
+  QVERIFY(std::abs(std::get<double>(sheet->Read(2, 2).value_or(CellValue{})) - 100) < 0.01);
+
+  // A workbook takes the layer rows out of play again.
+  window.SetWorkbook(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"));
+  QCOMPARE(layers->count(), 0);
+  QVERIFY(offered().isEmpty());
 }
 
 // The real box, closed from inside its own event loop: title "Quilmark", no icon, one OK button,

@@ -5,17 +5,33 @@
 
 #include "src/host/cell_value.h"
 #include "src/host/gdal/dataset_open.h"
+#include "src/host/text_encoding.h"
 
 namespace quilmark {
 namespace {
+
+// A field's name as text: a table saved by Chinese office software (a CSV file) can carry GBK
+// names that GDAL passes on as they are.
+std::string NameText(const OGRFeatureDefn& fields, int index) {
+  const char* name = fields.GetFieldDefn(index)->GetNameRef();
+  return DecodeChineseText(name).value_or(name);
+}
 
 std::string NumberedList(const OGRFeatureDefn& fields) {
   std::string list;
   for (int i = 0; i < fields.GetFieldCount(); ++i) {
     if (i > 0) list += ", ";
-    list += std::to_string(i + 1) + " " + fields.GetFieldDefn(i)->GetNameRef();
+    list += std::to_string(i + 1) + " " + NameText(fields, i);
   }
   return list.empty() ? "(没有属性字段)" : list;
+}
+
+// The field whose name, read as text, is `name`; -1 when none is.
+int FieldByDecodedName(const OGRFeatureDefn& fields, const std::string& name) {
+  for (int i = 0; i < fields.GetFieldCount(); ++i) {
+    if (NameText(fields, i) == name) return i;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -24,7 +40,8 @@ int ChooseField(const OGRFeatureDefn& fields, std::string_view choice, std::stri
                 std::string_view layer) {
   const std::string_view text = TrimBlanks(choice);
   const std::string name(text);
-  const int by_name = fields.GetFieldIndex(name.c_str());
+  int by_name = fields.GetFieldIndex(name.c_str());
+  if (by_name < 0) by_name = FieldByDecodedName(fields, name);
   if (by_name >= 0) return by_name;
   int number = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -40,7 +57,7 @@ int ChooseField(const OGRFeatureDefn& fields, std::string_view choice, std::stri
 std::vector<std::string> FieldNames(const OGRFeatureDefn& fields) {
   std::vector<std::string> names;
   for (int i = 0; i < fields.GetFieldCount(); ++i) {
-    names.emplace_back(fields.GetFieldDefn(i)->GetNameRef());
+    names.push_back(NameText(fields, i));
   }
   return names;
 }

@@ -11,9 +11,9 @@
 namespace quilmark {
 namespace {
 
-constexpr std::array<std::string_view, 14> kLayerExtensions = {
-    ".shp",  ".dbf",    ".gpkg", ".csv", ".ods", ".xls", ".geojson",
-    ".json", ".sqlite", ".fgb",  ".tab", ".mif", ".kml", ".gml"};
+constexpr std::array<std::string_view, 15> kLayerExtensions = {
+    ".shp",    ".dbf", ".gpkg", ".csv", ".ods", ".xls", ".geojson", ".json",
+    ".sqlite", ".db",  ".fgb",  ".tab", ".mif", ".kml", ".gml"};
 
 std::string Lower(std::string_view text) {
   std::string lower(text);

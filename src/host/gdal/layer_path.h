@@ -9,7 +9,7 @@ namespace quilmark {
 
 // True for a "PG:" connection string, a folder (a File Geodatabase .gdb, a folder of
 // shapefiles), and the files GDAL reads as layers: .shp .dbf .gpkg .csv .ods .xls .geojson
-// .json .sqlite .fgb .tab .mif .kml .gml. False for .xlsx/.xlsm and everything else.
+// .json .sqlite .db .fgb .tab .mif .kml .gml. False for .xlsx/.xlsm and everything else.
 bool IsLayerPath(std::string_view path);
 
 // True for a "PG:" connection string (any case).

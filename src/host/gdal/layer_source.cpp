@@ -11,6 +11,7 @@
 #include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/read_ahead.h"
+#include "src/host/text_encoding.h"
 
 namespace quilmark {
 namespace {
@@ -76,7 +77,11 @@ class LayerRows : public RowSource {
   // `first` is the layer's first feature, already read (nullptr for an empty layer).
   LayerRows(GDALDatasetUniquePtr dataset, OGRLayer& layer, ChosenFields fields,
             OGRFeatureUniquePtr first)
-      : dataset_(std::move(dataset)), layer_(layer), fields_(fields), first_(std::move(first)) {}
+      : dataset_(std::move(dataset)),
+        layer_(layer),
+        fields_(fields),
+        first_(std::move(first)),
+        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {}
 
   bool Next(SourceRow& row) override {
     OGRFeatureUniquePtr feature;
@@ -96,8 +101,10 @@ class LayerRows : public RowSource {
     row.number = ++count_;
     last_fid_ = feature->GetFID();
     ReadField(*feature, fields_.zone, row.zone);
+    if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
       ReadField(*feature, fields_.class_, row.class_);
+      if (decode_texts_) DecodeText(row.class_);
       row.cross_class = row.class_;
     }
     if (fields_.area != kNoField) {
@@ -123,6 +130,19 @@ class LayerRows : public RowSource {
  private:
   static std::string Label(GIntBig fid) { return "FID " + std::to_string(fid); }
 
+  // A source that does not promise UTF-8 (GDAL hands on a CSV file's bytes as they are) may hold
+  // GBK, as Chinese spreadsheet software saves CSV; such text is decoded, anything else refused.
+  void DecodeText(std::optional<CellValue>& cell) const {
+    std::string* text = cell ? std::get_if<std::string>(&*cell) : nullptr;
+    if (text == nullptr || IsUtf8(*text)) return;
+    std::optional<std::string> decoded = DecodeChineseText(*text);
+    if (!decoded) {
+      ThrowLayerError("第 " + std::to_string(count_) + " 个要素 (" + RowLabel(count_) +
+                      ") 的文字既不是 UTF-8 也不是 GBK 编码; 请把数据另存为 UTF-8 编码");
+    }
+    *text = std::move(*decoded);
+  }
+
   // A row whose area is empty or text may be named in a warning after the run has moved on; its
   // feature id is kept for that, for the first few such rows only.
   void KeepIdWhenDoubtful(const SourceRow& row) {
@@ -135,6 +155,7 @@ class LayerRows : public RowSource {
   OGRLayer& layer_;
   ChosenFields fields_;
   OGRFeatureUniquePtr first_;
+  bool decode_texts_;
   int64_t count_ = 0;
   GIntBig last_fid_ = OGRNullFID;
   std::vector<std::pair<int64_t, GIntBig>> kept_ids_;
