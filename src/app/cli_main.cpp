@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
   CLI::Option* split_k_option =
       app.add_flag("--split-k", options.CheckSplitK, "带K (可调整) 图斑另列为 带K+地类");
   CLI::Option* deduction_option = app.add_option(
-      "--deduction-column", options.TextKCXSColumn, "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎");
+      "--deduction-column", options.TextKCXSColumn, "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎; GIS 图层: 字段名或序号");
   app.add_option("--unit", options.ListUnit, "面积单位: m2 (平方米), ha (公顷), mu (亩)")
       ->check(CLI::IsMember({"m2", "ha", "mu"}));
   app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")

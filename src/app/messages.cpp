@@ -29,6 +29,11 @@ std::string BadCoefficientText(int32_t row, std::string_view cell_text) {
          "\" 不是 0 到 1 之间的数 (可为 0, 不可为 1), 统计未进行, 工作簿未改动。";
 }
 
+std::string BadSourceCoefficientText(std::string_view row_label, std::string_view cell_text) {
+  return std::string(row_label) + " 的田坎系数 \"" + std::string(cell_text) +
+         "\" 不是 0 到 1 之间的数 (可为 0, 不可为 1), 统计已停止, 没有写入任何结果。";
+}
+
 std::string ConfirmationText(std::string_view workbook_name, std::string_view sheet_name) {
   std::string text = "确认: 需要统计的工作薄为 ";
   text += workbook_name;

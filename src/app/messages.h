@@ -28,6 +28,8 @@ enum class StopReason {
 
 // The text of a coefficient that stops the run, naming its row.
 std::string BadCoefficientText(int32_t row, std::string_view cell_text);
+// The same for a row of a source read as it streams (a layer's feature, named "FID 7").
+std::string BadSourceCoefficientText(std::string_view row_label, std::string_view cell_text);
 
 // The fixed text of a stop.
 std::string_view MessageText(StopReason reason);

@@ -110,19 +110,46 @@ std::optional<StopReason> CheckColumns(const RunOptions& options, Plan& plan) {
 // The first row of 1..last_row whose deduction coefficient is not a number in [0, 1), with the
 // cell's text; a cell that cannot be read is skipped. Read before the pass, which may rewrite
 // zone cells, so that a bad coefficient stops the run with nothing changed.
+bool IsBadCoefficient(const CellValue& cell) {
+  std::optional<double> coefficient = DeductionCoefficient(cell);
+  return !coefficient || *coefficient < 0 || *coefficient >= 1;
+}
+
 std::optional<std::pair<int32_t, std::string>> FirstBadCoefficient(const Worksheet& sheet,
                                                                    int32_t last_row,
                                                                    int32_t column) {
   for (int32_t row = 1; row <= last_row; ++row) {
     std::optional<CellValue> cell = sheet.Read(row, column);
-    if (!cell) continue;
-    std::optional<double> coefficient = DeductionCoefficient(*cell);
-    if (!coefficient || *coefficient < 0 || *coefficient >= 1) {
-      return std::make_pair(row, ValueText(*cell));
-    }
+    if (cell && IsBadCoefficient(*cell)) return std::make_pair(row, ValueText(*cell));
   }
   return std::nullopt;
 }
+
+// A source read once, as it streams (a layer), cannot be checked before the pass: its rows are
+// checked as they come, and the first bad coefficient ends the run before any table is written.
+struct BadCoefficientRow {
+  std::string text;  // the stop's message, naming the row
+};
+
+class CoefficientCheckedRows final : public RowSource {
+ public:
+  explicit CoefficientCheckedRows(RowSource& inner) : inner_(inner) {}
+  bool Next(SourceRow& row) override {
+    if (!inner_.Next(row)) return false;
+    if (row.deduction && IsBadCoefficient(*row.deduction)) {
+      throw BadCoefficientRow{
+          BadSourceCoefficientText(inner_.RowLabel(row.number), ValueText(*row.deduction))};
+    }
+    return true;
+  }
+  std::string RowLabel(int64_t number) const override { return inner_.RowLabel(number); }
+  bool RewriteZone(const SourceRow& row, std::string_view text) override {
+    return inner_.RewriteZone(row, text);
+  }
+
+ private:
+  RowSource& inner_;
+};
 
 // The warning that lists the codes the classification did not know, each with its patches and
 // their area, so that a mistyped code is seen.
@@ -314,9 +341,15 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
   AreaCheck area_check(AreaCheck::kEveryRowIsData);
   std::vector<UnknownCode> unknown;
-  if (std::optional<StopReason> stop =
-          Summarize(options, plan, rows, target, area_check, sink, unknown)) {
-    return Stopped(sink, *stop);
+  CoefficientCheckedRows checked(rows);
+  RowSource& read = plan.land_use && plan.land_use->deduct ? checked : rows;
+  try {
+    if (std::optional<StopReason> stop =
+            Summarize(options, plan, read, target, area_check, sink, unknown)) {
+      return Stopped(sink, *stop);
+    }
+  } catch (const BadCoefficientRow& bad) {
+    return Stopped(sink, StopReason::kBadCoefficient, bad.text);
   }
   return Completed(sink, area_check, rows, area_name, unknown);
 }

@@ -77,6 +77,73 @@ class GisCommandLine(unittest.TestCase):
                 self.assertEqual(done.returncode, 0, done.stderr)
                 self.assertEqual(done.stdout, self.expected())
 
+    def test_permission_refusals_stop_the_run_with_nothing_written(self):
+        # Run as an ordinary user: root reads and writes whatever the permissions say.
+        as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] \
+            if os.geteuid() == 0 else []
+        layer = os.path.join(self.folder, "patches.gpkg")
+        subprocess.run(["ogr2ogr", "-q", "-f", "GPKG", "-oo", "KEEP_GEOM_COLUMNS=NO", layer, CSV],
+                       check=True)
+        shut = os.path.join(self.folder, "shut.gpkg")
+        shutil.copy(layer, shut)
+        os.chmod(shut, 0)
+        before = sorted(os.listdir(self.folder))
+        os.chmod(self.folder, 0o555)  # readable, but no result can be written beside the layer
+        try:
+            for source, expected in [(shut, "没有读取"), (layer, "无法保存工作簿")]:
+                with self.subTest(source):
+                    done = subprocess.run([*as_user, QUILMARK, *TASKS[:-2], *FIELDS, source],
+                                          capture_output=True, text=True, timeout=120)
+                    self.assertEqual(done.returncode, 3, done.stderr)
+                    self.assertIn(expected, done.stderr)
+                    self.assertEqual(sorted(os.listdir(self.folder)), before)
+        finally:
+            os.chmod(self.folder, 0o755)
+
+    def test_result_workbook_holds_what_the_worksheet_gives(self):
+        # The same patches as a worksheet (zone, class, area in columns 1 to 3, no title row) and
+        # as a GBK shapefile without a .cpg; the shapefile's result workbook, sheet by sheet and
+        # cell by cell, against the worksheet's tables.
+        import csv
+        import openpyxl
+        sheet_file = os.path.join(self.folder, "patches.xlsx")
+        book = openpyxl.Workbook()
+        with open(CSV, encoding="utf-8") as source:
+            for record in csv.DictReader(source):
+                book.active.append([record["ZLMC"], record["DLBM"], float(record["TBMJ"])])
+        book.save(sheet_file)
+        tasks = ["--land-use", "2008-level3", "--zone-totals", "--cross-tab", "--decimals", "2"]
+        done = run(*tasks, "--format", "csv", sheet_file)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        blocks = {}
+        for block in done.stdout.replace("\r\n", "\n").strip("\n").split("\n\n"):
+            title, *rows = block.split("\n")
+            blocks[title] = list(csv.reader(rows))
+
+        shapefile = os.path.join(self.folder, "patches.shp")
+        subprocess.run(["ogr2ogr", "-q", "-lco", "ENCODING=CP936", "-a_srs", "EPSG:4547",
+                        "-nlt", "POLYGON", "-oo", "KEEP_GEOM_COLUMNS=NO", shapefile, CSV],
+                       check=True)
+        os.remove(os.path.join(self.folder, "patches.cpg"))
+        done = run(*tasks, *FIELDS, shapefile)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        result = os.path.join(self.folder, "patches-汇总.xlsx")
+        self.assertIn(result, done.stdout)
+        workbook = openpyxl.load_workbook(result)
+        self.assertEqual(workbook.sheetnames, list(blocks))
+        for title, rows in blocks.items():
+            # CSV leaves out a row that writes nothing (zone totals' empty header row).
+            cells = [list(row) for row in workbook[title].iter_rows(values_only=True)
+                     if any(cell is not None for cell in row)]
+            self.assertEqual(len(cells), len(rows), title)
+            for got, expected in zip(cells, rows):
+                expected += [""] * (len(got) - len(expected))
+                for value, text in zip(got, expected):
+                    if isinstance(value, (int, float)):
+                        self.assertAlmostEqual(value, float(text), places=6, msg=title)
+                    else:
+                        self.assertEqual(value or "", text, title)
+
 
 if __name__ == "__main__":
     QUILMARK = os.path.abspath(sys.argv.pop(1))

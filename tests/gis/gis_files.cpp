@@ -56,11 +56,14 @@ std::string GisFiles::Make(LayerKind kind) {
     const char* format;
     const char* options;
   };
-  static const Recipe kRecipes[] = {{},
-                                    {"patches.gpkg", "GPKG", ""},
-                                    {"patches.gdb", "OpenFileGDB", ""},
-                                    {"gbk/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"},
-                                    {"utf8/patches.shp", "ESRI Shapefile", "-lco ENCODING=UTF-8"}};
+  static const Recipe kRecipes[] = {
+      {},
+      {"patches.gpkg", "GPKG", ""},
+      {"patches.gdb", "OpenFileGDB", ""},
+      {"gbk/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"},
+      {"utf8/patches.shp", "ESRI Shapefile", "-lco ENCODING=UTF-8"},
+      {},
+      {"gbk-cpg/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"}};
   const Recipe& recipe = kRecipes[static_cast<int>(kind)];
   const fs::path target = folder_ / recipe.name;
   if (fs::exists(target)) return target.string();

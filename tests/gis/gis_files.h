@@ -14,6 +14,7 @@ enum class LayerKind {
   kShapefileGbkNoCpg,
   kShapefileUtf8Cpg,
   kCsvGbk,  // the shipped CSV saved as GBK, as Chinese spreadsheet software saves it
+  kShapefileGbkCpg,
 };
 
 class GisFiles {

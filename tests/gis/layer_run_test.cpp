@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -73,8 +74,9 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
   const auto expected = Results(sheet);
   ASSERT_FALSE(expected.empty());
 
-  for (LayerKind kind : {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb,
-                         LayerKind::kShapefileGbkNoCpg, LayerKind::kShapefileUtf8Cpg}) {
+  for (LayerKind kind :
+       {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb, LayerKind::kShapefileGbkNoCpg,
+        LayerKind::kShapefileUtf8Cpg, LayerKind::kCsvGbk, LayerKind::kShapefileGbkCpg}) {
     const std::string source = files.Make(kind);
     SCOPED_TRACE(source);
     RunOptions options = Options(names);
@@ -111,6 +113,48 @@ TEST(LayerRun, DoubtfulAreasAreReportedWithFeatureIds) {
   EXPECT_NE(result.warnings[0].find("FID 2 \"(空)\" 计为 0; FID 3 \"3亩\" 计为 3"),
             std::string::npos)
       << result.warnings[0];
+}
+
+// The deduction coefficient comes from a field named like any other; one outside [0, 1) stops
+// the run naming its feature, with nothing written.
+TEST(LayerRun, DeductionFieldByNameAndBadCoefficientsStop) {
+  GisFiles files;
+  struct Case {
+    const char* coefficients[2];
+    RunResult::Outcome outcome;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"0.1", ""}, RunResult::Outcome::kCompleted, ""},
+      {{"0.1", "1.5"}, RunResult::Outcome::kStopped, "FID 2 的田坎系数 \"1.5\""},
+      {{"-0.2", "0"}, RunResult::Outcome::kStopped, "FID 1 的田坎系数 \"-0.2\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    const std::string csv = (files.folder() / "kcxs.csv").string();
+    std::ofstream(csv) << "ZONE,CLASS,AREA,KCXS\n101,011,100," << c.coefficients[0]
+                       << "\n101,011,50," << c.coefficients[1] << "\n";
+    RunOptions options;
+    options.CheckTDLY = true;
+    ChooseLandUseMethod(options, LandUseMethod::OptClassC_2008);
+    options.TextZQColumn = "ZONE";
+    options.TextDKStyleColumn = "CLASS";
+    options.TextAreaColumn = "AREA";
+    options.TextKCXSColumn = "kcxs";
+    MemorySheet results("results");
+    WorksheetTarget target(results, 0);
+    RecordingSink sink;
+    const RunResult result = RunLayerSummary(options, {csv, "", ""}, target, sink);
+    EXPECT_EQ(result.outcome, c.outcome) << result.message;
+    EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
+    if (c.outcome == RunResult::Outcome::kCompleted) {
+      const auto& cells = results.cells();  // 011: 90 + 50
+      EXPECT_TRUE(std::any_of(cells.begin(), cells.end(),
+                              [](const auto& cell) { return cell.second == CellValue(140.0); }));
+    } else {
+      EXPECT_TRUE(results.cells().empty());
+    }
+  }
 }
 
 }  // namespace

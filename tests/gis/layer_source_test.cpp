@@ -50,7 +50,7 @@ class LayerSourceTest : public ::testing::Test {
 TEST_F(LayerSourceTest, EveryKindReadsTheSameRows) {
   for (LayerKind kind :
        {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb, LayerKind::kShapefileGbkNoCpg,
-        LayerKind::kShapefileUtf8Cpg, LayerKind::kCsvGbk}) {
+        LayerKind::kShapefileUtf8Cpg, LayerKind::kCsvGbk, LayerKind::kShapefileGbkCpg}) {
     const std::string source = files_.Make(kind);
     SCOPED_TRACE(source);
     ASSERT_FALSE(source.empty());

@@ -59,17 +59,27 @@ void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
   }
 }
 
-// Whether the value is a number or a text that is wholly one (a CSV layer's fields are texts).
-bool IsNumberOrNumberText(const CellValue& value) {
-  if (std::holds_alternative<double>(value)) return true;
+// The value when it is a number or a text that is wholly one (a CSV layer's fields are texts).
+std::optional<double> NumberOrNumberText(const CellValue& value) {
+  if (const double* number = std::get_if<double>(&value)) return *number;
   const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return false;
+  if (text == nullptr) return std::nullopt;
   const std::string_view trimmed = TrimBlanks(*text);
-  if (trimmed.empty()) return false;
+  if (trimmed.empty()) return std::nullopt;
   char* end = nullptr;
   const std::string copy(trimmed);
-  std::strtod(copy.c_str(), &end);
-  return end == copy.c_str() + copy.size();
+  const double number = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size()) return std::nullopt;
+  return number;
+}
+
+// Whether a row may be named in a message after the run has moved on: its area is empty or
+// text (a warning), or its deduction coefficient is not a number in [0, 1) (a stop).
+bool IsDoubtful(const SourceRow& row) {
+  if (!row.area || !NumberOrNumberText(*row.area)) return true;
+  if (!row.deduction || IsEmpty(*row.deduction)) return false;
+  const std::optional<double> coefficient = NumberOrNumberText(*row.deduction);
+  return !coefficient || *coefficient < 0 || *coefficient >= 1;
 }
 
 class LayerRows : public RowSource {
@@ -143,12 +153,10 @@ class LayerRows : public RowSource {
     *text = std::move(*decoded);
   }
 
-  // A row whose area is empty or text may be named in a warning after the run has moved on; its
-  // feature id is kept for that, for the first few such rows only.
+  // The feature id of a doubtful row is kept for messages, for the first few such rows only.
   void KeepIdWhenDoubtful(const SourceRow& row) {
     if (kept_ids_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
-    if (!row.area || !IsNumberOrNumberText(*row.area))
-      kept_ids_.emplace_back(row.number, last_fid_);
+    if (IsDoubtful(row)) kept_ids_.emplace_back(row.number, last_fid_);
   }
 
   GDALDatasetUniquePtr dataset_;
