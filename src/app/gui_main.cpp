@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("workbook"),
-                               QStringLiteral("要汇总的 .xlsx 工作簿 (可选)"),
+                               QStringLiteral("要汇总的 .xlsx 工作簿或 GIS 图层 (可选)"),
                                QStringLiteral("[workbook]"));
   parser.process(app);
   const QStringList workbooks = parser.positionalArguments();

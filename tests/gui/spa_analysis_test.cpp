@@ -3,8 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCompleter>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -506,6 +506,7 @@ void SpaAnalysisTest::DropChoosesWorkbook_data() {
   QTest::newRow("upper case") << QList<QUrl>{QUrl::fromLocalFile("/data/A.XLSX")} << true;
   QTest::newRow("layer") << QList<QUrl>{QUrl::fromLocalFile("/data/图斑.shp")} << true;
   QTest::newRow("table layer") << QList<QUrl>{QUrl::fromLocalFile("/data/a.csv")} << true;
+  QTest::newRow("geodatabase") << QList<QUrl>{QUrl::fromLocalFile("/data/调查.gdb")} << true;
   QTest::newRow("other file") << QList<QUrl>{QUrl::fromLocalFile("/data/a.docx")} << false;
   QTest::newRow("two files") << QList<QUrl>{QUrl::fromLocalFile("/data/a.xlsx"),
                                             QUrl::fromLocalFile("/data/b.xlsx")}
