@@ -11,6 +11,7 @@
 #include "src/summary/area_format.h"
 #include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
+#include "src/summary/text_ids.h"
 
 namespace quilmark {
 
@@ -36,14 +37,13 @@ struct CrossTabTables {
 void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
                   std::optional<std::string_view> class_text, std::optional<double> area);
 
-// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class. The
-// format applies to the areas of the table (see CrossTabTable).
+// Counts and sums every row by its (zone, class) pair; the class is the row's cross_class. Each
+// text's place is looked up once, by its id. The format applies to the areas of the table (see
+// CrossTabTable).
 class CrossTabTask : public RowTask {
  public:
   explicit CrossTabTask(AreaFormat format = {}) : format_(format) {}
-  void AddRow(const PatchRow& row) override {
-    CountAreaRow(tables_, row.zone, row.cross_class, row.area);
-  }
+  void AddRow(const PatchRow& row) override;
   TableShape Shape() const override;
   ResultTable Table() const override;
   const CrossTabTables& tables() const { return tables_; }
@@ -51,6 +51,8 @@ class CrossTabTask : public RowTask {
  private:
   CrossTabTables tables_;
   const AreaFormat format_;
+  ById<size_t> zone_places_;   // by zone id
+  ById<size_t> class_places_;  // by class id
 };
 
 }  // namespace quilmark

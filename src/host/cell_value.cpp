@@ -65,19 +65,31 @@ std::optional<double> RadixNumber(std::string_view text, int radix) {
   return value;
 }
 
-// Whether a number reads back as itself through its 15-digit text: true when its shortest exact
-// text has at most 15 significant digits, since rounding to 15 digits then lands on that text.
-// Limited to normal numbers well inside the range, where that argument needs no care.
-bool ReadsBackAsItself(double number) {
-  const double magnitude = std::fabs(number);
-  if (!std::isnormal(number) || magnitude < 1e-300 || magnitude > 1e300) return false;
+// Whether the number is the double nearest to n / 10^k for a whole n below 10^15 and k of at most
+// 6, as most measured areas are (1234.56): that decimal is then a text of at most 15 significant
+// digits that reads back as the number. The division is exact to the last bit, so it gives the
+// number back only when the decimal is that near.
+bool IsShortDecimal(double number) {
+  double scale = 1;
+  for (int places = 0; places <= 6; ++places, scale *= 10) {
+    const double scaled = std::round(number * scale);
+    if (std::fabs(scaled) >= 1e15) return false;
+    if (scaled / scale == number) return true;
+  }
+  return false;
+}
+
+// The number as its 15-digit text reads, for a normal number well inside the range, where that
+// text is a plain decimal with an exponent and reads back without overflow: rounded to 15
+// significant digits, or the number itself when it has no more.
+double FifteenDigitValue(double number) {
+  if (IsShortDecimal(number)) return number;
   char buffer[64];
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
-  if (error != std::errc()) return false;
-  int digits = 0;
-  for (const char* c = buffer; c < end && *c != 'e'; ++c) digits += IsDigit(*c) ? 1 : 0;
-  return digits <= 15;
+  const auto printed =
+      std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 15);
+  double value = number;
+  std::from_chars(buffer, printed.ptr, value);
+  return value;
 }
 
 }  // namespace
@@ -150,7 +162,10 @@ std::optional<double> CellNumber(const CellValue& value) {
   if (const double* number = std::get_if<double>(&value)) {
     // A whole number below 10^15 has an exact 15-digit text: no need to print and read it back.
     if (std::fabs(*number) < 1e15 && std::trunc(*number) == *number) return *number + 0.0;
-    if (ReadsBackAsItself(*number)) return *number;
+    const double magnitude = std::fabs(*number);
+    if (std::isnormal(*number) && magnitude > 1e-300 && magnitude < 1e300) {
+      return FifteenDigitValue(*number);
+    }
     return LeadingNumber(NumberText(*number));
   }
   if (const auto* text = std::get_if<std::string>(&value)) return LeadingNumber(*text);

@@ -91,7 +91,7 @@ bool ReadAheadRows::Next(SourceRow& row) {
   if (!thread_.joinable()) return inner_->Next(row);
   if (at_ == current_.count && !NextBatch()) return false;
   // The caller's row goes back into the batch, so its texts' buffers are used again.
-  std::swap(row, current_.rows[at_++]);
+  swap(row, current_.rows[at_++]);
   return true;
 }
 

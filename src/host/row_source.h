@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "src/host/cell_value.h"
 
@@ -21,6 +22,16 @@ struct SourceRow {
   std::optional<CellValue> cross_class;    // the class the cross-tab counts by
   std::optional<CellValue> area;           // the area column (a layer without one: its geometry)
   std::optional<CellValue> deduction;      // the deduction coefficient, when a column is chosen
+
+  // Cell by cell, so that texts trade their buffers rather than being moved through a third row.
+  friend void swap(SourceRow& a, SourceRow& b) noexcept {
+    std::swap(a.number, b.number);
+    a.zone.swap(b.zone);
+    a.class_.swap(b.class_);
+    a.cross_class.swap(b.cross_class);
+    a.area.swap(b.area);
+    a.deduction.swap(b.deduction);
+  }
 };
 
 class RowSource {

@@ -57,6 +57,15 @@ size_t PrefixBytes(std::string_view text, int count) {
   return i;
 }
 
+// The text trimmed of blanks and cut to its first `count` characters, in its own buffer.
+void KeepTrimmedPrefix(std::string& text, int count) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return text.clear();
+  text.erase(text.find_last_not_of(' ') + 1);
+  text.erase(0, first);
+  text.resize(PrefixBytes(text, count));
+}
+
 class TransformedRows : public RowSource {
  public:
   TransformedRows(std::unique_ptr<RowSource> inner, ZoneTransform transform)
@@ -119,14 +128,13 @@ void ApplyZoneTransform(const ZoneTransform& transform, std::optional<CellValue>
   if (transform.IsIdentity() || !zone || IsEmpty(*zone)) return;
   if (!std::holds_alternative<std::string>(*zone)) zone.emplace(CellText(*zone));
   std::string& text = std::get<std::string>(*zone);
-  if (transform.prefix) {
-    text = std::string(TrimBlanks(text));
-    text.resize(PrefixBytes(text, *transform.prefix));
-  }
+  if (transform.prefix) KeepTrimmedPrefix(text, *transform.prefix);
   if (transform.names.empty()) return;
-  if (auto it = transform.names.find(std::string(TrimBlanks(text))); it != transform.names.end()) {
-    text = it->second;
-  }
+  // Trimmed in place above, the text is looked up as it stands, without a copy.
+  const std::string_view trimmed = TrimBlanks(text);
+  auto it = trimmed.size() == text.size() ? transform.names.find(text)
+                                          : transform.names.find(std::string(trimmed));
+  if (it != transform.names.end()) text = it->second;
 }
 
 std::unique_ptr<RowSource> TransformZones(std::unique_ptr<RowSource> inner,

@@ -14,6 +14,7 @@
 #include "src/landuse/land_use_methods.h"
 #include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
+#include "src/summary/text_ids.h"
 
 namespace quilmark {
 
@@ -77,11 +78,21 @@ class LandUseTask : public RowTask {
   const std::vector<UnknownCode>& unknown() const { return unknown_; }
 
  private:
+  // What a class text gives, derived once per distinct text.
+  struct TextKey {
+    size_t place = 0;               // its key's place among the classes
+    std::optional<size_t> unknown;  // its entry among the unknown codes, where no rule took it
+  };
+  TextKey Derive(std::string_view class_text);
+
   const LandUseSettings settings_;
   const AreaFormat format_;
   const std::string ridge_key_;
   SummaryTables tables_;
-  std::optional<std::string> key_;  // the key of the last row whose class could be read
+  ById<TextKey> keys_;               // by class id
+  ById<size_t> zone_places_;         // by zone id
+  std::optional<size_t> key_place_;  // the key of the last row whose class could be read
+  std::optional<size_t> ridge_place_;
   std::vector<UnknownCode> unknown_;
   std::unordered_map<std::string, size_t> unknown_place_;
 };

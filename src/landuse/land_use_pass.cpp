@@ -44,22 +44,33 @@ LandUseTask::LandUseTask(LandUseSettings settings, AreaFormat format)
       format_(format),
       ridge_key_(settings.deduct ? RidgeKey(settings) : std::string()) {}
 
+LandUseTask::TextKey LandUseTask::Derive(std::string_view class_text) {
+  ClassLookup lookup = Classify(settings_, class_text);
+  TextKey key;
+  if (!lookup.known) {
+    auto [it, added] = unknown_place_.try_emplace(lookup.key, unknown_.size());
+    if (added) unknown_.push_back({lookup.key, 0, 0.0});
+    key.unknown = it->second;
+  }
+  key.place = tables_.classes.Add(lookup.key);
+  return key;
+}
+
 void LandUseTask::AddRow(const PatchRow& row) {
   // A key is never derived twice: not every key gives itself back (国有 would become 集体, K's
   // key KK would become KKK), and a row whose class cannot be read belongs under the previous
-  // row's key as it stands.
+  // row's key as it stands. Keys are registered in the order of the rows that first give them,
+  // then the zone, as one row after another would register them.
   std::optional<double> area = row.area;
   if (row.class_text) {
-    ClassLookup lookup = Classify(settings_, *row.class_text);
-    if (!lookup.known) {
-      auto [it, added] = unknown_place_.try_emplace(lookup.key, unknown_.size());
-      if (added) unknown_.push_back({lookup.key, 0, 0.0});
-      ++unknown_[it->second].patches;
-      if (area) unknown_[it->second].area += *area;
+    const TextKey key = keys_.Get(row.class_id, [&] { return Derive(*row.class_text); });
+    if (key.unknown) {
+      ++unknown_[*key.unknown].patches;
+      if (area) unknown_[*key.unknown].area += *area;
     }
-    key_ = std::move(lookup.key);
-  } else if (!key_) {
-    key_ = Classify(settings_, "").key;
+    key_place_ = key.place;
+  } else if (!key_place_) {
+    key_place_ = tables_.classes.Add(Classify(settings_, "").key);
   }
   double ridge_share = 0;
   if (!ridge_key_.empty() && area && row.cells.deduction) {
@@ -70,8 +81,15 @@ void LandUseTask::AddRow(const PatchRow& row) {
       area = *area * (1 - coefficient);
     }
   }
-  AccumulateRow(tables_, row.zone, *key_, area);
-  if (ridge_share > 0) AccumulateRow(tables_, row.zone, ridge_key_, ridge_share);
+  std::optional<size_t> zone_place;
+  if (row.zone) {
+    zone_place = zone_places_.Get(row.zone_id, [&] { return tables_.zones.Add(*row.zone); });
+  }
+  if (zone_place && area) AddPairArea(tables_, *zone_place, *key_place_, *area);
+  if (ridge_share > 0) {
+    if (!ridge_place_) ridge_place_ = tables_.classes.Add(ridge_key_);
+    if (zone_place) AddPairArea(tables_, *zone_place, *ridge_place_, ridge_share);
+  }
 }
 
 }  // namespace quilmark

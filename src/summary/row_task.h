@@ -19,6 +19,11 @@ struct PatchRow {
   std::optional<std::string_view> class_text;
   std::optional<std::string_view> cross_class;
   std::optional<double> area;  // the leading number of the area cell
+  // Where the text is set, its id among the run's zone texts, or among its class texts (class
+  // and cross-class texts share ids): equal texts, equal ids, numbered in the order first met.
+  uint32_t zone_id = 0;
+  uint32_t class_id = 0;
+  uint32_t cross_id = 0;
 };
 
 // Anything that looks at every row in order.

@@ -7,10 +7,13 @@ void AccumulateRow(SummaryTables& tables, std::optional<std::string_view> zone,
   const size_t class_place = tables.classes.Add(class_key);
   if (!zone) return;
   const size_t zone_place = tables.zones.Add(*zone);
-  if (!area) return;
+  if (area) AddPairArea(tables, zone_place, class_place, *area);
+}
+
+void AddPairArea(SummaryTables& tables, size_t zone_place, size_t class_place, double area) {
   const PairKey key{static_cast<uint32_t>(zone_place), static_cast<uint32_t>(class_place)};
-  auto [it, inserted] = tables.areas.try_emplace(key, *area);
-  if (!inserted) it->second += *area;
+  auto [it, inserted] = tables.areas.try_emplace(key, area);
+  if (!inserted) it->second += area;
 }
 
 void AccumulateZoneTotal(SummaryTables& tables, std::optional<std::string_view> zone,

@@ -43,6 +43,9 @@ struct SummaryTables {
 void AccumulateRow(SummaryTables& tables, std::optional<std::string_view> zone,
                    std::string_view class_key, std::optional<double> area);
 
+// The area added under the pair of the two places.
+void AddPairArea(SummaryTables& tables, size_t zone_place, size_t class_place, double area);
+
 // One row of the zone-totals pass: registers the zone, then adds the area under it.
 void AccumulateZoneTotal(SummaryTables& tables, std::optional<std::string_view> zone,
                          std::optional<double> area);

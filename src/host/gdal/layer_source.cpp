@@ -45,10 +45,10 @@ void SetText(std::optional<CellValue>& cell, const char* text) {
 }
 
 // A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
-// null or unset as empty.
-void ReadField(OGRFeature& feature, int index, std::optional<CellValue>& cell) {
+// null or unset as empty. `type` is the field's type, looked up once for the layer.
+void ReadField(OGRFeature& feature, int index, OGRFieldType type, std::optional<CellValue>& cell) {
   if (!feature.IsFieldSetAndNotNull(index)) return SetEmpty(cell);
-  switch (feature.GetFieldDefnRef(index)->GetType()) {
+  switch (type) {
     case OFTInteger:
     case OFTInteger64:
     case OFTReal:
@@ -91,7 +91,12 @@ class LayerRows : public RowSource {
         layer_(layer),
         fields_(fields),
         first_(std::move(first)),
-        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {}
+        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {
+    const OGRFeatureDefn& definition = *layer.GetLayerDefn();
+    for (int i = 0; i < definition.GetFieldCount(); ++i) {
+      types_.push_back(definition.GetFieldDefn(i)->GetType());
+    }
+  }
 
   bool Next(SourceRow& row) override {
     OGRFeatureUniquePtr feature;
@@ -110,21 +115,21 @@ class LayerRows : public RowSource {
     }
     row.number = ++count_;
     last_fid_ = feature->GetFID();
-    ReadField(*feature, fields_.zone, row.zone);
+    Read(*feature, fields_.zone, row.zone);
     if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
-      ReadField(*feature, fields_.class_, row.class_);
+      Read(*feature, fields_.class_, row.class_);
       if (decode_texts_) DecodeText(row.class_);
       row.cross_class = row.class_;
     }
     if (fields_.area != kNoField) {
-      ReadField(*feature, fields_.area, row.area);
+      Read(*feature, fields_.area, row.area);
     } else if (const OGRGeometry* geometry = feature->GetGeometryRef()) {
       row.area.emplace(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(geometry))));
     } else {
       SetEmpty(row.area);
     }
-    if (fields_.deduction != kNoField) ReadField(*feature, fields_.deduction, row.deduction);
+    if (fields_.deduction != kNoField) Read(*feature, fields_.deduction, row.deduction);
     KeepIdWhenDoubtful(row);
     return true;
   }
@@ -139,6 +144,10 @@ class LayerRows : public RowSource {
 
  private:
   static std::string Label(GIntBig fid) { return "FID " + std::to_string(fid); }
+
+  void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
+    ReadField(feature, index, types_[static_cast<size_t>(index)], cell);
+  }
 
   // A source that does not promise UTF-8 (GDAL hands on a CSV file's bytes as they are) may hold
   // GBK, as Chinese spreadsheet software saves CSV; such text is decoded, anything else refused.
@@ -163,6 +172,7 @@ class LayerRows : public RowSource {
   OGRLayer& layer_;
   ChosenFields fields_;
   OGRFeatureUniquePtr first_;
+  std::vector<OGRFieldType> types_;  // by field index
   bool decode_texts_;
   int64_t count_ = 0;
   GIntBig last_fid_ = OGRNullFID;
