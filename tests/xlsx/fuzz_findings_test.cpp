@@ -34,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "invalid-utf8-with-amp-rejected", "fastpath-accepts-duplicate-attribute",
                       "duplicate-attribute-with-amp-rejected", "fastpath-accepts-control-char",
                       "damaged-folder-entry-fails-at-save", "bad-local-extra-field-fails-at-save",
-                      "short-deflate-long-claim-fails-at-save"));
+                      "short-deflate-long-claim-fails-at-save",
+                      "ub-memcpy-null-empty-formula-value"));
 
 TEST(FuzzFindings, AnUnrelatedCellDoesNotChangeTheVerdict) {
   const std::pair<const char*, const char*> pairs[] = {
