@@ -205,7 +205,8 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"m2", "ha", "mu"}));
   app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")
       ->check(CLI::IsMember({"0", "1", "2", "3", "4", "5", "6"}));
-  app.add_flag("--totals", options.CheckTotals, "每个汇总表加 合计 列和 合计 行");
+  app.add_flag("--totals", options.CheckTotals,
+               "每个汇总表加 合计 列和 合计 行 (宗数和面积统计只加 合计 行)");
   app.add_option("--master-plan", master_plan,
                  Described("总体规划情况分区域汇总, 按以下方式之一归类:", kMasterPlanMethods))
       ->type_name("方式")

@@ -179,7 +179,7 @@ std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, con
     tasks.push_back(std::make_unique<MasterPlanTask>(*plan.master_plan, plan.format));
   }
   if (options.CheckZQStat) tasks.push_back(std::make_unique<ZoneTotalsTask>(plan.format));
-  if (options.ChkNumArea) tasks.push_back(std::make_unique<CrossTabTask>());
+  if (options.ChkNumArea) tasks.push_back(std::make_unique<CrossTabTask>(plan.format));
   return tasks;
 }
 

@@ -62,8 +62,8 @@ void CrossTabTask::AddRow(const PatchRow& row) {
   if (zone_place && class_place) CountPair(tables_, *zone_place, *class_place, row.area);
 }
 
-TableShape CrossTabTask::Shape() const { return CrossTabShape(tables_); }
+TableShape CrossTabTask::Shape() const { return CrossTabShape(tables_, format_); }
 
-ResultTable CrossTabTask::Table() const { return CrossTabTable(tables_); }
+ResultTable CrossTabTask::Table() const { return CrossTabTable(tables_, format_); }
 
 }  // namespace quilmark

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "src/summary/area_format.h"
 #include "src/summary/row_task.h"
 #include "src/summary/summary_tables.h"
 #include "src/summary/text_ids.h"
@@ -37,9 +38,11 @@ void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
                   std::optional<std::string_view> class_text, std::optional<double> area);
 
 // Counts and sums every row by its (zone, class) pair; the class is the row's cross_class. Each
-// text's place is looked up once, by its id.
+// text's place is looked up once, by its id. The format applies to the areas of the table (see
+// CrossTabTable).
 class CrossTabTask : public RowTask {
  public:
+  explicit CrossTabTask(AreaFormat format = {}) : format_(format) {}
   void AddRow(const PatchRow& row) override;
   TableShape Shape() const override;
   ResultTable Table() const override;
@@ -47,6 +50,7 @@ class CrossTabTask : public RowTask {
 
  private:
   CrossTabTables tables_;
+  const AreaFormat format_;
   ById<size_t> zone_places_;   // by zone id
   ById<size_t> class_places_;  // by class id
 };

@@ -21,13 +21,18 @@ inline constexpr std::string_view kAreaHeader = "面积";
 // The column holding class `place`'s count (0-based place); its area is the column after it.
 inline int64_t CrossTabCountColumn(size_t place) { return 2 * static_cast<int64_t>(place) + 4; }
 
-// The title row and the header row, then one row per zone. With no zone: columns 1 to 3, and
-// only the three fixed headers. Else as wide as the last class's area column.
-TableShape CrossTabShape(const CrossTabTables& tables);
+// The title row and the header row, then one row per zone, and with format.totals a 合计 row.
+// With no zone: columns 1 to 3, and only the three fixed headers. Else as wide as the last
+// class's area column.
+TableShape CrossTabShape(const CrossTabTables& tables, const AreaFormat& format = {});
 
 // A count or area cell holds a value only for a pair some row had (an area only when one of its
 // areas could be read); likewise each zone's total count in column 2 and total area in column 3.
-// Counts are numbers holding whole values.
-ResultTable CrossTabTable(const CrossTabTables& tables);
+// Counts are numbers holding whole values. The format converts and rounds the areas (总面积 and
+// every 面积) as one zone x class matrix (RoundMatrix), so that with decimals a zone's class areas
+// sum to its 总面积 and the zones' 总面积 to the grand total; with totals a 合计 row follows, the
+// counts summed and each area column's written figures summed. 总宗数 and 总面积 already are each
+// zone's totals, so no 合计 column is added. The default format leaves the table as the sums come.
+ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format = {});
 
 }  // namespace quilmark

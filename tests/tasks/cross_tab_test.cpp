@@ -20,10 +20,12 @@ using task_test::T;
 using Cells = std::vector<std::string>;
 
 // Runs the cross-tab on the sheet and writes its table based at the last data row.
-TableShape BuildAndWrite(PassSheet& s, SheetColumns columns = {1, 2, 2, 3}) {
-  CrossTabTask task;
+TableShape BuildAndWrite(PassSheet& s, SheetColumns columns = {1, 2, 2, 3},
+                         AreaFormat format = {}) {
+  CrossTabTask task(format);
   const int32_t last_row = s.Feed(task, columns);
   const ResultTable table = task.Table();
+  EXPECT_EQ(task.Shape().rows, table.Shape().rows);  // the room reserved is the room taken
   WriteTable(s.sheet, last_row, table);
   return table.Shape();
 }
@@ -124,6 +126,47 @@ TEST(CrossTabTask, ZoneTotalAddsAreasInRowOrder) {
   EXPECT_EQ(tables.areas.at({0, 1}), 1);
   EXPECT_EQ(tables.zone_areas, (std::vector<std::optional<double>>{(1e16 + 1) - 1e16}));
   EXPECT_EQ(tables.zone_counts, (std::vector<int64_t>{3}));
+}
+
+// Unit, decimals and totals reach the areas only. In 公顷 to 0 decimals A's 0.6 + 0.6 makes a
+// 总面积 of 1, not 2: the grand total 2.1 rounds to 2, the zones' 1.2 and 0.9 share it as 1 + 1,
+// and each zone's classes share its total (the tie going to the earlier class). C's row has no
+// readable area, so its area cells stay empty. The 合计 row sums counts and written areas.
+TEST(CrossTabTask, AreaFormatAppliesToAreasOnly) {
+  struct Case {
+    AreaFormat format;
+    Cells zone_rows;  // from the first zone row on
+  };
+  const Case cases[] = {
+      {{AreaUnit::kHectare, 0, true},
+       {"R18C1 A",    "R18C2 #2", "R18C3 #1", "R18C4 #1", "R18C5 #1", "R18C6 #1", "R18C7 #0",
+        "R19C1 B",    "R19C2 #3", "R19C3 #1", "R19C4 #1", "R19C5 #0", "R19C6 #2", "R19C7 #1",
+        "R20C1 C",    "R20C2 #1", "R20C4 #1",  //
+        "R21C1 合计", "R21C2 #6", "R21C3 #2", "R21C4 #3", "R21C5 #1", "R21C6 #3", "R21C7 #1"}},
+      {{AreaUnit::kMu, std::nullopt, false},
+       {"R18C1 A", "R18C2 #2", "R18C3 #18", "R18C4 #1", "R18C5 #9", "R18C6 #1", "R18C7 #9",
+        "R19C1 B", "R19C2 #3", "R19C3 #13.5", "R19C4 #1", "R19C5 #6", "R19C6 #2", "R19C7 #7.5",
+        "R20C1 C", "R20C2 #1", "R20C4 #1"}},
+      {{AreaUnit::kSquareMetre, std::nullopt, true},
+       {"R18C1 A",     "R18C2 #2",    "R18C3 #12000", "R18C4 #1",    "R18C5 #6000",  "R18C6 #1",
+        "R18C7 #6000", "R19C1 B",     "R19C2 #3",     "R19C3 #9000", "R19C4 #1",     "R19C5 #4000",
+        "R19C6 #2",    "R19C7 #5000", "R20C1 C",      "R20C2 #1",    "R20C4 #1",  //
+        "R21C1 合计",  "R21C2 #6",    "R21C3 #21000", "R21C4 #3",    "R21C5 #10000", "R21C6 #3",
+        "R21C7 #11000"}},
+  };
+  for (const Case& c : cases) {
+    PassSheet s;
+    s.Rows({{T("A"), T("p"), N(6000)},
+            {T("A"), T("q"), N(6000)},
+            {T("B"), T("p"), N(4000)},
+            {T("B"), T("q"), N(2500)},
+            {T("B"), T("q"), N(2500)},
+            {T("C"), T("p"), N(1)}});
+    s.sheet.FailReads(6, 3);
+    const TableShape shape = BuildAndWrite(s, {1, 2, 2, 3}, c.format);
+    EXPECT_EQ(TableEndRow(shape, 6), c.format.totals ? 21 : 20);
+    EXPECT_EQ(CellsFrom(s.sheet, 18), c.zone_rows);
+  }
 }
 
 }  // namespace

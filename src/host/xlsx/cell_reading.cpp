@@ -76,6 +76,11 @@ Cell MakeCell(const CellXml& xml, SheetModel& model) {
     cell.type = type;
     cell.set_payload(model.arena().Add(s));
   };
+  // Decoded only where it holds an escape: a text of a hundred megabytes is not copied first.
+  const auto decoded = [&](std::string_view s) {
+    if (s.find("_x") == std::string_view::npos) return text(CellType::kText, s);
+    text(CellType::kText, DecodeEscapes(s));
+  };
   switch (xml.type) {
     case TypeAttr::kNumber:
       if (xml.has_value) {
@@ -99,13 +104,13 @@ Cell MakeCell(const CellXml& xml, SheetModel& model) {
       }
       break;
     case TypeAttr::kFormulaText:
-      if (xml.has_value) text(CellType::kText, DecodeEscapes(xml.value));
+      if (xml.has_value) decoded(xml.value);
       break;
     case TypeAttr::kInline:
       if (xml.has_inline) {
-        text(CellType::kText, DecodeEscapes(xml.inline_text));
+        decoded(xml.inline_text);
       } else if (xml.has_value) {
-        text(CellType::kText, DecodeEscapes(xml.value));
+        decoded(xml.value);
       }
       break;
     case TypeAttr::kBool:

@@ -18,6 +18,16 @@ void ByteChunks::Append(const char* data, size_t length) {
   }
 }
 
+size_t ByteChunks::AppendFrom(const std::function<size_t(char* out, size_t capacity)>& fill) {
+  const size_t in_chunk = size_ & (kChunk - 1);
+  if (in_chunk == 0 && (size_ >> kChunkBits) == chunks_.size()) {
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
+  }
+  const size_t n = fill(chunks_[size_ >> kChunkBits].get() + in_chunk, kChunk - in_chunk);
+  size_ += n;
+  return n;
+}
+
 void ByteChunks::CopyOut(uint64_t begin, size_t length, char* out) const {
   while (length > 0) {
     const std::string_view piece = Piece(begin, length);

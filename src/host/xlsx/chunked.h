@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,9 @@ class ByteChunks {
 
   uint64_t size() const { return size_; }
   void Append(const char* data, size_t length);
+  // Appends what `fill` puts in the room it is given (up to the end of the last block) and
+  // returns how many bytes that was; `fill` returns that count, 0 when it has no more.
+  size_t AppendFrom(const std::function<size_t(char* out, size_t capacity)>& fill);
   // Copies bytes [begin, begin + length) to out.
   void CopyOut(uint64_t begin, size_t length, char* out) const;
   // The longest contiguous piece starting at begin, at most max_length long.

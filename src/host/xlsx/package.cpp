@@ -111,32 +111,41 @@ uint64_t Package::InflateBound(std::string_view part, uint64_t index, uint64_t l
 
 void Package::Stream(std::string_view part, uint64_t limit,
                      const std::function<void(const char*, size_t)>& sink) const {
-  const std::optional<uint64_t> index = IndexOf(part);
-  if (!index) throw PackageError("缺少部件 " + std::string(part));
-  zip_file_t* file = zip_fopen_index(archive_, *index, 0);
-  if (file == nullptr) {
-    const zip_error_t* error = zip_get_error(archive_);
-    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
-        zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
-      throw PackageError("部件 " + std::string(part) + " 已加密");
-    }
-    throw PackageError("无法解压部件 " + std::string(part) + " (" + zip_strerror(archive_) + ")");
-  }
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
-  const uint64_t bound = InflateBound(part, *index, limit);
+  PartReader reader(*this, part, limit);
   constexpr size_t kBuffer = 1 << 18;
   const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
-  uint64_t total = 0;
-  for (;;) {
-    const zip_int64_t n = zip_fread(file, buffer.get(), kBuffer);
-    if (n < 0) {
-      throw PackageError("部件 " + std::string(part) + " 已损坏 (" + zip_file_strerror(file) + ")");
+  while (const size_t n = reader.Read(buffer.get(), kBuffer)) sink(buffer.get(), n);
+}
+
+PartReader::PartReader(const Package& package, std::string_view part, uint64_t limit)
+    : part_(part), limit_(limit) {
+  const std::optional<uint64_t> index = package.IndexOf(part);
+  if (!index) throw PackageError("缺少部件 " + part_);
+  file_ = zip_fopen_index(package.archive_, *index, 0);
+  if (file_ == nullptr) {
+    const zip_error_t* error = zip_get_error(package.archive_);
+    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
+        zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
+      throw PackageError("部件 " + part_ + " 已加密");
     }
-    if (n == 0) break;
-    total += static_cast<uint64_t>(n);
-    if (total > bound) TooLarge(part, limit);
-    sink(buffer.get(), static_cast<size_t>(n));
+    throw PackageError("无法解压部件 " + part_ + " (" + zip_strerror(package.archive_) + ")");
   }
+  try {
+    bound_ = package.InflateBound(part, *index, limit);
+  } catch (...) {
+    zip_fclose(file_);
+    throw;
+  }
+}
+
+PartReader::~PartReader() { zip_fclose(file_); }
+
+size_t PartReader::Read(char* out, size_t capacity) {
+  const zip_int64_t n = zip_fread(file_, out, capacity);
+  if (n < 0) throw PackageError("部件 " + part_ + " 已损坏 (" + zip_file_strerror(file_) + ")");
+  total_ += static_cast<uint64_t>(n);
+  if (total_ > bound_) TooLarge(part_, limit_);
+  return static_cast<size_t>(n);
 }
 
 void Package::VerifyAll(const std::vector<std::string>& already_read) const {
@@ -153,80 +162,94 @@ void Package::VerifyAll(const std::vector<std::string>& already_read) const {
   }
 }
 
+namespace {
+
+// Pieces of a part on their way from the thread that inflates them to the one that uses them.
+class PieceQueue {
+ public:
+  // Waits for room; false when the queue was cancelled.
+  bool Push(std::string piece) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return full_.size() < kMaxQueued || cancelled_; });
+    if (cancelled_) return false;
+    full_.push_back(std::move(piece));
+    changed_.notify_all();
+    return true;
+  }
+  // Waits for a piece; false once the inflating has ended and every piece is taken.
+  bool Pop(std::string& piece) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !full_.empty() || done_; });
+    if (full_.empty()) return false;
+    piece = std::move(full_.front());
+    full_.pop_front();
+    changed_.notify_all();
+    return true;
+  }
+  // The inflating has ended, with this failure or none.
+  void Finish(std::exception_ptr failure) {
+    std::lock_guard lock(mutex_);
+    if (!cancelled_) failure_ = failure;
+    done_ = true;
+    changed_.notify_all();
+  }
+  void Cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    changed_.notify_all();
+  }
+  std::exception_ptr failure() const { return failure_; }
+
+ private:
+  static constexpr size_t kMaxQueued = 8;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> full_;
+  bool done_ = false;
+  bool cancelled_ = false;
+  std::exception_ptr failure_;
+};
+
+// Inflates the part into the queue in pieces, small so that work on the first ones starts early
+// even on a small part.
+void InflateInto(const Package& package, std::string_view part, uint64_t limit, PieceQueue& queue) {
+  constexpr size_t kPiece = 1 << 18;
+  try {
+    PartReader reader(package, part, limit);
+    for (;;) {
+      std::string piece(kPiece, '\0');
+      piece.resize(reader.Read(piece.data(), kPiece));
+      if (piece.empty() || !queue.Push(std::move(piece))) break;
+    }
+    queue.Finish(nullptr);
+  } catch (...) {
+    queue.Finish(std::current_exception());
+  }
+}
+
+}  // namespace
+
 void Package::StreamInBackground(std::string_view part, uint64_t limit,
                                  const std::function<void(const char*, size_t)>& sink) const {
-  // Pieces travel from the inflating thread to this one through a small queue of buffers.
-  struct Queue {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::string> full;
-    bool done = false;
-    bool cancelled = false;
-    std::exception_ptr failure;
-  } queue;
-  // Small pieces, so that work on the first ones starts early even on a small part.
-  constexpr size_t kPiece = 1 << 18;
-  constexpr size_t kMaxQueued = 8;
+  PieceQueue queue;
   std::thread worker;
-  const auto inflate = [&] {
-    std::string piece;
-    const auto flush = [&] {
-      std::unique_lock lock(queue.mutex);
-      queue.changed.wait(lock, [&] { return queue.full.size() < kMaxQueued || queue.cancelled; });
-      if (queue.cancelled) throw std::runtime_error("cancelled");
-      queue.full.push_back(std::move(piece));
-      queue.changed.notify_all();
-      piece = std::string();
-    };
-    try {
-      Stream(part, limit, [&](const char* data, size_t n) {
-        if (piece.capacity() < kPiece) piece.reserve(kPiece);
-        piece.append(data, n);
-        if (piece.size() >= kPiece / 2) flush();
-      });
-      if (!piece.empty()) flush();
-    } catch (...) {
-      std::lock_guard lock(queue.mutex);
-      if (!queue.cancelled) queue.failure = std::current_exception();
-    }
-    std::lock_guard lock(queue.mutex);
-    queue.done = true;
-    queue.changed.notify_all();
-  };
   try {
-    worker = std::thread(inflate);
+    worker = std::thread([&] { InflateInto(*this, part, limit, queue); });
   } catch (const std::system_error&) {
     // No second thread to be had: inflate and work in turn.
     Stream(part, limit, sink);
     return;
   }
-  const auto stop = [&] {
-    {
-      std::lock_guard lock(queue.mutex);
-      queue.cancelled = true;
-      queue.changed.notify_all();
-    }
-    worker.join();
-  };
   try {
-    for (;;) {
-      std::string piece;
-      {
-        std::unique_lock lock(queue.mutex);
-        queue.changed.wait(lock, [&] { return !queue.full.empty() || queue.done; });
-        if (queue.full.empty()) break;
-        piece = std::move(queue.full.front());
-        queue.full.pop_front();
-        queue.changed.notify_all();
-      }
-      sink(piece.data(), piece.size());
-    }
+    std::string piece;
+    while (queue.Pop(piece)) sink(piece.data(), piece.size());
   } catch (...) {
-    stop();
+    queue.Cancel();
+    worker.join();
     throw;
   }
   worker.join();
-  if (queue.failure) std::rethrow_exception(queue.failure);
+  if (queue.failure()) std::rethrow_exception(queue.failure());
 }
 
 std::string Package::Read(std::string_view part, uint64_t limit) const {

@@ -12,6 +12,7 @@
 #include "src/host/xlsx/package_error.h"
 
 struct zip;
+struct zip_file;
 struct zip_source;
 
 namespace quilmark::xlsx {
@@ -74,10 +75,33 @@ class Package {
   std::vector<Relationship> RelationshipsOf(std::string_view part) const;
 
  private:
+  friend class PartReader;
+
   // How many bytes the part may inflate to; throws PackageError when its declared size is more.
   uint64_t InflateBound(std::string_view part, uint64_t index, uint64_t limit) const;
 
   zip* archive_ = nullptr;
+};
+
+// One part inflating as its reader asks for more, within the same limits as Package::Stream.
+class PartReader {
+ public:
+  // Throws PackageError when the part is missing, encrypted or declares a size over the limit.
+  PartReader(const Package& package, std::string_view part, uint64_t limit);
+  ~PartReader();
+  PartReader(const PartReader&) = delete;
+  PartReader& operator=(const PartReader&) = delete;
+
+  // Fills up to `capacity` bytes and returns how many; 0 at the end. Throws PackageError when
+  // the part is damaged (its checksum is checked at the end) or inflates beyond the limit.
+  size_t Read(char* out, size_t capacity);
+
+ private:
+  std::string part_;
+  uint64_t limit_ = 0;
+  uint64_t bound_ = 0;
+  uint64_t total_ = 0;
+  zip_file* file_ = nullptr;
 };
 
 }  // namespace quilmark::xlsx

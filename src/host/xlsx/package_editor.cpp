@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <exception>
 
 #include "src/host/xlsx/package.h"
 #include "src/host/xlsx/write_all.h"
@@ -24,11 +25,12 @@ struct EditorIo {
 };
 
 // A part handed over already compressed: libzip copies compressed data as it is when the
-// entry's method matches it.
+// entry's method matches it. Its sizes and checksum are known once it has been read to the end;
+// libzip asks for them again then and writes the entry's header anew.
 struct DeflatedSource {
-  const DeflatedPart* part = nullptr;
-  size_t block = 0;
-  size_t offset = 0;
+  DeflateStream* stream = nullptr;
+  bool ended = false;
+  std::exception_ptr failure;  // what the stream threw, for WriteTo to throw again
   zip_error_t error;
 };
 
@@ -124,47 +126,45 @@ zip_int64_t PackageIo(void* state, void* data, zip_uint64_t length, zip_source_c
   }
 }
 
-zip_int64_t CopyBlocks(DeflatedSource& source, char* out, zip_uint64_t length) {
-  zip_uint64_t written = 0;
-  const std::vector<std::string>& blocks = source.part->blocks;
-  while (written < length && source.block < blocks.size()) {
-    const std::string& block = blocks[source.block];
-    const size_t n = std::min<size_t>(length - written, block.size() - source.offset);
-    std::memcpy(out + written, block.data() + source.offset, n);
-    written += n;
-    source.offset += n;
-    if (source.offset == block.size()) {
-      ++source.block;
-      source.offset = 0;
-    }
+zip_int64_t ReadDeflated(DeflatedSource& source, char* out, zip_uint64_t length) {
+  try {
+    const size_t n = source.stream->Read(out, length);
+    source.ended = n == 0;
+    return static_cast<zip_int64_t>(n);
+  } catch (...) {
+    source.failure = std::current_exception();
+    zip_error_set(&source.error, ZIP_ER_READ, 0);
+    return -1;
   }
-  return static_cast<zip_int64_t>(written);
+}
+
+void StatDeflated(const DeflatedSource& source, zip_stat_t* st) {
+  zip_stat_init(st);
+  st->mtime = std::time(nullptr);
+  // Until the end, the size only has to be small enough for an entry without 64-bit sizes.
+  st->size = source.ended ? source.stream->size() : 0;
+  st->crc = source.ended ? source.stream->crc() : 0;
+  st->comp_method = ZIP_CM_DEFLATE;
+  st->valid |= ZIP_STAT_MTIME | ZIP_STAT_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
+  if (source.ended) {
+    st->comp_size = source.stream->compressed_size();
+    st->valid |= ZIP_STAT_COMP_SIZE;
+  }
 }
 
 zip_int64_t DeflatedIo(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
   auto& source = *static_cast<DeflatedSource*>(state);
   switch (command) {
     case ZIP_SOURCE_OPEN:
-      source.block = 0;
-      source.offset = 0;
       return 0;
     case ZIP_SOURCE_READ:
-      return CopyBlocks(source, static_cast<char*>(data), length);
+      return ReadDeflated(source, static_cast<char*>(data), length);
     case ZIP_SOURCE_CLOSE:
     case ZIP_SOURCE_FREE:
       return 0;
-    case ZIP_SOURCE_STAT: {
-      auto* st = static_cast<zip_stat_t*>(data);
-      zip_stat_init(st);
-      st->mtime = std::time(nullptr);
-      st->size = source.part->size;
-      st->comp_size = source.part->compressed_size;
-      st->crc = source.part->crc;
-      st->comp_method = ZIP_CM_DEFLATE;
-      st->valid |=
-          ZIP_STAT_MTIME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
+    case ZIP_SOURCE_STAT:
+      StatDeflated(source, static_cast<zip_stat_t*>(data));
       return sizeof(zip_stat_t);
-    }
     case ZIP_SOURCE_ERROR:
       return zip_error_to_data(&source.error, data, length);
     case ZIP_SOURCE_SUPPORTS:
@@ -215,10 +215,10 @@ void PackageEditor::Put(const std::string& part, std::string text) {
   }
 }
 
-void PackageEditor::PutDeflated(const std::string& part, const DeflatedPart* data) {
+void PackageEditor::PutDeflated(const std::string& part, DeflateStream* data) {
   deflated_.push_back(std::make_unique<DeflatedSource>());
   DeflatedSource& state = *deflated_.back();
-  state.part = data;
+  state.stream = data;
   zip_error_init(&state.error);
   zip_source_t* source = zip_source_function(archive_, DeflatedIo, &state);
   if (source == nullptr) Fail(archive_);
@@ -248,6 +248,9 @@ void PackageEditor::Remove(const std::string& part) {
 void PackageEditor::WriteTo(int fd) {
   io_->fd = fd;
   if (zip_close(archive_) < 0) {
+    for (const auto& source : deflated_) {
+      if (source->failure) std::rethrow_exception(source->failure);
+    }
     if (io_->write_error != 0) {
       throw PackageError("写入出错 (" + std::string(std::strerror(io_->write_error)) + ")");
     }

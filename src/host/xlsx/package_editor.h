@@ -27,9 +27,9 @@ class PackageEditor {
 
   // Gives the part this text, adding it when absent. Throws PackageError.
   void Put(const std::string& part, std::string text);
-  // Gives the part this compressed text, filled in at the latest when WriteTo starts; a second
-  // entry of the same name goes. Throws PackageError.
-  void PutDeflated(const std::string& part, const DeflatedPart* data);
+  // Gives the part the compressed text that `data` produces while WriteTo writes it; a second
+  // entry of the same name goes. Throws PackageError. WriteTo throws again what `data` throws.
+  void PutDeflated(const std::string& part, DeflateStream* data);
   // Removes the part; nothing when absent. Throws PackageError.
   void Remove(const std::string& part);
 

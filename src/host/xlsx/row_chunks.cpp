@@ -224,8 +224,11 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
   return read;
 }
 
-bool RowChunkReader::Parse(Chunk& chunk) {
+bool RowChunkReader::Parse(Chunk& chunk) const {
   chunk.doc.reset();
+  chunk.rows.clear();
+  chunk.cells.clear();
+  chunk.inline_text.clear();
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
   if (length == 0) return true;  // the rows ended with the chunk before
   char* const text = chunk.text.get();
@@ -235,7 +238,8 @@ bool RowChunkReader::Parse(Chunk& chunk) {
   // XML characters goes to the streaming parse too, which refuses it as for any other sheet.
   return !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
          std::memchr(text, '&', length) == nullptr && IsXmlText(text, length) &&
-         chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8);
+         chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8) &&
+         TakeRows(chunk);
 }
 
 void RowChunkReader::ParseChunks() {
@@ -267,7 +271,39 @@ bool RowChunkReader::ReadPending() {
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [&] { return chunk.parsed; });
   }
-  if (!chunk.ok) return false;
+  return chunk.ok && ReadRows(chunk);
+}
+
+bool RowChunkReader::ReadRows(const Chunk& chunk) {
+  for (const RowToken& row : chunk.rows) {
+    // The element's bytes: from its "<" to the ">" that ends it, before the next one.
+    const uint64_t row_end = ElementEnd(row.limit);
+    if (row_end <= row.begin || xml_.Piece(row_end - 1, 1)[0] != '>') return false;
+    if (!rows_.BeginRow(row.r, row.begin)) return false;
+    for (uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+      const CellToken& token = chunk.cells[i];
+      const std::optional<int32_t> column = rows_.BeginCell(token.r);
+      if (!column) return false;
+      CellXml cell;
+      cell.column = *column;
+      cell.type = ParseTypeAttr(token.t);
+      cell.flags = token.flags;
+      cell.has_value = token.has_value;
+      cell.value = token.value;
+      cell.has_inline = token.has_inline;
+      cell.inline_text =
+          std::string_view(chunk.inline_text).substr(token.inline_begin, token.inline_length);
+      if (token.flags & kSharedMaster) {
+        rows_.AddSharedFormula(cell.column, token.si, token.ref, std::string(token.formula));
+      }
+      rows_.AddCell(cell);
+    }
+    rows_.EndRow(row_end);
+  }
+  return true;
+}
+
+bool RowChunkReader::TakeRows(Chunk& chunk) const {
   const char* const text = chunk.text.get();
   pugi::xml_node node = chunk.doc.first_child();
   while (node) {
@@ -281,38 +317,29 @@ bool RowChunkReader::ReadPending() {
       next = next.next_sibling();
     }
     if (next && next.type() != pugi::node_element) return false;
-    // The element's bytes: from its "<" to the ">" that ends it, before the next one.
-    const uint64_t row_begin = chunk.begin + static_cast<uint64_t>(node.name() - text) - 1;
-    const uint64_t limit =
-        next ? chunk.begin + static_cast<uint64_t>(next.name() - text) - 1 : chunk.end;
-    const uint64_t row_end = ElementEnd(limit);
-    if (row_end <= row_begin || xml_.Piece(row_end - 1, 1)[0] != '>') return false;
-    if (!ReadRow(node, row_begin, row_end)) return false;
+    if (!WellFormedAttributes(node)) return false;
+    RowToken& row = chunk.rows.emplace_back();
+    row.r = AttributeOrNull(node, "r");
+    row.begin = chunk.begin + static_cast<uint64_t>(node.name() - text) - 1;
+    row.limit = next ? chunk.begin + static_cast<uint64_t>(next.name() - text) - 1 : chunk.end;
+    row.first_cell = static_cast<uint32_t>(chunk.cells.size());
+    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+      if (c.type() == pugi::node_pcdata && IsBlank(c.value())) continue;
+      if (c.type() != pugi::node_element || !Is(c.name(), cell_name_) || !TakeCell(c, chunk)) {
+        return false;
+      }
+    }
+    row.cell_count = static_cast<uint32_t>(chunk.cells.size()) - row.first_cell;
     node = next;
   }
   return true;
 }
 
-bool RowChunkReader::ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end) {
-  if (!WellFormedAttributes(row) || !rows_.BeginRow(AttributeOrNull(row, "r"), begin)) {
-    return false;
-  }
-  for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-    if (c.type() == pugi::node_pcdata && IsBlank(c.value())) continue;
-    if (c.type() != pugi::node_element || !Is(c.name(), cell_name_) || !ReadCell(c)) return false;
-  }
-  rows_.EndRow(end);
-  return true;
-}
-
-bool RowChunkReader::ReadCell(const pugi::xml_node& c) {
+bool RowChunkReader::TakeCell(const pugi::xml_node& c, Chunk& chunk) const {
   if (!WellFormedAttributes(c)) return false;
-  CellXml cell;
-  const std::optional<int32_t> column = rows_.BeginCell(AttributeOrNull(c, "r"));
-  if (!column) return false;
-  cell.column = *column;
-  cell.type = ParseTypeAttr(AttributeOrNull(c, "t"));
-  bool has_formula = false;
+  CellToken cell;
+  cell.r = AttributeOrNull(c, "r");
+  cell.t = AttributeOrNull(c, "t");
   for (pugi::xml_node part = c.first_child(); part; part = part.next_sibling()) {
     if (part.type() == pugi::node_pcdata && IsBlank(part.value())) continue;
     if (part.type() != pugi::node_element || !WellFormedAttributes(part)) return false;
@@ -321,50 +348,50 @@ bool RowChunkReader::ReadCell(const pugi::xml_node& c) {
       if (cell.has_value || !TextOf(part, cell.value)) return false;
       cell.has_value = true;
     } else if (Is(name, formula_name_)) {
-      if (has_formula || !ReadFormula(part, cell)) return false;
-      has_formula = true;
+      if ((cell.flags & kHasFormula) || !TakeFormula(part, cell)) return false;
     } else if (Is(name, inline_name_)) {
-      if (cell.has_inline || !ReadInline(part)) return false;
+      if (cell.has_inline) return false;
+      cell.inline_begin = static_cast<uint32_t>(chunk.inline_text.size());
+      if (!TakeInline(part, chunk)) return false;
+      cell.inline_length = static_cast<uint32_t>(chunk.inline_text.size()) - cell.inline_begin;
       cell.has_inline = true;
-      cell.inline_text = inline_;
     } else {
       return false;
     }
   }
-  rows_.AddCell(cell);
+  chunk.cells.push_back(cell);
   return true;
 }
 
-bool RowChunkReader::ReadFormula(const pugi::xml_node& f, CellXml& cell) {
+bool RowChunkReader::TakeFormula(const pugi::xml_node& f, CellToken& cell) const {
   cell.flags |= kHasFormula;
   const char* ref = AttributeOrNull(f, "ref");
   const char* si = AttributeOrNull(f, "si");
   if (SharedFormulaRole(AttributeOrNull(f, "t"), ref, si) == SharedRole::kDefinition) {
     // The cell that defines a shared formula: kept so that its group survives a write.
-    std::string_view formula;
-    if (!TextOf(f, formula)) return false;
+    if (!TextOf(f, cell.formula)) return false;
     cell.flags |= kSharedMaster;
-    rows_.AddSharedFormula(cell.column, si, ref, std::string(formula));
+    cell.si = si;
+    cell.ref = ref;
   }
   return true;
 }
 
-bool RowChunkReader::ReadInline(const pugi::xml_node& is) {
-  inline_.clear();
+bool RowChunkReader::TakeInline(const pugi::xml_node& is, Chunk& chunk) const {
   std::string_view piece;
   for (pugi::xml_node item = is.first_child(); item; item = item.next_sibling()) {
     if (item.type() == pugi::node_pcdata && IsBlank(item.value())) continue;
     if (item.type() != pugi::node_element || !WellFormedAttributes(item)) return false;
     if (Is(item.name(), text_name_)) {
       if (!TextOf(item, piece)) return false;
-      inline_ += piece;
+      chunk.inline_text += piece;
     } else if (Is(item.name(), run_name_)) {
       for (pugi::xml_node r = item.first_child(); r; r = r.next_sibling()) {
         if (r.type() == pugi::node_pcdata && IsBlank(r.value())) continue;
         if (r.type() != pugi::node_element || !WellFormedTree(r)) return false;
         if (Is(r.name(), text_name_)) {
           if (!TextOf(r, piece)) return false;
-          inline_ += piece;
+          chunk.inline_text += piece;
         } else if (!Is(r.name(), run_properties_name_)) {
           return false;
         }

@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "src/host/xlsx/cell_reading.h"
 #include "src/host/xlsx/chunked.h"
@@ -48,19 +49,43 @@ class RowChunkReader {
   Status Advance(bool at_end);
   // Where "</sheetData>" starts (after kDone).
   uint64_t close() const { return close_; }
+  // The first byte of the XML the reader may still look at; those before it can be freed.
+  uint64_t needed_from() const { return pending_ >= 0 ? chunks_[pending_].begin : cursor_; }
 
   // Whether a prefix is simple enough for the chunked reading.
   static bool Supports(std::string_view prefix);
 
  private:
-  // A chunk's text, parsed in place into its tree by a second thread.
+  // What the parsing thread takes from a cell for the model; texts point into the chunk's text.
+  struct CellToken {
+    const char* r = nullptr;
+    const char* t = nullptr;
+    uint8_t flags = 0;  // kHasFormula, kSharedMaster
+    bool has_value = false;
+    bool has_inline = false;
+    std::string_view value;
+    uint32_t inline_begin = 0, inline_length = 0;  // in Chunk::inline_text
+    const char* si = nullptr;                      // of a shared formula's definition
+    const char* ref = nullptr;
+    std::string_view formula;
+  };
+  struct RowToken {
+    const char* r = nullptr;
+    uint64_t begin = 0;  // the element's "<" in the part
+    uint64_t limit = 0;  // where the next element or the chunk starts
+    uint32_t first_cell = 0, cell_count = 0;
+  };
+  // A chunk's text, parsed in place and walked by a second thread into its rows and cells.
   struct Chunk {
     std::unique_ptr<char[]> text;
     size_t capacity = 0;
     uint64_t begin = 0, end = 0;  // where the text lies in the part
     pugi::xml_document doc;
-    bool parsed = false;  // the tree is ready (or the chunk was refused)
-    bool ok = false;      // the chunk passed the checks and parsed
+    std::vector<RowToken> rows;
+    std::vector<CellToken> cells;
+    std::string inline_text;  // the inline strings' plain texts, one after another
+    bool parsed = false;      // the tokens are ready (or the chunk was refused)
+    bool ok = false;          // the chunk passed the checks and parsed
   };
 
   // Hands the chunk xml[begin, end) to the parsing thread, then reads the chunk handed over
@@ -68,15 +93,19 @@ class RowChunkReader {
   bool Submit(uint64_t begin, uint64_t end);
   // Waits for the chunk last handed over and reads its rows; false as for Submit.
   bool ReadPending();
-  // Checks and parses a chunk's text; false when it holds something unexpected.
-  static bool Parse(Chunk& chunk);
+  // Checks and parses a chunk's text and takes its rows and cells; false when it holds something
+  // unexpected.
+  bool Parse(Chunk& chunk) const;
   // The parsing thread's loop.
   void ParseChunks();
-  bool ReadRow(const pugi::xml_node& row, uint64_t begin, uint64_t end);
-  bool ReadCell(const pugi::xml_node& c);
-  bool ReadFormula(const pugi::xml_node& f, CellXml& cell);
-  // Gathers the plain text of an <is> element in inline_.
-  bool ReadInline(const pugi::xml_node& is);
+  // Takes the rows and cells of a parsed chunk; false as for Parse.
+  bool TakeRows(Chunk& chunk) const;
+  bool TakeCell(const pugi::xml_node& c, Chunk& chunk) const;
+  bool TakeFormula(const pugi::xml_node& f, CellToken& cell) const;
+  // Appends the plain text of an <is> element to the chunk's inline texts.
+  bool TakeInline(const pugi::xml_node& is, Chunk& chunk) const;
+  // Puts a chunk's rows into the model; false when one lies beyond the sheet.
+  bool ReadRows(const Chunk& chunk);
   // One past the last byte of the element that ends before `limit`, skipping white space.
   uint64_t ElementEnd(uint64_t limit) const;
 
@@ -89,7 +118,6 @@ class RowChunkReader {
   uint64_t cursor_ = 0;
   uint64_t searched_ = 0;  // no row end tag between cursor_ + kChunk and here
   uint64_t close_ = 0;
-  std::string inline_;
 
   // Two chunks: one being parsed while the other is read.
   Chunk chunks_[2];

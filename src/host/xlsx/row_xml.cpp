@@ -1,5 +1,6 @@
 #include "src/host/xlsx/row_xml.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -107,25 +108,56 @@ class RowParse : public ExpatParse {
 
 }  // namespace
 
-namespace {
-
 // The scan of a row that holds nothing but elements, attributes and text without references.
+// Attribute values are looked at where they lie and copied only where the row keeps them.
 class PlainRowScan {
  public:
-  PlainRowScan(std::string_view text, const std::string& prefix)
-      : text_(text), cell_name_(prefix + "c"), formula_name_(prefix + "f") {}
+  explicit PlainRowScan(const std::string& prefix)
+      : cell_name_(prefix + "c"), formula_name_(prefix + "f") {}
 
   // false when the text is not what the scan expects.
-  bool Scan(RowXml& row) {
-    Tag tag;
+  bool Scan(std::string_view text, RowXml& row) {
+    text_ = text;
+    numbering_ = RowNumbering();
+    in_cell_ = in_formula_ = false;
+    Tag& tag = tag_;
     if (!ReadTag(0, tag) || tag.end_tag) return false;
-    row.qname = std::string(tag.name);
-    row.attributes = std::move(tag.attributes);
+    row.qname.assign(tag.name);
+    row.attributes.clear();
+    for (const auto& [name, value] : tag.attributes) {
+      row.attributes.emplace_back(std::string(name), Normalized(value));
+    }
     row.tail_begin = row.tail_end = static_cast<uint32_t>(tag.end);
     numbering_.NextRow(nullptr);
     if (tag.empty) return tag.end == text_.size();
+    return ScanContent(tag.end, row);
+  }
+
+ private:
+  struct Tag {
+    std::string_view name;
+    std::vector<std::pair<std::string_view, std::string_view>> attributes;  // raw values
+    size_t end = 0;                                                         // one past the '>'
+    bool end_tag = false;
+    bool empty = false;  // "<x/>"
+  };
+
+  static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+  // An attribute value as XML reads it: line ends and tabs become spaces.
+  static std::string Normalized(std::string_view raw) {
+    std::string value;
+    value.reserve(raw.size());
+    for (size_t k = 0; k < raw.size(); ++k) {
+      if (raw[k] == '\r' && k + 1 < raw.size() && raw[k + 1] == '\n') continue;
+      value.push_back(IsSpace(raw[k]) ? ' ' : raw[k]);
+    }
+    return value;
+  }
+
+  bool ScanContent(size_t at, RowXml& row) {
+    Tag& tag = tag_;
     int depth = 1;  // the row is 1, its cells 2, their parts 3
-    size_t at = tag.end;
     while ((at = text_.find('<', at)) != std::string_view::npos) {
       if (!ReadTag(at, tag)) return false;
       if (tag.end_tag) {
@@ -145,20 +177,10 @@ class PlainRowScan {
     return false;
   }
 
- private:
-  struct Tag {
-    std::string_view name;
-    std::vector<std::pair<std::string, std::string>> attributes;
-    size_t end = 0;  // one past the '>'
-    bool end_tag = false;
-    bool empty = false;  // "<x/>"
-  };
-
-  static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
   // The tag starting at `at` ('<').
   bool ReadTag(size_t at, Tag& tag) const {
-    tag = Tag{};
+    tag.attributes.clear();
+    tag.empty = false;
     size_t i = at + 1;
     tag.end_tag = i < text_.size() && text_[i] == '/';
     if (tag.end_tag) ++i;
@@ -177,7 +199,7 @@ class PlainRowScan {
     }
   }
 
-  // An attribute at i, its value normalised as XML requires (line ends and tabs to spaces).
+  // An attribute at i.
   bool ReadAttribute(size_t& i, Tag& tag) const {
     const size_t name_begin = i;
     while (i < text_.size() && text_[i] != '=' && !IsSpace(text_[i])) ++i;
@@ -189,39 +211,37 @@ class PlainRowScan {
     if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return false;
     const size_t close = text_.find(text_[i], i + 1);
     if (close == std::string_view::npos) return false;
-    std::string value;
-    for (size_t k = i + 1; k < close; ++k) {
-      if (text_[k] == '\r' && k + 1 < close && text_[k + 1] == '\n') continue;
-      value.push_back(IsSpace(text_[k]) ? ' ' : text_[k]);
-    }
-    tag.attributes.emplace_back(std::string(name), std::move(value));
+    tag.attributes.emplace_back(name, text_.substr(i + 1, close - i - 1));
     i = close + 1;
     return true;
   }
 
-  static const char* Find(const Tag& tag, std::string_view name) {
+  // The normalised value of the tag's attribute `name`, kept in `buffer`; nullptr when absent.
+  static const char* Find(const Tag& tag, std::string_view name, std::string& buffer) {
     for (const auto& [key, value] : tag.attributes) {
-      if (key == name) return value.c_str();
+      if (key == name) {
+        buffer = Normalized(value);
+        return buffer.c_str();
+      }
     }
     return nullptr;
   }
 
   void BeginCell(RowXml& row, size_t at, Tag& tag) {
-    const char* r = Find(tag, "r");
+    const char* r = Find(tag, "r", r_);
     const std::optional<int32_t> column = numbering_.NextCell(r);
-    RowCellXml cell;
+    RowCellXml& cell = row.cells.emplace_back();
     cell.begin = static_cast<uint32_t>(at);
     cell.start_tag_end = static_cast<uint32_t>(tag.end);
     cell.column = column.value_or(0);
     cell.qname_length = static_cast<uint32_t>(tag.name.size());
     cell.has_ref = RowNumbering::NamesColumn(r);
-    if (const char* s = Find(tag, "s")) cell.style = s;
+    if (Find(tag, "s", s_)) cell.style = s_;
     if (!cell.has_ref) {
-      for (auto& attribute : tag.attributes) {
-        if (attribute.first != "r") cell.attributes.push_back(std::move(attribute));
+      for (const auto& [name, value] : tag.attributes) {
+        if (name != "r") cell.attributes.emplace_back(std::string(name), Normalized(value));
       }
     }
-    row.cells.push_back(std::move(cell));
     in_cell_ = !tag.empty;
     if (tag.empty) EndCell(row, tag.end);
   }
@@ -233,8 +253,10 @@ class PlainRowScan {
   }
 
   void BeginFormula(RowXml& row, size_t at, const Tag& tag) {
-    const char* si = Find(tag, "si");
-    if (SharedFormulaRole(Find(tag, "t"), Find(tag, "ref"), si) != SharedRole::kMember) return;
+    const char* si = Find(tag, "si", si_);
+    if (SharedFormulaRole(Find(tag, "t", t_), Find(tag, "ref", ref_), si) != SharedRole::kMember) {
+      return;
+    }
     RowCellXml& cell = row.cells.back();
     cell.shared_member = true;
     cell.shared_index = si;
@@ -249,11 +271,15 @@ class PlainRowScan {
   }
 
   std::string_view text_;
-  std::string cell_name_, formula_name_;
+  const std::string cell_name_, formula_name_;
+  Tag tag_;
+  std::string r_, s_, t_, si_, ref_;  // attribute values looked up
   RowNumbering numbering_;
   bool in_cell_ = false;
   bool in_formula_ = false;
 };
+
+namespace {
 
 // Whether the scan reads this row as the parse would: one binding of the main namespace, the
 // layout's, and nothing in the row that the scan does not know.
@@ -266,10 +292,6 @@ bool ScanFits(std::string_view text, const SheetLayout& layout) {
          text.find("<!") == std::string_view::npos && text.find("<?") == std::string_view::npos &&
          text.find("xmlns") == std::string_view::npos;
 }
-
-}  // namespace
-
-namespace {
 
 RowXml ReadRowXmlParsed(std::string_view row_text, const SheetLayout& layout) {
   std::string head = "<w";
@@ -289,13 +311,22 @@ RowXml ReadRowXmlParsed(std::string_view row_text, const SheetLayout& layout) {
 
 }  // namespace
 
+RowXmlReader::RowXmlReader(const SheetLayout& layout)
+    : layout_(layout),
+      scan_(std::make_unique<PlainRowScan>(layout.prefix.empty() ? std::string()
+                                                                 : layout.prefix + ":")) {}
+
+RowXmlReader::~RowXmlReader() = default;
+
+const RowXml& RowXmlReader::Read(std::string_view row_text, bool plain_scan) {
+  row_.cells.clear();
+  if (plain_scan && ScanFits(row_text, layout_) && scan_->Scan(row_text, row_)) return row_;
+  row_ = ReadRowXmlParsed(row_text, layout_);
+  return row_;
+}
+
 RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout, bool plain_scan) {
-  if (plain_scan && ScanFits(row_text, layout)) {
-    RowXml row;
-    const std::string prefix = layout.prefix.empty() ? std::string() : layout.prefix + ":";
-    if (PlainRowScan(row_text, prefix).Scan(row)) return row;
-  }
-  return ReadRowXmlParsed(row_text, layout);
+  return RowXmlReader(layout).Read(row_text, plain_scan);
 }
 
 }  // namespace quilmark::xlsx

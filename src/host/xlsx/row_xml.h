@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +35,23 @@ struct RowXml {
   // Bytes inside the row after the last cell's end (extension elements), as a range.
   uint32_t tail_begin = 0, tail_end = 0;
 };
+class PlainRowScan;
+
+// Reads rows one after another, reusing its memory from row to row.
+class RowXmlReader {
+ public:
+  explicit RowXmlReader(const SheetLayout& layout);
+  ~RowXmlReader();
+
+  // The row, valid until the next call; as ReadRowXml.
+  const RowXml& Read(std::string_view row_text, bool plain_scan = true);
+
+ private:
+  const SheetLayout& layout_;
+  std::unique_ptr<PlainRowScan> scan_;
+  RowXml row_;
+};
+
 // Throws PackageError if the element cannot be read again (it could the first time). A row of
 // plain markup (no references, comments, instructions or declarations of its own) is read by a
 // simple scan many times faster than the XML parse, which reads every other row; `plain_scan`

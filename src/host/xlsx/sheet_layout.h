@@ -14,6 +14,7 @@ namespace quilmark::xlsx {
 
 // Where things are in the worksheet XML, for writing it back.
 struct SheetLayout {
+  std::string encoding;  // the part's encoding when it is not UTF-8: offsets are in its UTF-8 text
   std::string prefix;  // the prefix of the main namespace on <sheetData> ("" when default)
   // Namespace declarations of the root and <sheetData>, in scope for every row.
   std::vector<std::pair<std::string, std::string>> namespaces;

@@ -77,6 +77,7 @@ class SheetModel {
   // The shared strings, read-only (appended while the workbook loads).
   ChunkedVector<uint64_t>& shared_strings() { return shared_strings_; }
   TextArena& arena() { return arena_; }
+  const TextArena& arena() const { return arena_; }
 
   // Building, in document order: a row, then its cells, then the next row.
   // Returns the row slot.

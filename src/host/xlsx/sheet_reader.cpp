@@ -1,7 +1,6 @@
 #include "src/host/xlsx/sheet_reader.h"
 
 #include <expat.h>
-#include <iconv.h>
 
 #include <cstring>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "src/host/xlsx/cell_reading.h"
 #include "src/host/xlsx/expat_parse.h"
 #include "src/host/xlsx/row_chunks.h"
+#include "src/host/xlsx/xml_encoding.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -84,14 +84,11 @@ class WorksheetParse : public ExpatParse {
   void ResumeAfterRows(uint64_t close) {
     ReplaceParser();
     InstallHandlers();
-    std::string context(root_length_ + sheet_data_start_length_, '\0');
-    xml_->CopyOut(root_begin_, root_length_, context.data());
-    xml_->CopyOut(layout_.sheet_data_begin, sheet_data_start_length_,
-                  context.data() + root_length_);
-    base_ = static_cast<int64_t>(close) - static_cast<int64_t>(context.size());
+    base_ = static_cast<int64_t>(close) - static_cast<int64_t>(context_.size());
     replaying_ = true;
     depth_ = 0;
-    Feed(context.data(), context.size(), false);
+    Feed(context_.data(), context_.size(), false);
+    context_.clear();
   }
 
  private:
@@ -162,6 +159,7 @@ class WorksheetParse : public ExpatParse {
         if (xml_ != nullptr && rows_begin_ == 0 && xml_->Piece(tag_end - 2, 1) != "/" &&
             RowChunkReader::Supports(main_prefix_)) {
           rows_begin_ = tag_end;
+          KeepContext();
           XML_StopParser(parser_, XML_TRUE);
         }
       } else if (local == "dimension") {
@@ -170,6 +168,15 @@ class WorksheetParse : public ExpatParse {
           layout_.dimension_ref = ParseRangeRef(ref);
       }
     }
+  }
+
+  // The start tags of the root and of <sheetData>, copied while the XML before the rows is
+  // still held, for resuming after the rows.
+  void KeepContext() {
+    context_.assign(root_length_ + sheet_data_start_length_, '\0');
+    xml_->CopyOut(root_begin_, root_length_, context_.data());
+    xml_->CopyOut(layout_.sheet_data_begin, sheet_data_start_length_,
+                  context_.data() + root_length_);
   }
 
   void OnEnd(const char* name) {
@@ -272,6 +279,10 @@ class WorksheetParse : public ExpatParse {
     cell_.value = value_;
     cell_.inline_text = inline_;
     rows_.AddCell(cell_);
+    // The room of a very long text is not kept for the rest of the sheet.
+    constexpr size_t kKeptRoom = size_t{1} << 20;
+    if (value_.capacity() > kKeptRoom) std::string().swap(value_);
+    if (inline_.capacity() > kKeptRoom) std::string().swap(inline_);
   }
 
   SheetLayout& layout_;
@@ -280,6 +291,7 @@ class WorksheetParse : public ExpatParse {
   bool replaying_ = false;
   uint64_t root_begin_ = 0, root_length_ = 0;
   uint64_t rows_begin_ = 0;
+  std::string context_;  // see KeepContext
   int depth_ = 0;
   bool in_sheet_data_ = false;
   bool in_row_ = false;
@@ -296,60 +308,13 @@ class WorksheetParse : public ExpatParse {
   std::string* collect_ = nullptr;
 };
 
-// The encoding a document starts in, when it is not UTF-8: from its byte order mark or its
-// declaration. Empty for UTF-8.
-std::string NonUtf8Encoding(std::string_view head) {
-  if (head.starts_with("\xFF\xFE") || (head.size() >= 2 && head[0] == '<' && head[1] == '\0')) {
-    return "UTF-16LE";
-  }
-  if (head.starts_with("\xFE\xFF") || (head.size() >= 2 && head[0] == '\0' && head[1] == '<')) {
-    return "UTF-16BE";
-  }
-  if (!head.starts_with("<?xml")) return {};
-  const std::string_view declaration = head.substr(0, head.find("?>"));
-  const size_t at = declaration.find("encoding");
-  if (at == std::string_view::npos) return {};
-  const size_t quote = declaration.find_first_of("\"'", at);
-  if (quote == std::string_view::npos) return {};
-  const size_t close = declaration.find(declaration[quote], quote + 1);
-  std::string name(declaration.substr(quote + 1, close - quote - 1));
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (name == "UTF-8" || name == "UTF8" || name == "US-ASCII" || name == "ASCII") return {};
-  return name;
-}
-
-// The document converted to UTF-8, its declaration saying so.
-std::string ToUtf8(const std::string& text, const std::string& encoding, const std::string& part) {
-  iconv_t cd = iconv_open("UTF-8", encoding.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw PackageError("部件 " + part + " 使用了不支持的字符编码 " + encoding);
-  }
-  std::string out(text.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(text.data());
-  size_t in_left = text.size();
-  if (encoding == "UTF-16LE" && text.starts_with("\xFF\xFE")) in += 2, in_left -= 2;
-  if (encoding == "UTF-16BE" && text.starts_with("\xFE\xFF")) in += 2, in_left -= 2;
-  char* to = out.data();
-  size_t to_left = out.size();
-  const size_t result = iconv(cd, &in, &in_left, &to, &to_left);
-  iconv_close(cd);
-  if (result == static_cast<size_t>(-1)) {
-    throw PackageError("部件 " + part + " 的字符编码 (" + encoding + ") 有误");
-  }
-  out.resize(out.size() - to_left);
-  if (out.starts_with("<?xml")) {
-    const size_t end = out.find("?>");
-    if (end != std::string::npos) {
-      out.replace(0, end + 2, R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)");
-    }
-  }
-  return out;
-}
+// Thrown by the loader when the rows are not plain enough for the chunks: the part is then read
+// again from its first byte by the streaming parse alone.
+struct ReadAgain {};
 
 // Reads a worksheet as its XML arrives: the streaming parse up to the rows, the rows in chunks,
-// the streaming parse again from the end tag of <sheetData>. When the chunks meet anything
-// unexpected, what was read of the rows is dropped and the streaming parse reads the whole part
-// again from its first byte, which the kept XML still holds.
+// the streaming parse again from the end tag of <sheetData>. Only the XML still to be read is
+// held: what the parse and the chunks have passed is freed as they go.
 class WorksheetLoader {
  public:
   WorksheetLoader(std::string part, SheetModel& model, ByteChunks& xml, SheetLayout& layout,
@@ -363,9 +328,11 @@ class WorksheetLoader {
     }
   }
 
+  // Throws ReadAgain when the rows cannot be read in chunks.
   void Add(const char* data, size_t length) {
     xml_.Append(data, length);
     Advance(false);
+    ForgetPassedXml();
   }
 
   // Returns whether the rows were read in chunks.
@@ -405,16 +372,20 @@ class WorksheetLoader {
           rows_.reset();
           break;
         case RowChunkReader::Status::kGiveUp:
-          rows_.reset();
-          model_.ResetRows();
-          layout_ = SheetLayout{};
-          parse_ = std::make_unique<WorksheetParse>(part_, model_, layout_, nullptr);
-          stage_ = Stage::kWhole;
-          fed_ = 0;
-          break;
+          throw ReadAgain();
       }
     }
     FeedParse();
+  }
+
+  // The XML before the rows stays until the rows begin (the parse resumes after them in its
+  // context); after that, only what the chunks or the parse have yet to read.
+  void ForgetPassedXml() {
+    if (stage_ == Stage::kRows) {
+      xml_.ReleaseBefore(rows_->needed_from());
+    } else if (stage_ != Stage::kHead) {
+      xml_.ReleaseBefore(fed_);
+    }
   }
 
   std::string part_;
@@ -427,16 +398,9 @@ class WorksheetLoader {
   uint64_t fed_ = 0;
 };
 
-}  // namespace
-
-void ReadSharedStrings(const Package& package, const std::string& part, SheetModel& model) {
-  SharedStringsParse parse(part, model);
-  package.Stream(part, kMaxLargePart,
-                 [&](const char* data, size_t n) { parse.Feed(data, n, false); });
-  parse.Feed("", 0, true);
-}
-
-bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
+// Streams the part through a loader; returns whether the rows were read in chunks. Throws
+// ReadAgain as the loader does.
+bool LoadWorksheet(const Package& package, const std::string& part, SheetModel& model,
                    ByteChunks& xml, SheetLayout& layout, RowReading reading) {
   WorksheetLoader loader(part, model, xml, layout, reading);
   bool first = true;
@@ -461,7 +425,32 @@ bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& 
     loader.Add(utf8.data(), utf8.size());
   }
   const bool in_chunks = loader.Finish();
+  layout.encoding = encoding;
   return in_chunks;
+}
+
+}  // namespace
+
+void ReadSharedStrings(const Package& package, const std::string& part, SheetModel& model) {
+  SharedStringsParse parse(part, model);
+  package.Stream(part, kMaxLargePart,
+                 [&](const char* data, size_t n) { parse.Feed(data, n, false); });
+  parse.Feed("", 0, true);
+}
+
+bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
+                   ByteChunks& xml, SheetLayout& layout, RowReading reading) {
+  if (reading == RowReading::kChunksWherePlain) {
+    try {
+      return LoadWorksheet(package, part, model, xml, layout, reading);
+    } catch (const ReadAgain&) {
+      model.ResetRows();
+      layout = SheetLayout{};
+      xml.Release();
+    }
+  }
+  LoadWorksheet(package, part, model, xml, layout, RowReading::kStreamingOnly);
+  return false;
 }
 
 }  // namespace quilmark::xlsx

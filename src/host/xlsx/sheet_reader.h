@@ -20,9 +20,10 @@ void ReadSharedStrings(const Package& package, const std::string& part, SheetMod
 // times faster), or all by the streaming parse (for comparing the two).
 enum class RowReading { kChunksWherePlain, kStreamingOnly };
 
-// Reads the worksheet part into the model, keeping its XML (as UTF-8) in `xml`. Returns whether
-// the rows were read in chunks. Throws PackageError on damaged XML, a DTD, absurd sizes or row
-// and column numbers.
+// Reads the worksheet part into the model. Its XML (as UTF-8) passes through `xml`, which holds
+// only what is still to be read and at the end has its size; saving reads the part again. Returns
+// whether the rows were read in chunks. Throws PackageError on damaged XML, a DTD, absurd sizes
+// or row and column numbers.
 bool ReadWorksheet(const Package& package, const std::string& part, SheetModel& model,
                    ByteChunks& xml, SheetLayout& layout,
                    RowReading reading = RowReading::kChunksWherePlain);

@@ -11,6 +11,7 @@
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
+#include "src/host/xlsx/package_error.h"
 #include "src/host/xlsx/row_xml.h"
 #include "src/host/xlsx/xml_util.h"
 
@@ -32,9 +33,15 @@ std::string NumberXml(double value) {
   return std::string(buffer, result.ptr);
 }
 
-SheetXmlWriter::SheetXmlWriter(const ByteChunks& xml, const SheetLayout& layout,
-                               const SheetModel& model)
-    : xml_(xml), layout_(layout), model_(model) {
+SheetXmlWriter::SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model)
+    : xml_(xml),
+      layout_(layout),
+      model_(model),
+      cell_name_(Element("c")),
+      value_name_(Element("v")),
+      inline_name_(Element("is")),
+      text_name_(Element("t")),
+      row_reader_(layout) {
   Plan();
 }
 
@@ -44,8 +51,7 @@ std::string SheetXmlWriter::Element(std::string_view local) const {
 }
 
 void SheetXmlWriter::Plan() {
-  const std::vector<std::pair<int32_t, int32_t>> fix_rows = FindBrokenGroups();
-  PlanRowEdits(fix_rows);
+  fix_rows_ = FindBrokenGroups();
   PlanNewRows();
   if (layout_.dimension && model_.written_rows()) {
     Edit edit;
@@ -78,24 +84,46 @@ std::vector<std::pair<int32_t, int32_t>> SheetXmlWriter::FindBrokenGroups() {
   return fix_rows;
 }
 
-void SheetXmlWriter::PlanRowEdits(const std::vector<std::pair<int32_t, int32_t>>& fix_rows) {
-  const auto needs_fix = [&](int32_t number) {
-    const auto end = std::upper_bound(fix_rows.begin(), fix_rows.end(),
-                                      std::make_pair(number, std::numeric_limits<int32_t>::max()));
-    return std::any_of(fix_rows.begin(), end,
-                       [&](const auto& range) { return number <= range.second; });
-  };
+bool SheetXmlWriter::Rewritten(const Row& row) const {
+  if (row.flags & kRowWritten) return true;
+  if (fix_rows_.empty()) return false;
+  const auto end =
+      std::upper_bound(fix_rows_.begin(), fix_rows_.end(),
+                       std::make_pair(row.number, std::numeric_limits<int32_t>::max()));
+  return std::any_of(fix_rows_.begin(), end,
+                     [&](const auto& range) { return row.number <= range.second; });
+}
+
+const SheetXmlWriter::Edit* SheetXmlWriter::NextEdit() {
+  // The rows to rewrite are found as the writer comes to them, in the order of the XML.
   const ChunkedVector<Row>& rows = model_.rows();
-  for (size_t slot = 0; slot < file_rows(); ++slot) {
-    const Row& row = rows[slot];
-    if ((row.flags & kRowWritten) || (!fix_rows.empty() && needs_fix(row.number))) {
-      Edit edit;
-      edit.begin = row.xml_begin;
-      edit.end = uint64_t{row.xml_begin} + row.xml_length;
-      edit.kind = EditKind::kRow;
-      edit.slot = static_cast<uint32_t>(slot);
-      edits_.push_back(std::move(edit));
+  if (!row_edit_ready_) {
+    while (next_row_ < file_rows() && !Rewritten(rows[next_row_])) ++next_row_;
+    if (next_row_ < file_rows()) {
+      const Row& row = rows[next_row_];
+      row_edit_.begin = row.xml_begin;
+      row_edit_.end = uint64_t{row.xml_begin} + row.xml_length;
+      row_edit_.slot = static_cast<uint32_t>(next_row_);
     }
+    row_edit_ready_ = true;
+  }
+  const Edit* planned = next_edit_ < edits_.size() ? &edits_[next_edit_] : nullptr;
+  if (next_row_ >= file_rows()) return planned;
+  // Insertions before the replacement that starts where they go.
+  if (planned != nullptr &&
+      (planned->begin < row_edit_.begin ||
+       (planned->begin == row_edit_.begin && planned->begin == planned->end))) {
+    return planned;
+  }
+  return &row_edit_;
+}
+
+void SheetXmlWriter::Pass(const Edit* edit) {
+  if (edit == &row_edit_) {
+    ++next_row_;
+    row_edit_ready_ = false;
+  } else {
+    ++next_edit_;
   }
 }
 
@@ -142,13 +170,6 @@ void SheetXmlWriter::PlanNewRows() {
   }
 }
 
-void SheetXmlWriter::Rewind() {
-  next_edit_ = 0;
-  position_ = 0;
-  pending_.clear();
-  pending_offset_ = 0;
-}
-
 size_t SheetXmlWriter::Read(char* out, size_t capacity) {
   size_t written = 0;
   while (written < capacity) {
@@ -159,32 +180,27 @@ size_t SheetXmlWriter::Read(char* out, size_t capacity) {
       written += n;
       continue;
     }
-    if (next_edit_ < edits_.size() && position_ >= edits_[next_edit_].begin) {
+    const Edit* edit = NextEdit();
+    if (edit != nullptr && position_ >= edit->begin) {
       pending_.clear();
       pending_offset_ = 0;
-      const Edit& edit = edits_[next_edit_++];
-      Generate(edit);
-      position_ = edit.end;
+      Generate(*edit);
+      position_ = edit->end;
+      Pass(edit);
       continue;
     }
-    const uint64_t stop = next_edit_ < edits_.size() ? edits_[next_edit_].begin : xml_.size();
-    if (position_ >= stop) break;
+    const uint64_t stop = edit != nullptr ? edit->begin : UINT64_MAX;
     const std::string_view piece = xml_.Piece(
         position_, static_cast<size_t>(std::min<uint64_t>(stop - position_, capacity - written)));
-    if (piece.empty()) break;
+    if (piece.empty()) {
+      if (edit != nullptr) throw PackageError("工作表的内容比读取时短");
+      break;
+    }
     std::memcpy(out + written, piece.data(), piece.size());
     position_ += piece.size();
     written += piece.size();
   }
   return written;
-}
-
-std::string SheetXmlWriter::ReadAll() {
-  Rewind();
-  std::string out;
-  char buffer[1 << 16];
-  while (const size_t n = Read(buffer, sizeof buffer)) out.append(buffer, n);
-  return out;
 }
 
 void SheetXmlWriter::Generate(const Edit& edit) {
@@ -220,7 +236,7 @@ void SheetXmlWriter::Generate(const Edit& edit) {
 void SheetXmlWriter::OpenCell(int32_t row, int32_t column, std::string_view style,
                               std::string_view type, bool empty) {
   pending_ += '<';
-  pending_ += Element("c");
+  pending_ += cell_name_;
   pending_ += " r=\"";
   AppendCellRef(pending_, row, column);
   pending_ += '"';
@@ -240,9 +256,15 @@ void SheetXmlWriter::OpenCell(int32_t row, int32_t column, std::string_view styl
 void SheetXmlWriter::EmitValueCell(int32_t row, const Cell& cell, std::string_view style,
                                    std::string_view type, std::string_view text) {
   OpenCell(row, cell.column, style, type, false);
-  pending_ += "<" + Element("v") + ">";
+  pending_ += '<';
+  pending_ += value_name_;
+  pending_ += '>';
   AppendEscaped(pending_, text);
-  pending_ += "</" + Element("v") + "></" + Element("c") + ">";
+  pending_ += "</";
+  pending_ += value_name_;
+  pending_ += "></";
+  pending_ += cell_name_;
+  pending_ += '>';
 }
 
 void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view style) {
@@ -259,13 +281,22 @@ void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view st
     }
     case CellType::kShared:
     case CellType::kText: {
-      const std::string text = std::get<std::string>(*model_.ValueOf(cell));
+      const std::string_view text = TextOf(cell);
       OpenCell(row, cell.column, style, "inlineStr", false);
-      pending_ += "<" + Element("is") + "><" + Element("t");
+      pending_ += '<';
+      pending_ += inline_name_;
+      pending_ += "><";
+      pending_ += text_name_;
       if (NeedsPreserve(text)) pending_ += " xml:space=\"preserve\"";
       pending_ += '>';
       AppendEscaped(pending_, text);
-      pending_ += "</" + Element("t") + "></" + Element("is") + "></" + Element("c") + ">";
+      pending_ += "</";
+      pending_ += text_name_;
+      pending_ += "></";
+      pending_ += inline_name_;
+      pending_ += "></";
+      pending_ += cell_name_;
+      pending_ += '>';
       return;
     }
     case CellType::kBool:
@@ -275,6 +306,11 @@ void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view st
     case CellType::kError:
       return EmitValueCell(row, cell, style, "e", std::get<CellError>(*model_.ValueOf(cell)).text);
   }
+}
+
+std::string_view SheetXmlWriter::TextOf(const Cell& cell) const {
+  return cell.type == CellType::kShared ? model_.SharedString(cell.lo)
+                                        : model_.arena().Get(cell.payload());
 }
 
 void SheetXmlWriter::EmitNewRow(uint32_t slot) {
@@ -296,21 +332,18 @@ const Cell* SheetXmlWriter::StoredCell(const Row& row, int32_t column) const {
   return found != indexes.end() && at(*found).column == column ? &at(*found) : nullptr;
 }
 
-std::vector<SheetXmlWriter::MergedCell> SheetXmlWriter::MergeCells(uint32_t slot,
-                                                                   const RowXml& parsed) const {
+void SheetXmlWriter::MergeCells(uint32_t slot, const RowXml& parsed) {
   const Row& row = model_.rows()[slot];
-  std::vector<MergedCell> out;
-  out.reserve(parsed.cells.size() + 4);
+  merged_.clear();
   for (const RowCellXml& original : parsed.cells) {
-    out.push_back({original.column, &original, StoredCell(row, original.column)});
+    merged_.push_back({original.column, &original, StoredCell(row, original.column)});
   }
   const auto added = model_.added_cells().find(slot);
   if (added != model_.added_cells().end()) {
-    for (const Cell& cell : added->second) out.push_back({cell.column, nullptr, &cell});
+    for (const Cell& cell : added->second) merged_.push_back({cell.column, nullptr, &cell});
   }
-  std::stable_sort(out.begin(), out.end(),
+  std::stable_sort(merged_.begin(), merged_.end(),
                    [](const MergedCell& a, const MergedCell& b) { return a.column < b.column; });
-  return out;
 }
 
 void SheetXmlWriter::EmitRowStart(const RowXml& parsed, int32_t number,
@@ -381,21 +414,24 @@ void SheetXmlWriter::EmitKeptCell(const RowCellXml& original, int32_t number,
 
 void SheetXmlWriter::EmitRow(uint32_t slot) {
   const Row& row = model_.rows()[slot];
-  std::string text(row.xml_length, '\0');
-  xml_.CopyOut(row.xml_begin, row.xml_length, text.data());
-  const RowXml parsed = ReadRowXml(text, layout_);
-  const std::vector<MergedCell> cells = MergeCells(slot, parsed);
-  EmitRowStart(parsed, row.number, cells);
-  for (const MergedCell& item : cells) {
+  row_text_.resize(row.xml_length);
+  xml_.CopyOut(row.xml_begin, row.xml_length, row_text_.data());
+  const RowXml& parsed = row_reader_.Read(row_text_);
+  MergeCells(slot, parsed);
+  EmitRowStart(parsed, row.number, merged_);
+  for (const MergedCell& item : merged_) {
     const bool written = item.cell != nullptr && (item.cell->flags & kWritten);
     if (item.original == nullptr || written) {
-      EmitCell(row.number, *item.cell, item.original ? item.original->style : std::string());
+      const std::string_view style = item.original ? item.original->style : std::string_view();
+      EmitCell(row.number, *item.cell, style);
     } else {
-      EmitKeptCell(*item.original, row.number, text);
+      EmitKeptCell(*item.original, row.number, row_text_);
     }
   }
-  pending_.append(text, parsed.tail_begin, parsed.tail_end - parsed.tail_begin);
-  pending_ += "</" + parsed.qname + ">";
+  pending_.append(row_text_, parsed.tail_begin, parsed.tail_end - parsed.tail_begin);
+  pending_ += "</";
+  pending_ += parsed.qname;
+  pending_ += '>';
 }
 
 }  // namespace quilmark::xlsx

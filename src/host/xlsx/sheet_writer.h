@@ -11,34 +11,28 @@
 #include <utility>
 #include <vector>
 
-#include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/part_text.h"
+#include "src/host/xlsx/row_xml.h"
 #include "src/host/xlsx/sheet_layout.h"
 #include "src/host/xlsx/sheet_model.h"
 
 namespace quilmark::xlsx {
 
-struct RowXml;
-struct RowCellXml;
-
 class SheetXmlWriter {
  public:
-  // The three must stay unchanged while the writer is in use.
-  SheetXmlWriter(const ByteChunks& xml, const SheetLayout& layout, const SheetModel& model);
+  // `xml` is the text the model and the layout were read from; the layout and the model must
+  // stay unchanged while the writer is in use.
+  SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model);
 
-  // Starts again from the first byte.
-  void Rewind();
   // Fills up to `capacity` bytes; 0 at the end. Throws PackageError if a row cannot be re-read.
   size_t Read(char* out, size_t capacity);
 
-  // How far into the loaded XML the writer has come; it reads nothing before this again until
-  // it is rewound.
+  // How far into the loaded XML the writer has come; it reads nothing before this again.
   uint64_t position() const { return position_; }
-
-  // The whole document at once (for tests and small sheets).
-  std::string ReadAll();
 
  private:
   enum class EditKind { kRow, kNewRows, kDimension, kSheetData };
+  // A change to the loaded XML: bytes [begin, end) replaced by what Generate makes.
   struct Edit {
     uint64_t begin = 0;
     uint64_t end = 0;  // begin == end for an insertion
@@ -58,7 +52,12 @@ class SheetXmlWriter {
   void Plan();
   // The row ranges of the shared formula groups whose defining cell the run overwrote.
   std::vector<std::pair<int32_t, int32_t>> FindBrokenGroups();
-  void PlanRowEdits(const std::vector<std::pair<int32_t, int32_t>>& fix_rows);
+  // Whether a row of the file is written anew: the run wrote to it, or it holds cells of a
+  // broken shared formula group.
+  bool Rewritten(const Row& row) const;
+  // The next edit in the order of the XML; nullptr when none is left. Pass moves beyond it.
+  const Edit* NextEdit();
+  void Pass(const Edit* edit);
   void PlanNewRows();
   // Where a new row of that number goes in the XML.
   uint64_t NewRowPosition(int32_t number) const;
@@ -67,7 +66,8 @@ class SheetXmlWriter {
   void Generate(const Edit& edit);
   void EmitRow(uint32_t slot);
   const Cell* StoredCell(const Row& row, int32_t column) const;
-  std::vector<MergedCell> MergeCells(uint32_t slot, const RowXml& parsed) const;
+  // The row's cells as the file had them and as the run left them, in column order, in merged_.
+  void MergeCells(uint32_t slot, const RowXml& parsed);
   void EmitRowStart(const RowXml& parsed, int32_t number, const std::vector<MergedCell>& cells);
   void EmitKeptCell(const RowCellXml& original, int32_t number, std::string_view source);
   void EmitNewRow(uint32_t slot);
@@ -77,13 +77,25 @@ class SheetXmlWriter {
   void EmitValueCell(int32_t row, const Cell& cell, std::string_view style, std::string_view type,
                      std::string_view text);
   std::string Element(std::string_view local) const;
+  // The text a text cell holds.
+  std::string_view TextOf(const Cell& cell) const;
 
-  const ByteChunks& xml_;
+  PartText& xml_;
   const SheetLayout& layout_;
   const SheetModel& model_;
-  std::vector<Edit> edits_;
+  std::vector<Edit> edits_;                            // all but the rewritten rows
+  std::vector<std::pair<int32_t, int32_t>> fix_rows_;  // row ranges of the broken groups
+  Edit row_edit_;                                      // the next rewritten row
+  size_t next_row_ = 0;                                // the slot to look at for it
+  bool row_edit_ready_ = false;
   // Shared formula groups whose defining cell was overwritten, by si, with their definition.
   std::vector<const SharedFormula*> broken_groups_;
+
+  // Names of the elements the writer writes, with the sheet's prefix.
+  const std::string cell_name_, value_name_, inline_name_, text_name_;
+  RowXmlReader row_reader_;
+  std::string row_text_;            // the row being rewritten, as loaded
+  std::vector<MergedCell> merged_;  // its cells
 
   size_t next_edit_ = 0;
   uint64_t position_ = 0;

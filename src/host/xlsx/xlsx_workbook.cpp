@@ -16,6 +16,7 @@
 #include "src/host/xlsx/package_editor.h"
 #include "src/host/xlsx/package_parts.h"
 #include "src/host/xlsx/parallel_deflate.h"
+#include "src/host/xlsx/part_text.h"
 #include "src/host/xlsx/sheet_writer.h"
 #include "src/host/xlsx/write_all.h"
 #include "src/host/xlsx/xml_util.h"
@@ -179,7 +180,8 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   if (!shared_strings_part.empty() && package.Has(shared_strings_part)) {
     ReadSharedStrings(package, shared_strings_part, sheet_->model());
   }
-  ReadWorksheet(package, sheet_part_, sheet_->model(), sheet_->xml(), sheet_->layout());
+  ByteChunks xml;  // only a window of it is held while reading; saving inflates it again
+  ReadWorksheet(package, sheet_part_, sheet_->model(), xml, sheet_->layout());
   package.VerifyAll({sheet_part_, shared_strings_part});
 }
 
@@ -266,14 +268,42 @@ void XlsxWorkbook::Save() {
   }
 }
 
+// The worksheet as the run left it, made while the package is written: from the sheet's text,
+// inflated again from the loaded file as the writer goes, and the run's changes, compressed at
+// level 1 (several times faster than the default on a large sheet) on every core.
+struct XlsxWorkbook::SheetOutput {
+  SheetOutput(const std::string& bytes, const std::string& part, const SheetLayout& layout,
+              const SheetModel& model)
+      : package(bytes),
+        text(SheetText(package, part, layout.encoding)),
+        writer(text, layout, model),
+        deflate([this](char* out, size_t capacity) { return Read(out, capacity); }, 1) {}
+
+  size_t Read(char* out, size_t capacity) {
+    try {
+      const size_t n = writer.Read(out, capacity);
+      text.ReleaseBefore(writer.position());
+      return n;
+    } catch (const PackageError& e) {
+      throw PackageError(std::string("无法生成工作簿 (") + e.what() + ")");
+    }
+  }
+
+  const Package package;
+  PartText text;
+  SheetXmlWriter writer;
+  DeflateStream deflate;  // last: its threads read through the others
+};
+
 void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
   try {
     PackageEditor editor(bytes_);
     for (auto& [part, text] : EditSmallParts(editor)) editor.Put(part, std::move(text));
-    DeflatedPart sheet_xml;  // filled in just before the package is written
+    std::unique_ptr<SheetOutput> sheet_xml;
     if (sheet_ != nullptr && sheet_->model().changed()) {
-      editor.PutDeflated(sheet_part_, &sheet_xml);
-      sheet_xml = DeflateSheet();
+      sheet_xml =
+          std::make_unique<SheetOutput>(bytes_, sheet_part_, sheet_->layout(), sheet_->model());
+      editor.PutDeflated(sheet_part_, &sheet_xml->deflate);
     }
     WriteFileAtomically(target, [&](int fd) { editor.WriteTo(fd); });
   } catch (const PackageError& e) {
@@ -315,26 +345,6 @@ std::vector<std::pair<std::string, std::string>> XlsxWorkbook::EditSmallParts(
     }
   }
   return parts;
-}
-
-DeflatedPart XlsxWorkbook::DeflateSheet() {
-  try {
-    // Made from the kept XML and the run's changes and compressed at level 1 (several times
-    // faster than the default on a large sheet) on every core.
-    SheetXmlWriter writer(sheet_->xml(), sheet_->layout(), sheet_->model());
-    // The writer reads the kept XML from front to back, so what it has passed is freed as it goes.
-    DeflatedPart deflated = DeflateInParallel(
-        [&](char* out, size_t capacity) {
-          const size_t n = writer.Read(out, capacity);
-          sheet_->xml().ReleaseBefore(writer.position());
-          return n;
-        },
-        1);
-    sheet_->xml().Release();
-    return deflated;
-  } catch (const PackageError& e) {
-    throw PackageError(std::string("无法生成工作簿 (") + e.what() + ")");
-  }
 }
 
 void WriteFileAtomically(const std::filesystem::path& target,

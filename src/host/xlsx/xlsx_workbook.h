@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "src/host/sheet_host.h"
-#include "src/host/xlsx/chunked.h"
 #include "src/host/xlsx/custom_properties.h"
 #include "src/host/xlsx/parallel_deflate.h"
 #include "src/host/xlsx/sheet_model.h"
@@ -39,13 +38,11 @@ class XlsxSheet final : public Worksheet {
 
   SheetModel& model() { return model_; }
   const SheetModel& model() const { return model_; }
-  ByteChunks& xml() { return xml_; }
   SheetLayout& layout() { return layout_; }
 
  private:
   std::string name_;
   SheetModel model_;
-  ByteChunks xml_;
   SheetLayout layout_;
 };
 
@@ -90,8 +87,7 @@ class XlsxWorkbook final : public Workbook {
   // The small parts a save changes, by name: the new custom properties, and without the
   // calculation chain when a formula was written over.
   std::vector<std::pair<std::string, std::string>> EditSmallParts(PackageEditor& editor);
-  // The worksheet as the run left it, compressed.
-  DeflatedPart DeflateSheet();
+  struct SheetOutput;
 
   std::filesystem::path path_;
   std::filesystem::path output_;
