@@ -2,9 +2,11 @@
 """The GIS sources side by side: a land-use plus cross-tab run of Quilmark on a survey-like patch
 layer, next to GDAL's bare loop over the same three fields (the floor of any reader going
 through GDAL) and what a GIS user runs today: ogrinfo with an SQLite-dialect GROUP BY, and for
-the GeoPackage sqlite3's own GROUP BY. Medians of several runs; peak memory of each process.
+the GeoPackage sqlite3's own GROUP BY. Medians of several runs, taken round by round; wall and
+CPU time (all threads), the latter less swayed by other work on a shared machine; peak memory.
 
     gis_bench.py QUILMARK GIS_TOOL CACHE_FOLDER [--rows 100000,1000000] [--runs 5]
+                 [--baseline OTHER_QUILMARK]
 
 The layers are generated once into CACHE_FOLDER (a GeoPackage by quilmark_gis_tool, the
 shapefile from it by ogr2ogr) and reused by later runs.
@@ -19,7 +21,8 @@ SQL = "SELECT ZLDWDM, DLBM, COUNT(*), SUM(TBMJ) FROM patches GROUP BY ZLDWDM, DL
 
 
 def measure(command):
-    """Wall seconds and peak resident memory (MB) of one run, its output thrown away."""
+    """Wall seconds, CPU seconds (user + system, all threads) and peak resident memory (MB) of
+    one run, its output thrown away."""
     start = time.perf_counter()
     with open(os.devnull, "wb") as null:
         process = subprocess.Popen(command, stdout=null, stderr=null)
@@ -27,7 +30,7 @@ def measure(command):
     seconds = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         raise SystemExit(f"failed: {' '.join(command)}")
-    return seconds, usage.ru_maxrss / 1024
+    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
 def layers(tool, folder, rows):
@@ -51,34 +54,43 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("--rows", default="100000,1000000")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--baseline", help="another quilmark to measure in the same rounds, such "
+                        "as a build of an earlier commit")
     args = parser.parse_args()
     os.makedirs(args.folder, exist_ok=True)
 
-    print("| patches | layer | what runs | median s | x bare loop | peak MB |")
-    print("|---|---|---|---|---|---|")
+    print("| patches | layer | what runs | median s | x bare loop | CPU s | CPU x bare loop "
+          "| peak MB |")
+    print("|---|---|---|---|---|---|---|---|")
     for rows in [int(r) for r in args.rows.split(",")]:
         for kind, source in layers(args.tool, args.folder, rows).items():
+            run = ["--land-use", "2008-level1", "--cross-tab", "--zone-column", "ZLDWDM",
+                   "--class-column", "DLBM", "--area-column", "TBMJ", "--format", "csv", source]
             jobs = {
-                "Quilmark (land-use + cross-tab)":
-                    [args.quilmark, "--land-use", "2008-level1", "--cross-tab", "--zone-column",
-                     "ZLDWDM", "--class-column", "DLBM", "--area-column", "TBMJ", "--format",
-                     "csv", source],
+                "Quilmark (land-use + cross-tab)": [args.quilmark] + run,
                 "GDAL bare loop, three fields": [args.tool, "floor", source, "ZLDWDM", "DLBM",
                                                  "TBMJ"],
                 "ogrinfo -dialect sqlite GROUP BY": ["ogrinfo", "-ro", "-q", "-dialect", "sqlite",
                                                      "-sql", SQL, source],
             }
+            if args.baseline:
+                jobs["Quilmark baseline"] = [args.baseline] + run
             if kind == "GeoPackage":
                 jobs["sqlite3 GROUP BY"] = ["sqlite3", source, SQL]
-            results = {}
-            for name, command in jobs.items():
+            for command in jobs.values():
                 measure(command)  # warms the page cache and the program's own files
-                runs = [measure(command) for _ in range(args.runs)]
-                results[name] = (statistics.median(r[0] for r in runs), max(r[1] for r in runs))
-            floor = results["GDAL bare loop, three fields"][0]
-            for name, (seconds, peak) in results.items():
+            # Round by round, so that a machine shared with other work loads every job alike.
+            runs = {name: [] for name in jobs}
+            for _ in range(args.runs):
+                for name, command in jobs.items():
+                    runs[name].append(measure(command))
+            results = {name: (statistics.median(r[0] for r in taken),
+                              statistics.median(r[1] for r in taken), max(r[2] for r in taken))
+                       for name, taken in runs.items()}
+            floor, floor_cpu, _ = results["GDAL bare loop, three fields"]
+            for name, (seconds, cpu, peak) in results.items():
                 print(f"| {rows:,} | {kind} | {name} | {seconds:.2f} | {seconds / floor:.2f} | "
-                      f"{peak:.0f} |", flush=True)
+                      f"{cpu:.2f} | {cpu / floor_cpu:.2f} | {peak:.0f} |", flush=True)
 
 
 if __name__ == "__main__":

@@ -6,8 +6,10 @@ target_sources(quilmark_tests PRIVATE
   xlsx/xlsx_write_test.cpp
   xlsx/corpus_test.cpp
   xlsx/row_chunks_test.cpp
-  xlsx/parallel_deflate_test.cpp)
-target_link_libraries(quilmark_tests PRIVATE libzip::zip)
+  xlsx/parallel_deflate_test.cpp
+  xlsx/round_trip.cpp
+  xlsx/fuzz_findings_test.cpp)
+target_link_libraries(quilmark_tests PRIVATE libzip::zip EXPAT::EXPAT)
 
 # Python with the two workbook libraries that are Debian packages (the system one, not a
 # python3 earlier on PATH that lacks them).

@@ -20,6 +20,7 @@
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/host/xlsx/file_guard.h"
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
 #include "src/summary/csv_target.h"
@@ -162,6 +163,21 @@ class ConsoleSink : public quilmark::MessageSink {
   std::thread ticker_;
 };
 
+// Refuses, before anything is read, a result that must not be written: an empty -o whatever the
+// input, and a new workbook under a name or in a place the file host would refuse. A workbook
+// file's own target is checked by its host when it loads the file.
+bool ResultMayBeWritten(const std::optional<std::filesystem::path>& output,
+                        const std::optional<std::filesystem::path>& new_workbook) {
+  try {
+    if (output) quilmark::xlsx::CheckOutputGiven(*output);
+    if (new_workbook) quilmark::xlsx::CheckNewWorkbookTarget(*new_workbook);
+  } catch (const quilmark::HostError& error) {
+    std::cerr << error.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -215,8 +231,9 @@ int main(int argc, char** argv) {
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
       ->type_name("工作表");
+  std::string output;
   app.add_option(
-         "-o,--output", input.output,
+         "-o,--output", output,
          "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
          "每项汇总一张工作表")
       ->type_name("文件");
@@ -286,15 +303,28 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!live) input.workbook = workbook;
+  // An -o given empty is refused, not taken for no -o.
+  if (app.count("--output") > 0) input.output = output;
   input.office_timeout = std::chrono::seconds(office_timeout);
   const bool layer = IsLayerInput(input);
+  const bool csv = format == "csv";
+  // A preview or CSV only reads the workbook: it is not checked for writing, and -o is not used.
+  input.read_only = csv || dry_run;
   // A layer without an area field sums its geometries' areas.
   if (layer && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  // From the live office with -o, or from a layer, the tables go to a new workbook.
+  std::optional<std::filesystem::path> new_workbook;
+  if (!input.read_only && ((live && input.output) || layer)) {
+    new_workbook = input.output ? input.output : quilmark::DefaultResultPath(workbook);
+    if (!new_workbook) {
+      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
+      return kExitUsage;
+    }
+  }
+  if (!ResultMayBeWritten(input.output, new_workbook)) return kExitHostFailure;
   std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
   std::unique_ptr<quilmark::ResultTarget> target;
-  std::optional<std::filesystem::path> layer_result;  // a layer's result workbook
-  const bool csv = format == "csv";
   if (csv && !dry_run) {
     target = std::make_unique<quilmark::CsvTarget>(std::cout);
   } else if (dry_run) {
@@ -305,24 +335,17 @@ int main(int argc, char** argv) {
       if (sheet == nullptr) return std::nullopt;
       return sheet->LastUsedRow();
     });
-  } else if (layer) {
-    layer_result = quilmark::DefaultResultPath(workbook);
-    if (!input.output.empty()) layer_result = input.output;
-    if (!layer_result) {
-      std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
-      return kExitUsage;
-    }
-  } else if (live && !input.output.empty()) {
+  } else if (live && new_workbook) {
     std::optional<int> decimals;
     if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
-    target = std::make_unique<quilmark::NewWorkbookTarget>(input.output, decimals);
+    target = std::make_unique<quilmark::NewWorkbookTarget>(*new_workbook, decimals);
   }
   quilmark::RunResult result;
   {
     ConsoleSink sink(dry_run, csv && !dry_run);
     const quilmark::LayerInput layer_input{workbook, input.layer, input.where};
-    if (layer_result) {
-      result = quilmark::RunLayerToWorkbook(options, layer_input, *layer_result, sink);
+    if (layer && new_workbook) {
+      result = quilmark::RunLayerToWorkbook(options, layer_input, *new_workbook, sink);
     } else if (layer) {
       result = quilmark::RunLayerSummary(options, layer_input, *target, sink);
     } else {

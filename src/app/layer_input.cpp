@@ -5,6 +5,7 @@
 #include "src/app/zone_choice.h"
 #include "src/host/gdal/layer_path.h"
 #include "src/host/sheet_host.h"
+#include "src/host/xlsx/file_guard.h"
 #include "src/host/zone_transform.h"
 #include "src/output/output_targets.h"
 
@@ -91,6 +92,11 @@ std::string WrittenToText(const std::filesystem::path& result) {
 
 RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
                              const std::filesystem::path& result, MessageSink& sink) {
+  try {
+    xlsx::CheckNewWorkbookTarget(result);  // before the layer is read
+  } catch (const HostError& error) {
+    return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
+  }
   NewWorkbookTarget target(result, ChosenDecimals(options));
   WrittenToSink written_to(sink, WrittenToText(result));
   RunResult run = RunLayerSummary(options, input, target, written_to);

@@ -34,7 +34,8 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
                           MessageSink& sink);
 
 // The run over a GIS layer whose tables go into the new workbook `result` (one sheet per task,
-// numbers with the decimals chosen). The completion names the file.
+// numbers with the decimals chosen). The completion names the file. A `result` the file host
+// would refuse (not a .xlsx name, open in an office, read-only) is refused before the layer opens.
 RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
                              const std::filesystem::path& result, MessageSink& sink);
 

@@ -31,8 +31,8 @@ bool LiveOfficeBuiltIn() {
 
 std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input) {
   if (input.workbook) {
-    return std::make_unique<XlsxFileHost>(*input.workbook,
-                                          XlsxHostOptions{input.sheet, input.output});
+    return std::make_unique<XlsxFileHost>(
+        *input.workbook, XlsxHostOptions{input.sheet, input.output, input.read_only});
   }
 #ifdef QUILMARK_HAVE_LIVE
   return LoadLiveHost(

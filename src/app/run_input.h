@@ -17,7 +17,8 @@ struct RunInput {
   // A workbook file; without one, the workbook in front of the live office.
   std::optional<std::filesystem::path> workbook;
   std::string sheet;       // the file's worksheet to use; empty: the one it opens on
-  std::string output;      // where the file's result goes; empty: back into the file itself
+  // Where the file's result goes; nullopt: back into the file itself (an empty path is refused).
+  std::optional<std::filesystem::path> output;
   int office_port = 2002;  // the loopback port the live office listens on
   // How long the live office may take to answer the connection and each call of the run.
   std::chrono::milliseconds office_timeout = kDefaultOfficeTimeout;
@@ -25,6 +26,8 @@ struct RunInput {
   // (empty: the only one) and an attribute filter the source evaluates (empty: every feature).
   std::string layer;
   std::string where;
+  // The run only reads its input (a preview, CSV): a file is not checked for writing.
+  bool read_only = false;
 };
 
 // Whether the input names a GIS source rather than a workbook file.

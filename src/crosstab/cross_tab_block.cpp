@@ -91,11 +91,13 @@ ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format
   headers[0] = Text(kZoneHeader);
   headers[1] = Text(kTotalCountHeader);
   headers[2] = Text(kTotalAreaHeader);
+  table.count_columns.push_back(kZoneCountColumn);
   if (tables.zones.Count() == 0) return table;
 
   for (size_t j = 0; j < tables.classes.Count(); ++j) {
     const auto column = static_cast<size_t>(CrossTabCountColumn(j)) - 1;
     titles[column] = tables.classes.KeyAt(j);
+    table.count_columns.push_back(column);
     headers[column] = Text(kCountHeader);
     headers[column + 1] = Text(kAreaHeader);
   }

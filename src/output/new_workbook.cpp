@@ -40,6 +40,17 @@ std::string NumberFormat(int decimals) {
   return decimals <= 0 ? "0" : "0." + std::string(static_cast<size_t>(decimals), '0');
 }
 
+// How many of the table's first header rows hold no value at all.
+size_t EmptyHeaderRows(const ResultTable& grid) {
+  size_t empty = 0;
+  while (empty < static_cast<size_t>(grid.header_rows) && empty < grid.cells.size() &&
+         std::all_of(grid.cells[empty].begin(), grid.cells[empty].end(),
+                     [](const CellValue& value) { return IsEmpty(value); })) {
+    ++empty;
+  }
+  return empty;
+}
+
 // Builds the workbook at `path` (the temporary file) with libxlsxwriter.
 void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::path& target,
                    std::span<const ResultTable> grids, std::optional<int> decimals) {
@@ -70,26 +81,26 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
       failure = "无法建立工作表 " + name;
       break;
     }
-    // A column of whole numbers only (the counts) shows them without decimals.
-    std::vector<bool> whole(static_cast<size_t>(grid.Shape().columns), true);
-    for (size_t r = static_cast<size_t>(grid.header_rows); r < grid.cells.size(); ++r) {
-      for (size_t c = 0; c < grid.cells[r].size(); ++c) {
-        const double* x = std::get_if<double>(&grid.cells[r][c]);
-        if (x != nullptr && std::trunc(*x) != *x) whole[c] = false;
-      }
+    // Counts show without decimals; a table's leading header rows that hold nothing (the zone
+    // totals keep one free for the worksheet's layout) are left out here.
+    std::vector<bool> counts(static_cast<size_t>(grid.Shape().columns), false);
+    for (size_t c : grid.count_columns) {
+      if (c < counts.size()) counts[c] = true;
     }
+    const size_t skipped = EmptyHeaderRows(grid);
+    const size_t header_rows = static_cast<size_t>(grid.header_rows) - skipped;
     std::vector<double> widths(static_cast<size_t>(grid.Shape().columns), 0);
-    for (size_t r = 0; r < grid.cells.size() && failure.empty(); ++r) {
-      const bool header = static_cast<int64_t>(r) < grid.header_rows;
+    for (size_t r = skipped; r < grid.cells.size() && failure.empty(); ++r) {
+      const bool header = r < static_cast<size_t>(grid.header_rows);
       for (size_t c = 0; c < grid.cells[r].size(); ++c) {
         const CellValue& value = grid.cells[r][c];
-        const auto row = static_cast<lxw_row_t>(r);
+        const auto row = static_cast<lxw_row_t>(r - skipped);
         const auto col = static_cast<lxw_col_t>(c);
         lxw_error error = LXW_NO_ERROR;
         std::string shown;
         if (const double* x = std::get_if<double>(&value)) {
           std::optional<int> places;
-          if (!whole[c]) places = decimals;
+          if (!counts[c]) places = decimals;
           lxw_format* format = header ? bold : places ? number : whole_number;
           error = worksheet_write_number(sheet, row, col, *x, format);
           shown = NumberShown(*x, places);
@@ -114,9 +125,7 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
       worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width,
                            nullptr);
     }
-    if (grid.header_rows > 0) {
-      worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(grid.header_rows), 0);
-    }
+    if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);
   }
   // workbook_close writes the file and frees the workbook in every case.
   const lxw_error closed = workbook_close(book);

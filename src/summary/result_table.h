@@ -25,6 +25,9 @@ struct ResultTable {
   // Top to bottom, each row as wide as the table. std::monostate: the cell is not written (a
   // worksheet keeps what it holds); the empty text: the cell is written empty.
   std::vector<std::vector<CellValue>> cells;
+  // The 0-based columns that hold counts: whole numbers, shown without decimals where areas
+  // are shown with them.
+  std::vector<size_t> count_columns;
 
   TableShape Shape() const {
     const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());

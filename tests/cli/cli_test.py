@@ -264,6 +264,113 @@ class CommandLine(unittest.TestCase):
         self.assertRegex(help_text.stdout, r"\n +survey-level1 +统计到一级类")
         self.assertRegex(run("--version").stdout, r"^quilmark \d+\.\d+\.\d+\n$")
 
+    def test_refuses_targets_it_may_not_write(self):
+        source, result = self.path("in.xlsx"), self.path("out.xlsx")
+        lock = ",root,vm,08.12.2026 00:36,file:///root/.config/libreoffice/4;"
+        cases = [  # (files to make beside the workbook, arguments, fragments of the message)
+            ({".~lock.in.xlsx#": lock}, [source], ["root", "vm", "08.12.2026 00:36", "--live"]),
+            ({".~lock.in.xlsx#": "张三\\, 规划科,zs,pc-7,01.01.2020 08:00,x;"}, [source],
+             ["张三, 规划科 (zs)", "pc-7"]),
+            ({".~lock.in.xlsx#": ""}, [source], ["锁定文件", "遗留", "--live"]),
+            ({"out.xlsx": None, ".~lock.out.xlsx#": lock}, ["-o", result, source], ["root"]),
+            ({"read-only": None}, [source], ["只读", "r--r--r--"]),
+            ({}, ["-o", "", source], ["文件名是空的"]),
+            ({}, ["-o", self.path("out.ods"), source], [".ods", ".xlsx"]),
+            ({}, ["-o", self.path("out"), source], ["没有扩展名"]),
+            ({}, ["-o", self.path("out.xlsm"), source], [".xlsx 文件"]),
+            ({}, ["-o", self.folder, source], ["扩展名"]),
+            ({"out.xlsx/": None}, ["-o", result, source], ["文件夹"]),
+            ({}, ["-o", self.path("missing/out.xlsx"), source], ["不存在"]),
+        ]
+        for files, args, fragments in cases:
+            with self.subTest(files=files, args=args):
+                shutil.rmtree(self.folder)
+                os.mkdir(self.folder)
+                make_openpyxl(source)
+                for name, content in files.items():
+                    if name == "read-only":
+                        os.chmod(source, 0o444)
+                    elif name.endswith("/"):
+                        os.mkdir(self.path(name))
+                    elif content is None:
+                        make_openpyxl(self.path(name))
+                    else:
+                        with open(self.path(name), "w") as f:
+                            f.write(content)
+                before = {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)
+                          if os.path.isfile(self.path(name))}
+                done = run("--cross-tab", *args)
+                self.assertEqual(done.returncode, 3, done.stdout + done.stderr)
+                self.assertIn("无法保存工作簿: ", done.stderr)
+                for fragment in fragments:
+                    self.assertIn(fragment, done.stderr)
+                self.assertNotIn("确认", done.stdout)  # refused before the run began
+                after = {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)
+                         if os.path.isfile(self.path(name))}
+                self.assertEqual(after, before)
+
+    def test_output_checks_for_every_input_kind(self):
+        source, result = self.path("in.xlsx"), self.path("out.xlsx")
+        layer = os.path.join(os.path.dirname(__file__), "..", "data", "gis", "patches.csv")
+        lock = ",root,vm,08.12.2026 00:36,file:///root/.config/libreoffice/4;"
+        refused = [  # (arguments, fragment of the message): exit 3, nothing written
+            (["--format", "csv", "-o", "", source], "文件名是空的"),
+            (["--dry-run", "-o", "", source], "文件名是空的"),
+            (["--live", "-o", ""], "文件名是空的"),
+            (["-o", "", layer], "文件名是空的"),
+            (["-o", self.path("out.ods"), layer], ".ods"),
+            (["-o", self.path("out.xlsm"), layer], ".xlsm"),
+            (["-o", result, layer], "root"),  # result open in the office
+        ]
+        make_openpyxl(source)
+        make_openpyxl(result)
+        with open(self.path(".~lock.out.xlsx#"), "w") as f:
+            f.write(lock)
+        before = {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)}
+        for args, fragment in refused:
+            with self.subTest(args=args):
+                done = run("--cross-tab", *args)
+                if "--live" in args and done.returncode == 2:
+                    continue  # a build without the live office
+                self.assertEqual(done.returncode, 3, done.stdout + done.stderr)
+                self.assertIn("无法保存工作簿: ", done.stderr)
+                self.assertIn(fragment, done.stderr)
+                self.assertEqual(
+                    {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)}, before)
+        # A preview or CSV writes nothing, so an open or read-only workbook is read for it.
+        shutil.copy(source, self.path("open.xlsx"))
+        os.rename(self.path(".~lock.out.xlsx#"), self.path(".~lock.open.xlsx#"))
+        os.chmod(source, 0o444)
+        for target in (source, self.path("open.xlsx")):
+            for mode in (["--format", "csv"], ["--dry-run"]):
+                with self.subTest(target=target, mode=mode):
+                    done = run("--cross-tab", *mode, target)
+                    self.assertEqual(done.returncode, 0, done.stderr)
+                    self.assertIn("001", done.stdout)
+        os.remove(result)
+        done = run("--cross-tab", "-o", result, layer)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue(os.path.exists(result))
+
+    def test_output_names_and_modes(self):
+        source = self.path("in.xlsx")
+        old_mask = os.umask(0o022)
+        try:
+            make_openpyxl(source)
+            os.chmod(source, 0o640)
+            if os.geteuid() == 0:
+                os.chown(source, 1234, 5678)  # root saving a user's file leaves it theirs
+            self.assertEqual(run("--cross-tab", source).returncode, 0)
+            kept = os.stat(source)
+            self.assertEqual(kept.st_mode & 0o7777, 0o640)  # replaced in place
+            if os.geteuid() == 0:
+                self.assertEqual((kept.st_uid, kept.st_gid), (1234, 5678))
+            done = run("--cross-tab", "-o", self.path("OUT.XLSX"), source)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual(os.stat(self.path("OUT.XLSX")).st_mode & 0o7777, 0o644)
+        finally:
+            os.umask(old_mask)
+
     def test_new_methods_on_the_third_survey_example(self):
         example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "三调图斑示例.xlsx")
         methods = ["survey3-level1", "survey3-level2", "survey3-major", "survey3-ownership",

@@ -27,8 +27,9 @@ def main(quilmark, corpus):
     warnings.filterwarnings("ignore")
     checked = failures = 0
     with tempfile.TemporaryDirectory() as folder:
-        out = os.path.join(folder, "out.xlsx")
         for path in files:
+            # A workbook with macros is written under its own kind of name.
+            out = os.path.join(folder, "out.xlsm" if path.lower().endswith(".xlsm") else "out.xlsx")
             try:
                 before = openpyxl.load_workbook(path)
             except Exception:

@@ -49,18 +49,21 @@ TEST(WriteNewWorkbook, OneSheetPerTaskReadBack) {
   ResultTable land_use{"土地利用情况分区域汇总",
                        11,
                        1,
-                       {{{}, T("建设用地"), T("耕地")}, {T("南城区第一街道办事处"), 12.5, 0.0}}};
-  ResultTable totals{"按区域统计", 12, 0, {{T("南城区"), 3.25}}};
+                       {{{}, T("建设用地"), T("耕地"), T("宗数")},
+                        {T("南城区第一街道办事处"), 12.5, 0.0, 3.0}},
+                       {3}};
+  // The zone totals' header row is empty: left out, nothing frozen.
+  ResultTable totals{"按区域统计", 12, 1, {{{}, {}}, {T("南城区"), 3.25}}};
   WriteNewWorkbook(target, std::vector<ResultTable>{land_use, totals}, 2);
 
-  for (const ResultTable* grid : {&land_use, &totals}) {
+  for (const auto& [grid, skipped] : {std::pair{&land_use, 0}, std::pair{&totals, 1}}) {
     XlsxFileHost host(target, {grid->name, {}});
     Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->Name(), grid->name);
-    for (size_t r = 0; r < grid->cells.size(); ++r) {
+    for (size_t r = skipped; r < grid->cells.size(); ++r) {
       for (size_t c = 0; c < grid->cells[r].size(); ++c) {
-        EXPECT_EQ(sheet->Read(static_cast<int32_t>(r + 1), static_cast<int32_t>(c + 1)),
+        EXPECT_EQ(sheet->Read(static_cast<int32_t>(r + 1 - skipped), static_cast<int32_t>(c + 1)),
                   grid->cells[r][c]);
       }
     }
@@ -70,7 +73,11 @@ TEST(WriteNewWorkbook, OneSheetPerTaskReadBack) {
   EXPECT_NE(first.find("state=\"frozen\""), std::string::npos);
   EXPECT_NE(first.find("width=\"22"), std::string::npos);  // 20 columns of text, 2 spare
   EXPECT_EQ(entries.at("xl/worksheets/sheet2.xml").find("frozen"), std::string::npos);
-  EXPECT_NE(entries.at("xl/styles.xml").find("formatCode=\"0.00\""), std::string::npos);
+  // The whole areas keep the decimals' format; only the count column shows none.
+  const std::string& styles = entries.at("xl/styles.xml");
+  EXPECT_NE(styles.find("formatCode=\"0.00\""), std::string::npos);
+  EXPECT_NE(first.find("<c r=\"C2\" s=\"2\""), std::string::npos) << first;
+  EXPECT_NE(first.find("<c r=\"D2\" s=\"3\""), std::string::npos) << first;
   EXPECT_NE(entries.at("xl/styles.xml").find("<b/>"), std::string::npos);
 }
 

@@ -42,7 +42,8 @@ std::vector<fs::path> CorpusFolders() {
 void CheckValid(const fs::path& file) {
   SCOPED_TRACE(file.filename().string());
   testing::TempFolder folder;
-  const fs::path out = folder / "out.xlsx";
+  // A workbook with macros is written under its own kind of name.
+  const fs::path out = folder / (file.extension() == ".xlsm" ? "out.xlsm" : "out.xlsx");
   XlsxFileHost host(file, {"", out});
   Workbook* workbook = nullptr;
   try {

@@ -45,15 +45,23 @@ void SetText(std::optional<CellValue>& cell, const char* text) {
 }
 
 // A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
-// null or unset as empty. `type` is the field's type, looked up once for the layer.
+// null or unset as empty. `type` is the field's type, looked up once for the layer; the index was
+// checked when the layer was opened, so numbers and texts are taken as the feature holds them.
 void ReadField(OGRFeature& feature, int index, OGRFieldType type, std::optional<CellValue>& cell) {
-  if (!feature.IsFieldSetAndNotNull(index)) return SetEmpty(cell);
+  if (!feature.IsFieldSetAndNotNullUnsafe(index)) return SetEmpty(cell);
+  const OGRField& value = *feature.GetRawFieldRef(index);
   switch (type) {
     case OFTInteger:
-    case OFTInteger64:
-    case OFTReal:
-      cell.emplace(feature.GetFieldAsDouble(index));
+      cell.emplace(static_cast<double>(value.Integer));
       return;
+    case OFTInteger64:
+      cell.emplace(static_cast<double>(value.Integer64));
+      return;
+    case OFTReal:
+      cell.emplace(value.Real);
+      return;
+    case OFTString:
+      return SetText(cell, value.String != nullptr ? value.String : "");
     default:
       SetText(cell, feature.GetFieldAsString(index));
   }

@@ -68,7 +68,8 @@ uint64_t TextArena::Add(std::string_view text) {
   char* at = blocks_.back().get() + used_;
   const uint32_t length = static_cast<uint32_t>(text.size());
   std::memcpy(at, &length, sizeof length);
-  std::memcpy(at + sizeof length, text.data(), text.size());
+  // An empty text may have no data at all (an empty <v/>), which memcpy must not be given.
+  if (!text.empty()) std::memcpy(at + sizeof length, text.data(), text.size());
   const uint64_t handle = (uint64_t{blocks_.size() - 1} << 32) | used_;
   used_ += need;
   return handle;

@@ -79,6 +79,9 @@ class Package {
 
   // How many bytes the part may inflate to; throws PackageError when its declared size is more.
   uint64_t InflateBound(std::string_view part, uint64_t index, uint64_t limit) const;
+  // Throws PackageError when the entry could not be copied as it is into a saved package: its
+  // local header or its stored bytes are damaged, though its content may inflate well.
+  void CheckCopyable(std::string_view part, uint64_t index) const;
 
   zip* archive_ = nullptr;
 };

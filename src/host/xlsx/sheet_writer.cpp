@@ -7,7 +7,6 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <ranges>
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
@@ -22,6 +21,23 @@ bool NeedsPreserve(std::string_view text) {
   if (text.empty()) return false;
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   return blank(text.front()) || blank(text.back());
+}
+
+// The first index in [0, count) at which `reached` holds, where it holds from some index on (the
+// count when it never does). A plain loop: clang's library support cannot take a view of indexes
+// here, and the fuzz build is clang's.
+template <typename Predicate>
+size_t PartitionPoint(size_t count, Predicate reached) {
+  size_t first = 0;
+  while (first < count) {
+    const size_t middle = first + (count - first) / 2;
+    if (reached(middle)) {
+      count = middle;
+    } else {
+      first = middle + 1;
+    }
+  }
+  return first;
 }
 
 }  // namespace
@@ -129,13 +145,16 @@ void SheetXmlWriter::Pass(const Edit* edit) {
 
 uint64_t SheetXmlWriter::NewRowPosition(int32_t number) const {
   const ChunkedVector<Row>& rows = model_.rows();
-  const auto slots = std::views::iota(size_t{0}, file_rows());
+  const size_t count = file_rows();
   const auto after = [&](size_t slot) { return rows[slot].number > number; };
-  // The first row of the file with a greater number.
-  const auto found = model_.rows_in_order()
-                         ? std::ranges::partition_point(slots, std::not_fn(after))
-                         : std::ranges::find_if(slots, after);
-  return found == slots.end() ? layout_.sheet_data_close : rows[*found].xml_begin;
+  // The first row of the file with a greater number: a binary search when the rows are in order.
+  size_t found = 0;
+  if (model_.rows_in_order()) {
+    found = PartitionPoint(count, after);
+  } else {
+    while (found < count && !after(found)) ++found;
+  }
+  return found == count ? layout_.sheet_data_close : rows[found].xml_begin;
 }
 
 void SheetXmlWriter::PlanNewRows() {
@@ -326,10 +345,9 @@ void SheetXmlWriter::EmitNewRow(uint32_t slot) {
 
 const Cell* SheetXmlWriter::StoredCell(const Row& row, int32_t column) const {
   const auto at = [&](uint32_t i) -> const Cell& { return model_.cells()[row.first_cell + i]; };
-  const auto indexes = std::views::iota(uint32_t{0}, row.cell_count);
-  const auto found =
-      std::ranges::partition_point(indexes, [&](uint32_t i) { return at(i).column < column; });
-  return found != indexes.end() && at(*found).column == column ? &at(*found) : nullptr;
+  const size_t found =
+      PartitionPoint(row.cell_count, [&](size_t i) { return at(i).column >= column; });
+  return found != row.cell_count && at(found).column == column ? &at(found) : nullptr;
 }
 
 void SheetXmlWriter::MergeCells(uint32_t slot, const RowXml& parsed) {

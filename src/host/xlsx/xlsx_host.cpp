@@ -1,5 +1,6 @@
 #include "src/host/xlsx/xlsx_host.h"
 
+#include "src/host/xlsx/file_guard.h"
 #include "src/host/xlsx/xlsx_workbook.h"
 
 namespace quilmark {
@@ -11,7 +12,9 @@ XlsxFileHost::~XlsxFileHost() = default;
 
 Workbook* XlsxFileHost::ActiveWorkbook() {
   if (!workbook_) {
-    workbook_ = std::make_unique<xlsx::XlsxWorkbook>(path_, options_.sheet, options_.output);
+    if (!options_.read_only) xlsx::CheckRunTarget(path_, options_.output);
+    workbook_ =
+        std::make_unique<xlsx::XlsxWorkbook>(path_, options_.sheet, options_.output.value_or(""));
   }
   return workbook_.get();
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "src/host/sheet_host.h"
@@ -11,8 +12,11 @@
 namespace quilmark {
 
 struct XlsxHostOptions {
-  std::string sheet;             // empty: the sheet the workbook opens on (its active tab)
-  std::filesystem::path output;  // empty: write the result back into the input file
+  std::string sheet;  // empty: the sheet the workbook opens on (its active tab)
+  // nullopt: write the result back into the input file. An empty path is refused.
+  std::optional<std::filesystem::path> output;
+  // The run only reads the file (a preview, CSV): nothing is checked for writing.
+  bool read_only = false;
 };
 
 namespace xlsx {
@@ -27,7 +31,9 @@ class XlsxFileHost final : public SpreadsheetHost {
   // Always true: the application is this program.
   bool Attach() override { return true; }
   // Loads the file on the first call (every later call returns the same workbook). Throws
-  // HostError("无法读取工作簿: " + reason) when it cannot, naming the file and what is wrong.
+  // HostError("无法读取工作簿: " + reason) when it cannot, naming the file and what is wrong, and
+  // before loading HostError("无法保存工作簿: " + reason) when the result may not be written
+  // there (the file is open in an office, read-only, or the output name is not a workbook's).
   // Its Save() writes atomically (a temporary file in the target folder, then a rename) and
   // throws HostError("无法保存工作簿: " + reason), leaving the target as it was.
   Workbook* ActiveWorkbook() override;

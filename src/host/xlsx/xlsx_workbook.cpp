@@ -12,6 +12,7 @@
 #include <fstream>
 #include <pugixml.hpp>
 
+#include "src/host/xlsx/file_guard.h"
 #include "src/host/xlsx/package.h"
 #include "src/host/xlsx/package_editor.h"
 #include "src/host/xlsx/package_parts.h"
@@ -249,6 +250,7 @@ size_t XlsxWorkbook::ChooseSheet(const std::string& wanted_sheet,
 void XlsxWorkbook::Save() {
   if (saved_) SaveFailure(output_.empty() ? path_ : output_, "工作簿已经保存过一次");
   saved_ = true;
+  CheckWritableTarget(output_.empty() ? path_ : output_);  // again: the run may have taken a while
   std::filesystem::path target = output_.empty() ? path_ : output_;
   std::error_code ec;
   // Saving through a link writes the file it points to.
@@ -360,7 +362,8 @@ void WriteFileAtomically(const std::filesystem::path& target,
   // The result keeps the permissions of the file it replaces, or gets the usual ones.
   struct stat existing {};
   mode_t mode;
-  if (::stat(target.c_str(), &existing) == 0) {
+  const bool replacing = ::stat(target.c_str(), &existing) == 0;
+  if (replacing) {
     mode = existing.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -370,6 +373,9 @@ void WriteFileAtomically(const std::filesystem::path& target,
   bool open = true;
   try {
     write_all(fd);
+    // And its owner where this process may give it (root saving a user's file); the owner is
+    // set first because changing it clears the set-id bits.
+    if (replacing) (void)!::fchown(fd, existing.st_uid, existing.st_gid);
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
       SaveFailure(target, "写入出错 (" + SystemReason(errno) + ")");
     }

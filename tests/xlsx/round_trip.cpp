@@ -1,0 +1,60 @@
+#include "tests/xlsx/round_trip.h"
+
+#include <expat.h>
+
+#include "src/host/xlsx/package.h"
+#include "src/host/xlsx/xlsx_host.h"
+#include "src/host/xlsx/xlsx_workbook.h"
+#include "tests/recording_sink.h"
+#include "tests/xlsx/xlsx_fixture.h"
+
+namespace quilmark::testing {
+
+std::string XmlError(std::string_view xml) {
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  std::string error;
+  if (XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), XML_TRUE) != XML_STATUS_OK) {
+    error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
+            std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +
+            std::to_string(XML_GetCurrentColumnNumber(parser));
+  }
+  XML_ParserFree(parser);
+  return error;
+}
+
+RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem::path& output) {
+  RunOptions options;
+  options.CheckTDLY = true;
+  options.OptClassC_2008 = true;
+  options.ChkNumArea = true;
+  RecordingSink sink;
+  XlsxFileHost host(input, {"", output});
+  RoundTrip trip{RunSummary(options, host, sink), {}};
+  if (trip.run.outcome == RunResult::Outcome::kHostFailure) {
+    if (!trip.run.message.starts_with("无法读取工作簿: ") &&
+        !trip.run.message.starts_with("内存不足")) {
+      trip.problem = "refused with an unexpected message: " + trip.run.message;
+    }
+    return trip;
+  }
+  if (trip.run.outcome != RunResult::Outcome::kCompleted) return trip;
+  try {
+    XlsxFileHost again(output);
+    auto* workbook = dynamic_cast<xlsx::XlsxWorkbook*>(again.ActiveWorkbook());
+    if (workbook == nullptr || workbook->ActiveSheet() == nullptr) {
+      trip.problem = "the saved file has no worksheet in front";
+      return trip;
+    }
+    const std::string bytes = ReadFile(output);
+    const xlsx::Package package(bytes);
+    const std::string error = XmlError(package.Read(workbook->sheet_part(), xlsx::kMaxLargePart));
+    if (!error.empty()) trip.problem = "the saved sheet is not well-formed: " + error;
+  } catch (const HostError& error) {
+    trip.problem = std::string("the saved file does not load: ") + error.what();
+  } catch (const xlsx::PackageError& error) {
+    trip.problem = std::string("the saved package cannot be read: ") + error.what();
+  }
+  return trip;
+}
+
+}  // namespace quilmark::testing

@@ -1,0 +1,25 @@
+// One land-use and cross-tab run on a workbook file, as the command line makes it with -o, and
+// the checks on what it saved: shared by the regression tests and the fuzz targets.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "src/app/run_driver.h"
+
+namespace quilmark::testing {
+
+struct RoundTrip {
+  RunResult run;
+  // Empty when all is well: the run was refused with a message, or it completed and its saved
+  // file loads again with a well-formed worksheet. Otherwise what is wrong.
+  std::string problem;
+};
+
+RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem::path& output);
+
+// Empty when `xml` is well-formed XML (a strict parser's verdict), else the parser's reason.
+std::string XmlError(std::string_view xml);
+
+}  // namespace quilmark::testing
