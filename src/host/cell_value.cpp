@@ -33,6 +33,7 @@ std::string ValueText(const CellValue& value) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
+  if (text.empty() || (text.front() != ' ' && text.back() != ' ')) return text;
   size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
   size_t last = text.find_last_not_of(' ');
@@ -68,13 +69,17 @@ std::optional<double> RadixNumber(std::string_view text, int radix) {
 // Whether the number is the double nearest to n / 10^k for a whole n below 10^15 and k of at most
 // 6, as most measured areas are (1234.56): that decimal is then a text of at most 15 significant
 // digits that reads back as the number. The division is exact to the last bit, so it gives the
-// number back only when the decimal is that near.
+// number back only when the decimal is that near. Such a number times 10^k lies within a few
+// units in the last place of n, so other places are passed over without dividing.
 bool IsShortDecimal(double number) {
   double scale = 1;
   for (int places = 0; places <= 6; ++places, scale *= 10) {
-    const double scaled = std::round(number * scale);
+    const double scaled = number * scale;
     if (std::fabs(scaled) >= 1e15) return false;
-    if (scaled / scale == number) return true;
+    const auto whole =
+        static_cast<double>(static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5)));
+    if (std::fabs(scaled - whole) > std::fabs(scaled) * 1e-15) continue;
+    if (whole / scale == number) return true;
   }
   return false;
 }
