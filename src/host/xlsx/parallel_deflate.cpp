@@ -86,7 +86,11 @@ int64_t DeflateStream::TakeText(Scratch& scratch) {
       scratch.length += n;
     }
   } catch (...) {
+    // The failure is known before the text counts as ended: a thread that finds it ended next
+    // must not take that for the end of the text and let the stream finish as if complete.
     read_ended_ = true;
+    std::lock_guard lock(mutex_);
+    if (!failure_) failure_ = std::current_exception();
     throw;
   }
   if (scratch.length == 0) return -1;
