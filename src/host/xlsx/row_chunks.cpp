@@ -80,11 +80,26 @@ bool TextOf(const pugi::xml_node& node, std::string_view& out) {
   return true;
 }
 
-// Whether the element's attributes are as the streaming parse requires: no name twice, no '<'
-// in a value. pugixml checks neither.
+// Whether the name is one any XML parser takes: ASCII letters, digits and "_:.-", not starting
+// with a digit, '.' or '-'. pugixml takes every byte above 127 as part of a name, where XML allows
+// only certain characters, so a name with any other character is left to the streaming parse.
+bool PlainName(const char* name) {
+  const auto letter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+  };
+  if (!letter(*name)) return false;
+  for (const char* at = name + 1; *at != '\0'; ++at) {
+    if (!letter(*at) && !(*at >= '0' && *at <= '9') && *at != '-' && *at != '.') return false;
+  }
+  return true;
+}
+
+// Whether the element's names and attributes are as the streaming parse requires: plain names,
+// no attribute name twice, no '<' in a value. pugixml checks none of these.
 bool WellFormedAttributes(const pugi::xml_node& node) {
+  if (!PlainName(node.name())) return false;
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-    if (std::strchr(a.value(), '<') != nullptr) return false;
+    if (!PlainName(a.name()) || std::strchr(a.value(), '<') != nullptr) return false;
     for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
       if (std::strcmp(a.name(), b.name()) == 0) return false;
     }
