@@ -212,11 +212,14 @@ int main(int argc, char** argv) {
   CLI::Option* table_option =
       app.add_option("--classification", options.TextClassTable,
                      "土地利用情况汇总, 按此文件中的 编码<TAB>类别 表归类 (UTF-8 或 GBK)")
+          ->type_name("文件")
           ->excludes(land_use_option);
   CLI::Option* split_k_option =
       app.add_flag("--split-k", options.CheckSplitK, "带K (可调整) 图斑另列为 带K+地类");
-  CLI::Option* deduction_option = app.add_option(
-      "--deduction-column", options.TextKCXSColumn, "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎; GIS 图层: 字段名或序号");
+  CLI::Option* deduction_option =
+      app.add_option("--deduction-column", options.TextKCXSColumn,
+                     "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎; GIS 图层: 字段名或序号")
+          ->type_name("列号");
   app.add_option("--unit", options.ListUnit, "面积单位: m2 (平方米), ha (公顷), mu (亩)")
       ->check(CLI::IsMember({"m2", "ha", "mu"}));
   app.add_option("--decimals", options.TextDecimals, "保留的小数位数 (0-6), 并平差使合计相符")
@@ -265,11 +268,14 @@ int main(int argc, char** argv) {
       ->needs(live_option);
   live_option->excludes(workbook_option);
   app.get_option("--sheet")->excludes(live_option);
-  app.add_option("--layer", input.layer, "GIS 数据源中要汇总的图层 (只有一个图层时可省略)");
-  app.add_option("--where", input.where, "GIS 图层的属性筛选条件, 例如 \"DLBM LIKE '01%'\"");
+  app.add_option("--layer", input.layer, "GIS 数据源中要汇总的图层 (只有一个图层时可省略)")
+      ->type_name("图层");
+  app.add_option("--where", input.where, "GIS 图层的属性筛选条件, 例如 \"DLBM LIKE '01%'\"")
+      ->type_name("条件");
   app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
       ->check(CLI::Range(1, 1000));
-  app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)");
+  app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)")
+      ->type_name("文件");
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
 

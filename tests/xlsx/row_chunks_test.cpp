@@ -163,6 +163,8 @@ TEST(XlsxRowChunks, BothReadingsGiveTheSameSheet) {
        false},
       {"a character XML does not allow",
        SheetXml("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>a\x01</v></c></row>"), false},
+      {"a CDATA section's end in a value",
+       SheetXml(R"(<row r="1"><c r="A1" t="b"><v>]]>1</v></c></row>)"), false},
       {"an attribute given twice",
        SheetXml(R"(<row r="1"><c r="A1" t="s" t="inlineStr"><v>0</v></c></row>)"), false},
       {"ill-formed rows", SheetXml(R"(<row r="1"><c r="A1"><v>1</c></row>)"), false},

@@ -66,6 +66,15 @@ void SetBool(Cell& cell, std::string_view text) {
   }
 }
 
+// A text cell's text with its escapes decoded, copied first only where it holds one: a text of a
+// hundred megabytes is stored as it was read.
+void StoreDecoded(Cell& cell, std::string_view text, SheetModel& model) {
+  cell.type = CellType::kText;
+  cell.set_payload(text.find("_x") == std::string_view::npos
+                       ? model.arena().Add(text)
+                       : model.arena().Add(DecodeEscapes(text)));
+}
+
 }  // namespace
 
 Cell MakeCell(const CellXml& xml, SheetModel& model) {
@@ -76,11 +85,7 @@ Cell MakeCell(const CellXml& xml, SheetModel& model) {
     cell.type = type;
     cell.set_payload(model.arena().Add(s));
   };
-  // Decoded only where it holds an escape: a text of a hundred megabytes is not copied first.
-  const auto decoded = [&](std::string_view s) {
-    if (s.find("_x") == std::string_view::npos) return text(CellType::kText, s);
-    text(CellType::kText, DecodeEscapes(s));
-  };
+  const auto decoded = [&](std::string_view s) { StoreDecoded(cell, s, model); };
   switch (xml.type) {
     case TypeAttr::kNumber:
       if (xml.has_value) {

@@ -46,6 +46,19 @@ bool HasMarkup(const char* text, size_t length, char mark) {
   return false;
 }
 
+// Whether "]]>" occurs in the text: XML allows it only to end a CDATA section, and pugixml takes
+// it as plain text where the streaming parse refuses it. ']' is rare, so it is looked for first.
+bool HasCdataEnd(const char* text, size_t length) {
+  const char* const end = text + length;
+  for (const char* at = text; at < end;) {
+    const char* found = static_cast<const char*>(std::memchr(at, ']', end - at));
+    if (found == nullptr || end - found < 3) return false;
+    if (found[1] == ']' && found[2] == '>') return true;
+    at = found + 1;
+  }
+  return false;
+}
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsBlank(const char* text) {
@@ -237,7 +250,8 @@ bool RowChunkReader::Parse(Chunk& chunk) const {
   // pugixml checks neither the encoding nor the characters, so text that is not plain UTF-8
   // XML characters goes to the streaming parse too, which refuses it as for any other sheet.
   return !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
-         std::memchr(text, '&', length) == nullptr && IsXmlText(text, length) &&
+         std::memchr(text, '&', length) == nullptr && !HasCdataEnd(text, length) &&
+         IsXmlText(text, length) &&
          chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8) &&
          TakeRows(chunk);
 }

@@ -9,8 +9,9 @@
 // a NUL byte (where pugixml would stop reading), an element other than a row, a cell, or the
 // cell's value, formula and inline string parts, text between elements, a row or column out of
 // range, a chunk that does not parse, and anything the streaming parse would refuse: bytes that
-// are not UTF-8, characters XML does not allow, an attribute given twice. The caller then reads the
-// whole worksheet with the streaming parse, which also reports what is wrong.
+// are not UTF-8, characters XML does not allow, an attribute given twice, "]]>" in text. The
+// caller then reads the whole worksheet with the streaming parse, which also reports what is
+// wrong.
 #pragma once
 
 #include <condition_variable>
