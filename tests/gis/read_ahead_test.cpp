@@ -62,5 +62,32 @@ TEST(ReadAheadRows, StopsWhenDroppedEarly) {
   rows.reset();
 }
 
+// Rows change hands by swapping cells: every pairing of kinds (including a missing cell) must
+// arrive whole on both sides.
+TEST(SourceRowSwap, TradesEveryKindOfCell) {
+  const std::optional<CellValue> cells[] = {std::nullopt,
+                                            CellValue(),
+                                            CellValue(2.5),
+                                            CellValue(std::string("a long zone text, on the heap")),
+                                            CellValue(std::string("011")),
+                                            CellValue(true)};
+  for (const auto& first : cells) {
+    for (const auto& second : cells) {
+      SourceRow a, b;
+      a.number = 1;
+      b.number = 2;
+      a.zone = a.area = first;
+      b.zone = b.area = second;
+      swap(a, b);
+      EXPECT_EQ(a.number, 2);
+      EXPECT_EQ(b.number, 1);
+      EXPECT_EQ(a.zone, second);
+      EXPECT_EQ(a.area, second);
+      EXPECT_EQ(b.zone, first);
+      EXPECT_EQ(b.area, first);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quilmark
