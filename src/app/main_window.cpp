@@ -151,7 +151,9 @@ void ApplyAppearance(QApplication& app) {
 
 std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
   // No file chosen: the workbook in front of a running office, when one listens.
-  return OpenInput(RunInput{workbook, {}, {}, 2002});
+  RunInput input;
+  input.workbook = workbook;
+  return OpenInput(input);
 }
 
 int WrappedLineCount(const QString& text, const QFont& font, int width) {
