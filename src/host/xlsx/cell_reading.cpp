@@ -189,9 +189,13 @@ SharedRole SharedFormulaRole(const char* t, const char* ref, const char* si) {
 bool RowBuilder::BeginRow(const char* r, uint64_t begin, std::string* failure) {
   const std::optional<int32_t> number = numbering_.NextRow(r, failure);
   if (!number) return false;
-  row_ = *number;
-  model_.BeginRow(row_, static_cast<uint32_t>(begin));
+  BeginNumberedRow(*number, begin);
   return true;
+}
+
+void RowBuilder::BeginNumberedRow(int32_t number, uint64_t begin) {
+  row_ = number;
+  model_.BeginRow(row_, static_cast<uint32_t>(begin));
 }
 
 void RowBuilder::AddSharedFormula(int32_t column, const char* si, const char* ref,

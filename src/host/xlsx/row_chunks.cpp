@@ -104,7 +104,7 @@ RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
     if (after < size) {
       const char c = xml_.Piece(after, 1)[0];
       if ((c != '>' && !IsSpace(c)) || close - cursor_ > kMaxChunk) return Status::kGiveUp;
-      if (!Submit(cursor_, close) || !ReadPending()) return Status::kGiveUp;
+      if (!Submit(cursor_, close) || !ReadChunks(submitted_)) return Status::kGiveUp;
       close_ = close;
       return Status::kDone;
     }
@@ -114,20 +114,24 @@ RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
 }
 
 bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
-  Chunk& chunk = chunks_[next_];
+  // A chunk is free once read: the oldest is read first when all are handed over.
+  if (submitted_ - read_ == kRing && !ReadChunks(read_ + 1)) return false;
+  const int index = static_cast<int>(submitted_ % kRing);
+  Chunk& chunk = chunks_[index];
   const size_t length = static_cast<size_t>(end - begin);
-  if (chunk.capacity < length + 1) {  // and a NUL after the text
-    chunk.capacity = std::max<size_t>(length + 1, kChunk * 2);
+  if (chunk.capacity < length) {
+    chunk.capacity = std::max<size_t>(length, kChunk * 2);
     chunk.text = std::make_unique_for_overwrite<char[]>(chunk.capacity);
   }
   xml_.CopyOut(begin, length, chunk.text.get());
   chunk.begin = begin;
   chunk.end = end;
+  ++submitted_;
   if (!parser_.joinable() && !alone_) {
     try {
       parser_ = std::thread([this] { ParseChunks(); });
     } catch (const std::system_error&) {
-      alone_ = true;  // no second thread to be had: parse here
+      alone_ = true;  // no second thread to be had: scan here
     }
   }
   if (alone_) {
@@ -137,26 +141,37 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
     {
       std::lock_guard lock(mutex_);
       chunk.parsed = false;
-      queue_.push_back(next_);
+      queue_.push_back(index);
     }
     wake_.notify_all();
   }
-  // While this chunk is parsed, the one before it goes into the model.
-  const bool read = ReadPending();
-  pending_ = next_;
-  next_ ^= 1;
-  return read;
+  // While this chunk is scanned, those scanned before it go into the model.
+  return ReadChunks(ScannedUpTo());
 }
 
-bool RowChunkReader::Parse(Chunk& chunk) const {
+bool RowChunkReader::Parse(Chunk& chunk) {
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
   char* const text = chunk.text.get();
-  text[length] = '\0';  // where the scanner stops at the latest
   // References are decoded by the streaming parse only, which also refuses ill-formed ones. The
   // scanner checks neither the encoding nor the characters, so text that is not plain UTF-8 XML
   // characters goes to the streaming parse too, which refuses it as for any other sheet.
   return std::memchr(text, '&', length) == nullptr && !HasCdataEnd(text, length) &&
-         IsXmlText(text, length) && scanner_.Scan(text, length, chunk.begin, chunk.scanned);
+         IsXmlText(text, length) && scanner_.Scan(text, length, chunk.begin, chunk.scanned) &&
+         Number(chunk.scanned);
+}
+
+bool RowChunkReader::Number(ScannedRows& scanned) {
+  for (RowToken& row : scanned.rows) {
+    const std::optional<int32_t> number = numbering_.NextRow(row.r);
+    if (!number) return false;
+    row.number = *number;
+    for (uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+      const std::optional<int32_t> column = numbering_.NextCell(scanned.cells[i].r);
+      if (!column) return false;
+      scanned.cells[i].column = *column;
+    }
+  }
+  return true;
 }
 
 void RowChunkReader::ParseChunks() {
@@ -180,27 +195,34 @@ void RowChunkReader::ParseChunks() {
   }
 }
 
-bool RowChunkReader::ReadPending() {
-  if (pending_ < 0) return true;
-  Chunk& chunk = chunks_[pending_];
-  pending_ = -1;
-  {
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [&] { return chunk.parsed; });
-  }
-  return chunk.ok && ReadRows(chunk);
+uint64_t RowChunkReader::ScannedUpTo() {
+  std::lock_guard lock(mutex_);
+  uint64_t until = read_;
+  while (until < submitted_ && chunks_[until % kRing].parsed) ++until;
+  return until;
 }
 
-bool RowChunkReader::ReadRows(const Chunk& chunk) {
+bool RowChunkReader::ReadChunks(uint64_t until) {
+  for (; read_ < until; ++read_) {
+    Chunk& chunk = chunks_[read_ % kRing];
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return chunk.parsed; });
+    }
+    if (!chunk.ok) return false;
+    ReadRows(chunk);
+  }
+  return true;
+}
+
+void RowChunkReader::ReadRows(const Chunk& chunk) {
   const ScannedRows& scanned = chunk.scanned;
   for (const RowToken& row : scanned.rows) {
-    if (!rows_.BeginRow(row.r, row.begin)) return false;
+    rows_.BeginNumberedRow(row.number, row.begin);
     for (uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
       const CellToken& token = scanned.cells[i];
-      const std::optional<int32_t> column = rows_.BeginCell(token.r);
-      if (!column) return false;
       CellXml cell;
-      cell.column = *column;
+      cell.column = token.column;
       cell.type = ParseTypeAttr(token.t);
       cell.flags = token.flags;
       cell.has_value = token.has_value;
@@ -215,7 +237,6 @@ bool RowChunkReader::ReadRows(const Chunk& chunk) {
     }
     rows_.EndRow(row.end);
   }
-  return true;
 }
 
 }  // namespace quilmark::xlsx

@@ -52,7 +52,9 @@ class RowChunkReader {
   // Where "</sheetData>" starts (after kDone).
   uint64_t close() const { return close_; }
   // The first byte of the XML the reader may still look at; those before it can be freed.
-  uint64_t needed_from() const { return pending_ >= 0 ? chunks_[pending_].begin : cursor_; }
+  uint64_t needed_from() const {
+    return read_ < submitted_ ? chunks_[read_ % kRing].begin : cursor_;
+  }
 
   // Whether a prefix is simple enough for the chunked reading.
   static bool Supports(std::string_view prefix);
@@ -68,32 +70,40 @@ class RowChunkReader {
     bool ok = false;      // the chunk passed the checks and scanned
   };
 
-  // Hands the chunk xml[begin, end) to the parsing thread, then reads the chunk handed over
-  // before it into the model. False when that chunk holds something unexpected.
+  // Hands the chunk xml[begin, end) to the parsing thread, then reads the chunks scanned so far
+  // into the model. False when one of those holds something unexpected.
   bool Submit(uint64_t begin, uint64_t end);
-  // Waits for the chunk last handed over and reads its rows; false as for Submit.
-  bool ReadPending();
-  // Checks and scans a chunk's text into its rows and cells; false when it holds something
-  // unexpected.
-  bool Parse(Chunk& chunk) const;
+  // How many of the chunks handed over are scanned, counting in order up to the first that is not.
+  uint64_t ScannedUpTo();
+  // Reads the chunks handed over into the model in order up to number `until`, waiting for each
+  // to be scanned; false as for Submit.
+  bool ReadChunks(uint64_t until);
+  // Checks and scans a chunk's text into its rows and cells and numbers them; false when it
+  // holds something unexpected or a row or column lies beyond the sheet.
+  bool Parse(Chunk& chunk);
+  // Numbers the rows and cells of a chunk, the chunks being scanned in document order.
+  bool Number(ScannedRows& scanned);
   // The parsing thread's loop.
   void ParseChunks();
-  // Puts a chunk's rows into the model; false when one lies beyond the sheet.
-  bool ReadRows(const Chunk& chunk);
+  // Puts a chunk's rows into the model.
+  void ReadRows(const Chunk& chunk);
 
   const ByteChunks& xml_;
   RowBuilder rows_;
   RowScanner scanner_;
+  RowNumbering numbering_;        // the scanning thread's
   std::string row_end_tag_;       // "</row>"
   std::string sheet_data_close_;  // "</sheetData"
   uint64_t cursor_ = 0;
   uint64_t searched_ = 0;  // no row end tag between cursor_ + kChunk and here
   uint64_t close_ = 0;
 
-  // Two chunks: one being parsed while the other is read.
-  Chunk chunks_[2];
-  int next_ = 0;      // the chunk to fill next
-  int pending_ = -1;  // the chunk handed over and not yet read
+  // A ring of chunks: those handed over are scanned in order while the ones scanned before
+  // them are read; several, so that neither thread waits for the other at every chunk.
+  static constexpr int kRing = 4;
+  Chunk chunks_[kRing];
+  uint64_t submitted_ = 0;  // chunks handed over
+  uint64_t read_ = 0;       // chunks read, in the order handed over
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<int> queue_;

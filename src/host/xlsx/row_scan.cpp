@@ -11,8 +11,10 @@ namespace {
 
 // Name characters as any XML parser takes them: ASCII letters, digits and "_:.-", not starting
 // with a digit, '.' or '-'. A name with other characters (XML allows many above ASCII) is left
-// to the streaming parse, which decides.
-enum : uint8_t { kNameChar = 1, kNameStart = 2, kSpace = 4 };
+// to the streaming parse, which decides. kValueStop marks what ends or needs a look in an
+// attribute value: its quotes, "<" (which XML forbids there) and the white space XML turns into
+// spaces.
+enum : uint8_t { kNameChar = 1, kNameStart = 2, kSpace = 4, kValueStop = 8 };
 
 constexpr std::array<uint8_t, 256> kCharClass = [] {
   std::array<uint8_t, 256> table{};
@@ -21,11 +23,23 @@ constexpr std::array<uint8_t, 256> kCharClass = [] {
     if (letter) table[c] |= kNameStart | kNameChar;
     if ((c >= '0' && c <= '9') || c == '-' || c == '.') table[c] |= kNameChar;
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') table[c] |= kSpace;
+    if (c == '"' || c == '\'' || c == '<' || c == '\t' || c == '\n' || c == '\r') {
+      table[c] |= kValueStop;
+    }
   }
   return table;
 }();
 
 bool Has(char c, uint8_t kind) { return (kCharClass[static_cast<unsigned char>(c)] & kind) != 0; }
+
+// Names are short: comparing them in place is faster than calling memcmp.
+bool Equal(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
 
 // Deeper than this inside a run's properties or a phonetic run is not a plain sheet.
 constexpr int kMaxDepth = 32;
@@ -38,10 +52,7 @@ struct Attribute {
   size_t name_length;
   char* value;
   char* value_end;  // the closing quote
-
-  bool Named(std::string_view wanted) const {
-    return name_length == wanted.size() && std::memcmp(name, wanted.data(), wanted.size()) == 0;
-  }
+  bool spaced;      // the value holds a tab or a line end
 };
 
 // A start tag as read: its name, attributes and whether it closes itself.
@@ -51,19 +62,22 @@ struct Tag {
   int count = 0;
   Attribute attributes[kMaxAttributes];
 
-  // The value of the attribute `name`, normalised as XML does (each line end, tab and line feed
-  // a space) and NUL-terminated in place; nullptr when the tag has none.
+  // The value of the attribute `wanted`, normalised as XML does (each line end, tab and line
+  // feed a space) and NUL-terminated in place; nullptr when the tag has none.
   const char* Value(std::string_view wanted) {
     for (int i = 0; i < count; ++i) {
       Attribute& a = attributes[i];
-      if (!a.Named(wanted)) continue;
-      char* out = a.value;
-      for (const char* in = a.value; in < a.value_end; ++in) {
-        if (*in == '\r' && in + 1 < a.value_end && in[1] == '\n') ++in;
-        *out++ = Has(*in, kSpace) ? ' ' : *in;
+      if (!Equal({a.name, a.name_length}, wanted)) continue;
+      if (a.spaced) {
+        char* out = a.value;
+        for (const char* in = a.value; in < a.value_end; ++in) {
+          if (*in == '\r' && in + 1 < a.value_end && in[1] == '\n') ++in;
+          *out++ = Has(*in, kSpace) ? ' ' : *in;
+        }
+        a.value_end = out;
+        a.spaced = false;
       }
-      *out = '\0';
-      a.value_end = out;
+      *a.value_end = '\0';
       return a.value;
     }
     return nullptr;
@@ -72,9 +86,6 @@ struct Tag {
 
 // A text with its line ends normalised in place ("\r\n" and a lone "\r" become "\n").
 std::string_view Normalised(char* begin, char* end) {
-  if (std::memchr(begin, '\r', static_cast<size_t>(end - begin)) == nullptr) {
-    return {begin, static_cast<size_t>(end - begin)};
-  }
   char* out = begin;
   for (const char* in = begin; in < end; ++in) {
     if (*in == '\r') {
@@ -97,21 +108,24 @@ class Pass {
     for (;;) {
       SkipSpace();
       if (at_ == end_) return true;
-      if (*at_ != '<' || !Row()) return false;
+      if (Peek() != '<' || !Row()) return false;
     }
   }
 
  private:
+  // The byte `k` places on, NUL beyond the end of the text: the scanner reads nothing past it.
+  char Peek(size_t k = 0) const { return k < static_cast<size_t>(end_ - at_) ? at_[k] : '\0'; }
+
   bool SkipSpace() {
     const char* const from = at_;
-    while (Has(*at_, kSpace)) ++at_;
+    while (at_ < end_ && Has(*at_, kSpace)) ++at_;
     return at_ != from;
   }
 
   std::string_view Name() {
     const char* const from = at_;
-    if (!Has(*at_, kNameStart)) return {};
-    while (Has(*++at_, kNameChar)) {
+    if (!Has(Peek(), kNameStart)) return {};
+    while (++at_ < end_ && Has(*at_, kNameChar)) {
     }
     return {from, static_cast<size_t>(at_ - from)};
   }
@@ -124,8 +138,9 @@ class Pass {
     tag.count = 0;
     for (;;) {
       const bool spaced = SkipSpace();
-      if (*at_ == '>' || (*at_ == '/' && at_[1] == '>')) {
-        tag.empty = *at_ == '/';
+      const char c = Peek();
+      if (c == '>' || (c == '/' && Peek(1) == '>')) {
+        tag.empty = c == '/';
         at_ += tag.empty ? 2 : 1;
         return true;
       }
@@ -140,18 +155,23 @@ class Pass {
     a.name = name.data();
     a.name_length = name.size();
     SkipSpace();
-    if (*at_++ != '=') return false;
+    if (Peek() != '=') return false;
+    ++at_;
     SkipSpace();
-    const char quote = *at_;
+    const char quote = Peek();
     if (quote != '"' && quote != '\'') return false;
     a.value = ++at_;
-    a.value_end = static_cast<char*>(std::memchr(at_, quote, static_cast<size_t>(end_ - at_)));
-    if (a.value_end == nullptr) return false;
-    const size_t length = static_cast<size_t>(a.value_end - a.value);
-    if (std::memchr(a.value, '<', length) != nullptr) return false;
-    at_ = a.value_end + 1;
+    a.spaced = false;
+    for (;; ++at_) {
+      while (at_ < end_ && !Has(*at_, kValueStop)) ++at_;
+      if (at_ == end_ || *at_ == '<') return false;
+      if (*at_ == quote) break;
+      a.spaced |= Has(*at_, kSpace);
+    }
+    a.value_end = at_++;
     for (int i = 0; i < tag.count; ++i) {
-      if (tag.attributes[i].Named(name)) return false;  // given twice
+      const Attribute& other = tag.attributes[i];
+      if (Equal({other.name, other.name_length}, name)) return false;  // given twice
     }
     ++tag.count;
     return true;
@@ -159,21 +179,33 @@ class Pass {
 
   // Reads the end tag "</name>" (white space allowed before ">") at the cursor.
   bool EndTag(std::string_view name) {
-    if (at_[1] != '/' || static_cast<size_t>(end_ - at_) < name.size() + 3 ||
-        std::memcmp(at_ + 2, name.data(), name.size()) != 0) {
+    if (Peek(1) != '/' || static_cast<size_t>(end_ - at_) < name.size() + 3 ||
+        !Equal({at_ + 2, name.size()}, name)) {
       return false;
     }
     at_ += 2 + name.size();
     SkipSpace();
-    return *at_++ == '>';
+    if (Peek() != '>') return false;
+    ++at_;
+    return true;
   }
 
   // Moves to the "<" of the next child or end tag; false when text comes first.
   bool NextMarkup() {
     SkipSpace();
-    return *at_ == '<';
+    return Peek() == '<';
   }
-  bool AtEndTag() const { return at_[1] == '/'; }
+  bool AtEndTag() const { return Peek(1) == '/'; }
+
+  // Moves to the next "<"; false when there is none. Notes whether a "\r" came first.
+  bool ToMarkup(bool& carriage_return) {
+    carriage_return = false;
+    for (; at_ < end_; ++at_) {
+      if (*at_ == '<') return true;
+      carriage_return |= *at_ == '\r';
+    }
+    return false;
+  }
 
   // The text of an element that holds nothing but text, up to its end tag; `text` may be null.
   bool Text(const Tag& tag, std::string_view* text) {
@@ -182,11 +214,14 @@ class Pass {
       return true;
     }
     char* const from = at_;
-    char* const lt = static_cast<char*>(std::memchr(at_, '<', static_cast<size_t>(end_ - at_)));
-    if (lt == nullptr) return false;
-    at_ = lt;
+    bool carriage_return;
+    if (!ToMarkup(carriage_return)) return false;
+    char* const lt = at_;
     if (!EndTag(tag.name)) return false;
-    if (text != nullptr) *text = Normalised(from, lt);
+    if (text != nullptr) {
+      *text = carriage_return ? Normalised(from, lt)
+                              : std::string_view(from, static_cast<size_t>(lt - from));
+    }
     return true;
   }
 
@@ -196,7 +231,7 @@ class Pass {
     RowToken row;
     row.begin = Offset();
     Tag tag;
-    if (!StartTag(tag) || tag.name != names_.row) return false;
+    if (!StartTag(tag) || !Equal(tag.name, names_.row)) return false;
     row.r = tag.Value("r");
     row.first_cell = static_cast<uint32_t>(out_.cells.size());
     if (!tag.empty) {
@@ -217,7 +252,7 @@ class Pass {
 
   bool Cell() {
     Tag tag;
-    if (!StartTag(tag) || tag.name != names_.cell) return false;
+    if (!StartTag(tag) || !Equal(tag.name, names_.cell)) return false;
     CellToken cell;
     cell.r = tag.Value("r");
     cell.t = tag.Value("t");
@@ -239,12 +274,12 @@ class Pass {
   bool CellPart(CellToken& cell) {
     Tag tag;
     if (!StartTag(tag)) return false;
-    if (tag.name == names_.value) {
+    if (Equal(tag.name, names_.value)) {
       if (cell.has_value) return false;
       cell.has_value = true;
       return Text(tag, &cell.value);
     }
-    if (tag.name == names_.formula) {
+    if (Equal(tag.name, names_.formula)) {
       if (cell.flags & kHasFormula) return false;
       cell.flags |= kHasFormula;
       const char* ref = tag.Value("ref");
@@ -258,7 +293,7 @@ class Pass {
       cell.ref = ref;
       return Text(tag, &cell.formula);
     }
-    if (tag.name != names_.inline_string || cell.has_inline) return false;
+    if (!Equal(tag.name, names_.inline_string) || cell.has_inline) return false;
     cell.has_inline = true;
     cell.inline_begin = static_cast<uint32_t>(out_.inline_text.size());
     if (!tag.empty && !InlineString()) return false;
@@ -273,13 +308,13 @@ class Pass {
       if (AtEndTag()) return EndTag(names_.inline_string);
       Tag tag;
       if (!StartTag(tag)) return false;
-      if (tag.name == names_.text) {
+      if (Equal(tag.name, names_.text)) {
         if (!AppendText(tag)) return false;
-      } else if (tag.name == names_.run) {
+      } else if (Equal(tag.name, names_.run)) {
         if (!tag.empty && !Run()) return false;
-      } else if (tag.name == names_.phonetic) {
+      } else if (Equal(tag.name, names_.phonetic)) {
         if (!Skip(tag, true, 0)) return false;
-      } else if (tag.name != names_.phonetic_properties || !Skip(tag, false, 0)) {
+      } else if (!Equal(tag.name, names_.phonetic_properties) || !Skip(tag, false, 0)) {
         return false;
       }
     }
@@ -291,9 +326,9 @@ class Pass {
       if (AtEndTag()) return EndTag(names_.run);
       Tag tag;
       if (!StartTag(tag)) return false;
-      if (tag.name == names_.text) {
+      if (Equal(tag.name, names_.text)) {
         if (!AppendText(tag)) return false;
-      } else if (tag.name != names_.run_properties || !Skip(tag, false, 0)) {
+      } else if (!Equal(tag.name, names_.run_properties) || !Skip(tag, false, 0)) {
         return false;
       }
     }
@@ -313,11 +348,11 @@ class Pass {
     if (tag.empty) return true;
     if (depth > kMaxDepth) return false;
     for (;;) {
-      at_ = static_cast<char*>(std::memchr(at_, '<', static_cast<size_t>(end_ - at_)));
-      if (at_ == nullptr) return false;
+      bool carriage_return;
+      if (!ToMarkup(carriage_return)) return false;
       if (AtEndTag()) return EndTag(tag.name);
       Tag child;
-      if (!StartTag(child) || (child.name == names_.text && !texts_ignored) ||
+      if (!StartTag(child) || (Equal(child.name, names_.text) && !texts_ignored) ||
           !Skip(child, texts_ignored, depth + 1)) {
         return false;
       }

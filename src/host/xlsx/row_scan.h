@@ -20,6 +20,7 @@ namespace quilmark::xlsx {
 // What the model takes from one <c> element. The attribute values are NUL-terminated in the
 // scanned text (nullptr when absent), the texts point into it.
 struct CellToken {
+  int32_t column = 0;  // numbered after the scan
   const char* r = nullptr;
   const char* t = nullptr;
   const char* si = nullptr;   // of a shared formula's definition
@@ -34,6 +35,7 @@ struct CellToken {
 
 // One <row> element; its cells follow one another in ScannedRows::cells.
 struct RowToken {
+  int32_t number = 0;  // numbered after the scan
   const char* r = nullptr;
   uint64_t begin = 0, end = 0;  // the element's bytes in the part, from "<" to after ">"
   uint32_t first_cell = 0, cell_count = 0;
@@ -53,9 +55,8 @@ class RowScanner {
   explicit RowScanner(std::string_view prefix);
 
   // Scans text[0, length), whose first byte lies at `base` in the part, into `out`. The text is
-  // changed in place (values are NUL-terminated, line ends normalised) and text[length] must be
-  // a NUL the scanner may stop at. False when the text holds anything unexpected; `out` is then
-  // of no use.
+  // changed in place (the values taken are NUL-terminated, line ends normalised); nothing
+  // outside it is read. False when the text holds anything unexpected; `out` is then of no use.
   bool Scan(char* text, size_t length, uint64_t base, ScannedRows& out) const;
 
   // The element names, prefixed as the sheet writes them.
