@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libcli11-dev libxlsxwriter-dev
+  libzip-dev zlib1g-dev libisal-dev libpugixml-dev libexpat1-dev libcli11-dev libxlsxwriter-dev
   qt6-base-dev fonts-wqy-microhei qt6-translations-l10n
   libgdal-dev
 )

@@ -1,6 +1,13 @@
 #include "src/summary/row_feed.h"
 
+#include <array>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "src/summary/text_ids.h"
 
@@ -27,27 +34,160 @@ void SetIds(PatchRow& row, TextIds& zone_ids, TextIds& class_ids) {
   }
 }
 
+// Rows read and derived, waiting for the tasks. Its rows and texts are reused from batch to batch.
+struct Batch {
+  static constexpr size_t kRows = 1024;
+  std::vector<SourceRow> cells = std::vector<SourceRow>(kRows);
+  // The texts of cells that are not texts (zone, class, cross-class).
+  std::vector<std::array<std::string, 3>> texts = std::vector<std::array<std::string, 3>>(kRows);
+  std::vector<PatchRow> rows;  // views into the two above
+};
+
+// The reading side of the loop: the source, the zone rewrite and the text ids.
+class RowReader {
+ public:
+  RowReader(RowSource& source, ZoneRewrite rewrite_zone)
+      : source_(source), rewrite_zone_(rewrite_zone) {}
+
+  // Fills the batch with the next rows; false when the source had none left.
+  bool Fill(Batch& batch) {
+    batch.rows.clear();
+    batch.rows.reserve(Batch::kRows);
+    for (size_t i = 0; i < Batch::kRows && !ended_; ++i) {
+      if (!source_.Next(batch.cells[i])) {
+        ended_ = true;
+        break;
+      }
+      SourceRow& cells = batch.cells[i];
+      Rewrite(cells);
+      std::array<std::string, 3>& texts = batch.texts[i];
+      batch.rows.push_back(PatchRow{cells, RowText(cells.zone, texts[0]),
+                                    RowText(cells.class_, texts[1]),
+                                    RowText(cells.cross_class, texts[2]),
+                                    cells.area ? CellNumber(*cells.area) : std::nullopt});
+      SetIds(batch.rows.back(), zone_ids_, class_ids_);
+    }
+    return !batch.rows.empty();
+  }
+  // Whether the source has said it has no more rows.
+  bool ended() const { return ended_; }
+
+ private:
+  void Rewrite(SourceRow& cells) {
+    if (rewrite_zone_ == nullptr || !cells.zone) return;
+    if (std::optional<std::string> text = rewrite_zone_(*cells.zone)) {
+      source_.RewriteZone(cells, *text);
+      // The rest of the run reads the new zone even where the source cannot keep it.
+      cells.zone = CellValue{std::move(*text)};
+    }
+  }
+
+  RowSource& source_;
+  const ZoneRewrite rewrite_zone_;
+  TextIds zone_ids_, class_ids_;
+  bool ended_ = false;
+};
+
+void Feed(const Batch& batch, std::span<RowSink* const> sinks) {
+  for (const PatchRow& row : batch.rows) {
+    for (RowSink* sink : sinks) sink->AddRow(row);
+  }
+}
+
+// Batches passed from the reading thread to the thread that feeds the tasks, in order: while the
+// tasks take one batch, the next is read.
+class BatchRing {
+ public:
+  static constexpr size_t kBatches = 3;
+
+  // The batch to fill next, once the tasks are done with it; nullptr when the tasks failed.
+  Batch* Empty() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return filled_ - fed_ < kBatches || failure_; });
+    return failure_ ? nullptr : &batches_[filled_ % kBatches];
+  }
+  void Filled() {
+    Signal([&] { ++filled_; });
+  }
+  void End() {
+    Signal([&] { ended_ = true; });
+  }
+
+  // The tasks' side: feeds every batch until the end.
+  void FeedAll(std::span<RowSink* const> sinks) {
+    try {
+      while (const Batch* batch = Next()) {
+        Feed(*batch, sinks);
+        Signal([&] { ++fed_; });
+      }
+    } catch (...) {
+      Signal([&] { failure_ = std::current_exception(); });
+    }
+  }
+  std::exception_ptr failure() {
+    std::lock_guard lock(mutex_);
+    return failure_;
+  }
+
+ private:
+  const Batch* Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return fed_ < filled_ || ended_; });
+    return fed_ < filled_ ? &batches_[fed_ % kBatches] : nullptr;
+  }
+  template <typename Change>
+  void Signal(Change change) {
+    std::lock_guard lock(mutex_);
+    change();
+    changed_.notify_all();
+  }
+
+  std::array<Batch, kBatches> batches_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t filled_ = 0;  // batches handed to the tasks
+  size_t fed_ = 0;     // batches the tasks are done with
+  bool ended_ = false;
+  std::exception_ptr failure_;
+};
+
+// Reads batches into the ring until the source ends or the tasks fail, then waits for the tasks
+// to finish; throws what either side threw.
+void ReadInto(RowReader& reader, BatchRing& ring, std::thread& tasks) {
+  try {
+    while (Batch* batch = ring.Empty()) {
+      if (!reader.Fill(*batch)) break;
+      ring.Filled();
+    }
+  } catch (...) {
+    ring.End();
+    tasks.join();
+    throw;
+  }
+  ring.End();
+  tasks.join();
+  if (std::exception_ptr failure = ring.failure()) std::rethrow_exception(failure);
+}
+
 }  // namespace
 
 void FeedRows(RowSource& source, ZoneRewrite rewrite_zone, std::span<RowSink* const> sinks) {
-  SourceRow cells;
-  // Texts of cells that are not texts; kept between rows so that their room is reused.
-  std::string zone_buffer, class_buffer, cross_buffer;
-  TextIds zone_ids, class_ids;
-  while (source.Next(cells)) {
-    if (rewrite_zone != nullptr && cells.zone) {
-      if (std::optional<std::string> text = rewrite_zone(*cells.zone)) {
-        source.RewriteZone(cells, *text);
-        // The rest of the run reads the new zone even where the source cannot keep it.
-        cells.zone = CellValue{std::move(*text)};
-      }
-    }
-    PatchRow row{cells, RowText(cells.zone, zone_buffer), RowText(cells.class_, class_buffer),
-                 RowText(cells.cross_class, cross_buffer),
-                 cells.area ? CellNumber(*cells.area) : std::nullopt};
-    SetIds(row, zone_ids, class_ids);
-    for (RowSink* sink : sinks) sink->AddRow(row);
+  RowReader reader(source, rewrite_zone);
+  // The first batch is fed on this thread: a source of fewer rows never starts another.
+  Batch batch;
+  if (!reader.Fill(batch)) return;
+  Feed(batch, sinks);
+  if (reader.ended()) return;
+  // From then on the rows are read on this thread while the tasks take them on another.
+  BatchRing ring;
+  std::thread tasks;
+  try {
+    tasks = std::thread([&] { ring.FeedAll(sinks); });
+  } catch (const std::system_error&) {
+    while (reader.Fill(batch)) Feed(batch, sinks);  // no second thread to be had
+    return;
   }
+  ReadInto(reader, ring, tasks);
 }
 
 }  // namespace quilmark

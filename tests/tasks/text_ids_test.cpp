@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,8 @@ class TextByTextSink : public RowSink {
   std::optional<std::string> key_;
 };
 
-// Cells drawn from a few values each, some unreadable, numbers among the texts.
+// Cells drawn from a few values each, some unreadable, numbers among the texts; sometimes more
+// rows than the loop reads in one batch, so that the tasks take them on a second thread.
 std::vector<SourceRow> RandomRows(unsigned seed) {
   const std::vector<std::optional<CellValue>> zones = {CellValue(std::string("Z1")),
                                                        CellValue(std::string(" Z1 ")),
@@ -66,7 +68,8 @@ std::vector<SourceRow> RandomRows(unsigned seed) {
                                                          CellValue(),
                                                          std::nullopt};
   std::mt19937 random(seed);
-  std::vector<SourceRow> rows(300);
+  const size_t counts[] = {300, 1024, 2055, 3500};
+  std::vector<SourceRow> rows(counts[seed % 4]);
   for (size_t i = 0; i < rows.size(); ++i) {
     SourceRow& row = rows[i];
     row.number = static_cast<int64_t>(i) + 1;
@@ -99,6 +102,43 @@ TEST(TextIds, TasksFillTheirTablesAsRowByRowDerivation) {
       EXPECT_EQ(cross_tab.tables().areas, expected.cross_tab.areas);
       EXPECT_EQ(cross_tab.tables().zone_counts, expected.cross_tab.zone_counts);
       EXPECT_EQ(cross_tab.tables().zone_areas, expected.cross_tab.zone_areas);
+    }
+  }
+}
+
+// A failure on either side of the loop reaches its caller, whether it comes before, at or after
+// the point where the tasks move to a second thread, and no row after it reaches the tasks.
+TEST(FeedRows, AFailureOfTheSourceOrATaskIsThrown) {
+  struct Failing : RowSink {
+    int64_t fail_at = 0;
+    int64_t last = 0;
+    void AddRow(const PatchRow& row) override {
+      EXPECT_EQ(row.cells.number, last + 1);  // in order, none skipped
+      last = row.cells.number;
+      if (last == fail_at) throw std::runtime_error("task");
+    }
+  };
+  class FailingRows : public ListedRows {
+   public:
+    FailingRows(std::vector<SourceRow> rows, int64_t fail_at)
+        : ListedRows(std::move(rows)), fail_at_(fail_at) {}
+    bool Next(SourceRow& row) override {
+      if (++read_ == fail_at_) throw std::runtime_error("source");
+      return ListedRows::Next(row);
+    }
+
+   private:
+    int64_t fail_at_, read_ = 0;
+  };
+  for (const bool in_task : {false, true}) {
+    for (const int64_t at : {5, 1024, 1025, 1500, 3400}) {
+      SCOPED_TRACE(testing::Message() << (in_task ? "task" : "source") << " fails at " << at);
+      Failing sink;
+      sink.fail_at = in_task ? at : 0;
+      RowSink* sinks[] = {&sink};
+      FailingRows rows(RandomRows(3), in_task ? 0 : at);
+      EXPECT_THROW(FeedRows(rows, nullptr, sinks), std::runtime_error);
+      EXPECT_LE(sink.last, at);
     }
   }
 }

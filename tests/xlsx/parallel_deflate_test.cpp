@@ -46,8 +46,7 @@ TEST(ParallelDeflate, BlocksInflateAsOneStream) {
           std::memcpy(out, text.data() + given, n);
           given += n;
           return n;
-        },
-        1);
+        });
     EXPECT_EQ(part.size, size);
     EXPECT_EQ(part.crc, crc32(0, reinterpret_cast<const Bytef*>(text.data()),
                               static_cast<uInt>(text.size())));
@@ -62,8 +61,7 @@ TEST(ParallelDeflate, AFailureOfTheProducerIsThrown) {
                      if (++calls == 5) throw std::runtime_error("row");
                      std::memset(out, 'x', capacity);
                      return capacity;
-                   },
-                   1),
+                   }),
                std::runtime_error);
 }
 

@@ -181,6 +181,31 @@ TEST(XlsxRead, RefusesDamagedAndHostileFiles) {
       std::ofstream(path, std::ios::binary) << text;
     };
   };
+  // The sheet's stored bytes damaged after the zip was written: `patch` gets the file and the
+  // offsets of the sheet's local header and its directory record.
+  const auto damaged_sheet = [](std::function<void(std::string&, size_t, size_t)> patch) {
+    return [patch](const std::filesystem::path& path) {
+      std::string rows;
+      for (int row = 1; row <= 200; ++row) {
+        rows += "<row r=\"" + std::to_string(row) + "\"><c r=\"A" + std::to_string(row) +
+                "\"><v>1</v></c></row>";
+      }
+      WriteZip(path, OneSheetWorkbook(SheetXml(rows)));
+      std::string file = testing::ReadFile(path);
+      const std::string name = "xl/worksheets/sheet1.xml";
+      size_t header = 0, record = 0;
+      for (size_t at = 0; (at = file.find("PK", at)) != std::string::npos; ++at) {
+        if (file.compare(at + 2, 2, "\x03\x04") == 0 &&
+            file.compare(at + 30, name.size(), name) == 0)
+          header = at;
+        if (file.compare(at + 2, 2, "\x01\x02") == 0 &&
+            file.compare(at + 46, name.size(), name) == 0)
+          record = at;
+      }
+      patch(file, header, record);
+      std::ofstream(path, std::ios::binary) << file;
+    };
+  };
   testing::Entries no_types = OneSheetWorkbook(good_sheet);
   no_types.erase("[Content_Types].xml");
   testing::Entries no_sheet = OneSheetWorkbook(good_sheet);
@@ -202,9 +227,22 @@ TEST(XlsxRead, RefusesDamagedAndHostileFiles) {
       {"column beyond the sheet",
        zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"))), "XFE1"},
       {"a zip bomb (40 MB of one value, a thousand times its compressed size)",
-       zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>)" +
-                                        std::string(40 << 20, '0') + "</v></c></row>"))),
+       zip_of(OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>)" + std::string(40 << 20, '0') +
+                                        "</v></c></row>"))),
        "压缩比异常"},
+      {"sheet data that does not match its checksum",
+       damaged_sheet([](std::string& file, size_t header, size_t record) {
+         file[header + 14] ^= 1;  // the CRC-32 in both headers
+         file[record + 16] ^= 1;
+       }),
+       "校验和不符"},
+      {"sheet data that is no deflate stream",
+       damaged_sheet([](std::string& file, size_t header, size_t) {
+         const size_t data = header + 30 + static_cast<uint8_t>(file[header + 26]) +
+                             static_cast<uint8_t>(file[header + 28]);
+         file[data] = '\xFF';  // a block of the reserved type 3
+       }),
+       "压缩数据无效"},
       {"document type declaration",
        zip_of(OneSheetWorkbook(
            R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaa">]><worksheet/>)")),

@@ -340,6 +340,20 @@ TEST(XlsxWrite, RowRereadingsAgree) {
   }
 }
 
+// A reader reused from row to row keeps nothing of one row in the next: a declaration made on
+// one row must not be written again on a later row that has none.
+TEST(XlsxWrite, RowRereadingForgetsTheRowBefore) {
+  xlsx::SheetLayout layout;
+  layout.namespaces = {{"", "http://schemas.openxmlformats.org/spreadsheetml/2006/main"},
+                       {"e", "urn:example:b"}};
+  xlsx::RowXmlReader reader(layout);
+  reader.Read(R"(<row r="1" xmlns:e="urn:example:a" e:k="1"><c r="A1"/></row>)");
+  const xlsx::RowXml& plain = reader.Read(R"(<row r="2" e:k="2"><c r="A2"/></row>)");
+  EXPECT_TRUE(plain.declarations.empty());
+  EXPECT_EQ(plain.attributes.size(), 2u);
+  EXPECT_EQ(plain.cells.size(), 1u);
+}
+
 TEST(XlsxWrite, NumbersInShortestRoundTripForm) {
   struct Case {
     double value;

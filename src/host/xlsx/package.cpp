@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "src/host/xlsx/entry_inflater.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -121,31 +122,51 @@ PartReader::PartReader(const Package& package, std::string_view part, uint64_t l
     : part_(part), limit_(limit) {
   const std::optional<uint64_t> index = package.IndexOf(part);
   if (!index) throw PackageError("缺少部件 " + part_);
+  bound_ = package.InflateBound(part, *index, limit);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  constexpr zip_uint64_t kNeeded = ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_CRC;
+  if (zip_stat_index(package.archive_, *index, 0, &st) == 0 && (st.valid & kNeeded) == kNeeded &&
+      st.comp_method == ZIP_CM_DEFLATE && st.encryption_method == ZIP_EM_NONE) {
+    zip_file_t* stored = zip_fopen_index(package.archive_, *index, ZIP_FL_COMPRESSED);
+    if (stored == nullptr) OpenFailed(package.archive_);
+    const std::optional<uint64_t> size =
+        (st.valid & ZIP_STAT_SIZE) != 0 ? std::optional<uint64_t>(st.size) : std::nullopt;
+    inflater_ = std::make_unique<EntryInflater>(stored, st.crc, size, part_);
+    return;
+  }
+  // Stored, encrypted or otherwise compressed entries are read by libzip.
   file_ = zip_fopen_index(package.archive_, *index, 0);
-  if (file_ == nullptr) {
-    const zip_error_t* error = zip_get_error(package.archive_);
-    if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
-        zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
-      throw PackageError("部件 " + part_ + " 已加密");
-    }
-    throw PackageError("无法解压部件 " + part_ + " (" + zip_strerror(package.archive_) + ")");
-  }
-  try {
-    bound_ = package.InflateBound(part, *index, limit);
-  } catch (...) {
-    zip_fclose(file_);
-    throw;
-  }
+  if (file_ == nullptr) OpenFailed(package.archive_);
 }
 
-PartReader::~PartReader() { zip_fclose(file_); }
+void PartReader::OpenFailed(zip* archive) const {
+  const zip_error_t* error = zip_get_error(archive);
+  if (zip_error_code_zip(error) == ZIP_ER_NOPASSWD ||
+      zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD) {
+    throw PackageError("部件 " + part_ + " 已加密");
+  }
+  throw PackageError("无法解压部件 " + part_ + " (" + zip_strerror(archive) + ")");
+}
+
+PartReader::~PartReader() {
+  if (file_ != nullptr) zip_fclose(file_);
+}
 
 size_t PartReader::Read(char* out, size_t capacity) {
-  const zip_int64_t n = zip_fread(file_, out, capacity);
-  if (n < 0) throw PackageError("部件 " + part_ + " 已损坏 (" + zip_file_strerror(file_) + ")");
-  total_ += static_cast<uint64_t>(n);
+  size_t n = 0;
+  if (inflater_ != nullptr) {
+    n = inflater_->Read(out, capacity);
+  } else {
+    const zip_int64_t read = zip_fread(file_, out, capacity);
+    if (read < 0) {
+      throw PackageError("部件 " + part_ + " 已损坏 (" + zip_file_strerror(file_) + ")");
+    }
+    n = static_cast<size_t>(read);
+  }
+  total_ += n;
   if (total_ > bound_) TooLarge(part_, limit_);
-  return static_cast<size_t>(n);
+  return n;
 }
 
 void Package::CheckCopyable(std::string_view part, uint64_t index) const {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ struct zip_file;
 struct zip_source;
 
 namespace quilmark::xlsx {
+
+class EntryInflater;
 
 // Any part's inflated size is counted while inflating (the zip header may lie) and refused
 // beyond these.
@@ -104,7 +107,10 @@ class PartReader {
   uint64_t limit_ = 0;
   uint64_t bound_ = 0;
   uint64_t total_ = 0;
-  zip_file* file_ = nullptr;
+  [[noreturn]] void OpenFailed(zip* archive) const;
+
+  std::unique_ptr<EntryInflater> inflater_;  // a deflated entry
+  zip_file* file_ = nullptr;                  // any other, read by libzip
 };
 
 }  // namespace quilmark::xlsx

@@ -25,8 +25,8 @@ using TextSource = std::function<size_t(char* out, size_t capacity)>;
 
 class DeflateStream {
  public:
-  // Compresses what `read` produces at `level` (1 to 9).
-  DeflateStream(TextSource read, int level);
+  // Compresses what `read` produces.
+  explicit DeflateStream(TextSource read);
   ~DeflateStream();
   DeflateStream(const DeflateStream&) = delete;
   DeflateStream& operator=(const DeflateStream&) = delete;
@@ -62,7 +62,6 @@ class DeflateStream {
   bool NextBlock(std::unique_lock<std::mutex>& lock);
 
   TextSource read_;
-  int level_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::mutex read_mutex_;          // held while `read_` runs, so that blocks are taken in order
@@ -92,6 +91,6 @@ struct DeflatedPart {
   uint64_t compressed_size = 0;
   uint32_t crc = 0;  // CRC-32 of the text
 };
-DeflatedPart DeflateInParallel(const TextSource& read, int level);
+DeflatedPart DeflateInParallel(const TextSource& read);
 
 }  // namespace quilmark::xlsx

@@ -1,5 +1,6 @@
 #include "src/host/xlsx/row_xml.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -123,9 +124,10 @@ class PlainRowScan {
     Tag& tag = tag_;
     if (!ReadTag(0, tag) || tag.end_tag) return false;
     row.qname.assign(tag.name);
-    row.attributes.clear();
-    for (const auto& [name, value] : tag.attributes) {
-      row.attributes.emplace_back(std::string(name), Normalized(value));
+    row.attributes.resize(tag.attributes.size());
+    for (size_t k = 0; k < tag.attributes.size(); ++k) {
+      row.attributes[k].first.assign(tag.attributes[k].first);
+      Normalize(tag.attributes[k].second, row.attributes[k].second);
     }
     row.tail_begin = row.tail_end = static_cast<uint32_t>(tag.end);
     numbering_.NextRow(nullptr);
@@ -143,22 +145,42 @@ class PlainRowScan {
   };
 
   static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  static bool IsBreak(char c) { return c == '\t' || c == '\n' || c == '\r'; }
+  // Names are short: a plain loop beats a call to compare them.
+  static bool Same(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k) {
+      if (a[k] != b[k]) return false;
+    }
+    return true;
+  }
 
-  // An attribute value as XML reads it: line ends and tabs become spaces.
-  static std::string Normalized(std::string_view raw) {
-    std::string value;
-    value.reserve(raw.size());
+  // Where `c` next occurs from `at`: a plain loop, as the stretches between marks are short.
+  size_t Next(char c, size_t at) const {
+    while (at < text_.size() && text_[at] != c) ++at;
+    return at < text_.size() ? at : std::string_view::npos;
+  }
+
+  // An attribute value as XML reads it, in `value`: line ends and tabs become spaces.
+  static void Normalize(std::string_view raw, std::string& value) {
+    value.assign(raw);
+    if (std::none_of(raw.begin(), raw.end(), IsBreak)) return;
+    value.clear();
     for (size_t k = 0; k < raw.size(); ++k) {
       if (raw[k] == '\r' && k + 1 < raw.size() && raw[k + 1] == '\n') continue;
       value.push_back(IsSpace(raw[k]) ? ' ' : raw[k]);
     }
+  }
+  static std::string Normalized(std::string_view raw) {
+    std::string value;
+    Normalize(raw, value);
     return value;
   }
 
   bool ScanContent(size_t at, RowXml& row) {
     Tag& tag = tag_;
     int depth = 1;  // the row is 1, its cells 2, their parts 3
-    while ((at = text_.find('<', at)) != std::string_view::npos) {
+    while ((at = Next('<', at)) != std::string_view::npos) {
       if (!ReadTag(at, tag)) return false;
       if (tag.end_tag) {
         if (--depth == 0) {
@@ -168,8 +190,8 @@ class PlainRowScan {
         if (depth == 1 && in_cell_) EndCell(row, tag.end);
         if (depth == 2 && in_formula_) EndFormula(row, tag.end);
       } else {
-        if (depth == 1 && tag.name == cell_name_) BeginCell(row, at, tag);
-        if (depth == 2 && tag.name == formula_name_ && in_cell_) BeginFormula(row, at, tag);
+        if (depth == 1 && Same(tag.name, cell_name_)) BeginCell(row, at, tag);
+        if (depth == 2 && in_cell_ && Same(tag.name, formula_name_)) BeginFormula(row, at, tag);
         if (!tag.empty) ++depth;
       }
       at = tag.end;
@@ -177,7 +199,7 @@ class PlainRowScan {
     return false;
   }
 
-  // The tag starting at `at` ('<').
+  // The tag starting at `at` ('<'). Comments, sections and instructions are left to the parse.
   bool ReadTag(size_t at, Tag& tag) const {
     tag.attributes.clear();
     tag.empty = false;
@@ -185,6 +207,7 @@ class PlainRowScan {
     tag.end_tag = i < text_.size() && text_[i] == '/';
     if (tag.end_tag) ++i;
     const size_t name_begin = i;
+    if (i < text_.size() && (text_[i] == '!' || text_[i] == '?')) return false;
     while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '/' && text_[i] != '>') ++i;
     tag.name = text_.substr(name_begin, i - name_begin);
     for (;;) {
@@ -209,7 +232,7 @@ class PlainRowScan {
     ++i;
     while (i < text_.size() && IsSpace(text_[i])) ++i;
     if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return false;
-    const size_t close = text_.find(text_[i], i + 1);
+    const size_t close = Next(text_[i], i + 1);
     if (close == std::string_view::npos) return false;
     tag.attributes.emplace_back(name, text_.substr(i + 1, close - i - 1));
     i = close + 1;
@@ -219,8 +242,8 @@ class PlainRowScan {
   // The normalised value of the tag's attribute `name`, kept in `buffer`; nullptr when absent.
   static const char* Find(const Tag& tag, std::string_view name, std::string& buffer) {
     for (const auto& [key, value] : tag.attributes) {
-      if (key == name) {
-        buffer = Normalized(value);
+      if (Same(key, name)) {
+        Normalize(value, buffer);
         return buffer.c_str();
       }
     }
@@ -281,16 +304,20 @@ class PlainRowScan {
 
 namespace {
 
-// Whether the scan reads this row as the parse would: one binding of the main namespace, the
-// layout's, and nothing in the row that the scan does not know.
-bool ScanFits(std::string_view text, const SheetLayout& layout) {
+// Whether the scan can read the rows of this sheet as the parse would: one binding of the main
+// namespace, the layout's.
+bool ScanFitsSheet(const SheetLayout& layout) {
   int main_bindings = 0;
   for (const auto& [prefix, uri] : layout.namespaces) {
     if (IsMainNs(uri)) main_bindings += prefix == layout.prefix ? 1 : 2;
   }
-  return main_bindings == 1 && text.find('&') == std::string_view::npos &&
-         text.find("<!") == std::string_view::npos && text.find("<?") == std::string_view::npos &&
-         text.find("xmlns") == std::string_view::npos;
+  return main_bindings == 1;
+}
+
+// Whether the row holds nothing the scan does not know: no references and no declarations of its
+// own. Comments, sections and instructions stop the scan where it meets them.
+bool ScanFitsRow(std::string_view text) {
+  return text.find('&') == std::string_view::npos && text.find("xmlns") == std::string_view::npos;
 }
 
 RowXml ReadRowXmlParsed(std::string_view row_text, const SheetLayout& layout) {
@@ -313,14 +340,16 @@ RowXml ReadRowXmlParsed(std::string_view row_text, const SheetLayout& layout) {
 
 RowXmlReader::RowXmlReader(const SheetLayout& layout)
     : layout_(layout),
-      scan_(std::make_unique<PlainRowScan>(layout.prefix.empty() ? std::string()
-                                                                 : layout.prefix + ":")) {}
+      scan_(ScanFitsSheet(layout) ? std::make_unique<PlainRowScan>(
+                                        layout.prefix.empty() ? std::string() : layout.prefix + ":")
+                                  : nullptr) {}
 
 RowXmlReader::~RowXmlReader() = default;
 
 const RowXml& RowXmlReader::Read(std::string_view row_text, bool plain_scan) {
   row_.cells.clear();
-  if (plain_scan && ScanFits(row_text, layout_) && scan_->Scan(row_text, row_)) return row_;
+  row_.declarations.clear();
+  if (plain_scan && scan_ && ScanFitsRow(row_text) && scan_->Scan(row_text, row_)) return row_;
   row_ = ReadRowXmlParsed(row_text, layout_);
   return row_;
 }

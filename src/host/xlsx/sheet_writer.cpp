@@ -40,6 +40,24 @@ size_t PartitionPoint(size_t count, Predicate reached) {
   return first;
 }
 
+void AppendNumber(std::string& out, int32_t number) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, result.ptr);
+}
+
+// "<name>" and "</name>".
+void AppendStartTag(std::string& out, std::string_view name) {
+  out += '<';
+  out += name;
+  out += '>';
+}
+void AppendEndTag(std::string& out, std::string_view name) {
+  out += "</";
+  out += name;
+  out += '>';
+}
+
 }  // namespace
 
 std::string NumberXml(double value) {
@@ -231,9 +249,9 @@ void SheetXmlWriter::Generate(const Edit& edit) {
       for (const uint32_t slot : edit.new_rows) EmitNewRow(slot);
       break;
     case EditKind::kSheetData:
-      pending_ += "<" + Element("sheetData") + ">";
+      AppendStartTag(pending_, Element("sheetData"));
       for (const uint32_t slot : edit.new_rows) EmitNewRow(slot);
-      pending_ += "</" + Element("sheetData") + ">";
+      AppendEndTag(pending_, Element("sheetData"));
       break;
     case EditKind::kDimension: {
       const auto [first_row, last_row] = *model_.written_rows();
@@ -335,12 +353,16 @@ std::string_view SheetXmlWriter::TextOf(const Cell& cell) const {
 void SheetXmlWriter::EmitNewRow(uint32_t slot) {
   const Row& row = model_.rows()[slot];
   const std::string name = Element("row");
-  pending_ += "<" + name + " r=\"" + std::to_string(row.number) + "\">";
+  pending_ += '<';
+  pending_ += name;
+  pending_ += " r=\"";
+  AppendNumber(pending_, row.number);
+  pending_ += "\">";
   const auto added = model_.added_cells().find(slot);
   if (added != model_.added_cells().end()) {
     for (const Cell& cell : added->second) EmitCell(row.number, cell, {});
   }
-  pending_ += "</" + name + ">";
+  AppendEndTag(pending_, name);
 }
 
 const Cell* SheetXmlWriter::StoredCell(const Row& row, int32_t column) const {
@@ -353,37 +375,58 @@ const Cell* SheetXmlWriter::StoredCell(const Row& row, int32_t column) const {
 void SheetXmlWriter::MergeCells(uint32_t slot, const RowXml& parsed) {
   const Row& row = model_.rows()[slot];
   merged_.clear();
+  // The stored cells are in column order: while the file's are too, one walk finds them all.
+  uint32_t next = 0;
+  int32_t previous = 0;
   for (const RowCellXml& original : parsed.cells) {
-    merged_.push_back({original.column, &original, StoredCell(row, original.column)});
+    const Cell* stored = nullptr;
+    if (original.column > previous) {
+      const auto at = [&](uint32_t i) -> const Cell& { return model_.cells()[row.first_cell + i]; };
+      while (next < row.cell_count && at(next).column < original.column) ++next;
+      if (next < row.cell_count && at(next).column == original.column) stored = &at(next);
+      previous = original.column;
+    } else {
+      stored = StoredCell(row, original.column);
+    }
+    merged_.push_back({original.column, &original, stored});
   }
   const auto added = model_.added_cells().find(slot);
   if (added != model_.added_cells().end()) {
     for (const Cell& cell : added->second) merged_.push_back({cell.column, nullptr, &cell});
   }
-  std::stable_sort(merged_.begin(), merged_.end(),
-                   [](const MergedCell& a, const MergedCell& b) { return a.column < b.column; });
+  const auto less = [](const MergedCell& a, const MergedCell& b) { return a.column < b.column; };
+  if (!std::is_sorted(merged_.begin(), merged_.end(), less)) {
+    std::stable_sort(merged_.begin(), merged_.end(), less);
+  }
 }
 
 void SheetXmlWriter::EmitRowStart(const RowXml& parsed, int32_t number,
                                   const std::vector<MergedCell>& cells) {
   // The row number made explicit and the column span kept true.
-  pending_ += "<" + parsed.qname;
+  pending_ += '<';
+  pending_ += parsed.qname;
   bool has_r = false;
   for (const auto& [name, value] : parsed.attributes) {
     pending_ += ' ';
     pending_ += name;
     pending_ += "=\"";
     if (name == "r") {
-      pending_ += std::to_string(number);
+      AppendNumber(pending_, number);
       has_r = true;
     } else if (name == "spans" && !cells.empty()) {
-      pending_ += std::to_string(cells.front().column) + ":" + std::to_string(cells.back().column);
+      AppendNumber(pending_, cells.front().column);
+      pending_ += ':';
+      AppendNumber(pending_, cells.back().column);
     } else {
       AppendEscaped(pending_, value);
     }
     pending_ += '"';
   }
-  if (!has_r) pending_ += " r=\"" + std::to_string(number) + "\"";
+  if (!has_r) {
+    pending_ += " r=\"";
+    AppendNumber(pending_, number);
+    pending_ += '"';
+  }
   for (const auto& [name, uri] : parsed.declarations) {
     pending_ += ' ' + name + "=\"";
     AppendEscaped(pending_, uri);
@@ -423,18 +466,23 @@ void SheetXmlWriter::EmitKeptCell(const RowCellXml& original, int32_t number,
   // A member of a group whose definition was overwritten: its formula spelled out.
   pending_.append(source.substr(from, original.formula_begin - from));
   const std::string f = Element("f");
-  pending_ += "<" + f + ">";
+  AppendStartTag(pending_, f);
   AppendEscaped(pending_,
                 ShiftFormula(group->formula, number - group->row, original.column - group->column));
-  pending_ += "</" + f + ">";
+  AppendEndTag(pending_, f);
   pending_.append(source.substr(original.formula_end, original.end - original.formula_end));
 }
 
 void SheetXmlWriter::EmitRow(uint32_t slot) {
   const Row& row = model_.rows()[slot];
-  row_text_.resize(row.xml_length);
-  xml_.CopyOut(row.xml_begin, row.xml_length, row_text_.data());
-  const RowXml& parsed = row_reader_.Read(row_text_);
+  // The row where it lies when it lies in one piece; a copy otherwise.
+  std::string_view text = xml_.Piece(row.xml_begin, row.xml_length);
+  if (text.size() < row.xml_length) {
+    row_text_.resize(row.xml_length);
+    xml_.CopyOut(row.xml_begin, row.xml_length, row_text_.data());
+    text = row_text_;
+  }
+  const RowXml& parsed = row_reader_.Read(text);
   MergeCells(slot, parsed);
   EmitRowStart(parsed, row.number, merged_);
   for (const MergedCell& item : merged_) {
@@ -443,10 +491,10 @@ void SheetXmlWriter::EmitRow(uint32_t slot) {
       const std::string_view style = item.original ? item.original->style : std::string_view();
       EmitCell(row.number, *item.cell, style);
     } else {
-      EmitKeptCell(*item.original, row.number, row_text_);
+      EmitKeptCell(*item.original, row.number, text);
     }
   }
-  pending_.append(row_text_, parsed.tail_begin, parsed.tail_end - parsed.tail_begin);
+  pending_.append(text.substr(parsed.tail_begin, parsed.tail_end - parsed.tail_begin));
   pending_ += "</";
   pending_ += parsed.qname;
   pending_ += '>';

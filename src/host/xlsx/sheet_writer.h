@@ -94,7 +94,7 @@ class SheetXmlWriter {
   // Names of the elements the writer writes, with the sheet's prefix.
   const std::string cell_name_, value_name_, inline_name_, text_name_;
   RowXmlReader row_reader_;
-  std::string row_text_;            // the row being rewritten, as loaded
+  std::string row_text_;            // the row being rewritten, when it lies in two pieces
   std::vector<MergedCell> merged_;  // its cells
 
   size_t next_edit_ = 0;

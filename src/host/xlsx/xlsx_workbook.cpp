@@ -271,15 +271,15 @@ void XlsxWorkbook::Save() {
 }
 
 // The worksheet as the run left it, made while the package is written: from the sheet's text,
-// inflated again from the loaded file as the writer goes, and the run's changes, compressed at
-// level 1 (several times faster than the default on a large sheet) on every core.
+// inflated again from the loaded file as the writer goes, and the run's changes, compressed for
+// speed on every core.
 struct XlsxWorkbook::SheetOutput {
   SheetOutput(const std::string& bytes, const std::string& part, const SheetLayout& layout,
               const SheetModel& model)
       : package(bytes),
         text(SheetText(package, part, layout.encoding)),
         writer(text, layout, model),
-        deflate([this](char* out, size_t capacity) { return Read(out, capacity); }, 1) {}
+        deflate([this](char* out, size_t capacity) { return Read(out, capacity); }) {}
 
   size_t Read(char* out, size_t capacity) {
     try {
