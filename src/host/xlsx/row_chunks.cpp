@@ -79,7 +79,7 @@ RowChunkReader::~RowChunkReader() {
     stop_ = true;
   }
   wake_.notify_all();
-  if (parser_.joinable()) parser_.join();
+  for (std::thread& scanner : scanners_) scanner.join();
 }
 
 RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
@@ -126,22 +126,17 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
   xml_.CopyOut(begin, length, chunk.text.get());
   chunk.begin = begin;
   chunk.end = end;
-  ++submitted_;
-  if (!parser_.joinable() && !alone_) {
-    try {
-      parser_ = std::thread([this] { ParseChunks(); });
-    } catch (const std::system_error&) {
-      alone_ = true;  // no second thread to be had: scan here
-    }
-  }
-  if (alone_) {
-    chunk.ok = Parse(chunk);
+  StartScanners();
+  if (scanners_.empty()) {  // no thread to be had: scan here
+    chunk.ok = Scan(chunk) && Number(chunk.scanned);
     chunk.parsed = true;
+    ++submitted_;
   } else {
     {
       std::lock_guard lock(mutex_);
-      chunk.parsed = false;
+      chunk.scan_done = chunk.parsed = false;
       queue_.push_back(index);
+      ++submitted_;
     }
     wake_.notify_all();
   }
@@ -149,15 +144,26 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
   return ReadChunks(ScannedUpTo());
 }
 
-bool RowChunkReader::Parse(Chunk& chunk) {
+void RowChunkReader::StartScanners() {
+  if (scanners_started_) return;
+  scanners_started_ = true;
+  for (int i = 0; i < kScanners; ++i) {
+    try {
+      scanners_.emplace_back([this] { ScanChunks(); });
+    } catch (const std::system_error&) {
+      break;  // as many as could be had
+    }
+  }
+}
+
+bool RowChunkReader::Scan(Chunk& chunk) const {
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
   char* const text = chunk.text.get();
   // References are decoded by the streaming parse only, which also refuses ill-formed ones. The
   // scanner checks neither the encoding nor the characters, so text that is not plain UTF-8 XML
   // characters goes to the streaming parse too, which refuses it as for any other sheet.
   return std::memchr(text, '&', length) == nullptr && !HasCdataEnd(text, length) &&
-         IsXmlText(text, length) && scanner_.Scan(text, length, chunk.begin, chunk.scanned) &&
-         Number(chunk.scanned);
+         IsXmlText(text, length) && scanner_.Scan(text, length, chunk.begin, chunk.scanned);
 }
 
 bool RowChunkReader::Number(ScannedRows& scanned) {
@@ -174,7 +180,7 @@ bool RowChunkReader::Number(ScannedRows& scanned) {
   return true;
 }
 
-void RowChunkReader::ParseChunks() {
+void RowChunkReader::ScanChunks() {
   for (;;) {
     int index;
     {
@@ -185,12 +191,25 @@ void RowChunkReader::ParseChunks() {
       queue_.pop_front();
     }
     Chunk& chunk = chunks_[index];
-    const bool ok = Parse(chunk);
-    {
-      std::lock_guard lock(mutex_);
-      chunk.ok = ok;
-      chunk.parsed = true;
-    }
+    const bool ok = Scan(chunk);
+    std::unique_lock lock(mutex_);
+    chunk.ok = ok;
+    chunk.scan_done = true;
+    NumberInOrder(lock);
+  }
+}
+
+void RowChunkReader::NumberInOrder(std::unique_lock<std::mutex>& lock) {
+  while (!numbering_busy_ && numbered_ < submitted_ && chunks_[numbered_ % kRing].scan_done) {
+    Chunk& chunk = chunks_[numbered_ % kRing];
+    numbering_busy_ = true;
+    lock.unlock();
+    const bool ok = chunk.ok && Number(chunk.scanned);
+    lock.lock();
+    chunk.ok = ok;
+    chunk.parsed = true;
+    ++numbered_;
+    numbering_busy_ = false;
     wake_.notify_all();
   }
 }

@@ -60,56 +60,66 @@ class RowChunkReader {
   static bool Supports(std::string_view prefix);
 
  private:
-  // A chunk's text, scanned in place by a second thread into its rows and cells.
+  // A chunk's text, scanned in place by a scanning thread into its rows and cells.
   struct Chunk {
     std::unique_ptr<char[]> text;
     size_t capacity = 0;
     uint64_t begin = 0, end = 0;  // where the text lies in the part
     ScannedRows scanned;
-    bool parsed = false;  // the tokens are ready (or the chunk was refused)
-    bool ok = false;      // the chunk passed the checks and scanned
+    bool scan_done = false;  // scanned (or refused), not yet numbered
+    bool parsed = false;     // scanned and numbered: the tokens are ready (or the chunk refused)
+    bool ok = false;         // the chunk passed the checks, scanned and lies within the sheet
   };
 
-  // Hands the chunk xml[begin, end) to the parsing thread, then reads the chunks scanned so far
+  // Hands the chunk xml[begin, end) to the scanning threads, then reads the chunks ready so far
   // into the model. False when one of those holds something unexpected.
   bool Submit(uint64_t begin, uint64_t end);
-  // How many of the chunks handed over are scanned, counting in order up to the first that is not.
+  // How many of the chunks handed over are ready, counting in order up to the first that is not.
   uint64_t ScannedUpTo();
   // Reads the chunks handed over into the model in order up to number `until`, waiting for each
-  // to be scanned; false as for Submit.
+  // to be ready; false as for Submit.
   bool ReadChunks(uint64_t until);
-  // Checks and scans a chunk's text into its rows and cells and numbers them; false when it
-  // holds something unexpected or a row or column lies beyond the sheet.
-  bool Parse(Chunk& chunk);
-  // Numbers the rows and cells of a chunk, the chunks being scanned in document order.
+  void StartScanners();
+  // Checks and scans a chunk's text into its rows and cells; false when it holds something
+  // unexpected.
+  bool Scan(Chunk& chunk) const;
+  // Numbers the rows and cells of a chunk, the chunks taken in document order; false when a row
+  // or column lies beyond the sheet.
   bool Number(ScannedRows& scanned);
-  // The parsing thread's loop.
-  void ParseChunks();
+  // A scanning thread's loop: scans the chunks it takes, whichever comes next, then numbers
+  // those scanned in document order unless another thread is numbering.
+  void ScanChunks();
+  // `lock` holds mutex_.
+  void NumberInOrder(std::unique_lock<std::mutex>& lock);
   // Puts a chunk's rows into the model.
   void ReadRows(const Chunk& chunk);
 
   const ByteChunks& xml_;
   RowBuilder rows_;
   RowScanner scanner_;
-  RowNumbering numbering_;        // the scanning thread's
+  RowNumbering numbering_;        // used by one scanning thread at a time, in document order
   std::string row_end_tag_;       // "</row>"
   std::string sheet_data_close_;  // "</sheetData"
   uint64_t cursor_ = 0;
   uint64_t searched_ = 0;  // no row end tag between cursor_ + kChunk and here
   uint64_t close_ = 0;
 
-  // A ring of chunks: those handed over are scanned in order while the ones scanned before
-  // them are read; several, so that neither thread waits for the other at every chunk.
-  static constexpr int kRing = 4;
+  // A ring of chunks: those handed over are scanned by two threads while the ones ready before
+  // them are read, so that all three are busy on a large sheet; several, so that none waits for
+  // another at every chunk.
+  static constexpr int kRing = 6;
+  static constexpr int kScanners = 2;
   Chunk chunks_[kRing];
-  uint64_t submitted_ = 0;  // chunks handed over
+  uint64_t submitted_ = 0;  // chunks handed over (changed under mutex_ once scanners run)
   uint64_t read_ = 0;       // chunks read, in the order handed over
+  uint64_t numbered_ = 0;   // chunks numbered, likewise
+  bool numbering_busy_ = false;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<int> queue_;
   bool stop_ = false;
-  std::thread parser_;  // started with the first chunk
-  bool alone_ = false;  // no parsing thread could be started
+  std::vector<std::thread> scanners_;  // started with the first chunk
+  bool scanners_started_ = false;
 };
 
 // The position of the first `needle` in xml[from, to), or `to` when there is none.
