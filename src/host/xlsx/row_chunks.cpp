@@ -158,6 +158,10 @@ void RowChunkReader::StartScanners() {
 
 bool RowChunkReader::Scan(Chunk& chunk) const {
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
+  if (length == 0) {  // the rows ended with the chunk before
+    chunk.scanned.Clear();
+    return true;
+  }
   char* const text = chunk.text.get();
   // References are decoded by the streaming parse only, which also refuses ill-formed ones. The
   // scanner checks neither the encoding nor the characters, so text that is not plain UTF-8 XML
