@@ -317,6 +317,8 @@ TEST(XlsxWrite, RowRereadingsAgree) {
       "<row\n r='4' ht=\"a\tb\r\nc\"  ><c t=\"inlineStr\"><is><t>x</t></is></c>\n</row >",
       R"(<row/>)",
       R"(<row r="5"><c r="B5"><f t="shared" si="2"></f></c></row>)",
+      R"(<row r="6"><c r="A6" t="inlineStr"><is><t>a &amp; b &lt; xmlns</t></is></c></row>)",
+      R"(<row r="7" e:x="a&amp;b"><c r="A7" s="&#49;"/></row>)",
   };
   for (const char* text : rows) {
     SCOPED_TRACE(text);

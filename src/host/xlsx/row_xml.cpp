@@ -109,8 +109,9 @@ class RowParse : public ExpatParse {
 
 }  // namespace
 
-// The scan of a row that holds nothing but elements, attributes and text without references.
-// Attribute values are looked at where they lie and copied only where the row keeps them.
+// The scan of a row that holds nothing but elements, text, and attributes without references or
+// namespace declarations. Attribute values are looked at where they lie and copied only where
+// the row keeps them.
 class PlainRowScan {
  public:
   explicit PlainRowScan(const std::string& prefix)
@@ -222,18 +223,23 @@ class PlainRowScan {
     }
   }
 
-  // An attribute at i.
+  // An attribute at i. A declaration, or a value with a reference, is left to the parse.
   bool ReadAttribute(size_t& i, Tag& tag) const {
     const size_t name_begin = i;
     while (i < text_.size() && text_[i] != '=' && !IsSpace(text_[i])) ++i;
     const std::string_view name = text_.substr(name_begin, i - name_begin);
+    if (name.starts_with("xmlns")) return false;
     while (i < text_.size() && IsSpace(text_[i])) ++i;
     if (i >= text_.size() || text_[i] != '=') return false;
     ++i;
     while (i < text_.size() && IsSpace(text_[i])) ++i;
     if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return false;
-    const size_t close = Next(text_[i], i + 1);
-    if (close == std::string_view::npos) return false;
+    const char quote = text_[i];
+    size_t close = i + 1;
+    for (; close < text_.size() && text_[close] != quote; ++close) {
+      if (text_[close] == '&') return false;
+    }
+    if (close == text_.size()) return false;
     tag.attributes.emplace_back(name, text_.substr(i + 1, close - i - 1));
     i = close + 1;
     return true;
@@ -259,7 +265,7 @@ class PlainRowScan {
     cell.column = column.value_or(0);
     cell.qname_length = static_cast<uint32_t>(tag.name.size());
     cell.has_ref = RowNumbering::NamesColumn(r);
-    if (Find(tag, "s", s_)) cell.style = s_;
+    Find(tag, "s", cell.style);
     if (!cell.has_ref) {
       for (const auto& [name, value] : tag.attributes) {
         if (name != "r") cell.attributes.emplace_back(std::string(name), Normalized(value));
@@ -296,7 +302,7 @@ class PlainRowScan {
   std::string_view text_;
   const std::string cell_name_, formula_name_;
   Tag tag_;
-  std::string r_, s_, t_, si_, ref_;  // attribute values looked up
+  std::string r_, t_, si_, ref_;  // attribute values looked up
   RowNumbering numbering_;
   bool in_cell_ = false;
   bool in_formula_ = false;
@@ -312,12 +318,6 @@ bool ScanFitsSheet(const SheetLayout& layout) {
     if (IsMainNs(uri)) main_bindings += prefix == layout.prefix ? 1 : 2;
   }
   return main_bindings == 1;
-}
-
-// Whether the row holds nothing the scan does not know: no references and no declarations of its
-// own. Comments, sections and instructions stop the scan where it meets them.
-bool ScanFitsRow(std::string_view text) {
-  return text.find('&') == std::string_view::npos && text.find("xmlns") == std::string_view::npos;
 }
 
 RowXml ReadRowXmlParsed(std::string_view row_text, const SheetLayout& layout) {
@@ -349,7 +349,7 @@ RowXmlReader::~RowXmlReader() = default;
 const RowXml& RowXmlReader::Read(std::string_view row_text, bool plain_scan) {
   row_.cells.clear();
   row_.declarations.clear();
-  if (plain_scan && scan_ && ScanFitsRow(row_text) && scan_->Scan(row_text, row_)) return row_;
+  if (plain_scan && scan_ && scan_->Scan(row_text, row_)) return row_;
   row_ = ReadRowXmlParsed(row_text, layout_);
   return row_;
 }
