@@ -25,21 +25,29 @@ struct Loaded {
   std::string error;
 };
 
-std::unique_ptr<Loaded> Load(const std::string& sheet_xml, const std::string& shared,
-                             RowReading reading) {
-  quilmark::testing::TempFolder folder;
-  quilmark::testing::WriteZip(folder / "in.xlsx", OneSheetWorkbook(sheet_xml, shared));
-  const std::string bytes = quilmark::testing::ReadFile(folder / "in.xlsx");
+// The worksheet `sheet` of the package in `bytes`, with the shared strings when it has them.
+std::unique_ptr<Loaded> LoadPart(const std::string& bytes, const std::string& sheet,
+                                 RowReading reading) {
   auto loaded = std::make_unique<Loaded>();
   try {
     const Package package(bytes);
-    if (!shared.empty()) ReadSharedStrings(package, "xl/sharedStrings.xml", loaded->model);
-    loaded->in_chunks = ReadWorksheet(package, "xl/worksheets/sheet1.xml", loaded->model,
-                                      loaded->xml, loaded->layout, reading);
+    if (package.Has("xl/sharedStrings.xml")) {
+      ReadSharedStrings(package, "xl/sharedStrings.xml", loaded->model);
+    }
+    loaded->in_chunks =
+        ReadWorksheet(package, sheet, loaded->model, loaded->xml, loaded->layout, reading);
   } catch (const PackageError& e) {
     loaded->error = e.what();
   }
   return loaded;
+}
+
+std::unique_ptr<Loaded> Load(const std::string& sheet_xml, const std::string& shared,
+                             RowReading reading) {
+  quilmark::testing::TempFolder folder;
+  quilmark::testing::WriteZip(folder / "in.xlsx", OneSheetWorkbook(sheet_xml, shared));
+  return LoadPart(quilmark::testing::ReadFile(folder / "in.xlsx"), "xl/worksheets/sheet1.xml",
+                  reading);
 }
 
 // Everything the host and the writer use of a loaded sheet, compared field by field.
@@ -174,6 +182,8 @@ TEST(XlsxRowChunks, BothReadingsGiveTheSameSheet) {
       {"ill-formed rows", SheetXml(R"(<row r="1"><c r="A1"><v>1</c></row>)"), false},
       {"ill-formed XML after the rows",
        SheetXml(R"(<row r="1"><c r="A1"><v>1</v></c></row>)", "<mergeCells>"), true},
+      {"ill-formed XML after rows on several lines: the error names its line",
+       SheetXml("<row r=\"1\">\n<c r=\"A1\"><v>1</v></c>\n</row>\n", "\n<mergeCells>"), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -204,6 +214,36 @@ TEST(XlsxRowChunks, LargeSheetsAndALateFallback) {
     const auto slow = Load(sheet, kShared, RowReading::kStreamingOnly);
     EXPECT_EQ(fast->in_chunks, !late_comment);
     ExpectSame(*fast, *slow);
+  }
+}
+
+// Rows and cells without references across many chunks: their numbers depend on every row
+// before them, whichever scanning thread took the chunk.
+TEST(XlsxRowChunks, NumbersRowsInDocumentOrderAcrossChunks) {
+  std::string rows;
+  for (int row = 1; row <= 40000; ++row) {
+    rows += row % 5000 == 0 ? "<row r=\"" + std::to_string(row * 2) + "\">" : std::string("<row>");
+    rows += "<c><v>" + std::to_string(row) + "</v></c><c t=\"s\"><v>1</v></c></row>";
+  }
+  const std::string sheet = SheetXml(rows);
+  const auto fast = Load(sheet, kShared, RowReading::kChunksWherePlain);
+  const auto slow = Load(sheet, kShared, RowReading::kStreamingOnly);
+  EXPECT_TRUE(fast->in_chunks);
+  ExpectSame(*fast, *slow);
+}
+
+// The worksheets of the real workbooks kept in the repository, read both ways.
+TEST(XlsxRowChunks, RealWorkbooksReadAlike) {
+  namespace fs = std::filesystem;
+  for (const auto& file : fs::directory_iterator(quilmark::testing::TestData() / "valid")) {
+    const std::string bytes = quilmark::testing::ReadFile(file.path());
+    for (const auto& entry : quilmark::testing::ReadZip(file.path())) {
+      const std::string& name = entry.first;
+      if (!name.starts_with("xl/worksheets/") || !name.ends_with(".xml")) continue;
+      SCOPED_TRACE(file.path().filename().string() + " " + name);
+      ExpectSame(*LoadPart(bytes, name, RowReading::kChunksWherePlain),
+                 *LoadPart(bytes, name, RowReading::kStreamingOnly));
+    }
   }
 }
 

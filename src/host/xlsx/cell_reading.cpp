@@ -3,6 +3,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_ref.h"
@@ -161,7 +162,8 @@ std::optional<int32_t> RowNumbering::NextCell(const char* r, std::string* failur
   int32_t column = column_ + 1;
   // A reference without column letters is no reference: the cell follows its neighbour.
   if (NamesColumn(r)) {
-    const auto parsed = ParseColumnOfRef(r);
+    // Column letters are at most three: the rest of the reference need not be measured.
+    const auto parsed = ParseColumnOfRef(std::string_view(r, strnlen(r, 4)));
     if (!parsed) {
       if (failure) {
         *failure = "的单元格引用 \"" + std::string(r) + "\" 超出工作表的范围 (最多 16384 列)";
@@ -189,9 +191,13 @@ SharedRole SharedFormulaRole(const char* t, const char* ref, const char* si) {
 bool RowBuilder::BeginRow(const char* r, uint64_t begin, std::string* failure) {
   const std::optional<int32_t> number = numbering_.NextRow(r, failure);
   if (!number) return false;
-  row_ = *number;
-  model_.BeginRow(row_, static_cast<uint32_t>(begin));
+  BeginNumberedRow(*number, begin);
   return true;
+}
+
+void RowBuilder::BeginNumberedRow(int32_t number, uint64_t begin) {
+  row_ = number;
+  model_.BeginRow(row_, static_cast<uint32_t>(begin));
 }
 
 void RowBuilder::AddSharedFormula(int32_t column, const char* si, const char* ref,

@@ -67,6 +67,8 @@ class RowBuilder {
 
   // false (the reason in `failure`) when the row lies beyond the sheet.
   bool BeginRow(const char* r, uint64_t begin, std::string* failure = nullptr);
+  // A row numbered already, by a RowNumbering of its own in document order.
+  void BeginNumberedRow(int32_t number, uint64_t begin);
   // The column of the next cell; nullopt as for RowNumbering.
   std::optional<int32_t> BeginCell(const char* r, std::string* failure = nullptr) {
     return numbering_.NextCell(r, failure);

@@ -8,7 +8,7 @@ void ByteChunks::Append(const char* data, size_t length) {
   while (length > 0) {
     const size_t in_chunk = size_ & (kChunk - 1);
     if (in_chunk == 0 && (size_ >> kChunkBits) == chunks_.size()) {
-      chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
+      chunks_.push_back(NewBlock());
     }
     const size_t n = std::min(length, kChunk - in_chunk);
     std::memcpy(chunks_[size_ >> kChunkBits].get() + in_chunk, data, n);
@@ -20,9 +20,7 @@ void ByteChunks::Append(const char* data, size_t length) {
 
 size_t ByteChunks::AppendFrom(const std::function<size_t(char* out, size_t capacity)>& fill) {
   const size_t in_chunk = size_ & (kChunk - 1);
-  if (in_chunk == 0 && (size_ >> kChunkBits) == chunks_.size()) {
-    chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
-  }
+  if (in_chunk == 0 && (size_ >> kChunkBits) == chunks_.size()) chunks_.push_back(NewBlock());
   const size_t n = fill(chunks_[size_ >> kChunkBits].get() + in_chunk, kChunk - in_chunk);
   size_ += n;
   return n;
@@ -45,13 +43,23 @@ std::string_view ByteChunks::Piece(uint64_t begin, size_t max_length) const {
   return {chunks_[begin >> kChunkBits].get() + in_chunk, n};
 }
 
+std::unique_ptr<char[]> ByteChunks::NewBlock() {
+  if (spare_.empty()) return std::make_unique_for_overwrite<char[]>(kChunk);
+  std::unique_ptr<char[]> block = std::move(spare_.back());
+  spare_.pop_back();
+  return block;
+}
+
 void ByteChunks::Release() {
   std::vector<std::unique_ptr<char[]>>().swap(chunks_);
+  std::vector<std::unique_ptr<char[]>>().swap(spare_);
   size_ = 0;
 }
 
 void ByteChunks::ReleaseBefore(uint64_t offset) {
   for (size_t i = 0; i < chunks_.size() && (uint64_t{i} + 1) * kChunk <= offset; ++i) {
+    if (chunks_[i] == nullptr) continue;
+    if (spare_.size() < kMaxSpare) spare_.push_back(std::move(chunks_[i]));
     chunks_[i].reset();
   }
 }

@@ -56,11 +56,18 @@ class ByteChunks {
   std::string_view Piece(uint64_t begin, size_t max_length) const;
   // Frees every byte; the sequence is empty afterwards.
   void Release();
-  // Frees the blocks that lie wholly before `offset`; those bytes must not be read again.
+  // Frees the blocks that lie wholly before `offset`; those bytes must not be read again. The
+  // last ones freed are kept for the bytes appended next, which spares the system clearing
+  // fresh memory for every block of a part read through a window.
   void ReleaseBefore(uint64_t offset);
 
  private:
+  // A new block, or one released before.
+  std::unique_ptr<char[]> NewBlock();
+
+  static constexpr size_t kMaxSpare = 2;
   std::vector<std::unique_ptr<char[]>> chunks_;
+  std::vector<std::unique_ptr<char[]>> spare_;
   uint64_t size_ = 0;
 };
 

@@ -219,6 +219,19 @@ class PieceQueue {
     changed_.notify_all();
     return true;
   }
+  // A piece used before, or an empty one: reusing them spares allocating and clearing room for
+  // every piece.
+  std::string TakeSpare() {
+    std::lock_guard lock(mutex_);
+    if (spare_.empty()) return {};
+    std::string piece = std::move(spare_.back());
+    spare_.pop_back();
+    return piece;
+  }
+  void Recycle(std::string piece) {
+    std::lock_guard lock(mutex_);
+    spare_.push_back(std::move(piece));
+  }
   // Waits for a piece; false once the inflating has ended and every piece is taken.
   bool Pop(std::string& piece) {
     std::unique_lock lock(mutex_);
@@ -248,6 +261,7 @@ class PieceQueue {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::string> full_;
+  std::vector<std::string> spare_;
   bool done_ = false;
   bool cancelled_ = false;
   std::exception_ptr failure_;
@@ -260,7 +274,8 @@ void InflateInto(const Package& package, std::string_view part, uint64_t limit, 
   try {
     PartReader reader(package, part, limit);
     for (;;) {
-      std::string piece(kPiece, '\0');
+      std::string piece = queue.TakeSpare();
+      piece.resize(kPiece);
       piece.resize(reader.Read(piece.data(), kPiece));
       if (piece.empty() || !queue.Push(std::move(piece))) break;
     }
@@ -285,7 +300,10 @@ void Package::StreamInBackground(std::string_view part, uint64_t limit,
   }
   try {
     std::string piece;
-    while (queue.Pop(piece)) sink(piece.data(), piece.size());
+    while (queue.Pop(piece)) {
+      sink(piece.data(), piece.size());
+      queue.Recycle(std::move(piece));
+    }
   } catch (...) {
     queue.Cancel();
     worker.join();

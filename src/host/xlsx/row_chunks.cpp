@@ -2,52 +2,23 @@
 
 #include <algorithm>
 #include <cstring>
-#include <pugixml.hpp>
 #include <system_error>
 
-#include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_reading.h"
-#include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {
 
-// A chunk is cut at the first row end tag after this many bytes: large enough that the cost of
-// a parse call vanishes, small enough that its tree stays in the cache.
+// A chunk is cut at the first row end tag after this many bytes: large enough that handing it
+// over costs nothing, small enough that it stays in the cache while it is scanned and read.
 constexpr uint64_t kChunk = uint64_t{1} << 18;
 // A chunk without a row end tag for this long is not a run of ordinary rows.
 constexpr uint64_t kMaxChunk = uint64_t{16} << 20;
 
-// Element and attribute names as written, text with line ends normalised (as any XML parser
-// reports them), and white space kept only where it is an element's whole text (" " in an
-// inline string is a value; the spaces between rows are not).
-constexpr unsigned kParseFlags = pugi::parse_fragment | pugi::parse_eol |
-                                 pugi::parse_wconv_attribute | pugi::parse_ws_pcdata_single;
-
-// Whether a NUL-terminated name is `expected`, without measuring it first.
-bool Is(const char* name, const std::string& expected) {
-  for (const char c : expected) {
-    if (*name++ != c) return false;
-  }
-  return *name == '\0';
-}
-
-// Whether "<" followed by `mark` occurs in the text. The marks are rare characters, so looking
-// for them first is much faster than looking for the pair.
-bool HasMarkup(const char* text, size_t length, char mark) {
-  const char* const end = text + length;
-  for (const char* at = text; at < end;) {
-    const char* found = static_cast<const char*>(std::memchr(at, mark, end - at));
-    if (found == nullptr) return false;
-    if (found > text && found[-1] == '<') return true;
-    at = found + 1;
-  }
-  return false;
-}
-
-// Whether "]]>" occurs in the text: XML allows it only to end a CDATA section, and pugixml takes
-// it as plain text where the streaming parse refuses it. ']' is rare, so it is looked for first.
+// Whether "]]>" occurs in the text: XML allows it only to end a CDATA section, and the scanner
+// takes it as plain text where the streaming parse refuses it. ']' is rare, so it is looked for
+// first.
 bool HasCdataEnd(const char* text, size_t length) {
   const char* const end = text + length;
   for (const char* at = text; at < end;) {
@@ -60,66 +31,6 @@ bool HasCdataEnd(const char* text, size_t length) {
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool IsBlank(const char* text) {
-  for (; *text != '\0'; ++text) {
-    if (!IsSpace(*text)) return false;
-  }
-  return true;
-}
-
-// The text of an element that holds nothing but text; false when it holds an element.
-bool TextOf(const pugi::xml_node& node, std::string_view& out) {
-  const pugi::xml_node first = node.first_child();
-  if (!first) {
-    out = {};
-    return true;
-  }
-  if (first.type() != pugi::node_pcdata || first.next_sibling()) return false;
-  out = first.value();
-  return true;
-}
-
-// Whether the name is one any XML parser takes: ASCII letters, digits and "_:.-", not starting
-// with a digit, '.' or '-'. pugixml takes every byte above 127 as part of a name, where XML allows
-// only certain characters, so a name with any other character is left to the streaming parse.
-bool PlainName(const char* name) {
-  const auto letter = [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
-  };
-  if (!letter(*name)) return false;
-  for (const char* at = name + 1; *at != '\0'; ++at) {
-    if (!letter(*at) && !(*at >= '0' && *at <= '9') && *at != '-' && *at != '.') return false;
-  }
-  return true;
-}
-
-// Whether the element's names and attributes are as the streaming parse requires: plain names,
-// no attribute name twice, no '<' in a value. pugixml checks none of these.
-bool WellFormedAttributes(const pugi::xml_node& node) {
-  if (!PlainName(node.name())) return false;
-  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-    if (!PlainName(a.name()) || std::strchr(a.value(), '<') != nullptr) return false;
-    for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
-      if (std::strcmp(a.name(), b.name()) == 0) return false;
-    }
-  }
-  return true;
-}
-
-// The same for the element and everything inside it.
-bool WellFormedTree(const pugi::xml_node& node) {
-  if (!WellFormedAttributes(node)) return false;
-  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-    if (child.type() == pugi::node_element && !WellFormedTree(child)) return false;
-  }
-  return true;
-}
-
-const char* AttributeOrNull(const pugi::xml_node& node, const char* name) {
-  const pugi::xml_attribute attribute = node.attribute(name);
-  return attribute ? attribute.value() : nullptr;
-}
 
 }  // namespace
 
@@ -156,19 +67,9 @@ bool RowChunkReader::Supports(std::string_view prefix) {
 
 RowChunkReader::RowChunkReader(const ByteChunks& xml, SheetModel& model, std::string_view prefix,
                                uint64_t begin)
-    : xml_(xml), rows_(model), cursor_(begin) {
+    : xml_(xml), rows_(model), scanner_(prefix), cursor_(begin) {
   const std::string p = prefix.empty() ? std::string() : std::string(prefix) + ":";
-  row_name_ = p + "row";
-  cell_name_ = p + "c";
-  value_name_ = p + "v";
-  formula_name_ = p + "f";
-  inline_name_ = p + "is";
-  text_name_ = p + "t";
-  run_name_ = p + "r";
-  run_properties_name_ = p + "rPr";
-  phonetic_name_ = p + "rPh";
-  phonetic_properties_name_ = p + "phoneticPr";
-  row_end_tag_ = "</" + row_name_ + ">";
+  row_end_tag_ = "</" + p + "row>";
   sheet_data_close_ = "</" + p + "sheetData";
 }
 
@@ -178,7 +79,7 @@ RowChunkReader::~RowChunkReader() {
     stop_ = true;
   }
   wake_.notify_all();
-  if (parser_.joinable()) parser_.join();
+  for (std::thread& scanner : scanners_) scanner.join();
 }
 
 RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
@@ -203,7 +104,7 @@ RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
     if (after < size) {
       const char c = xml_.Piece(after, 1)[0];
       if ((c != '>' && !IsSpace(c)) || close - cursor_ > kMaxChunk) return Status::kGiveUp;
-      if (!Submit(cursor_, close) || !ReadPending()) return Status::kGiveUp;
+      if (!Submit(cursor_, close) || !ReadChunks(submitted_)) return Status::kGiveUp;
       close_ = close;
       return Status::kDone;
     }
@@ -212,13 +113,11 @@ RowChunkReader::Status RowChunkReader::Advance(bool at_end) {
   }
 }
 
-uint64_t RowChunkReader::ElementEnd(uint64_t limit) const {
-  while (limit > 0 && IsSpace(xml_.Piece(limit - 1, 1)[0])) --limit;
-  return limit;
-}
-
 bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
-  Chunk& chunk = chunks_[next_];
+  // A chunk is free once read: the oldest is read first when all are handed over.
+  if (submitted_ - read_ == kRing && !ReadChunks(read_ + 1)) return false;
+  const int index = static_cast<int>(submitted_ % kRing);
+  Chunk& chunk = chunks_[index];
   const size_t length = static_cast<size_t>(end - begin);
   if (chunk.capacity < length) {
     chunk.capacity = std::max<size_t>(length, kChunk * 2);
@@ -227,51 +126,65 @@ bool RowChunkReader::Submit(uint64_t begin, uint64_t end) {
   xml_.CopyOut(begin, length, chunk.text.get());
   chunk.begin = begin;
   chunk.end = end;
-  if (!parser_.joinable() && !alone_) {
-    try {
-      parser_ = std::thread([this] { ParseChunks(); });
-    } catch (const std::system_error&) {
-      alone_ = true;  // no second thread to be had: parse here
-    }
-  }
-  if (alone_) {
-    chunk.ok = Parse(chunk);
+  StartScanners();
+  if (scanners_.empty()) {  // no thread to be had: scan here
+    chunk.ok = Scan(chunk) && Number(chunk.scanned);
     chunk.parsed = true;
+    ++submitted_;
   } else {
     {
       std::lock_guard lock(mutex_);
-      chunk.parsed = false;
-      queue_.push_back(next_);
+      chunk.scan_done = chunk.parsed = false;
+      queue_.push_back(index);
+      ++submitted_;
     }
     wake_.notify_all();
   }
-  // While this chunk is parsed, the one before it goes into the model.
-  const bool read = ReadPending();
-  pending_ = next_;
-  next_ ^= 1;
-  return read;
+  // While this chunk is scanned, those scanned before it go into the model.
+  return ReadChunks(ScannedUpTo());
 }
 
-bool RowChunkReader::Parse(Chunk& chunk) const {
-  chunk.doc.reset();
-  chunk.rows.clear();
-  chunk.cells.clear();
-  chunk.inline_text.clear();
+void RowChunkReader::StartScanners() {
+  if (scanners_started_) return;
+  scanners_started_ = true;
+  for (int i = 0; i < kScanners; ++i) {
+    try {
+      scanners_.emplace_back([this] { ScanChunks(); });
+    } catch (const std::system_error&) {
+      break;  // as many as could be had
+    }
+  }
+}
+
+bool RowChunkReader::Scan(Chunk& chunk) const {
   const size_t length = static_cast<size_t>(chunk.end - chunk.begin);
-  if (length == 0) return true;  // the rows ended with the chunk before
+  if (length == 0) {  // the rows ended with the chunk before
+    chunk.scanned.Clear();
+    return true;
+  }
   char* const text = chunk.text.get();
-  // Comments, CDATA sections and processing instructions may hide a row end tag, and
-  // references are decoded by the streaming parse only, which also refuses ill-formed ones.
-  // pugixml checks neither the encoding nor the characters, so text that is not plain UTF-8
-  // XML characters goes to the streaming parse too, which refuses it as for any other sheet.
-  return !HasMarkup(text, length, '!') && !HasMarkup(text, length, '?') &&
-         std::memchr(text, '&', length) == nullptr && !HasCdataEnd(text, length) &&
-         IsXmlText(text, length) &&
-         chunk.doc.load_buffer_inplace(text, length, kParseFlags, pugi::encoding_utf8) &&
-         TakeRows(chunk);
+  // References are decoded by the streaming parse only, which also refuses ill-formed ones. The
+  // scanner checks neither the encoding nor the characters, so text that is not plain UTF-8 XML
+  // characters goes to the streaming parse too, which refuses it as for any other sheet.
+  return std::memchr(text, '&', length) == nullptr && !HasCdataEnd(text, length) &&
+         IsXmlText(text, length) && scanner_.Scan(text, length, chunk.begin, chunk.scanned);
 }
 
-void RowChunkReader::ParseChunks() {
+bool RowChunkReader::Number(ScannedRows& scanned) {
+  for (RowToken& row : scanned.rows) {
+    const std::optional<int32_t> number = numbering_.NextRow(row.r);
+    if (!number) return false;
+    row.number = *number;
+    for (uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+      const std::optional<int32_t> column = numbering_.NextCell(scanned.cells[i].r);
+      if (!column) return false;
+      scanned.cells[i].column = *column;
+    }
+  }
+  return true;
+}
+
+void RowChunkReader::ScanChunks() {
   for (;;) {
     int index;
     {
@@ -282,155 +195,71 @@ void RowChunkReader::ParseChunks() {
       queue_.pop_front();
     }
     Chunk& chunk = chunks_[index];
-    const bool ok = Parse(chunk);
-    {
-      std::lock_guard lock(mutex_);
-      chunk.ok = ok;
-      chunk.parsed = true;
-    }
+    const bool ok = Scan(chunk);
+    std::unique_lock lock(mutex_);
+    chunk.ok = ok;
+    chunk.scan_done = true;
+    NumberInOrder(lock);
+  }
+}
+
+void RowChunkReader::NumberInOrder(std::unique_lock<std::mutex>& lock) {
+  while (!numbering_busy_ && numbered_ < submitted_ && chunks_[numbered_ % kRing].scan_done) {
+    Chunk& chunk = chunks_[numbered_ % kRing];
+    numbering_busy_ = true;
+    lock.unlock();
+    const bool ok = chunk.ok && Number(chunk.scanned);
+    lock.lock();
+    chunk.ok = ok;
+    chunk.parsed = true;
+    ++numbered_;
+    numbering_busy_ = false;
     wake_.notify_all();
   }
 }
 
-bool RowChunkReader::ReadPending() {
-  if (pending_ < 0) return true;
-  Chunk& chunk = chunks_[pending_];
-  pending_ = -1;
-  {
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [&] { return chunk.parsed; });
-  }
-  return chunk.ok && ReadRows(chunk);
+uint64_t RowChunkReader::ScannedUpTo() {
+  std::lock_guard lock(mutex_);
+  uint64_t until = read_;
+  while (until < submitted_ && chunks_[until % kRing].parsed) ++until;
+  return until;
 }
 
-bool RowChunkReader::ReadRows(const Chunk& chunk) {
-  for (const RowToken& row : chunk.rows) {
-    // The element's bytes: from its "<" to the ">" that ends it, before the next one.
-    const uint64_t row_end = ElementEnd(row.limit);
-    if (row_end <= row.begin || xml_.Piece(row_end - 1, 1)[0] != '>') return false;
-    if (!rows_.BeginRow(row.r, row.begin)) return false;
+bool RowChunkReader::ReadChunks(uint64_t until) {
+  for (; read_ < until; ++read_) {
+    Chunk& chunk = chunks_[read_ % kRing];
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return chunk.parsed; });
+    }
+    if (!chunk.ok) return false;
+    ReadRows(chunk);
+  }
+  return true;
+}
+
+void RowChunkReader::ReadRows(const Chunk& chunk) {
+  const ScannedRows& scanned = chunk.scanned;
+  for (const RowToken& row : scanned.rows) {
+    rows_.BeginNumberedRow(row.number, row.begin);
     for (uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
-      const CellToken& token = chunk.cells[i];
-      const std::optional<int32_t> column = rows_.BeginCell(token.r);
-      if (!column) return false;
+      const CellToken& token = scanned.cells[i];
       CellXml cell;
-      cell.column = *column;
+      cell.column = token.column;
       cell.type = ParseTypeAttr(token.t);
       cell.flags = token.flags;
       cell.has_value = token.has_value;
       cell.value = token.value;
       cell.has_inline = token.has_inline;
       cell.inline_text =
-          std::string_view(chunk.inline_text).substr(token.inline_begin, token.inline_length);
+          std::string_view(scanned.inline_text).substr(token.inline_begin, token.inline_length);
       if (token.flags & kSharedMaster) {
         rows_.AddSharedFormula(cell.column, token.si, token.ref, std::string(token.formula));
       }
       rows_.AddCell(cell);
     }
-    rows_.EndRow(row_end);
+    rows_.EndRow(row.end);
   }
-  return true;
-}
-
-bool RowChunkReader::TakeRows(Chunk& chunk) const {
-  const char* const text = chunk.text.get();
-  pugi::xml_node node = chunk.doc.first_child();
-  while (node) {
-    pugi::xml_node next = node.next_sibling();
-    if (node.type() == pugi::node_pcdata && IsBlank(node.value())) {
-      node = next;
-      continue;
-    }
-    if (node.type() != pugi::node_element || !Is(node.name(), row_name_)) return false;
-    while (next && next.type() == pugi::node_pcdata && IsBlank(next.value())) {
-      next = next.next_sibling();
-    }
-    if (next && next.type() != pugi::node_element) return false;
-    if (!WellFormedAttributes(node)) return false;
-    RowToken& row = chunk.rows.emplace_back();
-    row.r = AttributeOrNull(node, "r");
-    row.begin = chunk.begin + static_cast<uint64_t>(node.name() - text) - 1;
-    row.limit = next ? chunk.begin + static_cast<uint64_t>(next.name() - text) - 1 : chunk.end;
-    row.first_cell = static_cast<uint32_t>(chunk.cells.size());
-    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-      if (c.type() == pugi::node_pcdata && IsBlank(c.value())) continue;
-      if (c.type() != pugi::node_element || !Is(c.name(), cell_name_) || !TakeCell(c, chunk)) {
-        return false;
-      }
-    }
-    row.cell_count = static_cast<uint32_t>(chunk.cells.size()) - row.first_cell;
-    node = next;
-  }
-  return true;
-}
-
-bool RowChunkReader::TakeCell(const pugi::xml_node& c, Chunk& chunk) const {
-  if (!WellFormedAttributes(c)) return false;
-  CellToken cell;
-  cell.r = AttributeOrNull(c, "r");
-  cell.t = AttributeOrNull(c, "t");
-  for (pugi::xml_node part = c.first_child(); part; part = part.next_sibling()) {
-    if (part.type() == pugi::node_pcdata && IsBlank(part.value())) continue;
-    if (part.type() != pugi::node_element || !WellFormedAttributes(part)) return false;
-    const char* name = part.name();
-    if (Is(name, value_name_)) {
-      if (cell.has_value || !TextOf(part, cell.value)) return false;
-      cell.has_value = true;
-    } else if (Is(name, formula_name_)) {
-      if ((cell.flags & kHasFormula) || !TakeFormula(part, cell)) return false;
-    } else if (Is(name, inline_name_)) {
-      if (cell.has_inline) return false;
-      cell.inline_begin = static_cast<uint32_t>(chunk.inline_text.size());
-      if (!TakeInline(part, chunk)) return false;
-      cell.inline_length = static_cast<uint32_t>(chunk.inline_text.size()) - cell.inline_begin;
-      cell.has_inline = true;
-    } else {
-      return false;
-    }
-  }
-  chunk.cells.push_back(cell);
-  return true;
-}
-
-bool RowChunkReader::TakeFormula(const pugi::xml_node& f, CellToken& cell) const {
-  cell.flags |= kHasFormula;
-  const char* ref = AttributeOrNull(f, "ref");
-  const char* si = AttributeOrNull(f, "si");
-  if (SharedFormulaRole(AttributeOrNull(f, "t"), ref, si) == SharedRole::kDefinition) {
-    // The cell that defines a shared formula: kept so that its group survives a write.
-    if (!TextOf(f, cell.formula)) return false;
-    cell.flags |= kSharedMaster;
-    cell.si = si;
-    cell.ref = ref;
-  }
-  return true;
-}
-
-bool RowChunkReader::TakeInline(const pugi::xml_node& is, Chunk& chunk) const {
-  std::string_view piece;
-  for (pugi::xml_node item = is.first_child(); item; item = item.next_sibling()) {
-    if (item.type() == pugi::node_pcdata && IsBlank(item.value())) continue;
-    if (item.type() != pugi::node_element || !WellFormedAttributes(item)) return false;
-    if (Is(item.name(), text_name_)) {
-      if (!TextOf(item, piece)) return false;
-      chunk.inline_text += piece;
-    } else if (Is(item.name(), run_name_)) {
-      for (pugi::xml_node r = item.first_child(); r; r = r.next_sibling()) {
-        if (r.type() == pugi::node_pcdata && IsBlank(r.value())) continue;
-        if (r.type() != pugi::node_element || !WellFormedTree(r)) return false;
-        if (Is(r.name(), text_name_)) {
-          if (!TextOf(r, piece)) return false;
-          chunk.inline_text += piece;
-        } else if (!Is(r.name(), run_properties_name_)) {
-          return false;
-        }
-      }
-    } else if (!(Is(item.name(), phonetic_name_) || Is(item.name(), phonetic_properties_name_)) ||
-               !WellFormedTree(item)) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace quilmark::xlsx

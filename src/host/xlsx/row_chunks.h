@@ -1,17 +1,18 @@
-// The rows of a worksheet's <sheetData>, read in chunks by pugixml rather than event by event:
-// the region is cut after row end tags into pieces of a few hundred kilobytes, each parsed as an
-// XML fragment, and its rows and cells go to the model exactly as the streaming parse would put
-// them there (same numbering, same values, same byte range of every row element).
+// The rows of a worksheet's <sheetData>, read in chunks by a scanner of plain rows rather than
+// event by event: the region is cut after row end tags into pieces of a few hundred kilobytes,
+// each scanned by a second thread while the one before goes into the model exactly as the
+// streaming parse would put it there (same numbering, same values, same byte range of every row
+// element).
 //
 // Cutting the text at "</row>" is only sound when that string can mean nothing else, so the
 // reader gives up (Status::kGiveUp) on anything it does not expect: a comment, CDATA section,
 // processing instruction or declaration ("<!" or "<?"), an entity or character reference ("&"),
-// a NUL byte (where pugixml would stop reading), an element other than a row, a cell, or the
-// cell's value, formula and inline string parts, text between elements, a row or column out of
-// range, a chunk that does not parse, a name with other than ASCII name characters, and anything
-// the streaming parse would refuse: bytes that are not UTF-8, characters XML does not allow, an
-// attribute given twice, "]]>" in text. The caller then reads the whole worksheet with the
-// streaming parse, which also reports what is wrong.
+// a NUL byte, an element other than a row, a cell, or the cell's value, formula and inline string
+// parts, text between elements, a row or column out of range, a chunk that does not scan, a
+// name with other than ASCII name characters, and anything the streaming parse would refuse:
+// bytes that are not UTF-8, characters XML does not allow, an attribute given twice, "]]>" in
+// text. The caller then reads the whole worksheet with the streaming parse, which also reports
+// what is wrong.
 #pragma once
 
 #include <condition_variable>
@@ -19,7 +20,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -27,6 +27,7 @@
 
 #include "src/host/xlsx/cell_reading.h"
 #include "src/host/xlsx/chunked.h"
+#include "src/host/xlsx/row_scan.h"
 #include "src/host/xlsx/sheet_model.h"
 
 namespace quilmark::xlsx {
@@ -51,85 +52,74 @@ class RowChunkReader {
   // Where "</sheetData>" starts (after kDone).
   uint64_t close() const { return close_; }
   // The first byte of the XML the reader may still look at; those before it can be freed.
-  uint64_t needed_from() const { return pending_ >= 0 ? chunks_[pending_].begin : cursor_; }
+  uint64_t needed_from() const {
+    return read_ < submitted_ ? chunks_[read_ % kRing].begin : cursor_;
+  }
 
   // Whether a prefix is simple enough for the chunked reading.
   static bool Supports(std::string_view prefix);
 
  private:
-  // What the parsing thread takes from a cell for the model; texts point into the chunk's text.
-  struct CellToken {
-    const char* r = nullptr;
-    const char* t = nullptr;
-    uint8_t flags = 0;  // kHasFormula, kSharedMaster
-    bool has_value = false;
-    bool has_inline = false;
-    std::string_view value;
-    uint32_t inline_begin = 0, inline_length = 0;  // in Chunk::inline_text
-    const char* si = nullptr;                      // of a shared formula's definition
-    const char* ref = nullptr;
-    std::string_view formula;
-  };
-  struct RowToken {
-    const char* r = nullptr;
-    uint64_t begin = 0;  // the element's "<" in the part
-    uint64_t limit = 0;  // where the next element or the chunk starts
-    uint32_t first_cell = 0, cell_count = 0;
-  };
-  // A chunk's text, parsed in place and walked by a second thread into its rows and cells.
+  // A chunk's text, scanned in place by a scanning thread into its rows and cells.
   struct Chunk {
     std::unique_ptr<char[]> text;
     size_t capacity = 0;
     uint64_t begin = 0, end = 0;  // where the text lies in the part
-    pugi::xml_document doc;
-    std::vector<RowToken> rows;
-    std::vector<CellToken> cells;
-    std::string inline_text;  // the inline strings' plain texts, one after another
-    bool parsed = false;      // the tokens are ready (or the chunk was refused)
-    bool ok = false;          // the chunk passed the checks and parsed
+    ScannedRows scanned;
+    bool scan_done = false;  // scanned (or refused), not yet numbered
+    bool parsed = false;     // scanned and numbered: the tokens are ready (or the chunk refused)
+    bool ok = false;         // the chunk passed the checks, scanned and lies within the sheet
   };
 
-  // Hands the chunk xml[begin, end) to the parsing thread, then reads the chunk handed over
-  // before it into the model. False when that chunk holds something unexpected.
+  // Hands the chunk xml[begin, end) to the scanning threads, then reads the chunks ready so far
+  // into the model. False when one of those holds something unexpected.
   bool Submit(uint64_t begin, uint64_t end);
-  // Waits for the chunk last handed over and reads its rows; false as for Submit.
-  bool ReadPending();
-  // Checks and parses a chunk's text and takes its rows and cells; false when it holds something
+  // How many of the chunks handed over are ready, counting in order up to the first that is not.
+  uint64_t ScannedUpTo();
+  // Reads the chunks handed over into the model in order up to number `until`, waiting for each
+  // to be ready; false as for Submit.
+  bool ReadChunks(uint64_t until);
+  void StartScanners();
+  // Checks and scans a chunk's text into its rows and cells; false when it holds something
   // unexpected.
-  bool Parse(Chunk& chunk) const;
-  // The parsing thread's loop.
-  void ParseChunks();
-  // Takes the rows and cells of a parsed chunk; false as for Parse.
-  bool TakeRows(Chunk& chunk) const;
-  bool TakeCell(const pugi::xml_node& c, Chunk& chunk) const;
-  bool TakeFormula(const pugi::xml_node& f, CellToken& cell) const;
-  // Appends the plain text of an <is> element to the chunk's inline texts.
-  bool TakeInline(const pugi::xml_node& is, Chunk& chunk) const;
-  // Puts a chunk's rows into the model; false when one lies beyond the sheet.
-  bool ReadRows(const Chunk& chunk);
-  // One past the last byte of the element that ends before `limit`, skipping white space.
-  uint64_t ElementEnd(uint64_t limit) const;
+  bool Scan(Chunk& chunk) const;
+  // Numbers the rows and cells of a chunk, the chunks taken in document order; false when a row
+  // or column lies beyond the sheet.
+  bool Number(ScannedRows& scanned);
+  // A scanning thread's loop: scans the chunks it takes, whichever comes next, then numbers
+  // those scanned in document order unless another thread is numbering.
+  void ScanChunks();
+  // `lock` holds mutex_.
+  void NumberInOrder(std::unique_lock<std::mutex>& lock);
+  // Puts a chunk's rows into the model.
+  void ReadRows(const Chunk& chunk);
 
   const ByteChunks& xml_;
   RowBuilder rows_;
-  std::string row_name_, cell_name_, value_name_, formula_name_, inline_name_, text_name_,
-      run_name_, run_properties_name_, phonetic_name_, phonetic_properties_name_;
+  RowScanner scanner_;
+  RowNumbering numbering_;        // used by one scanning thread at a time, in document order
   std::string row_end_tag_;       // "</row>"
   std::string sheet_data_close_;  // "</sheetData"
   uint64_t cursor_ = 0;
   uint64_t searched_ = 0;  // no row end tag between cursor_ + kChunk and here
   uint64_t close_ = 0;
 
-  // Two chunks: one being parsed while the other is read.
-  Chunk chunks_[2];
-  int next_ = 0;      // the chunk to fill next
-  int pending_ = -1;  // the chunk handed over and not yet read
+  // A ring of chunks: those handed over are scanned by two threads while the ones ready before
+  // them are read, so that all three are busy on a large sheet; several, so that none waits for
+  // another at every chunk.
+  static constexpr int kRing = 6;
+  static constexpr int kScanners = 2;
+  Chunk chunks_[kRing];
+  uint64_t submitted_ = 0;  // chunks handed over (changed under mutex_ once scanners run)
+  uint64_t read_ = 0;       // chunks read, in the order handed over
+  uint64_t numbered_ = 0;   // chunks numbered, likewise
+  bool numbering_busy_ = false;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<int> queue_;
   bool stop_ = false;
-  std::thread parser_;  // started with the first chunk
-  bool alone_ = false;  // no parsing thread could be started
+  std::vector<std::thread> scanners_;  // started with the first chunk
+  bool scanners_started_ = false;
 };
 
 // The position of the first `needle` in xml[from, to), or `to` when there is none.

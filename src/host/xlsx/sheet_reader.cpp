@@ -331,18 +331,32 @@ class WorksheetLoader {
   // Throws ReadAgain when the rows cannot be read in chunks.
   void Add(const char* data, size_t length) {
     xml_.Append(data, length);
-    Advance(false);
+    ReadingAgainOnTailError([&] { Advance(false); });
     ForgetPassedXml();
   }
 
   // Returns whether the rows were read in chunks.
   bool Finish() {
-    Advance(true);
-    parse_->Feed("", 0, true);
+    ReadingAgainOnTailError([&] {
+      Advance(true);
+      parse_->Feed("", 0, true);
+    });
     return stage_ == Stage::kTail;
   }
 
  private:
+  // The parse that resumes after rows read in chunks counts lines from where it resumed: damaged
+  // XML there is reported by the streaming parse of the whole part, which names the right line.
+  template <typename Step>
+  void ReadingAgainOnTailError(const Step& step) {
+    try {
+      step();
+    } catch (const PackageError&) {
+      if (stage_ == Stage::kTail) throw ReadAgain();
+      throw;
+    }
+  }
+
   enum class Stage { kHead, kRows, kTail, kWhole };
 
   // Feeds the parse what it has not seen yet; false when it suspended itself.
