@@ -145,6 +145,28 @@ TEST(XlsxWrite, LargeSheetsAreCopiedThroughFromTheFile) {
   }
 }
 
+// A run that writes to every row: rows are rewritten in batches, half of each on another thread,
+// and must come out whole and in order, across batches and around a row left as it was.
+TEST(XlsxWrite, EveryRowRewrittenInOrder) {
+  std::string rows, expected;
+  for (int row = 1; row <= 9000; ++row) {
+    const std::string r = std::to_string(row);
+    const std::string b = "<c r=\"B" + r + "\"><v>" + r + "</v></c></row>";
+    rows += "<row r=\"" + r + "\"><c r=\"A" + r + "\"><v>1</v></c>" + b;
+    expected += "<row r=\"" + r + "\">";
+    expected += row == 5000 ? "<c r=\"A5000\"><v>1</v></c>"
+                            : "<c r=\"A" + r + "\" t=\"inlineStr\"><is><t>z" + r + "</t></is></c>";
+    expected += b;
+  }
+  const Entries saved = WriteAndSave(OneSheetWorkbook(SheetXml(rows)), [](Worksheet& sheet) {
+    for (int row = 1; row <= 9000; ++row) {
+      if (row != 5000) sheet.Write(row, 1, "z" + std::to_string(row));
+    }
+  });
+  EXPECT_NE(saved.at(kSheetPart).find("<sheetData>" + expected + "</sheetData>"),
+            std::string::npos);
+}
+
 TEST(XlsxWrite, CellsWithoutReferencesKeepTheirPlace) {
   const Entries saved = WriteAndSave(
       OneSheetWorkbook(

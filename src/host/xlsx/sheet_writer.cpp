@@ -5,8 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <functional>
+#include <future>
 #include <limits>
+#include <system_error>
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
@@ -15,73 +18,14 @@
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
-namespace {
-
-bool NeedsPreserve(std::string_view text) {
-  if (text.empty()) return false;
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  return blank(text.front()) || blank(text.back());
-}
-
-// The first index in [0, count) at which `reached` holds, where it holds from some index on (the
-// count when it never does). A plain loop: clang's library support cannot take a view of indexes
-// here, and the fuzz build is clang's.
-template <typename Predicate>
-size_t PartitionPoint(size_t count, Predicate reached) {
-  size_t first = 0;
-  while (first < count) {
-    const size_t middle = first + (count - first) / 2;
-    if (reached(middle)) {
-      count = middle;
-    } else {
-      first = middle + 1;
-    }
-  }
-  return first;
-}
-
-void AppendNumber(std::string& out, int32_t number) {
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, number);
-  out.append(digits, result.ptr);
-}
-
-// "<name>" and "</name>".
-void AppendStartTag(std::string& out, std::string_view name) {
-  out += '<';
-  out += name;
-  out += '>';
-}
-void AppendEndTag(std::string& out, std::string_view name) {
-  out += "</";
-  out += name;
-  out += '>';
-}
-
-}  // namespace
-
-std::string NumberXml(double value) {
-  if (value == 0) return "0";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 SheetXmlWriter::SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model)
     : xml_(xml),
       layout_(layout),
       model_(model),
-      cell_name_(Element("c")),
-      value_name_(Element("v")),
-      inline_name_(Element("is")),
-      text_name_(Element("t")),
-      row_reader_(layout) {
+      rows_(layout, model, broken_groups_),
+      helper_rows_(layout, model, broken_groups_) {
   Plan();
-}
-
-std::string SheetXmlWriter::Element(std::string_view local) const {
-  if (layout_.prefix.empty()) return std::string(local);
-  return layout_.prefix + ":" + std::string(local);
 }
 
 void SheetXmlWriter::Plan() {
@@ -221,6 +165,10 @@ size_t SheetXmlWriter::Read(char* out, size_t capacity) {
     if (edit != nullptr && position_ >= edit->begin) {
       pending_.clear();
       pending_offset_ = 0;
+      if (edit->kind == EditKind::kRow && edit->begin == position_) {
+        GenerateRows();
+        continue;
+      }
       Generate(*edit);
       position_ = edit->end;
       Pass(edit);
@@ -242,17 +190,21 @@ size_t SheetXmlWriter::Read(char* out, size_t capacity) {
 
 void SheetXmlWriter::Generate(const Edit& edit) {
   switch (edit.kind) {
-    case EditKind::kRow:
-      EmitRow(edit.slot);
+    case EditKind::kRow: {
+      std::deque<std::string> copies;
+      rows_.WriteRow(edit.slot, RowTexts({edit.slot}, copies).front(), pending_);
       break;
+    }
     case EditKind::kNewRows:
-      for (const uint32_t slot : edit.new_rows) EmitNewRow(slot);
+      for (const uint32_t slot : edit.new_rows) rows_.WriteNewRow(slot, pending_);
       break;
-    case EditKind::kSheetData:
-      AppendStartTag(pending_, Element("sheetData"));
-      for (const uint32_t slot : edit.new_rows) EmitNewRow(slot);
-      AppendEndTag(pending_, Element("sheetData"));
+    case EditKind::kSheetData: {
+      const std::string name = ElementName(layout_, "sheetData");
+      pending_.append("<").append(name).append(">");
+      for (const uint32_t slot : edit.new_rows) rows_.WriteNewRow(slot, pending_);
+      pending_.append("</").append(name).append(">");
       break;
+    }
     case EditKind::kDimension: {
       const auto [first_row, last_row] = *model_.written_rows();
       RangeRef range{{first_row, model_.written_min_column()},
@@ -264,240 +216,68 @@ void SheetXmlWriter::Generate(const Edit& edit) {
         range.last.row = std::max(range.last.row, old.last.row);
         range.last.column = std::max(range.last.column, old.last.column);
       }
-      pending_ += "<" + layout_.dimension_qname + " ref=\"" + FormatRangeRef(range) + "\"/>";
+      pending_.append("<").append(layout_.dimension_qname).append(" ref=\"");
+      pending_.append(FormatRangeRef(range)).append("\"/>");
       break;
     }
   }
 }
 
-void SheetXmlWriter::OpenCell(int32_t row, int32_t column, std::string_view style,
-                              std::string_view type, bool empty) {
-  pending_ += '<';
-  pending_ += cell_name_;
-  pending_ += " r=\"";
-  AppendCellRef(pending_, row, column);
-  pending_ += '"';
-  if (!style.empty()) {
-    pending_ += " s=\"";
-    AppendEscaped(pending_, style);
-    pending_ += '"';
-  }
-  if (!type.empty()) {
-    pending_ += " t=\"";
-    pending_ += type;
-    pending_ += '"';
-  }
-  pending_ += empty ? "/>" : ">";
-}
-
-void SheetXmlWriter::EmitValueCell(int32_t row, const Cell& cell, std::string_view style,
-                                   std::string_view type, std::string_view text) {
-  OpenCell(row, cell.column, style, type, false);
-  pending_ += '<';
-  pending_ += value_name_;
-  pending_ += '>';
-  AppendEscaped(pending_, text);
-  pending_ += "</";
-  pending_ += value_name_;
-  pending_ += "></";
-  pending_ += cell_name_;
-  pending_ += '>';
-}
-
-void SheetXmlWriter::EmitCell(int32_t row, const Cell& cell, std::string_view style) {
-  switch (cell.type) {
-    case CellType::kEmpty:
-    case CellType::kBad:
-      if (!style.empty()) OpenCell(row, cell.column, style, "", true);
-      return;
-    case CellType::kNumber: {
-      const double number = std::bit_cast<double>(cell.payload());
-      // A spreadsheet cannot hold an infinite or undefined number: it shows the error instead.
-      if (!std::isfinite(number)) return EmitValueCell(row, cell, style, "e", "#NUM!");
-      return EmitValueCell(row, cell, style, "", NumberXml(number));
+std::vector<std::string_view> SheetXmlWriter::RowTexts(const std::vector<uint32_t>& slots,
+                                                       std::deque<std::string>& copies) {
+  std::vector<std::string_view> texts;
+  for (const uint32_t slot : slots) {
+    const Row& row = model_.rows()[slot];
+    // The row where it lies when it lies in one piece; a copy otherwise.
+    std::string_view text = xml_.Piece(row.xml_begin, row.xml_length);
+    if (text.size() < row.xml_length) {
+      std::string& copy = copies.emplace_back(row.xml_length, '\0');
+      xml_.CopyOut(row.xml_begin, row.xml_length, copy.data());
+      text = copy;
     }
-    case CellType::kShared:
-    case CellType::kText: {
-      const std::string_view text = TextOf(cell);
-      OpenCell(row, cell.column, style, "inlineStr", false);
-      pending_ += '<';
-      pending_ += inline_name_;
-      pending_ += "><";
-      pending_ += text_name_;
-      if (NeedsPreserve(text)) pending_ += " xml:space=\"preserve\"";
-      pending_ += '>';
-      AppendEscaped(pending_, text);
-      pending_ += "</";
-      pending_ += text_name_;
-      pending_ += "></";
-      pending_ += inline_name_;
-      pending_ += "></";
-      pending_ += cell_name_;
-      pending_ += '>';
-      return;
-    }
-    case CellType::kBool:
-      return EmitValueCell(row, cell, style, "b", cell.lo != 0 ? "1" : "0");
-    case CellType::kDate:
-      return EmitValueCell(row, cell, style, "d", std::get<CellDate>(*model_.ValueOf(cell)).iso);
-    case CellType::kError:
-      return EmitValueCell(row, cell, style, "e", std::get<CellError>(*model_.ValueOf(cell)).text);
+    texts.push_back(text);
   }
+  return texts;
 }
 
-std::string_view SheetXmlWriter::TextOf(const Cell& cell) const {
-  return cell.type == CellType::kShared ? model_.SharedString(cell.lo)
-                                        : model_.arena().Get(cell.payload());
+void SheetXmlWriter::WriteRows(RowWriter& writer, const std::vector<uint32_t>& slots,
+                               const std::vector<std::string_view>& texts, size_t begin, size_t end,
+                               std::string& out) {
+  for (size_t i = begin; i < end; ++i) writer.WriteRow(slots[i], texts[i], out);
 }
 
-void SheetXmlWriter::EmitNewRow(uint32_t slot) {
-  const Row& row = model_.rows()[slot];
-  const std::string name = Element("row");
-  pending_ += '<';
-  pending_ += name;
-  pending_ += " r=\"";
-  AppendNumber(pending_, row.number);
-  pending_ += "\">";
-  const auto added = model_.added_cells().find(slot);
-  if (added != model_.added_cells().end()) {
-    for (const Cell& cell : added->second) EmitCell(row.number, cell, {});
+void SheetXmlWriter::GenerateRows() {
+  constexpr uint64_t kBatchBytes = 1 << 20;  // of the loaded rows, so that few are held
+  constexpr size_t kShared = 256;            // fewer rows are not worth a second thread
+  std::vector<uint32_t> slots;
+  const uint64_t first = position_;
+  while (position_ - first < kBatchBytes) {
+    const Edit* edit = NextEdit();
+    if (edit == nullptr || edit->kind != EditKind::kRow || edit->begin != position_) break;
+    slots.push_back(edit->slot);
+    position_ = edit->end;
+    Pass(edit);
   }
-  AppendEndTag(pending_, name);
-}
-
-const Cell* SheetXmlWriter::StoredCell(const Row& row, int32_t column) const {
-  const auto at = [&](uint32_t i) -> const Cell& { return model_.cells()[row.first_cell + i]; };
-  const size_t found =
-      PartitionPoint(row.cell_count, [&](size_t i) { return at(i).column >= column; });
-  return found != row.cell_count && at(found).column == column ? &at(found) : nullptr;
-}
-
-void SheetXmlWriter::MergeCells(uint32_t slot, const RowXml& parsed) {
-  const Row& row = model_.rows()[slot];
-  merged_.clear();
-  // The stored cells are in column order: while the file's are too, one walk finds them all.
-  uint32_t next = 0;
-  int32_t previous = 0;
-  for (const RowCellXml& original : parsed.cells) {
-    const Cell* stored = nullptr;
-    if (original.column > previous) {
-      const auto at = [&](uint32_t i) -> const Cell& { return model_.cells()[row.first_cell + i]; };
-      while (next < row.cell_count && at(next).column < original.column) ++next;
-      if (next < row.cell_count && at(next).column == original.column) stored = &at(next);
-      previous = original.column;
-    } else {
-      stored = StoredCell(row, original.column);
-    }
-    merged_.push_back({original.column, &original, stored});
-  }
-  const auto added = model_.added_cells().find(slot);
-  if (added != model_.added_cells().end()) {
-    for (const Cell& cell : added->second) merged_.push_back({cell.column, nullptr, &cell});
-  }
-  const auto less = [](const MergedCell& a, const MergedCell& b) { return a.column < b.column; };
-  if (!std::is_sorted(merged_.begin(), merged_.end(), less)) {
-    std::stable_sort(merged_.begin(), merged_.end(), less);
-  }
-}
-
-void SheetXmlWriter::EmitRowStart(const RowXml& parsed, int32_t number,
-                                  const std::vector<MergedCell>& cells) {
-  // The row number made explicit and the column span kept true.
-  pending_ += '<';
-  pending_ += parsed.qname;
-  bool has_r = false;
-  for (const auto& [name, value] : parsed.attributes) {
-    pending_ += ' ';
-    pending_ += name;
-    pending_ += "=\"";
-    if (name == "r") {
-      AppendNumber(pending_, number);
-      has_r = true;
-    } else if (name == "spans" && !cells.empty()) {
-      AppendNumber(pending_, cells.front().column);
-      pending_ += ':';
-      AppendNumber(pending_, cells.back().column);
-    } else {
-      AppendEscaped(pending_, value);
-    }
-    pending_ += '"';
-  }
-  if (!has_r) {
-    pending_ += " r=\"";
-    AppendNumber(pending_, number);
-    pending_ += '"';
-  }
-  for (const auto& [name, uri] : parsed.declarations) {
-    pending_ += ' ' + name + "=\"";
-    AppendEscaped(pending_, uri);
-    pending_ += '"';
-  }
-  pending_ += '>';
-}
-
-void SheetXmlWriter::EmitKeptCell(const RowCellXml& original, int32_t number,
-                                  std::string_view source) {
-  // The cell as it was; a reference is added where it had none, as cells before it may have
-  // been added or removed.
-  uint32_t from = original.begin;
-  if (!original.has_ref) {
-    pending_.append(source.substr(original.begin, 1 + original.qname_length));
-    pending_ += " r=\"";
-    AppendCellRef(pending_, number, original.column);
-    pending_ += '"';
-    for (const auto& [name, value] : original.attributes) {
-      pending_ += ' ' + name + "=\"";
-      AppendEscaped(pending_, value);
-      pending_ += '"';
-    }
-    pending_ += original.start_tag_end == original.end ? "/>" : ">";
-    from = original.start_tag_end;
-  }
-  const SharedFormula* group = nullptr;
-  if (original.shared_member) {
-    for (const SharedFormula* broken : broken_groups_) {
-      if (broken->index == original.shared_index) group = broken;
+  std::deque<std::string> copies;
+  const std::vector<std::string_view> texts = RowTexts(slots, copies);
+  size_t half = slots.size();
+  std::future<void> helper;
+  if (slots.size() >= kShared) {
+    half = slots.size() / 2;
+    helper_out_.clear();
+    try {
+      helper = std::async(std::launch::async, [&] {
+        WriteRows(helper_rows_, slots, texts, half, slots.size(), helper_out_);
+      });
+    } catch (const std::system_error&) {
+      half = slots.size();  // no thread to be had: all of it here
     }
   }
-  if (group == nullptr || original.formula_end <= original.formula_begin) {
-    pending_.append(source.substr(from, original.end - from));
-    return;
+  WriteRows(rows_, slots, texts, 0, half, pending_);
+  if (helper.valid()) {
+    helper.get();
+    pending_ += helper_out_;
   }
-  // A member of a group whose definition was overwritten: its formula spelled out.
-  pending_.append(source.substr(from, original.formula_begin - from));
-  const std::string f = Element("f");
-  AppendStartTag(pending_, f);
-  AppendEscaped(pending_,
-                ShiftFormula(group->formula, number - group->row, original.column - group->column));
-  AppendEndTag(pending_, f);
-  pending_.append(source.substr(original.formula_end, original.end - original.formula_end));
-}
-
-void SheetXmlWriter::EmitRow(uint32_t slot) {
-  const Row& row = model_.rows()[slot];
-  // The row where it lies when it lies in one piece; a copy otherwise.
-  std::string_view text = xml_.Piece(row.xml_begin, row.xml_length);
-  if (text.size() < row.xml_length) {
-    row_text_.resize(row.xml_length);
-    xml_.CopyOut(row.xml_begin, row.xml_length, row_text_.data());
-    text = row_text_;
-  }
-  const RowXml& parsed = row_reader_.Read(text);
-  MergeCells(slot, parsed);
-  EmitRowStart(parsed, row.number, merged_);
-  for (const MergedCell& item : merged_) {
-    const bool written = item.cell != nullptr && (item.cell->flags & kWritten);
-    if (item.original == nullptr || written) {
-      const std::string_view style = item.original ? item.original->style : std::string_view();
-      EmitCell(row.number, *item.cell, style);
-    } else {
-      EmitKeptCell(*item.original, row.number, text);
-    }
-  }
-  pending_.append(text.substr(parsed.tail_begin, parsed.tail_end - parsed.tail_begin));
-  pending_ += "</";
-  pending_ += parsed.qname;
-  pending_ += '>';
 }
 
 }  // namespace quilmark::xlsx

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "src/host/xlsx/part_text.h"
-#include "src/host/xlsx/row_xml.h"
+#include "src/host/xlsx/row_writer.h"
 #include "src/host/xlsx/sheet_layout.h"
 #include "src/host/xlsx/sheet_model.h"
 
@@ -41,13 +42,6 @@ class SheetXmlWriter {
     std::vector<uint32_t> new_rows;  // kNewRows, kSheetData: slots in row order
   };
 
-  // A cell of a rewritten row: as the file had it, as the run left it, or both.
-  struct MergedCell {
-    int32_t column;
-    const RowCellXml* original;  // nullptr for a cell the run added
-    const Cell* cell;            // nullptr for none in the model
-  };
-
   // The edits, in the order of the XML.
   void Plan();
   // The row ranges of the shared formula groups whose defining cell the run overwrote.
@@ -64,21 +58,15 @@ class SheetXmlWriter {
   size_t file_rows() const { return model_.rows().size() - model_.new_rows().size(); }
 
   void Generate(const Edit& edit);
-  void EmitRow(uint32_t slot);
-  const Cell* StoredCell(const Row& row, int32_t column) const;
-  // The row's cells as the file had them and as the run left them, in column order, in merged_.
-  void MergeCells(uint32_t slot, const RowXml& parsed);
-  void EmitRowStart(const RowXml& parsed, int32_t number, const std::vector<MergedCell>& cells);
-  void EmitKeptCell(const RowCellXml& original, int32_t number, std::string_view source);
-  void EmitNewRow(uint32_t slot);
-  void EmitCell(int32_t row, const Cell& cell, std::string_view style);
-  void OpenCell(int32_t row, int32_t column, std::string_view style, std::string_view type,
-                bool empty);
-  void EmitValueCell(int32_t row, const Cell& cell, std::string_view style, std::string_view type,
-                     std::string_view text);
-  std::string Element(std::string_view local) const;
-  // The text a text cell holds.
-  std::string_view TextOf(const Cell& cell) const;
+  // Writes the rewritten rows that follow one another from position_ on, up to about a megabyte
+  // of them, the second half on another thread when there are many; moves beyond them.
+  void GenerateRows();
+  // The loaded XML of each of those rows, copied into `copies` where it lies in two pieces.
+  std::vector<std::string_view> RowTexts(const std::vector<uint32_t>& slots,
+                                         std::deque<std::string>& copies);
+  void WriteRows(RowWriter& writer, const std::vector<uint32_t>& slots,
+                 const std::vector<std::string_view>& texts, size_t begin, size_t end,
+                 std::string& out);
 
   PartText& xml_;
   const SheetLayout& layout_;
@@ -91,19 +79,14 @@ class SheetXmlWriter {
   // Shared formula groups whose defining cell was overwritten, by si, with their definition.
   std::vector<const SharedFormula*> broken_groups_;
 
-  // Names of the elements the writer writes, with the sheet's prefix.
-  const std::string cell_name_, value_name_, inline_name_, text_name_;
-  RowXmlReader row_reader_;
-  std::string row_text_;            // the row being rewritten, when it lies in two pieces
-  std::vector<MergedCell> merged_;  // its cells
+  RowWriter rows_;         // on the calling thread
+  RowWriter helper_rows_;  // on another, for the second half of a batch
+  std::string helper_out_;
 
   size_t next_edit_ = 0;
   uint64_t position_ = 0;
   std::string pending_;
   size_t pending_offset_ = 0;
 };
-
-// The shortest text that reads back as the same double; "0" for both zeros.
-std::string NumberXml(double value);
 
 }  // namespace quilmark::xlsx
