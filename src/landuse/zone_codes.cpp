@@ -1,4 +1,5 @@
 // Zone codes rewritten as zone names in the zone cells of the data rows.
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -61,18 +62,39 @@ constexpr ZoneCode ZoneCodeTable[] = {
 // clang-format on
 static_assert(std::size(ZoneCodeTable) == 37);
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int CodeNumber(std::string_view code) {
+  return (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
+}
+
+// The table's first entry for a code of three digits, or nullptr: the table by the code's number,
+// since every zone cell of a large sheet is looked up.
+const ZoneCode* FindZone(std::string_view prefix) {
+  static const std::array<int8_t, 1000> kIndex = [] {
+    std::array<int8_t, 1000> index;
+    index.fill(-1);
+    for (size_t i = std::size(ZoneCodeTable); i-- > 0;) {
+      index[CodeNumber(ZoneCodeTable[i].code)] = static_cast<int8_t>(i);
+    }
+    return index;
+  }();
+  if (prefix.size() != 3 || !IsDigit(prefix[0]) || !IsDigit(prefix[1]) || !IsDigit(prefix[2])) {
+    return nullptr;
+  }
+  const int8_t at = kIndex[CodeNumber(prefix)];
+  return at < 0 ? nullptr : &ZoneCodeTable[at];
+}
+
 }  // namespace
 
 std::string ConvertZoneCode(std::string_view zone_text) {
   const std::string_view prefix = Utf16Prefix(zone_text, 3);
-  for (const ZoneCode& entry : ZoneCodeTable) {
-    if (prefix == entry.code) {
-      std::string named(entry.name);
-      named += zone_text.substr(prefix.size());
-      return named;
-    }
-  }
-  return std::string(zone_text);
+  const ZoneCode* entry = FindZone(prefix);
+  if (entry == nullptr) return std::string(zone_text);
+  std::string named(entry->name);
+  named += zone_text.substr(prefix.size());
+  return named;
 }
 
 std::optional<std::string> ConvertedZone(const CellValue& zone) {

@@ -34,16 +34,14 @@ void SetIds(PatchRow& row, TextIds& zone_ids, TextIds& class_ids) {
   }
 }
 
-// Rows read and derived, waiting for the tasks. Its rows and texts are reused from batch to batch.
+// Rows read, waiting for the tasks. Its rows are reused from batch to batch.
 struct Batch {
   static constexpr size_t kRows = 1024;
   std::vector<SourceRow> cells = std::vector<SourceRow>(kRows);
-  // The texts of cells that are not texts (zone, class, cross-class).
-  std::vector<std::array<std::string, 3>> texts = std::vector<std::array<std::string, 3>>(kRows);
-  std::vector<PatchRow> rows;  // views into the two above
+  size_t count = 0;
 };
 
-// The reading side of the loop: the source, the zone rewrite and the text ids.
+// The reading side of the loop: the source and the zone rewrite, which writes to it.
 class RowReader {
  public:
   RowReader(RowSource& source, ZoneRewrite rewrite_zone)
@@ -51,23 +49,17 @@ class RowReader {
 
   // Fills the batch with the next rows; false when the source had none left.
   bool Fill(Batch& batch) {
-    batch.rows.clear();
-    batch.rows.reserve(Batch::kRows);
-    for (size_t i = 0; i < Batch::kRows && !ended_; ++i) {
-      if (!source_.Next(batch.cells[i])) {
+    batch.count = 0;
+    while (batch.count < Batch::kRows && !ended_) {
+      SourceRow& cells = batch.cells[batch.count];
+      if (!source_.Next(cells)) {
         ended_ = true;
         break;
       }
-      SourceRow& cells = batch.cells[i];
       Rewrite(cells);
-      std::array<std::string, 3>& texts = batch.texts[i];
-      batch.rows.push_back(PatchRow{cells, RowText(cells.zone, texts[0]),
-                                    RowText(cells.class_, texts[1]),
-                                    RowText(cells.cross_class, texts[2]),
-                                    cells.area ? CellNumber(*cells.area) : std::nullopt});
-      SetIds(batch.rows.back(), zone_ids_, class_ids_);
+      ++batch.count;
     }
-    return !batch.rows.empty();
+    return batch.count > 0;
   }
   // Whether the source has said it has no more rows.
   bool ended() const { return ended_; }
@@ -84,15 +76,30 @@ class RowReader {
 
   RowSource& source_;
   const ZoneRewrite rewrite_zone_;
-  TextIds zone_ids_, class_ids_;
   bool ended_ = false;
 };
 
-void Feed(const Batch& batch, std::span<RowSink* const> sinks) {
-  for (const PatchRow& row : batch.rows) {
-    for (RowSink* sink : sinks) sink->AddRow(row);
+// The tasks' side of the loop: each row's texts, area and text ids, derived once for all tasks.
+class RowFeeder {
+ public:
+  explicit RowFeeder(std::span<RowSink* const> sinks) : sinks_(sinks) {}
+
+  void Feed(const Batch& batch) {
+    for (size_t i = 0; i < batch.count; ++i) {
+      const SourceRow& cells = batch.cells[i];
+      PatchRow row{cells, RowText(cells.zone, texts_[0]), RowText(cells.class_, texts_[1]),
+                   RowText(cells.cross_class, texts_[2]),
+                   cells.area ? CellNumber(*cells.area) : std::nullopt};
+      SetIds(row, zone_ids_, class_ids_);
+      for (RowSink* sink : sinks_) sink->AddRow(row);
+    }
   }
-}
+
+ private:
+  const std::span<RowSink* const> sinks_;
+  std::array<std::string, 3> texts_;  // texts of cells that are not texts, their room reused
+  TextIds zone_ids_, class_ids_;
+};
 
 // Batches passed from the reading thread to the thread that feeds the tasks, in order: while the
 // tasks take one batch, the next is read.
@@ -114,10 +121,10 @@ class BatchRing {
   }
 
   // The tasks' side: feeds every batch until the end.
-  void FeedAll(std::span<RowSink* const> sinks) {
+  void FeedAll(RowFeeder& feeder) {
     try {
       while (const Batch* batch = Next()) {
-        Feed(*batch, sinks);
+        feeder.Feed(*batch);
         Signal([&] { ++fed_; });
       }
     } catch (...) {
@@ -173,18 +180,19 @@ void ReadInto(RowReader& reader, BatchRing& ring, std::thread& tasks) {
 
 void FeedRows(RowSource& source, ZoneRewrite rewrite_zone, std::span<RowSink* const> sinks) {
   RowReader reader(source, rewrite_zone);
+  RowFeeder feeder(sinks);
   // The first batch is fed on this thread: a source of fewer rows never starts another.
   Batch batch;
   if (!reader.Fill(batch)) return;
-  Feed(batch, sinks);
+  feeder.Feed(batch);
   if (reader.ended()) return;
   // From then on the rows are read on this thread while the tasks take them on another.
   BatchRing ring;
   std::thread tasks;
   try {
-    tasks = std::thread([&] { ring.FeedAll(sinks); });
+    tasks = std::thread([&] { ring.FeedAll(feeder); });
   } catch (const std::system_error&) {
-    while (reader.Fill(batch)) Feed(batch, sinks);  // no second thread to be had
+    while (reader.Fill(batch)) feeder.Feed(batch);  // no second thread to be had
     return;
   }
   ReadInto(reader, ring, tasks);

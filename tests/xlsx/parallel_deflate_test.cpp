@@ -40,13 +40,12 @@ TEST(ParallelDeflate, BlocksInflateAsOneStream) {
     for (size_t i = 0; i < size; ++i) text[i] = "<row r=\"1\"><c>01234</c>"[random() % 22];
     size_t given = 0;
     // The producer hands out uneven pieces, as the sheet writer does.
-    const DeflatedPart part = DeflateInParallel(
-        [&](char* out, size_t capacity) {
-          const size_t n = std::min({capacity, text.size() - given, size_t{1 + random() % 900000}});
-          std::memcpy(out, text.data() + given, n);
-          given += n;
-          return n;
-        });
+    const DeflatedPart part = DeflateInParallel([&](char* out, size_t capacity) {
+      const size_t n = std::min({capacity, text.size() - given, size_t{1 + random() % 900000}});
+      std::memcpy(out, text.data() + given, n);
+      given += n;
+      return n;
+    });
     EXPECT_EQ(part.size, size);
     EXPECT_EQ(part.crc, crc32(0, reinterpret_cast<const Bytef*>(text.data()),
                               static_cast<uInt>(text.size())));
@@ -56,13 +55,29 @@ TEST(ParallelDeflate, BlocksInflateAsOneStream) {
 
 TEST(ParallelDeflate, AFailureOfTheProducerIsThrown) {
   size_t calls = 0;
-  EXPECT_THROW(DeflateInParallel(
-                   [&](char* out, size_t capacity) -> size_t {
-                     if (++calls == 5) throw std::runtime_error("row");
-                     std::memset(out, 'x', capacity);
-                     return capacity;
-                   }),
+  EXPECT_THROW(DeflateInParallel([&](char* out, size_t capacity) -> size_t {
+                 if (++calls == 5) throw std::runtime_error("row");
+                 std::memset(out, 'x', capacity);
+                 return capacity;
+               }),
                std::runtime_error);
+}
+
+// A block whose text fails to be made, on whichever thread makes it, fails the stream.
+TEST(ParallelDeflate, AFailureWhileMakingABlockIsThrown) {
+  for (const int failing : {0, 3, 9}) {
+    int handed = 0;
+    DeflateStream stream([&]() -> MakeText {
+      if (handed == 12) return {};
+      const int number = handed++;
+      return [number, failing](std::string& text) {
+        if (number == failing) throw std::runtime_error("row");
+        text.assign(300000, 'x');
+      };
+    });
+    std::string out(1 << 16, '\0');
+    EXPECT_THROW(while (stream.Read(out.data(), out.size()) > 0){}, std::runtime_error) << failing;
+  }
 }
 
 }  // namespace

@@ -38,16 +38,33 @@ std::string DeflateBlock(const char* text, size_t length, std::string& out) {
 // the type 01, and the 7-bit end-of-block code 0).
 constexpr std::string_view kFinalBlock("\x03\x00", 2);
 
+// The text that `read` produces, cut into blocks of kBlock bytes.
+BlockSource BlocksOf(TextSource read) {
+  return [read = std::move(read), ended = false]() mutable -> MakeText {
+    std::string text(kBlock, '\0');
+    size_t length = 0;
+    while (!ended && length < kBlock) {
+      const size_t n = read(text.data() + length, kBlock - length);
+      ended = n == 0;
+      length += n;
+    }
+    if (length == 0) return {};
+    text.resize(length);
+    return [text = std::move(text)](std::string& out) mutable { out.swap(text); };
+  };
+}
+
 }  // namespace
 
 struct DeflateStream::Scratch {
-  std::unique_ptr<char[]> text = std::make_unique_for_overwrite<char[]>(kBlock);
-  size_t length = 0;
+  std::string text;
   std::string out;
 };
 
-DeflateStream::DeflateStream(TextSource read)
-    : read_(std::move(read)), own_(std::make_unique<Scratch>()) {
+DeflateStream::DeflateStream(TextSource read) : DeflateStream(BlocksOf(std::move(read))) {}
+
+DeflateStream::DeflateStream(BlockSource next)
+    : next_(std::move(next)), own_(std::make_unique<Scratch>()) {
   const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
   ahead_ = 2 * threads + 2;
   try {
@@ -79,15 +96,11 @@ void DeflateStream::Work() {
   }
 }
 
-int64_t DeflateStream::TakeText(Scratch& scratch) {
+int64_t DeflateStream::TakeBlock(MakeText& make) {
   std::lock_guard order(read_mutex_);
-  scratch.length = 0;
   try {
-    while (!read_ended_ && scratch.length < kBlock) {
-      const size_t n = read_(scratch.text.get() + scratch.length, kBlock - scratch.length);
-      read_ended_ = n == 0;
-      scratch.length += n;
-    }
+    if (!read_ended_) make = next_();
+    read_ended_ = !make;
   } catch (...) {
     // The failure is known before the text counts as ended: a thread that finds it ended next
     // must not take that for the end of the text and let the stream finish as if complete.
@@ -96,7 +109,7 @@ int64_t DeflateStream::TakeText(Scratch& scratch) {
     if (!failure_) failure_ = std::current_exception();
     throw;
   }
-  if (scratch.length == 0) return -1;
+  if (!make) return -1;
   std::lock_guard lock(mutex_);
   return taken_++;
 }
@@ -106,12 +119,16 @@ bool DeflateStream::CompressOne(std::unique_lock<std::mutex>& lock, Scratch& scr
   int64_t number = -1;
   Block block;
   try {
-    number = TakeText(scratch);
+    MakeText make;
+    number = TakeBlock(make);
     if (number >= 0) {
-      block.data = DeflateBlock(scratch.text.get(), scratch.length, scratch.out);
-      block.crc = crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(scratch.text.get()),
-                                  scratch.length);
-      block.length = scratch.length;
+      scratch.text.clear();
+      make(scratch.text);
+      const std::string& text = scratch.text;
+      if (!text.empty()) block.data = DeflateBlock(text.data(), text.size(), scratch.out);
+      block.crc =
+          crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+      block.length = text.size();
     }
   } catch (...) {
     lock.lock();

@@ -23,9 +23,18 @@ namespace quilmark::xlsx {
 // one thread at a time, in order.
 using TextSource = std::function<size_t(char* out, size_t capacity)>;
 
+// Appends the text of one block to `text`. Makers run on the compressing threads, several at
+// once, so that the work of making the text is shared out as the compressing is.
+using MakeText = std::function<void(std::string& text)>;
+// The maker of the next block of the text (of about a megabyte), or an empty function at the
+// end. It is called by one thread at a time, in order.
+using BlockSource = std::function<MakeText()>;
+
 class DeflateStream {
  public:
-  // Compresses what `read` produces.
+  // Compresses the blocks that `next` hands out, joined in order.
+  explicit DeflateStream(BlockSource next);
+  // Compresses what `read` produces, cut into blocks of a megabyte.
   explicit DeflateStream(TextSource read);
   ~DeflateStream();
   DeflateStream(const DeflateStream&) = delete;
@@ -53,18 +62,18 @@ class DeflateStream {
   // Takes the next block of text and compresses it, with `lock` held on entry and on return;
   // false when the text has ended or a failure stopped the work.
   bool CompressOne(std::unique_lock<std::mutex>& lock, Scratch& scratch);
-  // Takes the next block of text into `scratch`; returns its number, or -1 at the end.
-  int64_t TakeText(Scratch& scratch);
+  // Takes the maker of the next block; returns its number, or -1 at the end.
+  int64_t TakeBlock(MakeText& make);
   void Work();
   // With the lock held: whether the next block to read out is done, or nothing more will come.
   bool NextReady() const;
   // Moves the next done block (or the final empty block) into current_; false at the end.
   bool NextBlock(std::unique_lock<std::mutex>& lock);
 
-  TextSource read_;
+  BlockSource next_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::mutex read_mutex_;          // held while `read_` runs, so that blocks are taken in order
+  std::mutex read_mutex_;          // held while `next_` runs, so that blocks are taken in order
   bool read_ended_ = false;        // guarded by read_mutex_
   std::map<int64_t, Block> done_;  // compressed blocks not yet read out, by number
   int64_t taken_ = 0;              // blocks of text taken so far

@@ -5,11 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <functional>
-#include <future>
 #include <limits>
-#include <system_error>
 
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/formula_shift.h"
@@ -20,11 +17,7 @@
 namespace quilmark::xlsx {
 
 SheetXmlWriter::SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model)
-    : xml_(xml),
-      layout_(layout),
-      model_(model),
-      rows_(layout, model, broken_groups_),
-      helper_rows_(layout, model, broken_groups_) {
+    : xml_(xml), layout_(layout), model_(model), rows_(layout, model, broken_groups_) {
   Plan();
 }
 
@@ -151,50 +144,89 @@ void SheetXmlWriter::PlanNewRows() {
   }
 }
 
-size_t SheetXmlWriter::Read(char* out, size_t capacity) {
-  size_t written = 0;
-  while (written < capacity) {
-    if (pending_offset_ < pending_.size()) {
-      const size_t n = std::min(capacity - written, pending_.size() - pending_offset_);
-      std::memcpy(out + written, pending_.data() + pending_offset_, n);
-      pending_offset_ += n;
-      written += n;
-      continue;
-    }
+void SheetBlock::Clear() {
+  bytes_.clear();
+  pieces_.clear();
+}
+
+void SheetBlock::Keep(std::string_view text) {
+  if (!pieces_.empty() && pieces_.back().slot < 0) {
+    pieces_.back().length += text.size();
+  } else {
+    pieces_.push_back({bytes_.size(), text.size(), -1});
+  }
+  bytes_.append(text);
+}
+
+char* SheetBlock::AddRow(uint32_t slot, size_t length) {
+  pieces_.push_back({bytes_.size(), length, slot});
+  bytes_.resize(bytes_.size() + length);
+  return bytes_.data() + pieces_.back().begin;
+}
+
+bool SheetXmlWriter::PlanBlock(SheetBlock& block) {
+  constexpr size_t kBlockBytes = size_t{1} << 20;
+  block.Clear();
+  while (block.size() < kBlockBytes) {
     const Edit* edit = NextEdit();
     if (edit != nullptr && position_ >= edit->begin) {
-      pending_.clear();
-      pending_offset_ = 0;
-      if (edit->kind == EditKind::kRow && edit->begin == position_) {
-        GenerateRows();
-        continue;
+      if (edit->kind == EditKind::kRow) {
+        const Row& row = model_.rows()[edit->slot];
+        xml_.CopyOut(row.xml_begin, row.xml_length, block.AddRow(edit->slot, row.xml_length));
+      } else {
+        pending_.clear();
+        Generate(*edit);
+        block.Keep(pending_);
       }
-      Generate(*edit);
       position_ = edit->end;
       Pass(edit);
       continue;
     }
     const uint64_t stop = edit != nullptr ? edit->begin : UINT64_MAX;
     const std::string_view piece = xml_.Piece(
-        position_, static_cast<size_t>(std::min<uint64_t>(stop - position_, capacity - written)));
+        position_,
+        static_cast<size_t>(std::min<uint64_t>(stop - position_, kBlockBytes - block.size())));
     if (piece.empty()) {
       if (edit != nullptr) throw PackageError("工作表的内容比读取时短");
       break;
     }
-    std::memcpy(out + written, piece.data(), piece.size());
+    block.Keep(piece);
     position_ += piece.size();
-    written += piece.size();
   }
-  return written;
+  xml_.ReleaseBefore(position_);  // what is planned is held by the block
+  return !block.empty();
+}
+
+void SheetXmlWriter::MakeBlock(const SheetBlock& block, std::string& out) {
+  std::unique_ptr<RowWriter> writer = TakeRowWriter();
+  for (const SheetBlock::Piece& piece : block.pieces_) {
+    const std::string_view text(block.bytes_.data() + piece.begin, piece.length);
+    if (piece.slot < 0) {
+      out.append(text);
+    } else {
+      writer->WriteRow(static_cast<uint32_t>(piece.slot), text, out);
+    }
+  }
+  GiveBack(std::move(writer));
+}
+
+std::unique_ptr<RowWriter> SheetXmlWriter::TakeRowWriter() {
+  std::lock_guard lock(writers_mutex_);
+  if (idle_writers_.empty()) return std::make_unique<RowWriter>(layout_, model_, broken_groups_);
+  std::unique_ptr<RowWriter> writer = std::move(idle_writers_.back());
+  idle_writers_.pop_back();
+  return writer;
+}
+
+void SheetXmlWriter::GiveBack(std::unique_ptr<RowWriter> writer) {
+  std::lock_guard lock(writers_mutex_);
+  idle_writers_.push_back(std::move(writer));
 }
 
 void SheetXmlWriter::Generate(const Edit& edit) {
   switch (edit.kind) {
-    case EditKind::kRow: {
-      std::deque<std::string> copies;
-      rows_.WriteRow(edit.slot, RowTexts({edit.slot}, copies).front(), pending_);
-      break;
-    }
+    case EditKind::kRow:
+      break;  // rows are written as their block is made
     case EditKind::kNewRows:
       for (const uint32_t slot : edit.new_rows) rows_.WriteNewRow(slot, pending_);
       break;
@@ -220,63 +252,6 @@ void SheetXmlWriter::Generate(const Edit& edit) {
       pending_.append(FormatRangeRef(range)).append("\"/>");
       break;
     }
-  }
-}
-
-std::vector<std::string_view> SheetXmlWriter::RowTexts(const std::vector<uint32_t>& slots,
-                                                       std::deque<std::string>& copies) {
-  std::vector<std::string_view> texts;
-  for (const uint32_t slot : slots) {
-    const Row& row = model_.rows()[slot];
-    // The row where it lies when it lies in one piece; a copy otherwise.
-    std::string_view text = xml_.Piece(row.xml_begin, row.xml_length);
-    if (text.size() < row.xml_length) {
-      std::string& copy = copies.emplace_back(row.xml_length, '\0');
-      xml_.CopyOut(row.xml_begin, row.xml_length, copy.data());
-      text = copy;
-    }
-    texts.push_back(text);
-  }
-  return texts;
-}
-
-void SheetXmlWriter::WriteRows(RowWriter& writer, const std::vector<uint32_t>& slots,
-                               const std::vector<std::string_view>& texts, size_t begin, size_t end,
-                               std::string& out) {
-  for (size_t i = begin; i < end; ++i) writer.WriteRow(slots[i], texts[i], out);
-}
-
-void SheetXmlWriter::GenerateRows() {
-  constexpr uint64_t kBatchBytes = 1 << 20;  // of the loaded rows, so that few are held
-  constexpr size_t kShared = 256;            // fewer rows are not worth a second thread
-  std::vector<uint32_t> slots;
-  const uint64_t first = position_;
-  while (position_ - first < kBatchBytes) {
-    const Edit* edit = NextEdit();
-    if (edit == nullptr || edit->kind != EditKind::kRow || edit->begin != position_) break;
-    slots.push_back(edit->slot);
-    position_ = edit->end;
-    Pass(edit);
-  }
-  std::deque<std::string> copies;
-  const std::vector<std::string_view> texts = RowTexts(slots, copies);
-  size_t half = slots.size();
-  std::future<void> helper;
-  if (slots.size() >= kShared) {
-    half = slots.size() / 2;
-    helper_out_.clear();
-    try {
-      helper = std::async(std::launch::async, [&] {
-        WriteRows(helper_rows_, slots, texts, half, slots.size(), helper_out_);
-      });
-    } catch (const std::system_error&) {
-      half = slots.size();  // no thread to be had: all of it here
-    }
-  }
-  WriteRows(rows_, slots, texts, 0, half, pending_);
-  if (helper.valid()) {
-    helper.get();
-    pending_ += helper_out_;
   }
 }
 

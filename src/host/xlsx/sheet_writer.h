@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -19,17 +21,42 @@
 
 namespace quilmark::xlsx {
 
+// One block of the new XML, planned in the order of the XML and made on any thread: loaded or
+// generated text kept as it is, and the rows to write anew from their loaded text.
+class SheetBlock {
+ public:
+  bool empty() const { return pieces_.empty(); }
+  // How many bytes of text the block holds.
+  size_t size() const { return bytes_.size(); }
+
+ private:
+  friend class SheetXmlWriter;
+  struct Piece {
+    size_t begin = 0;  // in bytes_
+    size_t length = 0;
+    int64_t slot = -1;  // the row written anew from these bytes; -1 for text kept as it is
+  };
+  void Clear();
+  void Keep(std::string_view text);
+  // Room for the loaded text of a row to write anew.
+  char* AddRow(uint32_t slot, size_t length);
+
+  std::string bytes_;
+  std::vector<Piece> pieces_;
+};
+
 class SheetXmlWriter {
  public:
   // `xml` is the text the model and the layout were read from; the layout and the model must
   // stay unchanged while the writer is in use.
   SheetXmlWriter(PartText& xml, const SheetLayout& layout, const SheetModel& model);
 
-  // Fills up to `capacity` bytes; 0 at the end. Throws PackageError if a row cannot be re-read.
-  size_t Read(char* out, size_t capacity);
-
-  // How far into the loaded XML the writer has come; it reads nothing before this again.
-  uint64_t position() const { return position_; }
+  // Plans the next block of about a megabyte; false at the end. Called in order, from one thread
+  // at a time. Throws PackageError when the loaded XML ends early.
+  bool PlanBlock(SheetBlock& block);
+  // Appends the block's text to `out`; may run on several threads at once. Throws PackageError
+  // if a row cannot be read again.
+  void MakeBlock(const SheetBlock& block, std::string& out);
 
  private:
   enum class EditKind { kRow, kNewRows, kDimension, kSheetData };
@@ -57,16 +84,11 @@ class SheetXmlWriter {
   uint64_t NewRowPosition(int32_t number) const;
   size_t file_rows() const { return model_.rows().size() - model_.new_rows().size(); }
 
+  // The text of an edit other than a rewritten row, appended to pending_.
   void Generate(const Edit& edit);
-  // Writes the rewritten rows that follow one another from position_ on, up to about a megabyte
-  // of them, the second half on another thread when there are many; moves beyond them.
-  void GenerateRows();
-  // The loaded XML of each of those rows, copied into `copies` where it lies in two pieces.
-  std::vector<std::string_view> RowTexts(const std::vector<uint32_t>& slots,
-                                         std::deque<std::string>& copies);
-  void WriteRows(RowWriter& writer, const std::vector<uint32_t>& slots,
-                 const std::vector<std::string_view>& texts, size_t begin, size_t end,
-                 std::string& out);
+  // A row writer of the thread's own, from those no thread is using.
+  std::unique_ptr<RowWriter> TakeRowWriter();
+  void GiveBack(std::unique_ptr<RowWriter> writer);
 
   PartText& xml_;
   const SheetLayout& layout_;
@@ -79,14 +101,13 @@ class SheetXmlWriter {
   // Shared formula groups whose defining cell was overwritten, by si, with their definition.
   std::vector<const SharedFormula*> broken_groups_;
 
-  RowWriter rows_;         // on the calling thread
-  RowWriter helper_rows_;  // on another, for the second half of a batch
-  std::string helper_out_;
+  RowWriter rows_;  // for the added rows, written while planning
+  std::mutex writers_mutex_;
+  std::vector<std::unique_ptr<RowWriter>> idle_writers_;
 
   size_t next_edit_ = 0;
   uint64_t position_ = 0;
   std::string pending_;
-  size_t pending_offset_ = 0;
 };
 
 }  // namespace quilmark::xlsx

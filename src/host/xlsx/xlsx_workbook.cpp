@@ -271,21 +271,31 @@ void XlsxWorkbook::Save() {
 }
 
 // The worksheet as the run left it, made while the package is written: from the sheet's text,
-// inflated again from the loaded file as the writer goes, and the run's changes, compressed for
-// speed on every core.
+// inflated again from the loaded file as the writer goes, and the run's changes. The blocks are
+// planned in order and made and compressed on every core.
 struct XlsxWorkbook::SheetOutput {
   SheetOutput(const std::string& bytes, const std::string& part, const SheetLayout& layout,
               const SheetModel& model)
       : package(bytes),
         text(SheetText(package, part, layout.encoding)),
         writer(text, layout, model),
-        deflate([this](char* out, size_t capacity) { return Read(out, capacity); }) {}
+        deflate([this] { return NextBlock(); }) {}
 
-  size_t Read(char* out, size_t capacity) {
+  MakeText NextBlock() {
+    auto block = std::make_shared<SheetBlock>();
+    if (!Generating([&] { return writer.PlanBlock(*block); })) return {};
+    return [this, block](std::string& out) {
+      Generating([&] {
+        writer.MakeBlock(*block, out);
+        return true;
+      });
+    };
+  }
+
+  template <typename Step>
+  static bool Generating(Step step) {
     try {
-      const size_t n = writer.Read(out, capacity);
-      text.ReleaseBefore(writer.position());
-      return n;
+      return step();
     } catch (const PackageError& e) {
       throw PackageError(std::string("无法生成工作簿 (") + e.what() + ")");
     }
