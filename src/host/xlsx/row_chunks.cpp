@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "src/host/xlsx/cell_reading.h"
@@ -195,7 +196,13 @@ void RowChunkReader::ScanChunks() {
       queue_.pop_front();
     }
     Chunk& chunk = chunks_[index];
-    const bool ok = Scan(chunk);
+    bool ok = false;
+    try {
+      ok = Scan(chunk);
+    } catch (const std::bad_alloc&) {
+      // Refused like anything unexpected: the streaming parse then reads the sheet, on the
+      // reading thread, and reports a lack of memory if it meets one too.
+    }
     std::unique_lock lock(mutex_);
     chunk.ok = ok;
     chunk.scan_done = true;
