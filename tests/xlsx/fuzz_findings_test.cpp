@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "duplicate-attribute-with-amp-rejected", "fastpath-accepts-control-char",
                       "damaged-folder-entry-fails-at-save", "bad-local-extra-field-fails-at-save",
                       "short-deflate-long-claim-fails-at-save",
-                      "ub-memcpy-null-empty-formula-value", "utf16-name-char-fastpath"));
+                      "ub-memcpy-null-empty-formula-value", "utf16-name-char-fastpath",
+                      "damaged-folder-header-fails-at-save"));
 
 TEST(FuzzFindings, AnUnrelatedCellDoesNotChangeTheVerdict) {
   const std::pair<const char*, const char*> pairs[] = {

@@ -20,7 +20,10 @@ struct EditorIo {
   const std::string* bytes = nullptr;
   uint64_t read_at = 0;
   int fd = -1;
-  int write_error = 0;  // errno of a failed write
+  bool discard = false;   // a trial copy: nothing is written, positions are only counted
+  uint64_t written = 0;   // the end of what a trial copy wrote
+  uint64_t write_at = 0;  // where a trial copy writes next
+  int write_error = 0;    // errno of a failed write
   zip_error_t error;
 };
 
@@ -49,10 +52,32 @@ zip_int64_t SeekWrite(int fd, void* data, zip_uint64_t length, zip_error_t* erro
 }
 
 // The writing commands of the package's source.
+// The writing commands of a trial copy, which keep only the positions.
+zip_int64_t TrialWrite(EditorIo& io, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+  switch (command) {
+    case ZIP_SOURCE_WRITE:
+      io.write_at += length;
+      io.written = std::max(io.written, io.write_at);
+      return static_cast<zip_int64_t>(length);
+    case ZIP_SOURCE_SEEK_WRITE: {
+      const zip_int64_t at =
+          zip_source_seek_compute_offset(io.write_at, io.written, data, length, &io.error);
+      if (at < 0) return -1;
+      io.write_at = static_cast<uint64_t>(at);
+      return 0;
+    }
+    case ZIP_SOURCE_TELL_WRITE:
+      return static_cast<zip_int64_t>(io.write_at);
+    default:
+      return 0;
+  }
+}
+
 zip_int64_t PackageWrite(EditorIo& io, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+  if (io.discard && command != ZIP_SOURCE_BEGIN_WRITE) return TrialWrite(io, data, length, command);
   switch (command) {
     case ZIP_SOURCE_BEGIN_WRITE:
-      if (io.fd < 0) {
+      if (io.fd < 0 && !io.discard) {
         zip_error_set(&io.error, ZIP_ER_WRITE, EBADF);
         return -1;
       }
@@ -243,6 +268,22 @@ void PackageEditor::Remove(const std::string& part) {
       Fail(archive_);
     }
   }
+}
+
+void PackageEditor::KeepOnlyEmptyParts() {
+  const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < entries; ++i) {
+    zip_stat_t st;
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(i), 0, &st) < 0) Fail(archive_);
+    const bool empty = (st.valid & ZIP_STAT_COMP_SIZE) != 0 && st.comp_size == 0;
+    if (!empty && zip_delete(archive_, static_cast<zip_uint64_t>(i)) < 0) Fail(archive_);
+  }
+}
+
+void PackageEditor::TryCopy() {
+  io_->discard = true;
+  if (zip_close(archive_) < 0) Fail(archive_);
+  archive_ = nullptr;
 }
 
 void PackageEditor::WriteTo(int fd) {

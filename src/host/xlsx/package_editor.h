@@ -36,6 +36,13 @@ class PackageEditor {
   // Writes the whole package to `fd` from its current position. Once. Throws PackageError.
   void WriteTo(int fd);
 
+  // Leaves out every part with stored bytes: what is left are folders and empty parts, whose
+  // local headers nothing but a save's copying reads.
+  void KeepOnlyEmptyParts();
+  // Copies the package as WriteTo would, writing nothing: throws PackageError when a save
+  // could not copy it. Once, instead of WriteTo.
+  void TryCopy();
+
  private:
   zip* archive_ = nullptr;
   std::unique_ptr<EditorIo> io_;

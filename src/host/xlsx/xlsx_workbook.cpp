@@ -96,6 +96,18 @@ pugi::xml_node Child(const pugi::xml_node node, std::string_view local) {
   return {};
 }
 
+// Folders and empty parts: reading skips their local headers, but a save copies each with its
+// header, so damage there would show only when the result is written.
+void CheckEmptyPartsCopy(const std::string& bytes) {
+  try {
+    PackageEditor trial(bytes);
+    trial.KeepOnlyEmptyParts();
+    trial.TryCopy();
+  } catch (const PackageError& error) {
+    throw PackageError(std::string("压缩包中文件夹或空部件的文件头已损坏 (") + error.what() + ")");
+  }
+}
+
 }  // namespace
 
 XlsxWorkbook::XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
@@ -174,6 +186,7 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   LoadCustomProperties(package);
   if (!entry.worksheet) {  // a chart, dialog or macro sheet: nothing to read
     package.VerifyAll({});
+    CheckEmptyPartsCopy(bytes_);
     return;
   }
   sheet_part_ = entry.part;
@@ -184,6 +197,7 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   ByteChunks xml;  // only a window of it is held while reading; saving inflates it again
   ReadWorksheet(package, sheet_part_, sheet_->model(), xml, sheet_->layout());
   package.VerifyAll({sheet_part_, shared_strings_part});
+  CheckEmptyPartsCopy(bytes_);
 }
 
 void XlsxWorkbook::CheckIsWorkbook(const Package& package) {
