@@ -51,7 +51,6 @@ zip_int64_t SeekWrite(int fd, void* data, zip_uint64_t length, zip_error_t* erro
   return 0;
 }
 
-// The writing commands of the package's source.
 // The writing commands of a trial copy, which keep only the positions.
 zip_int64_t TrialWrite(EditorIo& io, void* data, zip_uint64_t length, zip_source_cmd_t command) {
   switch (command) {
@@ -73,6 +72,7 @@ zip_int64_t TrialWrite(EditorIo& io, void* data, zip_uint64_t length, zip_source
   }
 }
 
+// The writing commands of the package's source.
 zip_int64_t PackageWrite(EditorIo& io, void* data, zip_uint64_t length, zip_source_cmd_t command) {
   if (io.discard && command != ZIP_SOURCE_BEGIN_WRITE) return TrialWrite(io, data, length, command);
   switch (command) {
