@@ -10,14 +10,14 @@ packages=(
   libgdal-dev
 )
 # The tests also check written workbooks with an independent reader, run the live host against
-# a headless office, build the Debian package and check its desktop entry; the GIS tests write
-# their layers with ogr2ogr and start a PostGIS server of their own; the fuzz targets run briefly
-# (clang with libFuzzer).
+# a headless office, build the Debian package (CPack's dependency scan needs `file`) and check
+# its desktop entry; the GIS tests write their layers with ogr2ogr and start a PostGIS server of
+# their own; the fuzz targets run briefly (clang with libFuzzer).
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
-  dpkg-dev desktop-file-utils
+  dpkg-dev file desktop-file-utils
   gdal-bin postgresql-15-postgis-3 sqlite3
   clang libclang-rt-14-dev
 )
@@ -26,9 +26,9 @@ want=("${packages[@]}")
 if [ "${1:-}" = "--tests" ]; then
   want+=("${test_packages[@]}")
 fi
-# Making the Debian package needs dpkg-shlibdeps.
+# Making the Debian package needs dpkg-shlibdeps, and CPack's dependency scan needs `file`.
 if [ "${1:-}" = "--package" ]; then
-  want+=(dpkg-dev)
+  want+=(dpkg-dev file)
 fi
 
 missing=()
