@@ -393,6 +393,40 @@ TEST(XlsxWrite, NumbersInShortestRoundTripForm) {
   for (const Case& c : cases) EXPECT_EQ(xlsx::NumberXml(c.value), c.text) << c.value;
 }
 
+// A template saved under a workbook's name declares a workbook, or spreadsheet programs refuse
+// the file; saved in place it stays a template. Unchanged copies (-o without a change) too.
+TEST(XlsxWrite, WorkbookTypeFollowsTheSavedName) {
+  const std::string kTemplate =
+      "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml";
+  const std::string kWorkbook =
+      "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+  struct Case {
+    const char* name;  // in.xltx: saved in place
+    bool write;
+    const std::string& expected;
+  } cases[] = {{"out.xlsx", true, kWorkbook},
+               {"out.XLSX", false, kWorkbook},
+               {"in.xltx", true, kTemplate}};
+  for (const Case& c : cases) {
+    Entries entries = OneSheetWorkbook(SheetXml(R"(<row r="1"><c r="A1"><v>5</v></c></row>)"));
+    std::string& types = entries["[Content_Types].xml"];
+    types.replace(types.find(kWorkbook), kWorkbook.size(), kTemplate);
+    TempFolder folder;
+    WriteZip(folder / "in.xltx", entries);
+    const bool in_place = std::string(c.name) == "in.xltx";
+    XlsxHostOptions options;
+    if (!in_place) options.output = folder / c.name;
+    XlsxFileHost host(folder / "in.xltx", options);
+    if (c.write) host.ActiveWorkbook()->ActiveSheet()->Write(12, 1, 1.0);
+    host.ActiveWorkbook()->Save();
+    const std::string saved = ReadZip(folder / c.name).at("[Content_Types].xml");
+    EXPECT_NE(saved.find(R"(PartName="/xl/workbook.xml" ContentType=")" + c.expected + '"'),
+              std::string::npos)
+        << c.name << ' ' << c.write << '\n'
+        << saved;
+  }
+}
+
 }  // namespace
 }  // namespace quilmark
 

@@ -53,6 +53,30 @@ std::string WithoutOverride(const std::string& types, std::string_view part) {
   return SerializeSmallXml(doc);
 }
 
+std::string OverrideType(const std::string& types, std::string_view part) {
+  pugi::xml_document doc;
+  ParseSmallXml(doc, types, kTypesPart);
+  for (const pugi::xml_node node : doc.document_element().children()) {
+    if (IsOverrideOf(node, part)) return node.attribute("ContentType").value();
+  }
+  return {};
+}
+
+std::string WithOverrideType(const std::string& types, std::string_view part,
+                             std::string_view content_type) {
+  const std::string with = WithOverride(types, part, content_type);
+  pugi::xml_document doc;
+  ParseSmallXml(doc, with, kTypesPart);
+  for (pugi::xml_node node : doc.document_element().children()) {
+    if (IsOverrideOf(node, part)) {
+      pugi::xml_attribute type = node.attribute("ContentType");
+      if (!type) type = node.append_attribute("ContentType");
+      type = std::string(content_type).c_str();
+    }
+  }
+  return SerializeSmallXml(doc);
+}
+
 std::string WithRelationship(const std::string& rels, std::string_view rels_part,
                              std::string_view type, std::string_view target) {
   pugi::xml_document doc;

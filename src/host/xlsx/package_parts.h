@@ -13,6 +13,11 @@ std::string WithOverride(const std::string& types, std::string_view part,
                          std::string_view content_type);
 // Without the override for `part`.
 std::string WithoutOverride(const std::string& types, std::string_view part);
+// The content type the override for `part` declares; empty without one.
+std::string OverrideType(const std::string& types, std::string_view part);
+// With the override for `part` declaring `content_type`, added where there is none.
+std::string WithOverrideType(const std::string& types, std::string_view part,
+                             std::string_view content_type);
 
 // With a relationship of `type` to `target`, unless there is one of that type; empty `rels`
 // starts a new part.

@@ -20,6 +20,7 @@
 #include "src/host/xlsx/part_text.h"
 #include "src/host/xlsx/sheet_writer.h"
 #include "src/host/xlsx/write_all.h"
+#include "src/host/xlsx/workbook_type.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -218,6 +219,13 @@ void XlsxWorkbook::CheckIsWorkbook(const Package& package) {
   if (!package.Has(workbook_part_)) {
     throw PackageError("压缩包中缺少工作簿部件 " + workbook_part_);
   }
+  // Only a save under another name reads it again; a content-types part spreadsheet programs
+  // open anyway is not refused here for being hard to read.
+  try {
+    workbook_type_ = OverrideType(package.Read("[Content_Types].xml"), workbook_part_);
+  } catch (const PackageError&) {
+    workbook_type_.clear();
+  }
 }
 
 std::string XlsxWorkbook::ReadSheetList(const Package& package, const pugi::xml_node& root) {
@@ -272,7 +280,8 @@ void XlsxWorkbook::Save() {
     const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
     if (!ec) target = resolved;
   }
-  const bool changed = (sheet_ != nullptr && sheet_->model().changed()) || properties_.changed();
+  const bool changed = (sheet_ != nullptr && sheet_->model().changed()) ||
+                       properties_.changed() || WorkbookTypeForName(workbook_type_, target);
   if (changed) {
     WritePackage(target);
   } else if (!output_.empty()) {
@@ -324,7 +333,7 @@ struct XlsxWorkbook::SheetOutput {
 void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
   try {
     PackageEditor editor(bytes_);
-    for (auto& [part, text] : EditSmallParts(editor)) editor.Put(part, std::move(text));
+    for (auto& [part, text] : EditSmallParts(editor, target)) editor.Put(part, std::move(text));
     std::unique_ptr<SheetOutput> sheet_xml;
     if (sheet_ != nullptr && sheet_->model().changed()) {
       sheet_xml =
@@ -340,7 +349,7 @@ void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
 }
 
 std::vector<std::pair<std::string, std::string>> XlsxWorkbook::EditSmallParts(
-    PackageEditor& editor) {
+    PackageEditor& editor, const std::filesystem::path& target) {
   const Package package(bytes_);
   std::vector<std::pair<std::string, std::string>> parts;
   // Each edit starts from the text an earlier edit left.
@@ -369,6 +378,9 @@ std::vector<std::pair<std::string, std::string>> XlsxWorkbook::EditSmallParts(
       text(rels) =
           WithRelationship(text(rels), rels, kCustomPropertiesRelationship, properties_part_);
     }
+  }
+  if (const auto type = WorkbookTypeForName(workbook_type_, target)) {
+    text(types) = WithOverrideType(text(types), workbook_part_, *type);
   }
   return parts;
 }

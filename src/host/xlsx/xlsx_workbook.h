@@ -84,9 +84,11 @@ class XlsxWorkbook final : public Workbook {
   void LoadCustomProperties(const Package& package);
   // The package with the run's changes, written to `target` through a temporary file.
   void WritePackage(const std::filesystem::path& target);
-  // The small parts a save changes, by name: the new custom properties, and without the
-  // calculation chain when a formula was written over.
-  std::vector<std::pair<std::string, std::string>> EditSmallParts(PackageEditor& editor);
+  // The small parts a save to `target` changes, by name: the new custom properties, without the
+  // calculation chain when a formula was written over, and the workbook's content type where
+  // the target's name calls for another.
+  std::vector<std::pair<std::string, std::string>> EditSmallParts(
+      PackageEditor& editor, const std::filesystem::path& target);
   struct SheetOutput;
 
   std::filesystem::path path_;
@@ -97,6 +99,7 @@ class XlsxWorkbook final : public Workbook {
   std::string active_name_;
   std::string sheet_part_;
   std::string workbook_part_;
+  std::string workbook_type_;  // as [Content_Types].xml declares it
   std::string calc_chain_part_;
   CustomProperties properties_;
   std::string properties_part_;      // where the properties are or will be
