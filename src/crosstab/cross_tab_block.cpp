@@ -126,6 +126,7 @@ ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format
   if (format.unit != AreaUnit::kSquareMetre || format.decimals || format.totals) {
     FormatAreas(table, tables.classes.Count(), format);
   }
+  table.decimals = format.decimals;
   return table;
 }
 

@@ -15,6 +15,7 @@
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
 #include "src/output/text_width.h"
+#include "src/summary/area_format.h"
 
 namespace quilmark {
 namespace {
@@ -28,13 +29,6 @@ std::string SystemReason(int error) { return std::strerror(error); }
 // Column widths in the units of the workbook's default font, where a digit is one unit.
 constexpr double kMinWidth = 8;
 constexpr double kMaxWidth = 80;
-
-std::string NumberShown(double number, std::optional<int> decimals) {
-  if (!decimals) return NumberText(number);  // the general format shows about as much
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", *decimals, number);
-  return buffer;
-}
 
 std::string NumberFormat(int decimals) {
   return decimals <= 0 ? "0" : "0." + std::string(static_cast<size_t>(decimals), '0');

@@ -5,14 +5,17 @@
 #include <variant>
 
 #include "src/output/text_width.h"
+#include "src/summary/area_format.h"
 
 namespace quilmark {
 namespace {
 
-// The cell as it reads on the terminal: control characters (C0, DEL and the C1 range, which some
-// terminals obey as escapes) become blanks.
-std::string ShownText(const CellValue& value) {
-  const std::string text = ValueText(value);
+// The cell as it reads on the terminal: numbers as the table shows them, control characters (C0,
+// DEL and the C1 range, which some terminals obey as escapes) as blanks.
+std::string ShownText(const ResultTable& grid, size_t column, const CellValue& value) {
+  const double* number = std::get_if<double>(&value);
+  const std::string text =
+      number != nullptr ? NumberShown(*number, grid.ShownDecimals(column)) : ValueText(value);
   std::string shown;
   shown.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -39,7 +42,9 @@ std::string PreviewTable(const ResultTable& grid, int64_t first_row) {
   std::vector<std::vector<std::string>> texts(grid.cells.size());
   std::vector<size_t> widths(columns, 0);
   for (size_t r = 0; r < grid.cells.size(); ++r) {
-    for (const CellValue& value : grid.cells[r]) texts[r].push_back(ShownText(value));
+    for (size_t c = 0; c < grid.cells[r].size(); ++c) {
+      texts[r].push_back(ShownText(grid, c, grid.cells[r][c]));
+    }
     for (size_t c = 0; c < texts[r].size(); ++c) {
       widths[c] = std::max(widths[c], DisplayWidth(texts[r][c]));
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <numeric>
 
 namespace quilmark {
@@ -144,6 +145,13 @@ void FormatAreaGrid(std::vector<std::vector<CellValue>>& cells, size_t header_ro
   for (double total : rounded.column_totals) total_row.emplace_back(total);
   if (total_column) total_row.emplace_back(rounded.grand_total);
   cells.push_back(std::move(total_row));
+}
+
+std::string NumberShown(double number, std::optional<int> decimals) {
+  if (!decimals) return NumberText(number);
+  char buffer[400];  // %f of the largest double has 309 digits before the point
+  std::snprintf(buffer, sizeof buffer, "%.*f", *decimals, number);
+  return buffer;
 }
 
 }  // namespace quilmark

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -62,5 +63,10 @@ void FormatAreaGrid(std::vector<std::vector<CellValue>>& cells, size_t header_ro
                     const AreaFormat& format, bool total_column);
 
 inline constexpr std::string_view kTotalTitle = "合计";
+
+// A number as a table shows it in text (CSV, the preview, a cell's width): with the decimals, or
+// without them as a spreadsheet's general format does, in at most 15 significant digits, so a
+// sum's binary noise (46871.880000000005) never shows.
+std::string NumberShown(double number, std::optional<int> decimals);
 
 }  // namespace quilmark

@@ -1,19 +1,17 @@
 #include "src/summary/csv_target.h"
 
 #include <algorithm>
-#include <charconv>
 #include <variant>
 
 #include "src/host/sheet_host.h"
+#include "src/summary/area_format.h"
 
 namespace quilmark {
 namespace {
 
-std::string FieldText(const CellValue& value) {
+std::string FieldText(const ResultTable& grid, size_t column, const CellValue& value) {
   if (const double* number = std::get_if<double>(&value)) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, *number);
-    return std::string(buffer, result.ptr);
+    return NumberShown(*number, grid.ShownDecimals(column));
   }
   return ValueText(value);
 }
@@ -41,7 +39,7 @@ std::string CsvBlocks(std::span<const ResultTable> grids) {
       if (std::all_of(row.begin(), row.end(), IsEmpty)) continue;  // a row that writes nothing
       for (size_t c = 0; c < columns; ++c) {
         if (c > 0) out += ',';
-        if (c < row.size()) out += CsvField(FieldText(row[c]));
+        if (c < row.size()) out += CsvField(FieldText(grid, c, row[c]));
       }
       out += "\r\n";
     }

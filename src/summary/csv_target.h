@@ -17,8 +17,8 @@ namespace quilmark {
 std::string CsvField(std::string_view text);
 
 // Every block, in order; a row that writes no cell (the zone totals' empty header) is left out.
-// Numbers are written in their shortest exact form (the sums unrounded,
-// as the worksheet gets them), an empty cell as an empty field; records end with CRLF.
+// Numbers are written as a spreadsheet shows them (NumberShown: the chosen decimals, or at most
+// 15 significant digits), an empty cell as an empty field; records end with CRLF.
 std::string CsvBlocks(std::span<const ResultTable> grids);
 
 // The tables as CsvBlocks on a stream (standard output, for scripts); a stream has no last row,

@@ -2,7 +2,9 @@
 // the data in the worksheet, a new workbook, a CSV file, a preview on the terminal).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,17 @@ struct ResultTable {
   // The 0-based columns that hold counts: whole numbers, shown without decimals where areas
   // are shown with them.
   std::vector<size_t> count_columns;
+  // The decimals the areas were rounded to (--decimals); nullopt: unrounded.
+  std::optional<int> decimals;
+
+  // The decimals a number in the column is shown with: the table's, but none for a count;
+  // nullopt: as a spreadsheet's general format shows it.
+  std::optional<int> ShownDecimals(size_t column) const {
+    if (!decimals) return std::nullopt;
+    const bool count =
+        std::find(count_columns.begin(), count_columns.end(), column) != count_columns.end();
+    return count ? std::optional<int>(0) : decimals;
+  }
 
   TableShape Shape() const {
     const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());

@@ -64,6 +64,7 @@ ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryL
     }
   }
   FormatAreaGrid(table.cells, 1, format, layout == SummaryLayout::kByClass);
+  table.decimals = format.decimals;
   return table;
 }
 

@@ -47,7 +47,9 @@ TEST(CsvField, QuotesOnlyWhatNeedsIt) {
   for (const auto& c : cases) EXPECT_EQ(CsvField(c.text), c.field) << c.text;
 }
 
-TEST(CsvBlocks, TitlesBlankLinesAndExactNumbers) {
+// Numbers as a spreadsheet shows them: a sum's binary noise is not written, and rounded tables
+// keep their decimals (5.20, not 5.2) except in count columns.
+TEST(CsvBlocks, TitlesBlankLinesAndShownNumbers) {
   ResultTable first{"土地利用情况分区域汇总",
                     11,
                     1,
@@ -56,11 +58,19 @@ TEST(CsvBlocks, TitlesBlankLinesAndExactNumbers) {
   EXPECT_EQ(CsvBlocks(std::vector<ResultTable>{first, second}),
             "土地利用情况分区域汇总\r\n"
             ",耕地,\"林,地\"\r\n"
-            "南城区,0.30000000000000004,12\r\n"
+            "南城区,0.3,12\r\n"
             "\r\n"
             "按区域统计\r\n"
             "A,2.5\r\n"
             "B,\r\n");
+  ResultTable noise{"按区域统计", 12, 1, {{{}, {}}, {T("A"), 46871.880000000005}}};
+  EXPECT_EQ(CsvBlocks(std::vector<ResultTable>{noise}), "按区域统计\r\nA,46871.88\r\n");
+  ResultTable rounded{"宗数和面积统计", 10, 1, {{T("区域"), T("宗数"), T("面积")}, {T("A"), 3.0, 5.2}}};
+  rounded.count_columns = {1};
+  rounded.decimals = 2;
+  EXPECT_EQ(CsvBlocks(std::vector<ResultTable>{rounded}),
+            "宗数和面积统计\r\n区域,宗数,面积\r\nA,3,5.20\r\n");
+  EXPECT_EQ(PreviewTable(rounded), "宗数和面积统计\n区域  宗数  面积\n----------------\nA        3  5.20\n");
 }
 
 TEST(PreviewTable, AlignsByDisplayWidthAndNeutralisesControls) {
