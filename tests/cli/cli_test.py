@@ -273,7 +273,9 @@ class CommandLine(unittest.TestCase):
              ["张三, 规划科 (zs)", "pc-7"]),
             ({".~lock.in.xlsx#": ""}, [source], ["锁定文件", "遗留", "--live"]),
             ({"out.xlsx": None, ".~lock.out.xlsx#": lock}, ["-o", result, source], ["root"]),
-            ({"read-only": None}, [source], ["只读", "r--r--r--"]),
+            ({"read-only": None}, [source], ["只读", "r--r--r--", "chmod u+w"]),
+            # Another user's file: only its owner can change its bits.
+            ({"read-only of nobody": None}, [source], ["只读", "nobody", "所有者", "!chmod"]),
             ({}, ["-o", "", source], ["文件名是空的"]),
             ({}, ["-o", self.path("out.ods"), source], [".ods", ".xlsx"]),
             ({}, ["-o", self.path("out"), source], ["没有扩展名"]),
@@ -283,13 +285,17 @@ class CommandLine(unittest.TestCase):
             ({}, ["-o", self.path("missing/out.xlsx"), source], ["不存在"]),
         ]
         for files, args, fragments in cases:
+            if "read-only of nobody" in files and os.geteuid() != 0:
+                continue  # only root gives a file away
             with self.subTest(files=files, args=args):
                 shutil.rmtree(self.folder)
                 os.mkdir(self.folder)
                 make_openpyxl(source)
                 for name, content in files.items():
-                    if name == "read-only":
+                    if name.startswith("read-only"):
                         os.chmod(source, 0o444)
+                        if name.endswith("nobody"):
+                            os.chown(source, 65534, -1)
                     elif name.endswith("/"):
                         os.mkdir(self.path(name))
                     elif content is None:
@@ -303,11 +309,33 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(done.returncode, 3, done.stdout + done.stderr)
                 self.assertIn("无法保存工作簿: ", done.stderr)
                 for fragment in fragments:
-                    self.assertIn(fragment, done.stderr)
+                    if fragment.startswith("!"):
+                        self.assertNotIn(fragment[1:], done.stderr)
+                    else:
+                        self.assertIn(fragment, done.stderr)
                 self.assertNotIn("确认", done.stdout)  # refused before the run began
                 after = {name: read_bytes(self.path(name)) for name in os.listdir(self.folder)
                          if os.path.isfile(self.path(name))}
                 self.assertEqual(after, before)
+
+    def test_a_folder_that_takes_no_file_is_named_before_the_run(self):
+        # A read-only mount binds root too: the save could make no temporary file there, so the
+        # run is refused before it reads anything, not after the whole run.
+        source = self.path("in.xlsx")
+        make_openpyxl(source)
+        if subprocess.run(["unshare", "--mount", "true"], capture_output=True).returncode != 0:
+            self.skipTest("no mount namespace can be made here")
+        script = 'mount --bind -o ro "$1" "$1" && shift && exec "$@"'
+        for args, fragment in [([source], "只读的文件系统"),
+                               (["-o", self.path("out.xlsx"), source], "无法在文件夹 " + self.folder)]:
+            with self.subTest(args=args):
+                done = subprocess.run(["unshare", "--mount", "sh", "-c", script, "sh",
+                                       self.folder, QUILMARK, "--cross-tab", *args],
+                                      capture_output=True)
+                stdout, stderr = done.stdout.decode(), done.stderr.decode()
+                self.assertEqual(done.returncode, 3, stdout + stderr)
+                self.assertIn(fragment, stderr)
+                self.assertNotIn("确认", stdout)
 
     def test_output_checks_for_every_input_kind(self):
         source, result = self.path("in.xlsx"), self.path("out.xlsx")

@@ -1,5 +1,6 @@
 #include "src/host/xlsx/file_guard.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,16 @@ bool IsWrittenExtension(std::string_view extension) {
     if (extension == known) return true;
   }
   return false;
+}
+
+std::string UserName(uid_t uid) {
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  std::array<char, 1024> buffer{};
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+    return found->pw_name;
+  }
+  return "#" + std::to_string(uid);
 }
 
 std::string PermissionText(mode_t mode) {
@@ -98,6 +109,14 @@ void CheckLock(const std::filesystem::path& target, const std::filesystem::path&
                      ")" + advice);
 }
 
+// What the user can do about a read-only file: only its owner (or root) may change its bits.
+std::string ReadOnlyAdvice(const struct stat& st) {
+  const std::string elsewhere = "把结果写到另一个文件 (命令行 -o FILE)";
+  if (st.st_uid == ::geteuid()) return "要写入它, 请先取消只读 (如 chmod u+w), 或" + elsewhere;
+  return "它不属于当前用户 " + UserName(::geteuid()) + ", 请文件的所有者取消只读, 或" +
+         elsewhere;
+}
+
 void CheckPermissions(const std::filesystem::path& target) {
   struct stat st {};
   if (::stat(target.c_str(), &st) != 0) {
@@ -108,10 +127,36 @@ void CheckPermissions(const std::filesystem::path& target) {
     Refuse(target, "这是一个文件夹; 请给出要写入的 .xlsx 文件名");
   }
   if (!WritableByBits(target, st)) {
-    Refuse(target, "文件是只读的 (权限 " + PermissionText(st.st_mode) +
-                       "), 结果不会写入。要写入它, 请先取消只读 (如 chmod u+w), "
-                       "或把结果写到另一个文件 (命令行 -o FILE)");
+    if (::access(target.c_str(), W_OK) != 0 && errno == EROFS) {
+      Refuse(target, "文件在只读的文件系统上 (如只读挂载的磁盘或共享), 结果不会写入。"
+                     "请把结果写到另一个文件夹 (命令行 -o 文件夹/结果.xlsx)");
+    }
+    Refuse(target, "文件是只读的 (权限 " + PermissionText(st.st_mode) + ", 属于用户 " +
+                       UserName(st.st_uid) + "), 结果不会写入。" + ReadOnlyAdvice(st));
   }
+}
+
+// A save writes a temporary file beside the target and renames it over the target, so the folder
+// must take a new file: tried here, before the run, the way the save will do it.
+void CheckFolderTakesFiles(const std::filesystem::path& target) {
+  const std::filesystem::path folder =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  std::string trial = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(trial.data());
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(trial.c_str());
+    return;
+  }
+  const int error = errno;
+  if (error == ENOENT) return;  // no such folder: the loader or CheckFolder names what is missing
+  std::string advice = "请把结果写到另一个文件夹 (命令行 -o 文件夹/结果.xlsx)";
+  struct stat st {};
+  if (error == EACCES && ::stat(folder.c_str(), &st) == 0 && st.st_uid == ::geteuid()) {
+    advice = "请先允许写入这个文件夹 (如 chmod u+w " + folder.string() + "), 或" + advice;
+  }
+  Refuse(target, "无法在文件夹 " + folder.string() + " 中建立文件 (" + std::strerror(error) +
+                     "); 保存时要先在那里写临时文件。" + advice);
 }
 
 [[noreturn]] void RefuseExtension(const std::filesystem::path& target,
@@ -200,6 +245,7 @@ void CheckWritableTarget(const std::filesystem::path& target) {
     if (!ec) CheckLock(target, resolved);
   }
   CheckPermissions(target);
+  CheckFolderTakesFiles(target);
 }
 
 }  // namespace quilmark::xlsx

@@ -29,7 +29,8 @@ void CheckOutputGiven(const std::filesystem::path& output);
 
 // Throws HostError("无法保存工作簿: ...") when a run must not write its result: into `output`
 // when given, else back into `input`. Reads nothing but the file system's entries (and a lock
-// file), so it can run before the workbook is loaded.
+// file), and tries once to make a file in the target's folder as the save will, so it can run
+// before the workbook is loaded and a folder that takes no file is named before the run.
 void CheckRunTarget(const std::filesystem::path& input,
                     const std::optional<std::filesystem::path>& output);
 
@@ -38,7 +39,7 @@ void CheckRunTarget(const std::filesystem::path& input,
 void CheckNewWorkbookTarget(const std::filesystem::path& target);
 
 // The part of CheckRunTarget that can change while a run goes on (an office opens the file, its
-// permissions change): checked again just before the file is replaced.
+// or its folder's permissions change): checked again just before the file is replaced.
 void CheckWritableTarget(const std::filesystem::path& target);
 
 }  // namespace quilmark::xlsx
