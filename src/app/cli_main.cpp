@@ -313,6 +313,13 @@ int main(int argc, char** argv) {
   if (app.count("--output") > 0) input.output = output;
   input.office_timeout = std::chrono::seconds(office_timeout);
   const bool layer = IsLayerInput(input);
+  // A worksheet's columns are numbers: a bad one is a usage error, named before anything is read.
+  if (!layer) {
+    if (const auto stop = quilmark::CheckSheetColumnOptions(options)) {
+      std::cerr << quilmark::BadColumnOptionText(*stop, options) << "\n";
+      return kExitUsage;
+    }
+  }
   const bool csv = format == "csv";
   // A preview or CSV only reads the workbook: it is not checked for writing, and -o is not used.
   input.read_only = csv || dry_run;

@@ -218,4 +218,25 @@ CLI::Validator WholeNumberFrom(int low, int high) {
       "");
 }
 
+std::string BadColumnOptionText(StopReason stop, const RunOptions& options) {
+  struct ColumnOption {
+    StopReason stop;
+    const char* name;
+    std::string RunOptions::*text;
+  };
+  static constexpr ColumnOption kColumnOptions[] = {
+      {StopReason::kBadZoneColumn, "--zone-column", &RunOptions::TextZQColumn},
+      {StopReason::kBadClassColumn, "--class-column", &RunOptions::TextDKStyleColumn},
+      {StopReason::kBadAreaColumn, "--area-column", &RunOptions::TextAreaColumn},
+      {StopReason::kBadDeductionColumn, "--deduction-column", &RunOptions::TextKCXSColumn},
+  };
+  std::string text(MessageText(stop));
+  for (const ColumnOption& option : kColumnOptions) {
+    if (option.stop != stop) continue;
+    text += std::string(" ") + option.name + " 的值 \"" + options.*option.text +
+            "\" 不是工作表的列号: 应为 1 到 16384 之间的数 (A 列为 1); 字段名只用于 GIS 图层。";
+  }
+  return text;
+}
+
 }  // namespace quilmark

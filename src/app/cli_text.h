@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "src/app/messages.h"
+#include "src/app/run_options.h"
+
 namespace quilmark {
 
 // Gives the app the Chinese help screen (headings, the help and version flags, a closing note
@@ -16,6 +19,10 @@ void UseChineseText(CLI::App& app);
 // A usage error as the user reads it: what is wrong in Chinese, naming the option and value typed,
 // then where to find the options.
 std::string UsageErrorText(const CLI::App& app, const CLI::Error& error);
+
+// A column option a worksheet cannot take, as the user reads it: the run's own message, then the
+// option and the value typed and what is allowed. `stop` is one of the bad-column stops.
+std::string BadColumnOptionText(StopReason stop, const RunOptions& options);
 
 // An option's description followed by one line per method: its name on the command line and the
 // caption of its choice in the window, in the window's order. Each pair is (method name, control):

@@ -402,6 +402,16 @@ std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path
   return std::move(*parsed.table);
 }
 
+std::optional<StopReason> CheckSheetColumnOptions(const RunOptions& options) {
+  Plan plan;
+  if (auto stop = CheckColumns(options, plan)) return stop;
+  if (options.CheckTDLY && !options.TextKCXSColumn.empty() &&
+      !SheetColumn(options.TextKCXSColumn)) {
+    return StopReason::kBadDeductionColumn;
+  }
+  return std::nullopt;
+}
+
 RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
                      ResultTarget* target) {
   if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted

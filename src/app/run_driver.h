@@ -48,6 +48,11 @@ RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSi
 RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
                            MessageSink& sink, std::string_view area_name);
 
+// The stop a run on a worksheet would give for the column options the chosen tasks read (zone,
+// class, area, deduction), before it touches the host: the command line refuses such options
+// before it opens anything, the run itself only after its confirmation.
+std::optional<StopReason> CheckSheetColumnOptions(const RunOptions& options);
+
 // A user's classification table from its file; else the message that says which file and what is
 // wrong with it (the line, where one is to blame).
 std::variant<ClassTable, std::string> ReadClassTableFile(const std::string& path);

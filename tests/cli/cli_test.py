@@ -250,6 +250,12 @@ class CommandLine(unittest.TestCase):
             (["--classification", self.path("bad.tsv"), source], 3, "bad.tsv: 第 2 行"),
             (["--classification", self.path("none.tsv"), source], 3, "无法读取分类表: "),
             (["--land-use", "survey3-level1", "--deduction-column", "2", source], 1, "第 1 行"),
+            # A worksheet's column options are usage errors, named with their value at once.
+            (["--zone-totals", "--zone-column", "0", source], 2, '--zone-column 的值 "0"'),
+            (["--zone-totals", "--area-column", "abc", source], 2, '--area-column 的值 "abc"'),
+            (["--cross-tab", "--zone-column", "20000", source], 2, "1 到 16384"),
+            (["--land-use", "2008-level1", "--class-column", "DLBM", source], 2, "地块类别所在列号无效"),
+            (["--land-use", "2008-level1", "--deduction-column", "KCXS", source], 2, "田坎系数"),
         ]
         with open(self.path("bad.tsv"), "w", encoding="utf-8") as table:
             table.write("011\t耕地\n121K 园地\n")
@@ -259,6 +265,8 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(message, done.stderr)
                 self.assertFalse(os.path.exists(result))
+                if code == 2:
+                    self.assertNotIn("确认", done.stdout)
         help_text = run("--help")
         self.assertEqual(help_text.returncode, 0)
         self.assertRegex(help_text.stdout, r"\n +survey-level1 +统计到一级类")
