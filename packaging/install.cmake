@@ -2,6 +2,9 @@
 # (`cmake --build BUILD --target package`, or scripts/make-deb.sh).
 include(GNUInstallDirs)
 
+# Everything but the live plugin goes into the package quilmark; the plugin, which needs the
+# office's libraries, into quilmark-live (src/host/live installs it as that component).
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME main)
 set(_packaging ${PROJECT_SOURCE_DIR}/packaging)
 install(TARGETS quilmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${_packaging}/quilmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -20,19 +23,33 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quilmark)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Quilmark maintainers <quilmark@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "图斑分区域统计汇总 (sums land patches by zone and class)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "按区域和地类汇总工作表中的图斑面积, 结果写在数据下方。\n"
-    "Reads patch rows (zone, class, area) from an .xlsx worksheet or the document open in\n"
-    "LibreOffice Calc and writes per-zone summaries below the data.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+# One package per component: the main package needs no office, the plugin's package does.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL main)
+set(CPACK_DEBIAN_MAIN_PACKAGE_NAME quilmark)
+# A description is one string: its first line the summary, the rest the long text (a CMake list
+# would put ";" into the package's description lines). CPACK_PACKAGE_DESCRIPTION_SUMMARY stays
+# unset, or CPack would put it above every package's own summary.
+set(CPACK_DEBIAN_MAIN_DESCRIPTION
+    "图斑分区域统计汇总 (sums land patches by zone and class)\n按区域和地类汇总工作表或 GIS 图层中的图斑面积, 结果写在数据下方或新的工作簿中。\nReads patch rows (zone, class, area) from an .xlsx worksheet, a GIS layer or the document\nopen in LibreOffice Calc and writes per-zone summaries below the data or into a new workbook.")
 # The libraries' packages come from the programs themselves; what they load by name does not.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 if(TARGET quilmark-gui)
   # What the window loads by name: its font and Qt's Chinese translations.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qt6-translations-l10n")
+  set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "fonts-wqy-microhei, qt6-translations-l10n")
 endif()
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libreoffice-calc")
+if(TARGET quilmark_live_plugin)
+  list(APPEND CPACK_COMPONENTS_ALL live)
+  set(CPACK_DEBIAN_MAIN_PACKAGE_RECOMMENDS quilmark-live)
+  set(CPACK_DEBIAN_LIVE_PACKAGE_NAME quilmark-live)
+  set(CPACK_DEBIAN_LIVE_DESCRIPTION
+      "图斑统计汇总的 LibreOffice 实时连接 (Quilmark on the open Calc document)\n让 quilmark --live 和窗口汇总 LibreOffice Calc 中打开的工作簿。\nLets quilmark --live and the window work on the document open in a running LibreOffice Calc.")
+  set(CPACK_DEBIAN_LIVE_PACKAGE_DEPENDS
+      "quilmark (= ${PROJECT_VERSION}), libreoffice-calc | libreoffice-calc-nogui")
+else()
+  set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS "libreoffice-calc")
+endif()
 include(CPack)

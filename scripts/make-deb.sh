@@ -13,3 +13,5 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DQUILMARK
   -DQUILMARK_BUILD_LIVE="$live" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target package
 ls "$build"/quilmark_*.deb
+# The live plugin has its own package, made where the office SDK is installed.
+ls "$build"/quilmark-live_*.deb 2>/dev/null || true

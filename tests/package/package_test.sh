@@ -12,15 +12,30 @@ if ! "$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/package" >"$scrat
   cat "$scratch/cpack.log"
   exit 1
 fi
-deb=$(ls "$scratch"/package/*.deb)
+deb=$(ls "$scratch"/package/quilmark_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for library in libzip4 libpugixml1v5 libc6; do
   [[ $depends == *"$library"* ]] || { echo "Depends lacks $library"; exit 1; }
 done
+# The main package needs no office: the office's libraries belong to the live plugin's package.
+[[ $depends != *libreoffice* && $depends != *uno* ]] || { echo "Depends names the office"; exit 1; }
+# Each line of the long description starts with a blank, never with a list's ";", and the
+# summary is not said twice.
+description=$(dpkg-deb -f "$deb" Description)
+if tail -n +2 <<<"$description" | grep -qv '^ [^;]' ||
+  [ "$(head -1 <<<"$description")" = "$(sed -n '2s/^ //p' <<<"$description")" ]; then
+  echo "description lines malformed:"; dpkg-deb -f "$deb" Description; exit 1
+fi
 
 root=$scratch/root
 dpkg -x "$deb" "$root"
+live_deb=$(ls "$scratch"/package/quilmark-live_*.deb 2>/dev/null || true)
+if [ -n "$live_deb" ]; then
+  [[ $(dpkg-deb -f "$deb" Recommends) == *quilmark-live* ]] || { echo "no Recommends"; exit 1; }
+  [[ $(dpkg-deb -f "$live_deb" Depends) == *"quilmark (="* ]] || { echo "live Depends"; exit 1; }
+  dpkg -x "$live_deb" "$root"
+fi
 for file in usr/bin/quilmark usr/share/man/man1/quilmark.1; do
   [ -e "$root/$file" ] || { echo "package lacks /$file"; exit 1; }
 done
@@ -34,6 +49,7 @@ cp "$source/examples/图斑示例.xlsx" "$scratch/in.xlsx"
 # A build with the live office carries its plugin, which the installed program finds: with no
 # office listening, the run answers that none is running.
 if [ -e "$build/src/app/quilmark-live.so" ]; then
+  [ -n "$live_deb" ] || { echo "no quilmark-live package"; exit 1; }
   [ -e "$root/usr/lib/quilmark/quilmark-live.so" ] || { echo "package lacks the live plugin"; exit 1; }
   set +e
   answer=$("$root/usr/bin/quilmark" --live --zone-totals --office-port 1 2>&1)
