@@ -314,6 +314,35 @@ TEST(SurveyRun, SplitKDeductionAndUnknownCodes) {
   EXPECT_NE(sink.messages[2].second.find("0199: 2 个图斑, 面积 15"), std::string::npos);
 }
 
+// The survey sheet under the 2023 planning classes, in 公顷: the unknown codes are listed in the
+// run's unit, a code that lost its leading zero is named as such, and the run names the families
+// that know the codes.
+TEST(SurveyRun, WrongFamilyAndLostZeroNamed) {
+  MemoryHost host;
+  MemorySheet& sheet = AddSurveySheet(host);
+  sheet.SetRow(21, {T("常平镇"), N(101), N(300), CellValue(), T("30")});
+  RunOptions options = SurveyRun(M::kPlan2023Level2);
+  options.ListUnit = "ha";
+  options.TextDecimals = "2";
+  RecordingSink sink;
+  const RunResult result = RunSummary(options, host, sink);
+  ASSERT_EQ(result.warnings.size(), 2u);
+  for (const char* part :
+       {"\n0404: 1 个图斑, 面积 0.31 公顷\n",
+        "\n101: 1 个图斑, 面积 0.03 公顷 (补上开头的 0 即 0101 水田)", "存成了数字"}) {
+    EXPECT_NE(result.warnings[0].find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(result.warnings[1].rfind(
+                "注意: 所选的 用地用海分类 2023 二级类 (plan2023-level2) 只认得 76.7% ", 0),
+            0u)
+      << result.warnings[1];
+  EXPECT_NE(
+      result.warnings[1].find("\n三调工作分类 二级类 (survey3-level2): 认得 99.8% 的面积\n"
+                              "土地利用现状分类 2017 二级类 (2017-level2): 认得 99.8% 的面积"),
+      std::string::npos)
+      << result.warnings[1];
+}
+
 // A coefficient outside [0, 1) stops the run before anything is written, naming its row; the
 // zone-code conversion, which writes to the sheet, has not run either.
 TEST(SurveyRun, BadCoefficientStopsWithItsRow) {
