@@ -151,21 +151,6 @@ class CoefficientCheckedRows final : public RowSource {
   RowSource& inner_;
 };
 
-// The warning that lists the codes the classification did not know, each with its patches and
-// their area, so that a mistyped code is seen.
-std::string UnknownCodesText(const std::vector<UnknownCode>& codes) {
-  constexpr size_t kListed = 20;
-  std::string text = "注意: 下列编码不在分类表中, 已各自单列在汇总结果中, 请核对:";
-  for (size_t i = 0; i < codes.size() && i < kListed; ++i) {
-    text += "\n" + (codes[i].code.empty() ? std::string("(空)") : codes[i].code) + ": " +
-            std::to_string(codes[i].patches) + " 个图斑, 面积 " + NumberText(codes[i].area);
-  }
-  if (codes.size() > kListed) {
-    text += "\n另有 " + std::to_string(codes.size() - kListed) + " 个编码未列出。";
-  }
-  return text;
-}
-
 // The selected tasks in their fixed order.
 std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, const Plan& plan,
                                                   LandUseTask*& land_use) {
@@ -224,7 +209,7 @@ RunResult HostFailed(MessageSink& sink, std::string text) {
 // before the tasks see it.
 std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
                                     ResultTarget& target, AreaCheck& area_check, MessageSink& sink,
-                                    std::vector<UnknownCode>& unknown) {
+                                    std::vector<std::string>& land_use_warnings) {
   LandUseTask* land_use = nullptr;
   std::vector<std::unique_ptr<RowTask>> tasks = ChosenTasks(options, plan, land_use);
   std::vector<RowSink*> sinks;
@@ -241,7 +226,7 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
   for (const auto& task : tasks) tables.push_back(task->Table());
   sink.Progress("写入汇总结果");
   target.Write(tables);
-  if (land_use != nullptr) unknown = land_use->unknown();
+  if (land_use != nullptr) land_use_warnings = land_use->Warnings();
   return std::nullopt;
 }
 
@@ -265,11 +250,11 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
 
 // The end of a run that wrote its tables: the completion message, then the warnings.
 RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
-                    std::string_view area_name, const std::vector<UnknownCode>& unknown) {
+                    std::string_view area_name, const std::vector<std::string>& land_use) {
   sink.Show(MessageKind::kCompletion, kCompletionText);
   RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
   result.warnings = AreaWarnings(area_check, rows, area_name);
-  if (!unknown.empty()) result.warnings.push_back(UnknownCodesText(unknown));
+  result.warnings.insert(result.warnings.end(), land_use.begin(), land_use.end());
   for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
   return result;
 }
@@ -316,9 +301,9 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   RecordedTarget recorded(below_data);
   ResultTarget& target = outside_target != nullptr ? *outside_target : recorded;
   AreaCheck area_check;
-  std::vector<UnknownCode> unknown;
+  std::vector<std::string> land_use_warnings;
   if (std::optional<StopReason> stop =
-          Summarize(options, plan, *rows, target, area_check, sink, unknown)) {
+          Summarize(options, plan, *rows, target, area_check, sink, land_use_warnings)) {
     return Stopped(sink, *stop);
   }
   if (outside_target == nullptr) {
@@ -330,7 +315,7 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
     workbook->Save();
   }
   return Completed(sink, area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列",
-                   unknown);
+                   land_use_warnings);
 }
 
 RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
@@ -340,18 +325,18 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
   if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
   AreaCheck area_check(AreaCheck::kEveryRowIsData);
-  std::vector<UnknownCode> unknown;
+  std::vector<std::string> land_use_warnings;
   CoefficientCheckedRows checked(rows);
   RowSource& read = plan.land_use && plan.land_use->deduct ? checked : rows;
   try {
     if (std::optional<StopReason> stop =
-            Summarize(options, plan, read, target, area_check, sink, unknown)) {
+            Summarize(options, plan, read, target, area_check, sink, land_use_warnings)) {
       return Stopped(sink, *stop);
     }
   } catch (const BadCoefficientRow& bad) {
     return Stopped(sink, StopReason::kBadCoefficient, bad.text);
   }
-  return Completed(sink, area_check, rows, area_name, unknown);
+  return Completed(sink, area_check, rows, area_name, land_use_warnings);
 }
 
 // Reads the user's classification table where the run names one. A table that cannot be read

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "src/host/cell_value.h"
+#include "src/landuse/class_families.h"
 #include "src/landuse/class_table.h"
 #include "src/landuse/land_use_methods.h"
 #include "src/summary/row_task.h"
@@ -48,6 +49,9 @@ struct UnknownCode {
   std::string code;
   int64_t patches = 0;
   double area = 0;
+  // For a text of digits that the table knows with a 0 in front (101 -> 0101): the key it then
+  // gets. A code cell kept as a number loses its leading zero.
+  std::optional<std::string> key_with_zero;
   friend bool operator==(const UnknownCode&, const UnknownCode&) = default;
 };
 
@@ -76,11 +80,18 @@ class LandUseTask : public RowTask {
   const SummaryTables& tables() const { return tables_; }
   // The codes no rule took, in the order first met.
   const std::vector<UnknownCode>& unknown() const { return unknown_; }
+  // Every class text read, with the area of its patches before any deduction, in the order met.
+  const std::vector<TextArea>& texts() const { return texts_; }
+  // What the run ends with, in the order shown: the codes no rule took, with their patches and
+  // area in the run's unit; and, when another shipped family knows clearly more of the area than
+  // the chosen method's, that family. Empty when there is nothing to say.
+  std::vector<std::string> Warnings() const;
 
  private:
   // What a class text gives, derived once per distinct text.
   struct TextKey {
     size_t place = 0;               // its key's place among the classes
+    size_t text = 0;                // its entry among the texts
     std::optional<size_t> unknown;  // its entry among the unknown codes, where no rule took it
   };
   TextKey Derive(std::string_view class_text);
@@ -95,6 +106,7 @@ class LandUseTask : public RowTask {
   std::optional<size_t> ridge_place_;
   std::vector<UnknownCode> unknown_;
   std::unordered_map<std::string, size_t> unknown_place_;
+  std::vector<TextArea> texts_;
 };
 
 }  // namespace quilmark

@@ -25,10 +25,12 @@ ClassLookup ByTable(std::string_view text) {
 constexpr std::string_view kS3L1 = "survey3_level1", kS3L2 = "survey3_level2",
                            kS3Major = "survey3_major", kS3Own = "survey3_ownership",
                            k17L1 = "gb2017_level1", k17L2 = "gb2017_level2",
-                           kP23L1 = "plan2023_level1", kP23L2 = "plan2023_level2";
+                           kP23L1 = "plan2023_level1", kP23L2 = "plan2023_level2",
+                           kP20L1 = "plan2020_level1", kP20L2 = "plan2020_level2";
 
 // 田坎 is 157 in the 2008 classes, 123 on the second-survey map, 1203 in the third survey and
-// the 2017 classes, 2303 in the 2023 planning classes. Ownership has no class for it.
+// the 2017 classes, 2303 in the 2023 planning classes and 2302 in their trial edition of 2020.
+// Ownership has no class for it.
 constexpr LandUseMethodEntry kMethods[] = {
     {M::OptClassC_2008, kOptionButton, "OptClassC_2008", "2008-level3", ByRules<ClassC2008Key>,
      "157"},
@@ -54,6 +56,10 @@ constexpr LandUseMethodEntry kMethods[] = {
      ByTable<kP23L1>, "2303"},
     {M::kPlan2023Level2, kListEntry, "用地用海分类 2023 二级类", "plan2023-level2",
      ByTable<kP23L2>, "2303"},
+    {M::kPlan2020Level1, kListEntry, "用地用海分类 2020 (试行) 一级类", "plan2020-level1",
+     ByTable<kP20L1>, "2302"},
+    {M::kPlan2020Level2, kListEntry, "用地用海分类 2020 (试行) 二级类", "plan2020-level2",
+     ByTable<kP20L2>, "2302"},
 };
 
 }  // namespace

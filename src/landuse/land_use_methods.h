@@ -27,6 +27,8 @@ enum class LandUseMethod {
   k2017Level2,        // land-use classification of 2017, level 2
   kPlan2023Level1,    // land and sea use classes for planning (2023), level 1
   kPlan2023Level2,    // the same, level 2 (third-level codes count toward theirs)
+  kPlan2020Level1,    // the same classes in their trial edition of 2020 (some other codes), level 1
+  kPlan2020Level2,    // the same, level 2
 };
 
 // How the window offers a method.

@@ -1,4 +1,5 @@
 // The land-use task: every row's class key, zone and area into the summary tables.
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -16,6 +17,15 @@ ClassLookup Classify(const LandUseSettings& settings, std::string_view text) {
                            : MethodEntry(settings.method).classify(text);
   if (settings.split_k && lookup.k_marked) lookup.key = "带K" + lookup.key;
   return lookup;
+}
+
+// The key a text of digits gets with a 0 in front, when that one is known.
+std::optional<std::string> KeyWithZero(const LandUseSettings& settings, std::string_view text) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || !std::all_of(text.begin(), text.end(), digit)) return std::nullopt;
+  ClassLookup padded = Classify(settings, "0" + std::string(text));
+  if (!padded.known) return std::nullopt;
+  return std::move(padded.key);
 }
 
 }  // namespace
@@ -49,10 +59,12 @@ LandUseTask::TextKey LandUseTask::Derive(std::string_view class_text) {
   TextKey key;
   if (!lookup.known) {
     auto [it, added] = unknown_place_.try_emplace(lookup.key, unknown_.size());
-    if (added) unknown_.push_back({lookup.key, 0, 0.0});
+    if (added) unknown_.push_back({lookup.key, 0, 0.0, KeyWithZero(settings_, class_text)});
     key.unknown = it->second;
   }
   key.place = tables_.classes.Add(lookup.key);
+  key.text = texts_.size();
+  texts_.push_back({std::string(class_text), 0.0});
   return key;
 }
 
@@ -64,6 +76,7 @@ void LandUseTask::AddRow(const PatchRow& row) {
   std::optional<double> area = row.area;
   if (row.class_text) {
     const TextKey key = keys_.Get(row.class_id, [&] { return Derive(*row.class_text); });
+    if (area) texts_[key.text].area += *area;
     if (key.unknown) {
       ++unknown_[*key.unknown].patches;
       if (area) unknown_[*key.unknown].area += *area;

@@ -410,7 +410,8 @@ class CommandLine(unittest.TestCase):
     def test_new_methods_on_the_third_survey_example(self):
         example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "三调图斑示例.xlsx")
         methods = ["survey3-level1", "survey3-level2", "survey3-major", "survey3-ownership",
-                   "2017-level1", "2017-level2", "plan2023-level1", "plan2023-level2"]
+                   "2017-level1", "2017-level2", "plan2023-level1", "plan2023-level2",
+                   "plan2020-level1", "plan2020-level2"]
         for method in methods:
             with self.subTest(method):
                 result = self.path("out.xlsx")
@@ -418,6 +419,8 @@ class CommandLine(unittest.TestCase):
                 done = run("--land-use", method, "--class-column", column, "--unit", "mu",
                            "--decimals", "1", "--totals", "-o", result, example)
                 self.assertEqual(done.returncode, 0, done.stderr)
+                if method.startswith("plan"):  # third-survey codes: the family that knows them
+                    self.assertIn("三调工作分类", done.stderr)
                 sheet = openpyxl.load_workbook(result).active
                 # The 合计 row's last cell: the whole area in 亩, 123455.05 m2 x 0.0015.
                 last = [cell.value for cell in sheet[sheet.max_row] if cell.value is not None]

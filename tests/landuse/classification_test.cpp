@@ -37,7 +37,14 @@ TEST(MethodTable, EveryMethodHasOneRowAndOneName) {
     ChooseLandUseMethod(options, entry.method);
     EXPECT_EQ(ChosenLandUseMethod(options), entry.method) << entry.cli_name;
   }
-  EXPECT_EQ(names.size(), 14u);
+  EXPECT_EQ(names.size(), 16u);
+  // Each level-2 table method's 田坎 code is 田坎 in its own table.
+  for (const LandUseMethodEntry& entry : LandUseMethods()) {
+    if (!entry.cli_name.ends_with("level2") || entry.control_kind != MethodControl::kListEntry) {
+      continue;
+    }
+    EXPECT_EQ(entry.classify(entry.ridge_code).key, "田坎") << entry.cli_name;
+  }
   for (size_t i = 0; i < kShippedTableCount; ++i) {
     EXPECT_GT(ShippedTable(kShippedTableTexts[i].name).size(), 0u) << kShippedTableTexts[i].name;
   }
@@ -75,12 +82,12 @@ TEST(ShippedTables, KeysAsTheStandardsGiveThem) {
       {M::kSurvey3Level2, "0810A", "公园与绿地", true},
       {M::kSurvey3Level2, "08H2A", "科教文卫用地", true},
       {M::kSurvey3Level2, "1107A", "沟渠", true},
-      {M::kSurvey3Level2, "1110", "冰川及常年积雪", true},
-      // 三大类: 0404 unused, 1103 agricultural (construction in the 2007 mapping), 干渠 construction.
+      {M::kSurvey3Level2, "1110", "冰川及永久积雪", true},
+      // 三大类: 0404 unused, 1103 agricultural (construction in the 2007 mapping), 干渠 with 沟渠.
       {M::kSurvey3Major, "0404", "未利用地", true},
       {M::kSurvey3Major, "1103", "农用地", true},
       {M::kSurvey3Major, "1107", "农用地", true},
-      {M::kSurvey3Major, "1107A", "建设用地", true},
+      {M::kSurvey3Major, "1107A", "农用地", true},
       {M::kSurvey3Major, "1104A", "农用地", true},
       {M::kSurvey3Major, "0603", "建设用地", true},
       {M::kSurvey3Major, "1203", "农用地", true},
@@ -95,16 +102,42 @@ TEST(ShippedTables, KeysAsTheStandardsGiveThem) {
       {M::k2017Level1, "0906", "特殊用地", true},
       {M::k2017Level2, "0303", "红树林地", true},
       {M::k2017Level2, "1110", "冰川及永久积雪", true},
+      // The third survey's working codes: merged classes keep their name at level 2.
+      {M::k2017Level1, "08H1", "公共管理与公共服务用地", true},
+      {M::k2017Level1, "05H1", "商服用地", true},
+      {M::k2017Level1, "0508", "工矿仓储用地", true},
+      {M::k2017Level1, "09", "特殊用地", true},
+      {M::k2017Level2, "05H1", "商业服务业设施用地", true},
+      {M::k2017Level2, "08H2A", "科教文卫用地", true},
+      {M::k2017Level2, "0810A", "公园与绿地", true},
+      {M::k2017Level2, "0508", "仓储用地", true},
       {M::kPlan2023Level1, "0507", "湿地", true},
       {M::kPlan2023Level1, "1311", "公用设施用地", true},
       {M::kPlan2023Level1, "2303", "其他土地", true},
       {M::kPlan2023Level2, "070102", "城镇住宅用地", true},  // a third-level code
       {M::kPlan2023Level2, "1403", "广场用地", true},
+      // The 2023 rows that differ from the 2020 trial, and the trial's own codes.
+      {M::kPlan2023Level2, "0903", "娱乐用地", true},
+      {M::kPlan2023Level2, "1311", "水工设施用地", true},
+      {M::kPlan2023Level2, "1312", "其他公用设施用地", true},
+      {M::kPlan2023Level2, "1313", "1313", false},
+      {M::kPlan2023Level2, "1804", "农林牧业用岛", true},
+      {M::kPlan2023Level2, "2005", "其他交通运输用海", true},
+      {M::kPlan2023Level2, "2202", "科研教育用海", true},
+      {M::kPlan2023Level2, "2206", "其他特殊用海", true},
+      {M::kPlan2023Level1, "2204", "特殊用海", true},
+      {M::kPlan2020Level2, "0204", "其他园地", true},
+      {M::kPlan2020Level2, "0603", "畜禽养殖设施建设用地", true},
+      {M::kPlan2020Level2, "0903", "娱乐康体用地", true},
+      {M::kPlan2020Level2, "1311", "干渠", true},
+      {M::kPlan2020Level2, "2302", "田坎", true},
+      {M::kPlan2020Level2, "2303", "田间道", true},
+      {M::kPlan2020Level2, "1804", "1804", false},
+      {M::kPlan2020Level1, "0604", "农业设施建设用地", true},
       // Unknown: its own key.
       {M::kSurvey3Level2, "0199", "0199", false},
       {M::kSurvey3Level2, "0301k", "0301k", false},
       {M::kSurvey3Ownership, "50", "50", false},
-      {M::k2017Level2, "05H1", "05H1", false},
   };
   for (const Case& c : cases) {
     const ClassLookup lookup = MethodEntry(c.method).classify(c.code);
@@ -115,16 +148,16 @@ TEST(ShippedTables, KeysAsTheStandardsGiveThem) {
 
 // The 三大类 of every working code, as the mapping table of the land-use classification lists
 // them by its codes (the third survey's merged codes 05H1, 08H1 and 08H2 under the classes they
-// merge; 1107A 干渠 is a water-conservancy work, not farm irrigation land). Every code of the
+// merge; 1107A 干渠 with 1107 沟渠, as every readable source counts it). Every code of the
 // level-2 table must be listed, so a working code without its 三大类 fails too.
 TEST(ShippedTables, MajorClassOfEveryWorkingCode) {
   const std::pair<std::string_view, std::string_view> lists[] = {
       {"农用地",
        "0101 0102 0103 0201 0202 0203 0204 0301 0302 0303 0304 0305 0306 0307 0401 0402 "
-       "0403 1006 1103 1104 1104A 1104K 1107 1202 1203"},
+       "0403 1006 1103 1104 1104A 1104K 1107 1107A 1202 1203"},
       {"建设用地",
        "05H1 0508 0601 0602 0603 0701 0702 08H1 08H2 08H2A 0809 0810 0810A 09 1001 "
-       "1002 1003 1004 1005 1007 1008 1009 1107A 1109 1201"},
+       "1002 1003 1004 1005 1007 1008 1009 1109 1201"},
       {"未利用地", "0404 1101 1102 1105 1106 1108 1110 1204 1205 1206 1207"},
   };
   std::map<std::string, std::string_view> major;
@@ -227,14 +260,14 @@ RunOptions SurveyRun(M method) {
   return options;
 }
 
-// 三大类 in 公顷 to 2 decimals with totals, worked by hand. 石碣镇: 农用地 62277.77 m2 (its
-// deductions stay 农用地), 未利用地 3100.50, 建设用地 6068.14 (0702 and 1107A 干渠); 常平镇:
-// 农用地 28175.32, 未利用地 5888.88, 建设用地 17944.44. Grand total 12.345505 ha -> 12.35; the
-// row totals 7.144641 and 5.200864 floor to 7.14 + 5.20 = 12.34, and the larger remainder (.4641)
-// takes the unit left: 7.15. 石碣镇's cells floor to 6.22 + 0.31 + 0.60 = 7.13; the two units
-// left go to 农用地 (.7777) and 建设用地 (.6814): 6.23, 0.31, 0.61 (plain rounding would give the
-// same here). 常平镇's floor to 2.81 + 0.58 + 1.79 = 5.18; the two units go to 未利用地 (.8888) and
-// 农用地 (.7532). The 合计 row sums the columns: 9.05, 0.90, 2.40, and 12.35.
+// 三大类 in 公顷 to 2 decimals with totals, worked by hand. 石碣镇: 农用地 63778.02 m2 (its
+// deductions stay 农用地; 1107A 干渠 counts with 沟渠), 未利用地 3100.50, 建设用地 4567.89 (0702);
+// 常平镇: 农用地 28175.32, 未利用地 5888.88, 建设用地 17944.44. Grand total 12.345505 ha -> 12.35;
+// the row totals 7.144641 and 5.200864 floor to 7.14 + 5.20 = 12.34, and the larger remainder
+// (.4641) takes the unit left: 7.15. 石碣镇's cells floor to 6.37 + 0.31 + 0.45 = 7.13; the two
+// units left go to 农用地 (.8002) and 建设用地 (.6789): 6.38, 0.31, 0.46. 常平镇's floor to
+// 2.81 + 0.58 + 1.79 = 5.18; the two units go to 未利用地 (.8888) and 农用地 (.7532). The 合计 row
+// sums the columns: 9.20, 0.90, 2.25, and 12.35.
 TEST(SurveyRun, WorkedExampleMajorClassesInHectares) {
   MemoryHost host;
   MemorySheet& sheet = AddSurveySheet(host);
@@ -249,9 +282,9 @@ TEST(SurveyRun, WorkedExampleMajorClassesInHectares) {
   const Rows rows = RowsFrom(sheet, 31);
   EXPECT_EQ(Rows(rows.begin(), rows.begin() + 4),
             (Rows{{"", "农用地", "未利用地", "建设用地", "合计"},
-                  {"石碣镇", "#6.23", "#0.31", "#0.61", "#7.15"},
+                  {"石碣镇", "#6.38", "#0.31", "#0.46", "#7.15"},
                   {"常平镇", "#2.82", "#0.59", "#1.79", "#5.2"},
-                  {"合计", "#9.05", "#0.9", "#2.4", "#12.35"}}));
+                  {"合计", "#9.2", "#0.9", "#2.25", "#12.35"}}));
   ASSERT_EQ(rows.size(), 18u);  // nine rows apart, titles, headers, two zones and 合计
   EXPECT_EQ((std::vector<std::string>{rows[15][2], rows[16][2], rows[17][0], rows[17][1]}),
             (std::vector<std::string>{"#7.15", "#5.2", "合计", "#20"}));
@@ -279,6 +312,35 @@ TEST(SurveyRun, SplitKDeductionAndUnknownCodes) {
   ASSERT_EQ(sink.messages.size(), 3u);
   EXPECT_EQ(sink.messages[2].first, MessageKind::kWarning);
   EXPECT_NE(sink.messages[2].second.find("0199: 2 个图斑, 面积 15"), std::string::npos);
+}
+
+// The survey sheet under the 2023 planning classes, in 公顷: the unknown codes are listed in the
+// run's unit, a code that lost its leading zero is named as such, and the run names the families
+// that know the codes.
+TEST(SurveyRun, WrongFamilyAndLostZeroNamed) {
+  MemoryHost host;
+  MemorySheet& sheet = AddSurveySheet(host);
+  sheet.SetRow(21, {T("常平镇"), N(101), N(300), CellValue(), T("30")});
+  RunOptions options = SurveyRun(M::kPlan2023Level2);
+  options.ListUnit = "ha";
+  options.TextDecimals = "2";
+  RecordingSink sink;
+  const RunResult result = RunSummary(options, host, sink);
+  ASSERT_EQ(result.warnings.size(), 2u);
+  for (const char* part :
+       {"\n0404: 1 个图斑, 面积 0.31 公顷\n",
+        "\n101: 1 个图斑, 面积 0.03 公顷 (补上开头的 0 即 0101 水田)", "存成了数字"}) {
+    EXPECT_NE(result.warnings[0].find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(result.warnings[1].rfind(
+                "注意: 所选的 用地用海分类 2023 二级类 (plan2023-level2) 只认得 76.7% ", 0),
+            0u)
+      << result.warnings[1];
+  EXPECT_NE(
+      result.warnings[1].find("\n三调工作分类 二级类 (survey3-level2): 认得 99.8% 的面积\n"
+                              "土地利用现状分类 2017 二级类 (2017-level2): 认得 99.8% 的面积"),
+      std::string::npos)
+      << result.warnings[1];
 }
 
 // A coefficient outside [0, 1) stops the run before anything is written, naming its row; the
