@@ -1,6 +1,5 @@
 // The warnings a land-use run ends with: the codes its table did not know, and the classification
 // families that would have known clearly more of its area.
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,26 +10,10 @@
 namespace quilmark {
 namespace {
 
-std::string_view UnitName(AreaUnit unit) {
-  switch (unit) {
-    case AreaUnit::kSquareMetre:
-      return "平方米";
-    case AreaUnit::kHectare:
-      return "公顷";
-    case AreaUnit::kMu:
-      return "亩";
-  }
-  return "";
-}
-
 // An area as the run's tables give it: in their unit, to their decimals.
 std::string AreaText(double square_metres, const AreaFormat& format) {
-  double area = ConvertArea(square_metres, format.unit);
-  if (format.decimals) {
-    const double scale = std::pow(10.0, *format.decimals);
-    area = std::round(area * scale) / scale;
-  }
-  return NumberText(area) + " " + std::string(UnitName(format.unit));
+  return NumberShown(ConvertArea(square_metres, format.unit), format.decimals) + " " +
+         std::string(AreaUnitName(format.unit));
 }
 
 std::string UnknownCodesText(const std::vector<UnknownCode>& codes, const AreaFormat& format) {

@@ -147,6 +147,18 @@ void FormatAreaGrid(std::vector<std::vector<CellValue>>& cells, size_t header_ro
   cells.push_back(std::move(total_row));
 }
 
+std::string_view AreaUnitName(AreaUnit unit) {
+  switch (unit) {
+    case AreaUnit::kSquareMetre:
+      return "平方米";
+    case AreaUnit::kHectare:
+      return "公顷";
+    case AreaUnit::kMu:
+      return "亩";
+  }
+  return "";
+}
+
 std::string NumberShown(double number, std::optional<int> decimals) {
   if (!decimals) return NumberText(number);
   char buffer[400];  // %f of the largest double has 309 digits before the point

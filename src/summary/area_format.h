@@ -24,6 +24,9 @@ std::optional<AreaUnit> AreaUnitByName(std::string_view name);
 // An area in square metres in the unit.
 double ConvertArea(double square_metres, AreaUnit unit);
 
+// The unit as a table names it: 平方米, 公顷, 亩.
+std::string_view AreaUnitName(AreaUnit unit);
+
 inline constexpr int kMaxDecimals = 6;
 
 struct AreaFormat {
