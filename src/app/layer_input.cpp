@@ -38,6 +38,13 @@ class WrittenToSink final : public MessageSink {
   const std::string completion_;
 };
 
+// The cross-tab's header of a layer's zones: the zone field's name, or 区域 where the zones are
+// not the field's values (named from a names file or from zone codes) or the field has no name.
+std::string ZoneHeader(const RunOptions& options, const std::string& zone_field) {
+  const bool named = !options.ZoneNamesFile.empty() || (options.CheckTDLY && options.CheckZQDM2MC);
+  return named || TrimBlanks(zone_field).empty() ? "区域" : zone_field;
+}
+
 // The decimals the workbook's number format shows; a text the run refuses gives none (the run
 // stops before anything is written).
 std::optional<int> ChosenDecimals(const RunOptions& options) {
@@ -72,18 +79,24 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
   }
   const LayerRequest request = ChosenLayerRequest(options, input);
   std::unique_ptr<RowSource> rows;
+  std::string zone_header;
   try {
     sink.Progress("打开图层");
     OpenedLayer layer = OpenLayer(request);
-    sink.Show(MessageKind::kConfirmation,
-              ConfirmationText(LayerSourceName(input.source), layer.name));
+    const std::string source = HidePassword(input.source);
+    sink.Show(MessageKind::kConfirmation, LayerConfirmationText(layer.name, source));
+    if (layer.empty) {  // a table of nothing is no result to sign
+      return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
+                    NoPatchText(input.where, layer.name, source));
+    }
+    zone_header = ZoneHeader(options, layer.zone_field);
     rows = TransformZones(std::move(layer.rows), ChosenZoneTransform(options));
   } catch (const HostError& error) {
     return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
   const std::string area_name =
       request.area_field ? "字段 " + *request.area_field : std::string("几何图形的面积");
-  return RunSummaryOnRows(options, *rows, target, sink, area_name);
+  return RunSummaryOnRows(options, *rows, target, sink, area_name, zone_header);
 }
 
 std::string WrittenToText(const std::filesystem::path& result) {

@@ -27,8 +27,11 @@ struct LayerInput {
 LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& input);
 
 // The run over a GIS layer. The layer is opened and its fields are chosen first (a failure there
-// is a host failure, with the reason); the confirmation names the source and the layer; the
-// tables go to `target` (a new workbook, standard output). The zone transforms apply as on a
+// is a host failure, with the reason); the confirmation names the layer and its source. A layer
+// with no feature, or none the filter selects, stops the run (kNoPatch) with nothing written.
+// The tables go to `target` (a new workbook, standard output). The cross-tab heads its zones with
+// the zone field's name as typed (as the layer spells it when chosen by number), or 区域 where a
+// names file or the zone-code conversion names the zones. The zone transforms apply as on a
 // worksheet.
 RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
                           MessageSink& sink);

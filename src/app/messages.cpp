@@ -20,6 +20,7 @@ std::string_view MessageText(StopReason reason) {
     case StopReason::kBadDecimals: return "小数位数无效, 应为 0 到 6 的整数!";
     case StopReason::kBadUnit: return "面积单位无效, 应为 m2、ha 或 mu!";
     case StopReason::kBadCoefficient: return "田坎系数无效!";
+    case StopReason::kNoPatch: return "没有可统计的图斑!";
   }
   return {};
 }
@@ -41,6 +42,19 @@ std::string ConfirmationText(std::string_view workbook_name, std::string_view sh
   text += "                工作表为 ";
   text += sheet_name;
   return text;
+}
+
+std::string LayerConfirmationText(std::string_view layer_name, std::string_view source) {
+  return "确认: 需要统计的图层为 " + std::string(layer_name) + ", 数据源为 " + std::string(source);
+}
+
+std::string NoPatchText(std::string_view where, std::string_view layer_name,
+                        std::string_view source) {
+  const std::string layer = "图层 " + std::string(layer_name) + " (" + std::string(source) + ")";
+  const std::string outcome = ", 统计未进行, 没有写入任何结果。";
+  if (where.empty()) return layer + " 中没有任何图斑" + outcome + "请检查数据源和图层是否选对。";
+  return "筛选条件 \"" + std::string(where) + "\" 在" + layer + " 中没有选中任何图斑" + outcome +
+         "请检查筛选条件中的字段名和取值。";
 }
 
 std::string OddAreasText(int64_t count, double counted, const std::vector<std::string>& first) {

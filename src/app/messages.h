@@ -24,6 +24,7 @@ enum class StopReason {
   kBadDecimals,
   kBadUnit,
   kBadCoefficient,  // a deduction coefficient outside [0, 1); the text names its row
+  kNoPatch,         // a layer with no patch to sum, or none its filter selects; the text names it
 };
 
 // The text of a coefficient that stops the run, naming its row.
@@ -38,6 +39,15 @@ inline constexpr std::string_view kCompletionText = "统计完毕, 到Excel工�
 
 // The confirmation naming the workbook and the sheet, on two lines (a carriage return between).
 std::string ConfirmationText(std::string_view workbook_name, std::string_view sheet_name);
+
+// The confirmation of a layer run, naming the layer and its source (a file, a folder, or a
+// connection shown without its password).
+std::string LayerConfirmationText(std::string_view layer_name, std::string_view source);
+
+// The stop of a layer run that has no patch to sum: the filter that selected none (empty: there
+// was no filter, the layer itself has no feature), the layer and its source.
+std::string NoPatchText(std::string_view where, std::string_view layer_name,
+                        std::string_view source);
 
 enum class MessageKind {
   kConfirmation,  // the run goes on after it

@@ -38,6 +38,7 @@ struct Plan {
   std::optional<PlanningMethod> master_plan;
   SheetColumns columns;
   AreaFormat format;
+  std::string_view zone_header = kZoneHeader;  // of the cross-tab
 };
 
 // The deduction column, unit and decimals; each empty text is "none". Rows that do not come from
@@ -164,7 +165,9 @@ std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, con
     tasks.push_back(std::make_unique<MasterPlanTask>(*plan.master_plan, plan.format));
   }
   if (options.CheckZQStat) tasks.push_back(std::make_unique<ZoneTotalsTask>(plan.format));
-  if (options.ChkNumArea) tasks.push_back(std::make_unique<CrossTabTask>(plan.format));
+  if (options.ChkNumArea) {
+    tasks.push_back(std::make_unique<CrossTabTask>(plan.format, plan.zone_header));
+  }
   return tasks;
 }
 
@@ -319,8 +322,10 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
 }
 
 RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
-                  ResultTarget& target, MessageSink& sink, std::string_view area_name) {
+                  ResultTarget& target, MessageSink& sink, std::string_view area_name,
+                  std::string_view zone_header) {
   Plan plan;
+  plan.zone_header = zone_header;
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
@@ -406,10 +411,11 @@ RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSi
 }
 
 RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
-                           MessageSink& sink, std::string_view area_name) {
+                           MessageSink& sink, std::string_view area_name,
+                           std::string_view zone_header) {
   if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);
   return Guarded(options, sink, [&](const ClassTable* user_table) {
-    return RunRows(options, user_table, rows, target, sink, area_name);
+    return RunRows(options, user_table, rows, target, sink, area_name, zone_header);
   });
 }
 

@@ -15,6 +15,7 @@
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
+#include "src/crosstab/cross_tab.h"
 #include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
 #include "src/landuse/class_table.h"
@@ -44,9 +45,11 @@ RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSi
 // A run over rows that do not come from a spreadsheet host (a GIS layer, a database table): the
 // source already reads the fields the user chose, so the column numbers of the options are not
 // checked. No confirmation and nothing saved; the tables go to the target. area_name names the
-// area column or field in a warning ("第 3 列", "字段 SHAPE_Area").
+// area column or field in a warning ("第 3 列", "字段 SHAPE_Area"); zone_header heads the
+// cross-tab's zones.
 RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
-                           MessageSink& sink, std::string_view area_name);
+                           MessageSink& sink, std::string_view area_name,
+                           std::string_view zone_header = kZoneHeader);
 
 // The stop a run on a worksheet would give for the column options the chosen tasks read (zone,
 // class, area, deduction), before it touches the host: the command line refuses such options

@@ -64,6 +64,6 @@ void CrossTabTask::AddRow(const PatchRow& row) {
 
 TableShape CrossTabTask::Shape() const { return CrossTabShape(tables_, format_); }
 
-ResultTable CrossTabTask::Table() const { return CrossTabTable(tables_, format_); }
+ResultTable CrossTabTask::Table() const { return CrossTabTable(tables_, format_, zone_header_); }
 
 }  // namespace quilmark

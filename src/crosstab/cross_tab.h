@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -20,6 +21,8 @@ namespace quilmark {
 inline constexpr int32_t kCrossTabClassColumn = 2;
 
 inline constexpr std::string_view kCrossTabTitle = "宗数和面积统计";
+// The header of the zones on a sheet's run; a run over a layer names the zone field instead.
+inline constexpr std::string_view kZoneHeader = "镇区名称";
 
 struct CrossTabTables {
   OrderedTable zones;
@@ -39,10 +42,11 @@ void CountAreaRow(CrossTabTables& tables, std::optional<std::string_view> zone,
 
 // Counts and sums every row by its (zone, class) pair; the class is the row's cross_class. Each
 // text's place is looked up once, by its id. The format applies to the areas of the table (see
-// CrossTabTable).
+// CrossTabTable); the zone header heads the zones.
 class CrossTabTask : public RowTask {
  public:
-  explicit CrossTabTask(AreaFormat format = {}) : format_(format) {}
+  explicit CrossTabTask(AreaFormat format = {}, std::string_view zone_header = kZoneHeader)
+      : format_(format), zone_header_(zone_header) {}
   void AddRow(const PatchRow& row) override;
   TableShape Shape() const override;
   ResultTable Table() const override;
@@ -51,6 +55,7 @@ class CrossTabTask : public RowTask {
  private:
   CrossTabTables tables_;
   const AreaFormat format_;
+  const std::string zone_header_;
   ById<size_t> zone_places_;   // by zone id
   ById<size_t> class_places_;  // by class id
 };

@@ -81,14 +81,15 @@ TableShape CrossTabShape(const CrossTabTables& tables, const AreaFormat& format)
   return {kTitleRowOffset, zones + 2 + totals, columns};
 }
 
-ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format) {
+ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format,
+                          std::string_view zone_header) {
   const TableShape shape = CrossTabShape(tables, format);
   const auto width = static_cast<size_t>(shape.columns);
   ResultTable table{std::string(kCrossTabTitle), kTitleRowOffset, 2, {}};
   table.cells.reserve(static_cast<size_t>(shape.rows));
   std::vector<CellValue>& titles = table.cells.emplace_back(width);
   std::vector<CellValue>& headers = table.cells.emplace_back(width);
-  headers[0] = Text(kZoneHeader);
+  headers[0] = Text(zone_header);
   headers[1] = Text(kTotalCountHeader);
   headers[2] = Text(kTotalAreaHeader);
   table.count_columns.push_back(kZoneCountColumn);

@@ -11,8 +11,7 @@
 
 namespace quilmark {
 
-// Fixed texts of the header row.
-inline constexpr std::string_view kZoneHeader = "镇区名称";
+// Fixed texts of the header row (the zone header, kZoneHeader, is in cross_tab.h).
 inline constexpr std::string_view kTotalCountHeader = "总宗数";
 inline constexpr std::string_view kTotalAreaHeader = "总面积";
 inline constexpr std::string_view kCountHeader = "宗数";
@@ -33,6 +32,8 @@ TableShape CrossTabShape(const CrossTabTables& tables, const AreaFormat& format 
 // sum to its 总面积 and the zones' 总面积 to the grand total; with totals a 合计 row follows, the
 // counts summed and each area column's written figures summed. 总宗数 and 总面积 already are each
 // zone's totals, so no 合计 column is added. The default format leaves the table as the sums come.
-ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format = {});
+// The zone header heads column 1 of the header row.
+ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format = {},
+                          std::string_view zone_header = kZoneHeader);
 
 }  // namespace quilmark

@@ -40,37 +40,44 @@ std::string GisFiles::Csv() {
   return std::string(data != nullptr ? data : QUILMARK_SOURCE_TEST_DATA) + "/gis/patches.csv";
 }
 
-std::string GisFiles::Make(LayerKind kind) {
-  if (kind == LayerKind::kCsv) return Csv();
+std::string GisFiles::Make(LayerKind kind, const std::string& from) {
+  if (kind == LayerKind::kCsv) return from;
+  const std::string stem = fs::path(from).stem().string();
+  const fs::path csvt = fs::path(from).replace_extension(".csvt");
   if (kind == LayerKind::kCsvGbk) {
-    const fs::path target = folder_ / "patches-gbk.csv";
+    const fs::path target = folder_ / (stem + "-gbk.csv");
     if (!fs::exists(target) &&
-        !Shell("iconv -f UTF-8 -t GBK " + Quoted(Csv()) + " > " + Quoted(target) + " && cp " +
-               Quoted(Csv() + "t") + " " + Quoted(fs::path(target).replace_extension(".csvt")))) {
+        !Shell("iconv -f UTF-8 -t GBK " + Quoted(from) + " > " + Quoted(target) +
+               (fs::exists(csvt) ? " && cp " + Quoted(csvt) + " " +
+                                       Quoted(fs::path(target).replace_extension(".csvt"))
+                                 : ""))) {
       return {};
     }
     return target.string();
   }
   struct Recipe {
-    const char* name;
+    const char* name;  // the folder and extension around the stem
     const char* format;
     const char* options;
   };
   static const Recipe kRecipes[] = {
       {},
-      {"patches.gpkg", "GPKG", ""},
-      {"patches.gdb", "OpenFileGDB", ""},
-      {"gbk/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"},
-      {"utf8/patches.shp", "ESRI Shapefile", "-lco ENCODING=UTF-8"},
+      {".gpkg", "GPKG", ""},
+      {".gdb", "OpenFileGDB", ""},
+      {"gbk/.shp", "ESRI Shapefile", "-lco ENCODING=CP936"},
+      {"utf8/.shp", "ESRI Shapefile", "-lco ENCODING=UTF-8"},
       {},
-      {"gbk-cpg/patches.shp", "ESRI Shapefile", "-lco ENCODING=CP936"}};
+      {"gbk-cpg/.shp", "ESRI Shapefile", "-lco ENCODING=CP936"}};
   const Recipe& recipe = kRecipes[static_cast<int>(kind)];
-  const fs::path target = folder_ / recipe.name;
+  std::string name = recipe.name;
+  name.insert(name.find('.'), stem);
+  const fs::path target = folder_ / name;
   if (fs::exists(target)) return target.string();
   fs::create_directories(target.parent_path());
   const std::string command = std::string("ogr2ogr -q -f '") + recipe.format + "' " +
-                              recipe.options + " -a_srs EPSG:4547 -nln patches -nlt POLYGON " +
-                              "-oo KEEP_GEOM_COLUMNS=NO " + Quoted(target) + " " + Quoted(Csv());
+                              recipe.options + " -a_srs EPSG:4547 -nln " + stem +
+                              " -nlt POLYGON -oo KEEP_GEOM_COLUMNS=NO " + Quoted(target) + " " +
+                              Quoted(from);
   if (!Shell(command)) return {};
   if (kind == LayerKind::kShapefileGbkNoCpg) {
     fs::remove(fs::path(target).replace_extension(".cpg"));

@@ -17,13 +17,22 @@ enum class LayerKind {
   kShapefileGbkCpg,
 };
 
+inline constexpr LayerKind kEveryLayerKind[] = {LayerKind::kCsv,
+                                                LayerKind::kGeoPackage,
+                                                LayerKind::kFileGdb,
+                                                LayerKind::kShapefileGbkNoCpg,
+                                                LayerKind::kShapefileUtf8Cpg,
+                                                LayerKind::kCsvGbk,
+                                                LayerKind::kShapefileGbkCpg};
+
 class GisFiles {
  public:
   GisFiles();
   ~GisFiles();
 
-  // The patches as a layer of that kind (written once per folder), in a projected system.
-  std::string Make(LayerKind kind);
+  // The patches, or the CSV layer `from` (with its .csvt), as a layer of that kind named after
+  // it, written once per folder, in a projected system.
+  std::string Make(LayerKind kind, const std::string& from = Csv());
   // The shipped CSV.
   static std::string Csv();
   const std::filesystem::path& folder() const { return folder_; }

@@ -60,7 +60,8 @@ RunOptions Options(const std::string& names_file) {
 }
 
 // Every kind of layer gives, cell for cell, what the same patches give as a worksheet: the same
-// tasks, keys and order, with the zone transforms applied to both.
+// tasks, keys and order, with the zone transforms applied to both; only the cross-tab's zone
+// header says what the layer's zones are.
 TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
   GisFiles files;
   const std::string names = (files.folder() / "names.csv").string();
@@ -71,8 +72,12 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
   FillSheet(sheet);
   RecordingSink sheet_sink;
   ASSERT_EQ(RunSummary(Options(names), host, sheet_sink).outcome, RunResult::Outcome::kCompleted);
-  const auto expected = Results(sheet);
+  auto expected = Results(sheet);
   ASSERT_FALSE(expected.empty());
+  // The layer's zones are named from the names file, not taken from a field: 区域 heads them.
+  for (auto& [at, value] : expected) {
+    if (value == CellValue(std::string("镇区名称"))) value = std::string("区域");
+  }
 
   for (LayerKind kind :
        {LayerKind::kCsv, LayerKind::kGeoPackage, LayerKind::kFileGdb, LayerKind::kShapefileGbkNoCpg,
@@ -90,6 +95,58 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
     ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
     EXPECT_TRUE(result.warnings.empty());
     EXPECT_EQ(Results(results), expected);
+  }
+}
+
+// The confirmation names the layer and its source; the cross-tab heads its zones with the zone
+// field as typed, or as the layer spells it where it was chosen by number. A filter that selects
+// nothing, or a layer without features, stops the run with nothing written.
+TEST(LayerRun, NamesTheLayerAndStopsWhenNoPatchIsSelected) {
+  GisFiles files;
+  const std::string gpkg = files.Make(LayerKind::kGeoPackage);
+  const std::string empty = (files.folder() / "empty.gpkg").string();
+  ASSERT_TRUE(testing::Shell("ogr2ogr -q -f GPKG -where \"DLBM = 'x'\" -nln patches '" + empty +
+                             "' '" + gpkg + "'"));
+  struct Case {
+    std::string zone;
+    std::string where;
+    std::string source;
+    std::string message;  // the last message
+    std::string header;   // of the cross-tab's zones; empty: the run stops
+  };
+  const Case cases[] = {
+      {"zldwdm", "", gpkg, kCompletionText.data(), "zldwdm"},
+      {"2", "DLBM LIKE '03%'", gpkg, kCompletionText.data(), "ZLMC"},
+      {"ZLMC", "DLBM = '9999'", gpkg,
+       "筛选条件 \"DLBM = '9999'\" 在图层 patches (" + gpkg + ") 中没有选中任何图斑", ""},
+      {"ZLMC", "", empty, "图层 patches (" + empty + ") 中没有任何图斑", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.zone + " " + c.where);
+    RunOptions options;
+    options.ChkNumArea = true;
+    options.TextZQColumn = c.zone;
+    options.TextDKStyleColumn = "DLBM";
+    options.TextAreaColumn = "TBMJ";
+    MemorySheet results("results");
+    WorksheetTarget target(results, 0);
+    RecordingSink sink;
+    const RunResult result = RunLayerSummary(options, {c.source, "", c.where}, target, sink);
+    ASSERT_FALSE(sink.messages.empty());
+    EXPECT_EQ(sink.messages[0].second, "确认: 需要统计的图层为 patches, 数据源为 " + c.source);
+    EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
+    EXPECT_EQ(result.outcome,
+              c.header.empty() ? RunResult::Outcome::kStopped : RunResult::Outcome::kCompleted);
+    if (c.header.empty()) {
+      EXPECT_TRUE(results.cells().empty());
+      continue;
+    }
+    const auto& cells = results.cells();
+    const auto total = std::find_if(cells.begin(), cells.end(), [](const auto& cell) {
+      return cell.second == CellValue(std::string("总宗数"));
+    });
+    ASSERT_NE(total, cells.end());
+    EXPECT_EQ(results.At(total->first.first, 1), CellValue(c.header));
   }
 }
 

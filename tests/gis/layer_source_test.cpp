@@ -79,8 +79,71 @@ TEST_F(LayerSourceTest, FieldsByNumberAndFilterByTheSource) {
   EXPECT_EQ(layer.rows->RowLabel(2), "FID 7");
 }
 
+// A filter selects on any field, whether the run reads it or not, and a Chinese literal matches
+// on every kind, a GBK CSV included; a layer whose filter selects nothing says it is empty.
+TEST_F(LayerSourceTest, FilterSelectsOnAnyFieldOfEveryKind) {
+  struct Case {
+    const char* where;
+    std::vector<std::string> zones;
+  };
+  const Case cases[] = {
+      {"DLBM = '0101'", {"石碣镇", "石碣镇"}},
+      {"ZLDWDM LIKE '441900102%'", {"常平镇", "常平镇", "常平镇"}},
+      {"ZLMC = '南城区'", {"南城区", "南城区"}},
+      {"DLBM = '9999'", {}},
+  };
+  for (LayerKind kind : testing::kEveryLayerKind) {
+    for (const Case& c : cases) {
+      LayerRequest request{.source = files_.Make(kind), .where = c.where, .zone_field = "ZLMC"};
+      SCOPED_TRACE(request.source + ": " + c.where);
+      request.area_field = "TBMJ";
+      OpenedLayer layer = OpenLayer(request);
+      EXPECT_EQ(layer.empty, c.zones.empty());
+      std::vector<std::string> zones;
+      SourceRow row;
+      while (layer.rows->Next(row)) zones.push_back(CellText(*row.zone));
+      EXPECT_EQ(zones, c.zones);
+    }
+  }
+}
+
+// A whole-number zone or class field (a 64-bit code, an integer class) reads as its digits, so
+// that prefixes and code lookups see the code; the area stays a number. A shapefile holds a
+// 19-digit code in a field it reports as Real; a geodatabase keeps a 64-bit integer as a Real.
+TEST_F(LayerSourceTest, WholeNumberCodesReadAsTheirDigits) {
+  const std::string csv = (files_.folder() / "codes.csv").string();
+  std::ofstream(csv) << "WKT,ZLDWDM,BSM,DLBM,TBMJ\n\"POLYGON((0 0,0 10,10 10,10 0,0 0))\","
+                     << "4419001010010000000,4419001010010001,101,12.5\n";
+  std::ofstream(files_.folder() / "codes.csvt")
+      << "\"WKT\",\"Integer64\",\"Integer64\",\"Integer\",\"Real\"\n";
+  struct Case {
+    LayerKind kind;
+    const char* zone;
+    const char* digits;
+  };
+  const Case cases[] = {
+      {LayerKind::kCsv, "ZLDWDM", "4419001010010000000"},
+      {LayerKind::kGeoPackage, "ZLDWDM", "4419001010010000000"},
+      {LayerKind::kShapefileUtf8Cpg, "ZLDWDM", "4419001010010000000"},
+      {LayerKind::kShapefileUtf8Cpg, "BSM", "4419001010010001"},
+      {LayerKind::kFileGdb, "BSM", "4419001010010001"},
+  };
+  for (const Case& c : cases) {
+    LayerRequest request{.source = files_.Make(c.kind, csv), .zone_field = c.zone};
+    SCOPED_TRACE(request.source + ": " + c.zone);
+    request.class_field = "DLBM";
+    request.area_field = "TBMJ";
+    OpenedLayer layer = OpenLayer(request);
+    SourceRow row;
+    ASSERT_TRUE(layer.rows->Next(row));
+    EXPECT_EQ(*row.zone, CellValue(std::string(c.digits)));
+    EXPECT_EQ(*row.class_, CellValue(std::string("101")));
+    EXPECT_EQ(*row.area, CellValue(12.5));
+  }
+}
+
 // A GBK CSV's field names are chosen and listed as text; a value that is neither UTF-8 nor GBK
-// stops the run at its feature rather than reaching the result.
+// stops the run at its feature rather than reaching the result, unless a filter leaves it out.
 TEST_F(LayerSourceTest, GbkCsvNamesAndValuesReadAsText) {
   const std::string source = (files_.folder() / "gbk-names.csv").string();
   std::ofstream(source) << "\xC7\xF8\xD3\xF2,\xB5\xD8\xC0\xE0,TBMJ\n"  // 区域,地类
@@ -95,6 +158,12 @@ TEST_F(LayerSourceTest, GbkCsvNamesAndValuesReadAsText) {
   EXPECT_EQ(CellText(*row.zone), "石碣镇");
   EXPECT_THAT([&] { layer.rows->Next(row); },
               ::testing::ThrowsMessage<HostError>(HasSubstr("第 2 个要素")));
+  // A filter names the fields and the texts as they read; the damaged value matches nothing.
+  request.where = "\"区域\" = '石碣镇'";
+  layer = OpenLayer(request);
+  ASSERT_TRUE(layer.rows->Next(row));
+  EXPECT_EQ(CellText(*row.zone), "石碣镇");
+  EXPECT_FALSE(layer.rows->Next(row));
 }
 
 // What stops a source before its first row, and what the message must tell the user.

@@ -565,7 +565,7 @@ void SpaAnalysisTest::LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook
   ButtonOf(window, "CommandProc")->click();
   const std::string result = dir.filePath(QStringLiteral("图斑-汇总.xlsx")).toStdString();
   QCOMPARE(sink.texts(), (std::vector<std::string>{
-                             "确认: 需要统计的工作薄为 图斑.gpkg\r                工作表为 b",
+                             "确认: 需要统计的图层为 b, 数据源为 " + gpkg,
                              "统计完毕, 汇总结果已写入新的工作簿: " + result}));
   XlsxFileHost host(result);
   Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();

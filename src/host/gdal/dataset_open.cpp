@@ -82,7 +82,7 @@ std::string LastGdalError(std::string_view fallback) {
 
 std::string SourceForMessage(const std::string& source) { return HidePassword(source); }
 
-GDALDatasetUniquePtr OpenDataset(const std::string& source) {
+GDALDatasetUniquePtr OpenDataset(const std::string& source, DatasetTypes types) {
   InitGdal();
   const bool connection = IsConnectionString(source);
   CPLStringList open_options;
@@ -96,6 +96,7 @@ GDALDatasetUniquePtr OpenDataset(const std::string& source) {
           open_options.SetNameValue("ENCODING", encoding->c_str());
         }
       }
+      if (types == DatasetTypes::kByValues) open_options.SetNameValue("ADJUST_TYPE", "YES");
     }
   }
   const std::string name = connection ? WithConnectTimeout(source) : source;

@@ -22,12 +22,18 @@ std::string LastGdalError(std::string_view fallback);
 // The source as a message shows it: a connection string without its password.
 std::string SourceForMessage(const std::string& source);
 
+// How a shapefile's number fields get their types: from the .dbf's header (a field of 19 digits
+// or more without decimals is Real), or by its values, the whole .dbf read through once on
+// opening (such a field is Integer64 where every value fits).
+enum class DatasetTypes { kByHeader, kByValues };
+
 // Opens the source read-only as vector data. A shapefile whose .dbf declares no code page and
 // has no .cpg beside it is read as GBK (CP936), the code page such files are written in here; a
 // "PG:" string without connect_timeout gets one of a few seconds. Throws HostError when the
 // file is missing, cannot be read (permission), is damaged, a shapefile lacks its .dbf, or the
 // server does not answer.
-GDALDatasetUniquePtr OpenDataset(const std::string& source);
+GDALDatasetUniquePtr OpenDataset(const std::string& source,
+                                 DatasetTypes types = DatasetTypes::kByHeader);
 
 // The layer of that name, or the only layer when the name is empty. Throws HostError listing the
 // layers when the name is not found or several layers exist and none was named.

@@ -32,14 +32,6 @@ std::string HidePassword(std::string_view source) {
   return std::regex_replace(std::string(source), kPassword, "$1***");
 }
 
-std::string LayerSourceName(std::string_view source) {
-  if (IsConnectionString(source)) return HidePassword(source);
-  std::string_view path = source;
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  const size_t slash = path.find_last_of('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 bool IsLayerPath(std::string_view path) {
   if (IsConnectionString(path)) return true;
   const std::filesystem::path file{std::u8string(path.begin(), path.end())};

@@ -19,8 +19,4 @@ bool IsConnectionString(std::string_view path);
 // other path as it is.
 std::string HidePassword(std::string_view source);
 
-// The source as the confirmation names it: a file's or folder's own name, a connection string
-// without its password.
-std::string LayerSourceName(std::string_view source);
-
 }  // namespace quilmark

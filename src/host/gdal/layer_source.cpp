@@ -4,12 +4,15 @@
 #include <ogr_api.h>
 #include <ogrsf_frmts.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
 
 #include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/layer_fields.h"
+#include "src/host/gdal/layer_filter.h"
 #include "src/host/read_ahead.h"
 #include "src/host/text_encoding.h"
 
@@ -67,6 +70,29 @@ void ReadField(OGRFeature& feature, int index, OGRFieldType type, std::optional<
   }
 }
 
+// Reuses the cell's string for the digits of a whole number.
+void SetDigits(std::optional<CellValue>& cell, int64_t number) {
+  char digits[24] = {};
+  std::to_chars(digits, digits + sizeof digits - 1, number);
+  SetText(cell, digits);
+}
+
+// A zone or class value. A whole number is a code, read as its digits: a 19-digit location code
+// in an Integer64 field read as a number would give "4.419E+18", and every prefix of it the same.
+// A Real field holding a whole number gives the digits of the value it holds. Anything else is
+// read as ReadField reads it.
+void ReadCode(OGRFeature& feature, int index, OGRFieldType type, std::optional<CellValue>& cell) {
+  if (feature.IsFieldSetAndNotNullUnsafe(index)) {
+    const OGRField& value = *feature.GetRawFieldRef(index);
+    if (type == OFTInteger) return SetDigits(cell, value.Integer);
+    if (type == OFTInteger64) return SetDigits(cell, value.Integer64);
+    if (type == OFTReal && std::trunc(value.Real) == value.Real && std::abs(value.Real) < 0x1p63) {
+      return SetDigits(cell, static_cast<int64_t>(value.Real));
+    }
+  }
+  ReadField(feature, index, type, cell);
+}
+
 // The value when it is a number or a text that is wholly one (a CSV layer's fields are texts).
 std::optional<double> NumberOrNumberText(const CellValue& value) {
   if (const double* number = std::get_if<double>(&value)) return *number;
@@ -92,12 +118,13 @@ bool IsDoubtful(const SourceRow& row) {
 
 class LayerRows : public RowSource {
  public:
-  // `first` is the layer's first feature, already read (nullptr for an empty layer).
+  // `first` is the first feature the filter passes, already read (nullptr: none).
   LayerRows(GDALDatasetUniquePtr dataset, OGRLayer& layer, ChosenFields fields,
-            OGRFeatureUniquePtr first)
+            std::unique_ptr<LayerFilter> filter, OGRFeatureUniquePtr first)
       : dataset_(std::move(dataset)),
         layer_(layer),
         fields_(fields),
+        filter_(std::move(filter)),
         first_(std::move(first)),
         decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {
     const OGRFeatureDefn& definition = *layer.GetLayerDefn();
@@ -112,7 +139,7 @@ class LayerRows : public RowSource {
       feature = std::move(first_);
     } else {
       CPLErrorReset();
-      feature.reset(layer_.GetNextFeature());
+      feature = filter_->Next(layer_);
     }
     if (!feature) {
       if (CPLGetLastErrorType() >= CE_Failure) {
@@ -123,10 +150,10 @@ class LayerRows : public RowSource {
     }
     row.number = ++count_;
     last_fid_ = feature->GetFID();
-    Read(*feature, fields_.zone, row.zone);
+    ReadCode(*feature, fields_.zone, types_[static_cast<size_t>(fields_.zone)], row.zone);
     if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
-      Read(*feature, fields_.class_, row.class_);
+      ReadCode(*feature, fields_.class_, types_[static_cast<size_t>(fields_.class_)], row.class_);
       if (decode_texts_) DecodeText(row.class_);
       row.cross_class = row.class_;
     }
@@ -179,6 +206,7 @@ class LayerRows : public RowSource {
   GDALDatasetUniquePtr dataset_;
   OGRLayer& layer_;
   ChosenFields fields_;
+  std::unique_ptr<LayerFilter> filter_;
   OGRFeatureUniquePtr first_;
   std::vector<OGRFieldType> types_;  // by field index
   bool decode_texts_;
@@ -208,44 +236,50 @@ void CheckGeometryArea(OGRLayer& layer, const OGRFeatureDefn& fields) {
   }
 }
 
-// Only the chosen fields are read; the geometry too when it gives the area. Drivers skip the
-// rest, which for wide survey layers is most of each feature.
-void IgnoreOtherFields(OGRLayer& layer, const OGRFeatureDefn& fields, const ChosenFields& chosen) {
+// Only the chosen fields and those the filter reads are read; the geometry too when it gives the
+// area or the filter reads it. Drivers skip the rest, which for wide survey layers is most of
+// each feature.
+void IgnoreOtherFields(OGRLayer& layer, const OGRFeatureDefn& fields, const ChosenFields& chosen,
+                       const LayerFilter& filter) {
   std::vector<std::string> ignored;
   for (int i = 0; i < fields.GetFieldCount(); ++i) {
-    if (i != chosen.zone && i != chosen.class_ && i != chosen.area && i != chosen.deduction) {
+    if (i != chosen.zone && i != chosen.class_ && i != chosen.area && i != chosen.deduction &&
+        !filter.Reads(i)) {
       ignored.emplace_back(fields.GetFieldDefn(i)->GetNameRef());
     }
   }
-  ignored.emplace_back("OGR_STYLE");
-  if (chosen.area != kNoField) ignored.emplace_back("OGR_GEOMETRY");
+  if (!filter.ReadsSpecialFields()) {
+    ignored.emplace_back("OGR_STYLE");
+    if (chosen.area != kNoField) ignored.emplace_back("OGR_GEOMETRY");
+  }
   std::vector<const char*> list;
   for (const std::string& name : ignored) list.push_back(name.c_str());
   list.push_back(nullptr);
   layer.SetIgnoredFields(list.data());
 }
 
-// Installs the filter and reads the first feature. Most sources (a GeoPackage, PostGIS) only
-// evaluate a filter when reading starts, so a filter they refuse shows here, before the run.
-OGRFeatureUniquePtr ReadFirst(OGRLayer& layer, const std::string& where) {
+// Installs the filter and reads the first feature it passes. Most sources (a GeoPackage, PostGIS)
+// only evaluate a filter when reading starts, so a filter they refuse shows here, before the run.
+OGRFeatureUniquePtr ReadFirst(OGRLayer& layer, LayerFilter& filter, const std::string& where) {
   CPLErrorReset();
-  const bool accepted = where.empty() || layer.SetAttributeFilter(where.c_str()) == OGRERR_NONE;
-  OGRFeatureUniquePtr first;
-  if (accepted) {
-    layer.ResetReading();
-    first.reset(layer.GetNextFeature());
+  if (filter.Install(layer)) {
+    OGRFeatureUniquePtr first = filter.Next(layer);
     if (first || CPLGetLastErrorType() < CE_Failure) return first;
   }
   if (where.empty()) ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
-  ThrowLayerError("筛选条件 \"" + where + "\" 无效: " + LastGdalError("数据源不接受这个表达式") +
-                  "; 它应是 SQL 的 WHERE 条件, 例如 DLBM LIKE '01%'");
+  ThrowInvalidFilter(where);
 }
 
-}  // namespace
+// The zone field's name as the user typed it where it names the field, so that one command gives
+// one table whatever the source's case (PostGIS folds names to lower case); else, for a field
+// chosen by its number, as the layer spells it.
+std::string ZoneFieldName(const OGRFeatureDefn& fields, int index, std::string_view choice) {
+  const std::string name = FieldNames(fields)[static_cast<size_t>(index)];
+  const std::string typed(TrimBlanks(choice));
+  return EQUAL(typed.c_str(), name.c_str()) ? typed : name;
+}
 
-OpenedLayer OpenLayer(const LayerRequest& request) {
-  GDALDatasetUniquePtr dataset = OpenDataset(request.source);
-  OGRLayer& layer = ChooseLayer(*dataset, request.source, request.layer);
+ChosenFields ChooseFields(OGRLayer& layer, const LayerRequest& request) {
   const std::string name = layer.GetName();
   const OGRFeatureDefn& fields = *layer.GetLayerDefn();
   ChosenFields chosen;
@@ -259,11 +293,44 @@ OpenedLayer OpenLayer(const LayerRequest& request) {
   if (request.deduction_field) {
     chosen.deduction = ChooseField(fields, *request.deduction_field, "扣除系数", name);
   }
-  IgnoreOtherFields(layer, fields, chosen);
-  OGRFeatureUniquePtr first = ReadFirst(layer, request.where);
+  return chosen;
+}
+
+// A shapefile reports a number field of 19 digits without decimals as Real, whose values keep
+// only 15 to 17 digits of a code. Opened again with its .dbf read through once, such a field
+// reads as Integer64 when every value fits.
+bool HoldsLongCodesAsReal(GDALDataset& dataset, const OGRFeatureDefn& fields,
+                          const ChosenFields& chosen) {
+  if (!EQUAL(dataset.GetDriver()->GetDescription(), "ESRI Shapefile")) return false;
+  for (int index : {chosen.zone, chosen.class_}) {
+    if (index == kNoField) continue;
+    const OGRFieldDefn& field = *fields.GetFieldDefn(index);
+    if (field.GetType() == OFTReal && field.GetPrecision() == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+OpenedLayer OpenLayer(const LayerRequest& request) {
+  GDALDatasetUniquePtr dataset = OpenDataset(request.source);
+  OGRLayer* layer = &ChooseLayer(*dataset, request.source, request.layer);
+  const ChosenFields chosen = ChooseFields(*layer, request);
+  if (HoldsLongCodesAsReal(*dataset, *layer->GetLayerDefn(), chosen)) {
+    dataset = OpenDataset(request.source, DatasetTypes::kByValues);
+    layer = &ChooseLayer(*dataset, request.source, request.layer);
+  }
+  const OGRFeatureDefn& fields = *layer->GetLayerDefn();
+  auto filter = std::make_unique<LayerFilter>(*layer, request.where,
+                                              !layer->TestCapability(OLCStringsAsUTF8));
+  IgnoreOtherFields(*layer, fields, chosen, *filter);
+  OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
+  OpenedLayer opened{layer->GetName(), ZoneFieldName(fields, chosen.zone, request.zone_field),
+                     first == nullptr, nullptr};
   // The driver decodes the next features while the run sums the ones before.
-  return {name, std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
-                    std::move(dataset), layer, chosen, std::move(first)))};
+  opened.rows = std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
+      std::move(dataset), *layer, chosen, std::move(filter), std::move(first)));
+  return opened;
 }
 
 std::vector<std::string> LayerNames(const std::string& source) {

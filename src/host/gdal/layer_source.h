@@ -2,7 +2,9 @@
 // Geodatabase, a GeoPackage, a CSV or .ods/.xls table, a PostGIS table through a "PG:" string).
 // Features are read one at a time in the layer's own order and never kept, so memory does not
 // grow with the number of features; a PostGIS layer is read through a server-side cursor, and
-// an attribute filter is evaluated by the source itself (on the server, for PostGIS).
+// an attribute filter is evaluated by the source itself (on the server, for PostGIS), except
+// where the source's texts are not UTF-8 (see layer_filter.h). A whole-number zone or class
+// reads as the text of its digits, the code it stands for; areas stay numbers.
 #pragma once
 
 #include <memory>
@@ -26,9 +28,13 @@ struct LayerRequest {
   std::optional<std::string> deduction_field;  // the deduction coefficient, when chosen
 };
 
-// The chosen layer's name and its rows.
+// The chosen layer's name, its zone field's name (as the request typed it, or as the layer spells
+// it where the request gave its number), whether it has no feature to read (none at all, or none
+// the filter selects), and its rows.
 struct OpenedLayer {
   std::string name;
+  std::string zone_field;
+  bool empty = false;
   std::unique_ptr<RowSource> rows;
 };
 
