@@ -104,10 +104,13 @@ class GisCommandLine(unittest.TestCase):
         shutil.copy(layer, shut)
         os.chmod(shut, 0)
         before = sorted(os.listdir(self.folder))
-        os.chmod(self.folder, 0o555)  # readable, but no result can be written beside the layer
+        # 0o555: readable, but no result can be written beside the layer, which is said before
+        # the layer is read.
         try:
-            for source, expected in [(shut, "没有读取"), (layer, "无法保存工作簿")]:
-                with self.subTest(source):
+            for source, mode, expected in [(shut, 0o777, "没有读取"), (layer, 0o555, "无法保存工作簿"),
+                                           (shut, 0o555, "无法在文件夹")]:
+                os.chmod(self.folder, mode)
+                with self.subTest(source=source, mode=mode):
                     done = subprocess.run([*as_user, QUILMARK, *TASKS[:-2], *FIELDS, source],
                                           capture_output=True, text=True, timeout=120)
                     self.assertEqual(done.returncode, 3, done.stderr)

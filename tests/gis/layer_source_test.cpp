@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "src/host/gdal/filter_problem.h"
 #include "src/host/sheet_host.h"
 #include "tests/gis/gis_files.h"
 
@@ -208,7 +209,13 @@ TEST_F(LayerSourceTest, BadSourcesStopWithAClearMessage) {
       {gpkg, "ZLMC", "9", "", "没有面积字段 \"9\""},
       {geographic, "ZLMC", std::nullopt, "", "经纬度"},
       {two_layers, "ZLMC", "TBMJ", "", "有 2 个图层, 请指定其中一个 (命令行: --layer 名称): a, b"},
-      {gpkg, "ZLMC", "TBMJ", "DLBM LIKE", "筛选条件 \"DLBM LIKE\" 无效"},
+      {gpkg, "ZLMC", "TBMJ", "DLBM LIKE", "筛选条件 \"DLBM LIKE\" 无效: 写法有误"},
+      // A name that is no field, whoever evaluates the filter: SQLite, OGR, Quilmark (GBK CSV).
+      {gpkg, "ZLMC", "TBMJ", "DLBX = '1'", "\"DLBX\" 不是这个图层的字段; 图层的字段是: 1 ZLDWDM"},
+      {files_.Make(LayerKind::kShapefileGbkCpg), "ZLMC", "TBMJ", "DLBX = '1'",
+       "\"DLBX\" 不是这个图层的字段"},
+      {files_.Make(LayerKind::kCsvGbk), "ZLMC", "TBMJ", "DLBX = '1'",
+       "\"DLBX\" 不是这个图层的字段"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);
@@ -221,6 +228,26 @@ TEST_F(LayerSourceTest, BadSourcesStopWithAClearMessage) {
       EXPECT_THAT(error.what(), ::testing::StartsWith("无法读取图层: "));
       EXPECT_THAT(error.what(), HasSubstr(c.expected));
     }
+  }
+}
+
+// What each evaluator says of a refused filter, in the words a planner acts on.
+TEST(FilterProblem, PlainReasonThenGdalsText) {
+  const struct {
+    const char* gdal;
+    const char* reason;
+  } cases[] = {
+      {"ERROR:  column \"dlbx\" does not exist\nLINE 1: ...", "\"dlbx\" 不是这个图层的字段; 图层的字段是: 1 A"},
+      {"failed to prepare SQL: SELECT m.\"fid\" FROM t WHERE DLBX = 1: no such column: DLBX",
+       "\"DLBX\" 不是这个图层的字段"},
+      {"ERROR:  operator does not exist: character varying = integer", "类型不符"},
+      {"SQL Expression Parsing Error: syntax error, unexpected '='.", "写法有误"},
+      {"", "数据源不接受这个表达式。"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = FilterProblemText("w", c.gdal, "1 A");
+    EXPECT_THAT(text, ::testing::StartsWith("筛选条件 \"w\" 无效: ")) << c.gdal;
+    EXPECT_THAT(text, HasSubstr(c.reason)) << c.gdal;
   }
 }
 

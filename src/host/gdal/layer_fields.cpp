@@ -17,15 +17,6 @@ std::string NameText(const OGRFeatureDefn& fields, int index) {
   return DecodeChineseText(name).value_or(name);
 }
 
-std::string NumberedList(const OGRFeatureDefn& fields) {
-  std::string list;
-  for (int i = 0; i < fields.GetFieldCount(); ++i) {
-    if (i > 0) list += ", ";
-    list += std::to_string(i + 1) + " " + NameText(fields, i);
-  }
-  return list.empty() ? "(没有属性字段)" : list;
-}
-
 // The field whose name, read as text, is `name`; -1 when none is.
 int FieldByDecodedName(const OGRFeatureDefn& fields, const std::string& name) {
   for (int i = 0; i < fields.GetFieldCount(); ++i) {
@@ -50,8 +41,17 @@ int ChooseField(const OGRFeatureDefn& fields, std::string_view choice, std::stri
     return number - 1;
   }
   ThrowLayerError("图层 " + std::string(layer) + " 没有" + std::string(role) + "字段 \"" + name +
-                  "\"; 它的字段是: " + NumberedList(fields) +
+                  "\"; 它的字段是: " + NumberedFieldList(fields) +
                   "; 请用字段名或字段序号 (从 1 起) 指定");
+}
+
+std::string NumberedFieldList(const OGRFeatureDefn& fields) {
+  std::string list;
+  for (int i = 0; i < fields.GetFieldCount(); ++i) {
+    if (i > 0) list += ", ";
+    list += std::to_string(i + 1) + " " + NameText(fields, i);
+  }
+  return list.empty() ? "(没有属性字段)" : list;
 }
 
 std::vector<std::string> FieldNames(const OGRFeatureDefn& fields) {

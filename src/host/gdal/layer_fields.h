@@ -16,6 +16,9 @@ namespace quilmark {
 int ChooseField(const OGRFeatureDefn& fields, std::string_view choice, std::string_view role,
                 std::string_view layer);
 
+// The fields for a message, numbered as ChooseField takes them: "1 ZLDWDM, 2 DLBM".
+std::string NumberedFieldList(const OGRFeatureDefn& fields);
+
 // The names of the fields in their order.
 std::vector<std::string> FieldNames(const OGRFeatureDefn& fields);
 

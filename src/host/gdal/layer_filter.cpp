@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "src/host/gdal/dataset_open.h"
+#include "src/host/gdal/filter_problem.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/text_encoding.h"
 
@@ -37,10 +38,11 @@ struct LayerFilter::Compiled {
   OGRFeatureQuery query;
 };
 
-void ThrowInvalidFilter(std::string_view where) {
-  ThrowLayerError("筛选条件 \"" + std::string(where) +
-                  "\" 无效: " + LastGdalError("数据源不接受这个表达式") +
-                  "; 它应是 SQL 的 WHERE 条件, 例如 DLBM LIKE '01%'");
+void LayerFilter::ThrowInvalid(const OGRFeatureDefn& fields) const {
+  // OGR's reading names the fault in its general dialect; the source's own text (SQLite's, the
+  // server's) stands where OGR read the filter and the source still refused it.
+  const std::string said = compile_error_.empty() ? LastGdalError("") : compile_error_;
+  ThrowLayerError(FilterProblemText(where_, said, NumberedFieldList(fields)));
 }
 
 LayerFilter::LayerFilter(OGRLayer& layer, std::string where, bool decoded)
@@ -51,7 +53,8 @@ LayerFilter::LayerFilter(OGRLayer& layer, std::string where, bool decoded)
   compiled->fields.reset(NamedAsText(fields));
   CPLErrorReset();
   const bool valid = compiled->query.Compile(compiled->fields.get(), where_.c_str()) == OGRERR_NONE;
-  if (!valid && decoded_) ThrowInvalidFilter(where_);
+  if (!valid) compile_error_ = LastGdalError("");
+  if (!valid && decoded_) ThrowInvalid(fields);
   char** used = valid ? compiled->query.GetUsedFields() : nullptr;
   if (used == nullptr) {  // not OGR's dialect, or OGR cannot list its fields: keep them all
     for (int i = 0; i < fields.GetFieldCount(); ++i) read_fields_.push_back(i);

@@ -15,9 +15,6 @@
 
 namespace quilmark {
 
-// Throws HostError saying the filter is not valid, with GDAL's reason and an example.
-[[noreturn]] void ThrowInvalidFilter(std::string_view where);
-
 class LayerFilter {
  public:
   // `where` empty: no filter, every feature passes. `decoded` says the filter is evaluated here,
@@ -39,6 +36,10 @@ class LayerFilter {
   // it (GDAL's last error says why). Resets reading.
   bool Install(OGRLayer& layer);
 
+  // Throws HostError saying in plain words why the filter is not valid (a name that is no field,
+  // with the fields listed; a syntax error), GDAL's own text after it.
+  [[noreturn]] void ThrowInvalid(const OGRFeatureDefn& fields) const;
+
   // The next feature the filter passes; nullptr after the last (or on a read error, which GDAL's
   // last error then holds).
   OGRFeatureUniquePtr Next(OGRLayer& layer);
@@ -50,6 +51,7 @@ class LayerFilter {
 
   const std::string where_;
   const bool decoded_;
+  std::string compile_error_;  // what OGR's own evaluator said of the filter, where it refused it
   std::unique_ptr<Compiled> compiled_;  // where the filter is evaluated here
   std::vector<int> read_fields_;        // by index, sorted; all fields when not compiled
   std::vector<int> decoded_texts_;      // the string fields decoded before evaluating

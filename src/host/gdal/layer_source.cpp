@@ -220,13 +220,7 @@ void CheckGeometryArea(OGRLayer& layer, const OGRFeatureDefn& fields) {
   const std::string name = layer.GetName();
   if (layer.GetLayerDefn()->GetGeomFieldCount() == 0) {
     ThrowLayerError("图层 " + name + " 没有几何图形, 无法计算面积; 请指定面积字段 (命令行: " +
-                    "--area-column 字段名或序号)。它的字段是: " + [&] {
-                      std::string list;
-                      for (const std::string& field : FieldNames(fields)) {
-                        list += (list.empty() ? "" : ", ") + field;
-                      }
-                      return list;
-                    }());
+                    "--area-column 字段名或序号)。它的字段是: " + NumberedFieldList(fields));
   }
   const OGRSpatialReference* srs = layer.GetSpatialRef();
   if (srs != nullptr && srs->IsGeographic()) {
@@ -267,7 +261,7 @@ OGRFeatureUniquePtr ReadFirst(OGRLayer& layer, LayerFilter& filter, const std::s
     if (first || CPLGetLastErrorType() < CE_Failure) return first;
   }
   if (where.empty()) ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
-  ThrowInvalidFilter(where);
+  filter.ThrowInvalid(*layer.GetLayerDefn());
 }
 
 // The zone field's name as the user typed it where it names the field, so that one command gives
