@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,22 @@ struct TableShape {
   int64_t columns = 0;
 };
 
+// A table laid out to be printed and handed in as it is: a title and a unit line above its
+// header rows, header cells merged over the columns or rows they head, the rows that sum others
+// in bold. A target that cannot print (CSV, the sheet below the data) writes the cells alone.
+struct PrintLayout {
+  struct Merge {
+    int64_t first_row, first_column, last_row, last_column;  // 0-based, within the cells
+  };
+  std::string title;
+  std::string unit_line;  // "单位: 公顷"
+  std::vector<Merge> merges;
+  int64_t key_columns = 0;          // the columns that name the rows, kept in view when scrolling
+  std::vector<int64_t> total_rows;  // 0-based rows of the cells that hold totals
+  std::vector<std::string> notes;   // lines below the table
+  int decimals = 2;
+};
+
 struct ResultTable {
   std::string name;         // the task's title, as the window names it
   int64_t row_offset = 0;   // as in TableShape
@@ -28,6 +45,8 @@ struct ResultTable {
   // The 0-based columns that hold counts: whole numbers, shown without decimals where areas
   // are shown with them.
   std::vector<size_t> count_columns;
+  // Set for a table that is to be printed as it stands (the survey reports).
+  std::optional<PrintLayout> print;
 
   TableShape Shape() const {
     const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());
