@@ -14,6 +14,7 @@
 
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
+#include "src/output/print_sheet.h"
 #include "src/output/text_width.h"
 
 namespace quilmark {
@@ -69,6 +70,7 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
 
   std::string failure;
   std::set<std::string> used;
+  std::optional<PrintFormats> print_formats;  // made for the first printed table
   for (const ResultTable& grid : grids) {
     std::string name = SheetNameFor(grid.name);
     for (int n = 2; used.count(name) > 0; ++n) {
@@ -80,6 +82,13 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
     if (sheet == nullptr) {
       failure = "无法建立工作表 " + name;
       break;
+    }
+    if (grid.print) {
+      if (!print_formats) print_formats = MakePrintFormats(book, grid.print->decimals);
+      failure = WritePrintSheet(sheet, grid, *print_formats);
+      if (!failure.empty()) failure = "工作表 " + name + ": " + failure;
+      if (!failure.empty()) break;
+      continue;
     }
     // Counts show without decimals; a table's leading header rows that hold nothing (the zone
     // totals keep one free for the worksheet's layout) are left out here.
@@ -158,14 +167,15 @@ void Commit(const std::filesystem::path& temp, const std::filesystem::path& targ
 
 }  // namespace
 
-std::optional<std::filesystem::path> DefaultResultPath(const std::string& input) {
+std::optional<std::filesystem::path> DefaultResultPath(const std::string& input,
+                                                       std::string_view suffix) {
   // A connection string ("PG:dbname=...") names no place on disk to put a file beside.
   const size_t colon = input.find(':');
   if (colon != std::string::npos && input.find('/') > colon && colon > 1) return std::nullopt;
   std::filesystem::path path(input);
   if (!path.has_filename()) path = path.parent_path();  // "survey.gdb/"
   if (path.empty() || !path.has_filename()) return std::nullopt;
-  path.replace_filename(path.stem().string() + "-汇总.xlsx");
+  path.replace_filename(path.stem().string() + std::string(suffix) + ".xlsx");
   return path;
 }
 

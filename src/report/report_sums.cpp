@@ -41,8 +41,9 @@ uint32_t ReportSums::UnitOf(const PatchRow& row) {
     unit_of_zone_[zone_id] = found->second;
   }
   const auto unit = static_cast<uint32_t>(unit_of_zone_[zone_id]);
-  // A unit's name is the first one the layer gives it.
-  if (unit_names_[unit].empty()) {
+  // A unit's name is the first one the layer gives it. The layer names villages (ZLDWMC), so a
+  // township or county takes its name from the names table alone.
+  if (level_ == UnitLevel::kVillage && unit_names_[unit].empty()) {
     if (const std::optional<CellValue>* name = Field(row, fields_.unit_name); name && *name) {
       if (std::optional<std::string_view> text = RowText(*name, buffer_)) {
         unit_names_[unit] = std::string(*text);

@@ -254,7 +254,11 @@ ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
   table.name = std::string(ReportInfoOf(kind).title);
   table.cells = spec.header;
   table.header_rows = static_cast<int64_t>(spec.header.size());
-  PrintLayout print{table.name, "单位: 公顷", spec.merges, 2 + (spec.sub_rows.empty() ? 0 : 1)};
+  PrintLayout print;
+  print.title = table.name;
+  print.unit_line = "单位: 公顷";
+  print.merges = spec.merges;
+  print.key_columns = spec.sub_rows.empty() ? 2 : 3;
   const size_t width = spec.header[0].size();
   const size_t sub_rows = std::max<size_t>(spec.sub_rows.size(), 1);
   for (const UnitRow& row : rows) {
