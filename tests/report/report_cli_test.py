@@ -24,6 +24,7 @@ TABLES = os.path.join(HERE, "..", "..", "src", "landuse", "tables")
 TOWNSHIPS = {"441900101": "石碣镇", "441900102": "常平镇", "441900103": "南城街道"}
 LEVEL1 = ["湿地", "耕地", "种植园用地", "林地", "草地", "商业服务业用地", "工矿用地", "住宅用地",
           "公共管理与公共服务用地", "特殊用地", "交通运输用地", "水域及水利设施用地", "其他土地"]
+MAJOR = ["农用地", "建设用地", "未利用地"]
 
 
 def run(*args):
@@ -70,6 +71,7 @@ class Expected:
     def __init__(self, path):
         level2 = table("survey3_level2")
         self.level1_of = table("survey3_level1")
+        self.major_of = table("survey3_major")
         self.codes = list(level2)  # the level-2 codes in the table's order
         exact = {}  # (village, code, ownership, urban, slope) -> hectare units of 0.01
         with open(path, encoding="utf-8") as f:
@@ -83,7 +85,8 @@ class Expected:
                 slope = (row["PDJB"], row["GDLX"] if row["PDJB"] != "1" else "")
                 urban = row["CZCSXM"][:3]
                 for c, a, s in ((row["DLBM"], area - ridge, slope), ("1203", ridge, ("", ""))):
-                    key = (village, lookup(level2, c) and self.code_of(level2, c), owner, urban, s)
+                    key = (village, lookup(level2, c) and self.code_of(level2, c), owner, urban, s,
+                           lookup(self.major_of, c))
                     exact[key] = exact.get(key, 0) + a / 100  # m2 -> units of 0.01 ha
         self.villages = sorted({k[0] for k in exact})
         self.round(exact)
@@ -105,7 +108,7 @@ class Expected:
             rounded = largest_remainder(total, [cell.get((v, c), 0) for c in self.codes])
             self.figure.update({(v, c): r for c, r in zip(self.codes, rounded)})
         self.parts = {}  # (dimension, village, code, value) -> units
-        for dim in (2, 3, 4):
+        for dim in (2, 3, 4, 5):
             for (v, c), units in self.figure.items():
                 values = sorted({k[dim] for k in exact if k[:2] == (v, c)}, key=str)
                 shares = largest_remainder(units, [sum(x for k, x in exact.items()
@@ -133,6 +136,30 @@ class Expected:
     def level1_table(self):
         return [[name, code, *[u / 100 for u in self.level1(vs, lambda v, c: self.figure[(v, c)])]]
                 for name, code, vs in self.rows()]
+
+    def level2_table(self):
+        rows = []
+        for name, code, vs in self.rows():
+            cells = []
+            for group in LEVEL1:
+                members = [sum(self.figure[(v, c)] for v in vs) for c in self.codes
+                           if self.level1_of[c] == group]
+                cells += [sum(members), *members]
+            rows.append([name, code, sum(cells) / 2 / 100, *[u / 100 for u in cells]])
+        return rows
+
+    def major_table(self):
+        groups = {m: [c for c in self.codes if self.major_of[c] == m or any(
+            self.parts.get((5, v, c, m)) for v in self.villages)] for m in MAJOR}
+        rows = []
+        for name, code, vs in self.rows():
+            cells = []
+            for m in MAJOR:
+                members = [sum(self.parts.get((5, v, c, m), 0) for v in vs) for c in groups[m]]
+                cells += [sum(members), *members]
+            rows.append([name, code, sum(self.figure[(v, c)] for v in vs for c in self.codes) / 100,
+                         *[u / 100 for u in cells]])
+        return rows
 
     def split_table(self, dim, labels):
         rows = []
@@ -216,6 +243,8 @@ class SurveyReports(unittest.TestCase):
                                                ("村庄(203)", "203"), ("采矿用地(204)", "204"),
                                                ("风景名胜及特殊用地(205)", "205"))]
         cases = [("土地利用现状一级分类面积汇总表", expected.level1_table()),
+                 ("土地利用现状分类面积汇总表", expected.level2_table()),
+                 ("三大类面积汇总表", expected.major_table()),
                  ("一级分类面积按权属性质汇总表",
                   expected.split_table(2, [("国有土地", ["国有"]), ("集体土地", ["集体"])])),
                  ("城镇村及工矿用地面积汇总表", expected.split_table(3, urban)),
