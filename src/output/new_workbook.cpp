@@ -14,6 +14,7 @@
 
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
+#include "src/output/chart_sheet.h"
 #include "src/output/print_sheet.h"
 #include "src/output/text_width.h"
 
@@ -71,6 +72,12 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
   std::string failure;
   std::set<std::string> used;
   std::optional<PrintFormats> print_formats;  // made for the first printed table
+  // A table's charts follow its sheet; top_row is the sheet row of the table's first cell.
+  const auto add_charts = [&](const ResultTable& grid, const std::string& sheet, lxw_row_t top) {
+    for (const ChartSpec& chart : grid.charts) {
+      if (failure.empty()) failure = AddChartSheet(book, sheet, top, chart);
+    }
+  };
   for (const ResultTable& grid : grids) {
     std::string name = SheetNameFor(grid.name);
     for (int n = 2; used.count(name) > 0; ++n) {
@@ -87,6 +94,7 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
       if (!print_formats) print_formats = MakePrintFormats(book, grid.print->decimals);
       failure = WritePrintSheet(sheet, grid, *print_formats);
       if (!failure.empty()) failure = "工作表 " + name + ": " + failure;
+      add_charts(grid, name, kPrintTopRows);
       if (!failure.empty()) break;
       continue;
     }
@@ -135,6 +143,7 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
                            nullptr);
     }
     if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);
+    if (skipped == 0) add_charts(grid, name, 0);  // charted tables start with their header
   }
   // workbook_close writes the file and frees the workbook in every case.
   const lxw_error closed = workbook_close(book);

@@ -9,8 +9,7 @@
 namespace quilmark {
 namespace {
 
-// Rows above the header: the title and the unit line.
-constexpr lxw_row_t kTopRows = 2;
+constexpr lxw_row_t kTopRows = kPrintTopRows;
 constexpr uint8_t kPaperA3 = 8;
 // Column widths in digits of the default font.
 constexpr double kNumberWidth = 11;

@@ -12,6 +12,9 @@
 
 namespace quilmark {
 
+// Rows above a printed table's cells: the title and the unit line.
+inline constexpr lxw_row_t kPrintTopRows = 2;
+
 // The cell formats of a workbook's printed tables, made once per workbook.
 struct PrintFormats {
   lxw_format* title;

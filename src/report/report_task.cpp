@@ -1,5 +1,6 @@
 #include "src/report/report_task.h"
 
+#include "src/report/report_charts.h"
 #include "src/report/report_checks.h"
 #include "src/report/report_tables.h"
 #include "src/report/unit_rows.h"
@@ -19,6 +20,7 @@ std::vector<ResultTable> ReportTask::Tables() const {
       UnitRows(sums_.units(), sums_.unit_names(), settings_.level, settings_.zone_names);
   std::vector<ResultTable> tables;
   for (ReportKind kind : settings_.kinds) tables.push_back(BuildReportTable(kind, Figures(), rows));
+  tables.push_back(ChartDataTable(Figures(), rows));
   return tables;
 }
 

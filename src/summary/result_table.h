@@ -35,6 +35,19 @@ struct PrintLayout {
   int decimals = 2;
 };
 
+// A chart drawn from a table's cells, on a chart sheet of its own after the table's sheet. Each
+// series is one column of the rows charted, named by its cell in name_row; the categories are
+// the rows' cells in category_column. A target without charts (CSV, the sheet) ignores it.
+struct ChartSpec {
+  enum class Kind { kPie, kStackedColumn };
+  Kind kind = Kind::kPie;
+  std::string title;  // also the chart sheet's name
+  int64_t name_row = 0;
+  int64_t first_row = 0, last_row = 0;  // 0-based, within the cells
+  int64_t category_column = 0;
+  int64_t first_series_column = 0, last_series_column = 0;
+};
+
 struct ResultTable {
   std::string name;         // the task's title, as the window names it
   int64_t row_offset = 0;   // as in TableShape
@@ -47,6 +60,7 @@ struct ResultTable {
   std::vector<size_t> count_columns;
   // Set for a table that is to be printed as it stands (the survey reports).
   std::optional<PrintLayout> print;
+  std::vector<ChartSpec> charts;
 
   TableShape Shape() const {
     const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());

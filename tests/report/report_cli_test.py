@@ -260,13 +260,15 @@ class SurveyReports(unittest.TestCase):
         self.assertEqual(sheet.page_setup.paperSize, 8)  # A3
         self.assertEqual(sheet.print_title_rows, "$3:$4")
         self.assertEqual(sheet["C5"].number_format, "0.00")
+        self.assertEqual([chart.title for chart in book.chartsheets],
+                         ["三大类面积构成", "各行政区一级分类面积"])
 
     def test_terrace_area_from_the_coefficient_when_the_layer_has_no_kcmj(self):
         with_kcmj = self.report(self.layer("a.gpkg", "GPKG"))
         without = self.report(self.layer("b.gpkg", "GPKG", "-select",
                                          "BSM,DLBM,ZLDWDM,ZLDWMC,TBMJ,KCXS,QSXZ,CZCSXM,PDJB,GDLX"))
-        for title in with_kcmj.sheetnames:
-            self.assertEqual(list(with_kcmj[title].values), list(without[title].values), title)
+        for sheet in with_kcmj.worksheets:
+            self.assertEqual(list(sheet.values), list(without[sheet.title].values), sheet.title)
 
     def test_tables_that_disagree_or_a_missing_field_stop_with_nothing_written(self):
         broken = os.path.join(self.folder, "broken.csv")

@@ -201,7 +201,7 @@ TEST(ReportTask, TerraceShareAndTheChecks) {
   Patches patches;
   patches.Add(task, "441900101201", "0101", 10000, Fields(1000, "30", "2", "TT"));
   std::vector<ResultTable> tables = task.Tables();
-  ASSERT_EQ(tables.size(), 3u);
+  ASSERT_EQ(tables.size(), 4u);  // and the charts' figures
   const std::vector<CellValue>& total = tables[0].cells[static_cast<size_t>(tables[0].header_rows)];
   EXPECT_EQ(total[4], CellValue(0.9));   // 耕地
   EXPECT_EQ(total[15], CellValue(0.1));  // 其他土地: 田坎
