@@ -14,16 +14,20 @@ CODES = ["0101", "0102", "0103", "0101K", "0201", "0201K", "0202", "0301", "0301
          "0701", "0702", "08H1", "08H2", "0809", "0810", "09", "1001", "1003", "1004", "1006",
          "1101", "1102", "1103", "1104", "1104A", "1105", "1106", "1107", "1107A", "1108",
          "1109", "1201", "1202", "1204", "1206", "1207"]
+# How often each level-1 group's codes occur after every code has occurred once.
+WEIGHTS = {"01": 30, "02": 6, "03": 20, "04": 4, "05": 3, "06": 3, "07": 10, "08": 3, "09": 1,
+           "10": 6, "11": 8, "12": 6}
 QSXZ = ["10", "20", "30", "31", "32", "33", "34", "40"]
 URBAN = ["", "", "201", "202", "203", "203", "204", "205"]
 
 
 def rows(patches, seed):
     rng = random.Random(seed)
+    weights = [WEIGHTS[code[:2]] for code in CODES]
     for i in range(patches):
         township, town_name = TOWNSHIPS[i % 3]
         village = (i // 3) % 4
-        code = CODES[i % len(CODES)] if i < 400 else rng.choice(CODES)
+        code = CODES[i] if i < len(CODES) else rng.choices(CODES, weights)[0]
         area = round(rng.uniform(50, 40000), 2)
         cultivated = code.startswith("01")
         coefficient = rng.choice([0.05, 0.08, 0.135]) if cultivated else 0.0
