@@ -8,57 +8,50 @@
 namespace quilmark {
 namespace {
 
-SplitFigures Zeros(size_t units, size_t columns, size_t kinds) {
-  return SplitFigures(units, std::vector<std::vector<double>>(columns, std::vector<double>(kinds)));
-}
-
-// Each figure's parts, rounded to add up to it.
-void Split(const std::vector<std::vector<double>>& figures, SplitFigures& parts) {
-  for (size_t u = 0; u < parts.size(); ++u) {
-    for (size_t c = 0; c < parts[u].size(); ++c) {
-      parts[u][c] = SplitRounded(figures[u][c], parts[u][c], kReportDecimals);
+// Each figure's parts, rounded to add up to it; `parts` reads a column's exact parts.
+template <typename Parts>
+SplitFigures Split(const std::vector<std::vector<double>>& figures,
+                   const std::vector<std::vector<ColumnSums>>& sums, Parts parts) {
+  SplitFigures split(sums.size());
+  for (size_t u = 0; u < sums.size(); ++u) {
+    for (size_t c = 0; c < sums[u].size(); ++c) {
+      std::vector<double> exact;
+      for (double area : parts(sums[u][c])) exact.push_back(ConvertArea(area, AreaUnit::kHectare));
+      split[u].push_back(SplitRounded(figures[u][c], exact, kReportDecimals));
     }
   }
+  return split;
 }
+
+double Hectares(double square_metres) { return ConvertArea(square_metres, AreaUnit::kHectare); }
 
 }  // namespace
 
-ReportFigures ComputeFigures(const std::vector<ReportPart>& parts, size_t units) {
+ReportFigures ComputeFigures(const std::vector<std::vector<ColumnSums>>& sums) {
   const ClassColumns& classes = Survey3Columns();
-  const size_t columns = classes.level2.size() + 1;  // the unknown codes last
   ReportFigures figures;
-  std::vector<std::vector<double>> exact(units, std::vector<double>(columns));
-  figures.major = Zeros(units, columns, classes.major.size() + 1);
-  figures.ownership = Zeros(units, columns, kOwnershipKinds);
-  figures.urban = Zeros(units, columns, kUrbanKinds);
-  figures.slope = Zeros(units, columns, kSlopeParts);
-  figures.unknown_class.assign(units, 0);
-  figures.unknown_major.assign(units, 0);
-  figures.unknown_ownership.assign(units, 0);
-  figures.unknown_slope.assign(units, 0);
-  for (const ReportPart& part : parts) {
-    const double area = ConvertArea(part.area, AreaUnit::kHectare);
-    const size_t c = part.column == kUnknownColumn ? columns - 1 : part.column;
-    const size_t u = part.unit;
-    exact[u][c] += area;
-    figures.major[u][c][part.major] += area;
-    figures.ownership[u][c][part.ownership] += area;
-    figures.urban[u][c][part.urban] += area;
-    figures.slope[u][c][part.slope] += area;
-    if (c == columns - 1) figures.unknown_class[u] += area;
-    if (part.major == kUnknownMajor) figures.unknown_major[u] += area;
-    if (part.ownership == static_cast<uint8_t>(Ownership::kUnknown)) {
-      figures.unknown_ownership[u] += area;
+  std::vector<std::vector<double>> exact;
+  for (const std::vector<ColumnSums>& unit : sums) {
+    exact.emplace_back();
+    double unknown_major = 0, unknown_ownership = 0, unknown_slope = 0;
+    for (size_t c = 0; c < unit.size(); ++c) {
+      exact.back().push_back(Hectares(unit[c].area));
+      unknown_major += unit[c].major[kUnknownMajor];
+      unknown_ownership += unit[c].ownership[static_cast<size_t>(Ownership::kUnknown)];
+      const bool cultivated =
+          c < classes.level2.size() && classes.level2[c].level1 == classes.cultivated;
+      if (cultivated) unknown_slope += unit[c].slope[kSlopeUnknown];
     }
-    const bool cultivated =
-        c < classes.level2.size() && classes.level2[c].level1 == classes.cultivated;
-    if (cultivated && part.slope == kSlopeUnknown) figures.unknown_slope[u] += area;
+    figures.unknown_class.push_back(Hectares(unit.back().area));
+    figures.unknown_major.push_back(Hectares(unknown_major));
+    figures.unknown_ownership.push_back(Hectares(unknown_ownership));
+    figures.unknown_slope.push_back(Hectares(unknown_slope));
   }
   figures.level2 = RoundMatrix(exact, kReportDecimals).cells;
-  Split(figures.level2, figures.major);
-  Split(figures.level2, figures.ownership);
-  Split(figures.level2, figures.urban);
-  Split(figures.level2, figures.slope);
+  figures.major = Split(figures.level2, sums, [](const ColumnSums& s) { return s.major; });
+  figures.ownership = Split(figures.level2, sums, [](const ColumnSums& s) { return s.ownership; });
+  figures.urban = Split(figures.level2, sums, [](const ColumnSums& s) { return s.urban; });
+  figures.slope = Split(figures.level2, sums, [](const ColumnSums& s) { return s.slope; });
   return figures;
 }
 

@@ -28,6 +28,6 @@ struct ReportFigures {
   std::vector<double> unknown_class, unknown_major, unknown_ownership, unknown_slope;
 };
 
-ReportFigures ComputeFigures(const std::vector<ReportPart>& parts, size_t units);
+ReportFigures ComputeFigures(const std::vector<std::vector<ColumnSums>>& sums);
 
 }  // namespace quilmark

@@ -1,8 +1,10 @@
 // The one pass of the survey tables: every patch's area, net of its 田坎 share, summed by the
-// smallest unit the tables show, its level-2 column, its 三大类, ownership, 城镇村 attribute and
-// slope part. Every table is built from these sums afterwards, so one pass serves them all.
+// smallest unit the tables show and its level-2 column, and within that by 三大类, ownership,
+// 城镇村 attribute and slope part. Every table is built from these sums afterwards, so one pass
+// serves them all; no table needs two of those attributes at once, so each is summed on its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -10,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "src/report/patch_attributes.h"
 #include "src/report/report_kinds.h"
 #include "src/summary/row_task.h"
 
@@ -25,19 +28,17 @@ struct ReportFields {
   std::optional<size_t> unit_name;     // ZLDWMC
 };
 
-// The patches' area (in square metres) of one combination.
-struct ReportPart {
-  uint32_t unit = 0;    // index into ReportSums::units()
-  uint16_t column = 0;  // level-2 column; kUnknownColumn for a code the classification lacks
-  uint8_t major = 0;    // 三大类; 3 where the code has none
-  uint8_t ownership = 0;
-  uint8_t urban = 0;
-  uint8_t slope = 0;
-  double area = 0;
-};
-
-inline constexpr uint16_t kUnknownColumn = 0xffff;
+inline constexpr size_t kMajorKinds = 4;  // 农用地, 建设用地, 未利用地, none
 inline constexpr uint8_t kUnknownMajor = 3;
+
+// The area (square metres) of one unit's patches in one column, and its split by each attribute.
+struct ColumnSums {
+  double area = 0;
+  std::array<double, kMajorKinds> major{};
+  std::array<double, kOwnershipKinds> ownership{};
+  std::array<double, kUrbanKinds> urban{};
+  std::array<double, kSlopeParts> slope{};
+};
 
 class ReportSums : public RowSink {
  public:
@@ -46,11 +47,11 @@ class ReportSums : public RowSink {
   void AddRow(const PatchRow& row) override;
 
   // The smallest units met, their codes cut to the level (a shorter code stays whole), in the
-  // order first met; and the name the layer gave each (empty where none).
+  // order first met; and the name the layer gave each village (empty where none).
   const std::vector<std::string>& units() const { return units_; }
   const std::vector<std::string>& unit_names() const { return unit_names_; }
-  // Every combination met, in no particular order.
-  std::vector<ReportPart> Parts() const;
+  // [unit][column]: the level-2 columns, and last the codes the classification does not know.
+  const std::vector<std::vector<ColumnSums>>& sums() const { return sums_; }
   // The class codes the classification did not know, with their area.
   const std::map<std::string, double>& unknown_codes() const { return unknown_codes_; }
 
@@ -61,8 +62,8 @@ class ReportSums : public RowSink {
   };
   uint32_t UnitOf(const PatchRow& row);
   ClassIds ClassOf(const PatchRow& row);
-  void Add(uint32_t unit, ClassIds cls, uint8_t ownership, uint8_t urban, uint8_t slope,
-           double area);
+  std::string_view Text(const PatchRow& row, std::optional<size_t> field, size_t buffer);
+  Ownership OwnershipOfText(std::string_view qsxz);
 
   const UnitLevel level_;
   const ReportFields fields_;
@@ -71,9 +72,10 @@ class ReportSums : public RowSink {
   std::unordered_map<std::string, uint32_t> unit_ids_;
   std::vector<int64_t> unit_of_zone_;                 // by the run's zone id; -1 not yet seen
   std::vector<std::optional<ClassIds>> class_of_id_;  // by the run's class id
-  std::unordered_map<uint64_t, double> sums_;
+  std::vector<std::pair<std::string, Ownership>> ownership_seen_;  // the few QSXZ texts met
+  std::vector<std::vector<ColumnSums>> sums_;
   std::map<std::string, double> unknown_codes_;
-  std::string buffer_;
+  std::array<std::string, 6> buffers_;  // texts of cells that are not texts
 };
 
 }  // namespace quilmark

@@ -11,7 +11,7 @@ ReportTask::ReportTask(ReportSettings settings)
     : settings_(std::move(settings)), sums_(settings_.level, settings_.fields) {}
 
 const ReportFigures& ReportTask::Figures() const {
-  if (!figures_) figures_ = ComputeFigures(sums_.Parts(), sums_.units().size());
+  if (!figures_) figures_ = ComputeFigures(sums_.sums());
   return *figures_;
 }
 
