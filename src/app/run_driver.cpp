@@ -372,8 +372,8 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
   AreaCheck area_check(AreaCheck::kEveryRowIsData);
   std::vector<UnknownCode> unknown;
   CoefficientCheckedRows checked(rows);
-  const bool deduct =
-      (plan.land_use && plan.land_use->deduct) || (plan.report && !options.TextKCXSColumn.empty());
+  // The reports read KCXS whenever the layer has no KCMJ, whether it was named or not.
+  const bool deduct = (plan.land_use && plan.land_use->deduct) || plan.report;
   RowSource& read = deduct ? checked : rows;
   try {
     if (std::optional<StopReason> stop =

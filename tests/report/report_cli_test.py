@@ -275,13 +275,17 @@ class SurveyReports(unittest.TestCase):
         with open(CSV, encoding="utf-8") as source, open(broken, "w", encoding="utf-8") as out:
             rows = list(csv.DictReader(source))
             rows[5]["QSXZ"] = ""  # a patch of 南城街道's first village
+            rows[7]["KCXS"] = "1.5"  # read only where the layer has no KCMJ
             writer = csv.DictWriter(out, fieldnames=list(rows[0]))
             writer.writeheader()
             writer.writerows(rows)
         shutil.copy(CSV + "t", broken + "t")
+        without_kcmj = "DLBM,ZLDWDM,TBMJ,KCXS,QSXZ,CZCSXM,PDJB,GDLX"
         cases = [
             (self.layer("bad.gpkg", "GPKG", source=broken), ["--report", "ownership"],
              "一级分类面积按权属性质汇总表: 441900103 的国有与集体土地面积之和比总面积少 0.3305 公顷"),
+            (self.layer("badkcxs.gpkg", "GPKG", "-select", without_kcmj, source=broken),
+             ["--report", "level1"], "FID 8 的田坎系数 \"1.5\" 不是 0 到 1 之间的数"),
             (self.layer("noslope.gpkg", "GPKG", "-select", "DLBM,ZLDWDM,TBMJ,KCXS,QSXZ"),
              ["--report", "level1,slope"], "统计报表 耕地坡度分级面积汇总表 需要坡度级别字段 PDJB"),
         ]
