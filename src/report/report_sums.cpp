@@ -30,7 +30,8 @@ void Add(ColumnSums& sums, uint8_t major, Ownership ownership, uint8_t urban, ui
 }  // namespace
 
 uint32_t ReportSums::UnitOf(const PatchRow& row) {
-  const uint32_t zone_id = row.zone ? row.zone_id : 0;
+  // Slot 0 is for a row whose zone could not be read; zone id n takes slot n + 1.
+  const uint32_t zone_id = row.zone ? row.zone_id + 1 : 0;
   if (zone_id >= unit_of_zone_.size()) unit_of_zone_.resize(zone_id + 1, -1);
   if (unit_of_zone_[zone_id] < 0) {
     const std::string_view zone = row.zone.value_or(std::string_view());
