@@ -37,7 +37,7 @@ struct SourceRow {
   std::optional<CellValue> area;           // the area column (a layer without one: its geometry)
   std::optional<CellValue> deduction;      // the deduction coefficient, when a column is chosen
   // Further named fields a source was asked for (ownership, slope grade...), in the order they
-  // were named; empty when none were. What each holds is the asker's business, not the tasks'.
+  // were named; empty when none were. The run tells the task that reads them which is which.
   std::vector<std::optional<CellValue>> fields;
 
   // Cell by cell, so that texts trade their buffers rather than being moved through a third row.
