@@ -310,8 +310,10 @@ int main(int argc, char** argv) {
         ->needs(report_option);
   }
   for (CLI::Option* task : {land_use_option, table_option}) report_option->excludes(task);
-  for (const char* task : {"--master-plan", "--zone-totals", "--cross-tab", "--zone-prefix"}) {
-    report_option->excludes(app.get_option(task));
+  // The reports are the survey's own tables, in 公顷 with two decimals and their own totals.
+  for (const char* other : {"--master-plan", "--zone-totals", "--cross-tab", "--zone-prefix",
+                            "--unit", "--decimals", "--totals"}) {
+    report_option->excludes(app.get_option(other));
   }
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
