@@ -23,6 +23,7 @@
 #include "src/host/xlsx/file_guard.h"
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
+#include "src/report/report_kinds.h"
 #include "src/summary/csv_target.h"
 
 namespace {
@@ -276,12 +277,51 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 1000));
   app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)")
       ->type_name("文件");
+  CLI::Option* report_option =
+      app.add_option(
+             "--report", options.ListReports,
+             "三调统计报表, 逗号分隔: level1 (一级分类), level2 (二级分类), major (三大类), "
+             "ownership (按权属性质), urban (城镇村及工矿用地), slope (耕地坡度分级), 或 all; "
+             "从 GIS 地类图斑层生成, 写入新的工作簿 (默认: 图层名-统计报表.xlsx)")
+          ->type_name("表名")
+          ->check(CLI::Validator(
+              [](std::string& names) -> std::string {
+                if (quilmark::ParseReportList(names)) return {};
+                return "应为 level1、level2、major、ownership、urban、slope 中的一个或几个 "
+                       "(逗号分隔), 或 all";
+              },
+              "表名"));
+  app.add_option("--level", options.ListReportLevel,
+                 "与 --report 同用: 统计到哪一级行政区: county (县), township (乡镇, 默认), "
+                 "village (村, 每个乡镇加小计)")
+      ->type_name("级别")
+      ->check(CLI::IsMember({"county", "township", "village"}))
+      ->needs(report_option);
+  const std::pair<const char*, std::pair<std::string*, const char*>> report_fields[] = {
+      {"--ownership-column", {&options.TextQSXZColumn, "权属性质 (默认 QSXZ)"}},
+      {"--urban-column", {&options.TextCZCSXMColumn, "城镇村属性码 (默认 CZCSXM)"}},
+      {"--slope-column", {&options.TextPDJBColumn, "坡度级别 (默认 PDJB)"}},
+      {"--terrace-column", {&options.TextGDLXColumn, "耕地类型 梯田/坡地 (默认 GDLX)"}},
+  };
+  for (const auto& [name, field] : report_fields) {
+    app.add_option(name, *field.first,
+                   std::string("与 --report 同用: ") + field.second + " 的字段名")
+        ->type_name("字段")
+        ->needs(report_option);
+  }
+  for (CLI::Option* task : {land_use_option, table_option}) report_option->excludes(task);
+  // The reports are the survey's own tables, in 公顷 with two decimals and their own totals.
+  for (const char* other : {"--master-plan", "--zone-totals", "--cross-tab", "--zone-prefix",
+                            "--unit", "--decimals", "--totals"}) {
+    report_option->excludes(app.get_option(other));
+  }
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
 
   try {
     app.parse(argc, argv);
     if (!live && workbook.empty()) throw CLI::RequiredError("WORKBOOK");
+    if (report_option->count() > 0 && live) throw CLI::ExcludesError("--report", "--live");
     // The land-use choices mean nothing without a land-use summary.
     const bool land_use_chosen = land_use_option->count() > 0 || table_option->count() > 0;
     for (const CLI::Option* option : {split_k_option, deduction_option}) {
@@ -313,8 +353,21 @@ int main(int argc, char** argv) {
   if (app.count("--output") > 0) input.output = output;
   input.office_timeout = std::chrono::seconds(office_timeout);
   const bool layer = IsLayerInput(input);
-  // A worksheet's columns are numbers: a bad one is a usage error, named before anything is read.
-  if (!layer) {
+  const bool reports = !options.ListReports.empty();
+  // The survey reports read a standard survey layer's fields unless told otherwise.
+  if (reports) {
+    const std::pair<const char*, std::string RunOptions::*> standard[] = {
+        {"--zone-column", &RunOptions::TextZQColumn},
+        {"--class-column", &RunOptions::TextDKStyleColumn},
+        {"--area-column", &RunOptions::TextAreaColumn}};
+    const char* names[] = {"ZLDWDM", "DLBM", "TBMJ"};
+    for (size_t i = 0; i < std::size(standard); ++i) {
+      if (app.count(standard[i].first) == 0) options.*standard[i].second = names[i];
+    }
+  }
+  // A worksheet's columns are numbers: a bad one is a usage error, named before anything is read
+  // (the reports read no worksheet; the run says so).
+  if (!layer && !reports) {
     if (const auto stop = quilmark::CheckSheetColumnOptions(options)) {
       std::cerr << quilmark::BadColumnOptionText(*stop, options) << "\n";
       return kExitUsage;
@@ -324,11 +377,13 @@ int main(int argc, char** argv) {
   // A preview or CSV only reads the workbook: it is not checked for writing, and -o is not used.
   input.read_only = csv || dry_run;
   // A layer without an area field sums its geometries' areas.
-  if (layer && app.count("--area-column") == 0) options.TextAreaColumn.clear();
+  if (layer && app.count("--area-column") == 0 && !reports) options.TextAreaColumn.clear();
   // From the live office with -o, or from a layer, the tables go to a new workbook.
   std::optional<std::filesystem::path> new_workbook;
   if (!input.read_only && ((live && input.output) || layer)) {
-    new_workbook = input.output ? input.output : quilmark::DefaultResultPath(workbook);
+    new_workbook = input.output
+                       ? input.output
+                       : quilmark::DefaultResultPath(workbook, reports ? "-统计报表" : "-汇总");
     if (!new_workbook) {
       std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
       return kExitUsage;

@@ -12,6 +12,8 @@ if(QUILMARK_BUILD_GUI)
     fit_to_screen.h
     layer_row.cpp
     layer_row.h
+    report_rows.cpp
+    report_rows.h
     run_in_background.cpp
     run_in_background.h
     run_progress.cpp

@@ -1,7 +1,9 @@
 #include "src/app/layer_input.h"
 
 #include <memory>
+#include <variant>
 
+#include "src/app/report_layer.h"
 #include "src/app/zone_choice.h"
 #include "src/host/gdal/layer_path.h"
 #include "src/host/sheet_host.h"
@@ -13,7 +15,23 @@ namespace quilmark {
 namespace {
 
 bool AnyTask(const RunOptions& options) {
-  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea;
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea ||
+         !options.ListReports.empty();
+}
+
+// The survey reports' further fields added to the request, and the units' names; a missing
+// field is a stop naming it. Reports key their rows by the codes themselves, so the zone
+// transforms are not applied to the rows: the names table names the rows instead.
+std::variant<ReportSource, std::string> ReportInput(const RunOptions& options,
+                                                    const LayerInput& input,
+                                                    LayerRequest& request) {
+  const std::string layer = input.layer.empty() ? LayerSourceName(input.source) : input.layer;
+  std::variant<ReportFields, std::string> fields =
+      ChooseReportFields(options, LayerFieldNames(input.source, input.layer), layer, request);
+  if (std::string* missing = std::get_if<std::string>(&fields)) return std::move(*missing);
+  ReportSource source{std::get<ReportFields>(fields), {}};
+  if (!options.ZoneNamesFile.empty()) source.zone_names = ReadZoneNames(options.ZoneNamesFile);
+  return source;
 }
 
 RunResult Failed(MessageSink& sink, RunResult::Outcome outcome, std::optional<StopReason> stop,
@@ -61,7 +79,8 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
   request.layer = input.layer;
   request.where = input.where;
   request.zone_field = options.TextZQColumn;
-  if (options.CheckTDLY || options.CheckZTGH || options.ChkNumArea) {
+  if (options.CheckTDLY || options.CheckZTGH || options.ChkNumArea ||
+      !options.ListReports.empty()) {
     request.class_field = options.TextDKStyleColumn;
   }
   if (!TrimBlanks(options.TextAreaColumn).empty()) request.area_field = options.TextAreaColumn;
@@ -77,11 +96,19 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
     return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoTask,
                   std::string(MessageText(StopReason::kNoTask)));
   }
-  const LayerRequest request = ChosenLayerRequest(options, input);
+  LayerRequest request = ChosenLayerRequest(options, input);
   std::unique_ptr<RowSource> rows;
   std::string zone_header;
+  std::optional<ReportSource> reports;
   try {
     sink.Progress("打开图层");
+    if (!options.ListReports.empty()) {
+      std::variant<ReportSource, std::string> chosen = ReportInput(options, input, request);
+      if (std::string* missing = std::get_if<std::string>(&chosen)) {
+        return Failed(sink, RunResult::Outcome::kStopped, StopReason::kReportField, *missing);
+      }
+      reports = std::move(std::get<ReportSource>(chosen));
+    }
     OpenedLayer layer = OpenLayer(request);
     const std::string source = HidePassword(input.source);
     sink.Show(MessageKind::kConfirmation, LayerConfirmationText(layer.name, source));
@@ -90,13 +117,15 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
                     NoPatchText(input.where, layer.name, source));
     }
     zone_header = ZoneHeader(options, layer.zone_field);
-    rows = TransformZones(std::move(layer.rows), ChosenZoneTransform(options));
+    rows = TransformZones(std::move(layer.rows),
+                          reports ? ZoneTransform{} : ChosenZoneTransform(options));
   } catch (const HostError& error) {
     return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
   const std::string area_name =
       request.area_field ? "字段 " + *request.area_field : std::string("几何图形的面积");
-  return RunSummaryOnRows(options, *rows, target, sink, area_name, zone_header);
+  return RunSummaryOnRows(options, *rows, target, sink, area_name, zone_header,
+                          reports ? &*reports : nullptr);
 }
 
 std::string WrittenToText(const std::filesystem::path& result) {

@@ -34,6 +34,7 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
 #include "src/app/layer_row.h"
+#include "src/app/report_rows.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
@@ -226,7 +227,10 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
                               kRowHeight, kRowGap, kFieldBoxes);
   connect(layer_rows_->folder_button(), &QAbstractButton::clicked, this,
           &SpaAnalysis::ChooseFolderClick);
-  const int bottom = layer_rows_->bottom();
+  // The 统计报表 group below the layer rows.
+  report_rows_ = new ReportRows(*this, Px(240), Px(120 + 5830), layer_rows_->bottom() + kRowGap,
+                                kRowHeight);
+  const int bottom = report_rows_->bottom();
   // The progress covers the workbook's name while a run goes on.
   progress_ = new RunProgress(this);
   progress_->setGeometry(workbook_name_->geometry());
@@ -445,6 +449,7 @@ RunOptions SpaAnalysis::Snapshot() const {
   options.TextZQColumn = text("TextZQColumn");
   options.TextDKStyleColumn = text("TextDKStyleColumn");
   options.TextAreaColumn = text("TextAreaColumn");
+  report_rows_->Fill(options);
   return options;
 }
 
@@ -510,7 +515,9 @@ void SpaAnalysis::CommandProcClick() {
   // The host is made and used on the run's own thread, which ends before these go.
   const auto run = [&](MessageSink& run_sink) {
     if (layer) {
-      RunLayerToWorkbook(options, layer_input, *DefaultResultPath(layer_input.source), run_sink);
+      const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
+      RunLayerToWorkbook(options, layer_input, *DefaultResultPath(layer_input.source, suffix),
+                         run_sink);
       return;
     }
     std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);

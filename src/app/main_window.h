@@ -68,6 +68,7 @@ class FixedPitchLabel : public QLabel {
 };
 
 class LayerRows;
+class ReportRows;
 class RunProgress;
 
 class SpaAnalysis : public QWidget {
@@ -127,6 +128,7 @@ class SpaAnalysis : public QWidget {
   QLabel* workbook_name_ = nullptr;
   QComboBox* land_use_list_ = nullptr;
   LayerRows* layer_rows_ = nullptr;
+  ReportRows* report_rows_ = nullptr;
   HostFactory host_factory_ = OpenHost;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;

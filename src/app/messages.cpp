@@ -21,6 +21,14 @@ std::string_view MessageText(StopReason reason) {
     case StopReason::kBadUnit: return "面积单位无效, 应为 m2、ha 或 mu!";
     case StopReason::kBadCoefficient: return "田坎系数无效!";
     case StopReason::kNoPatch: return "没有可统计的图斑!";
+    case StopReason::kBadReport:
+      return "统计报表的名称或行政区级别无效!";
+    case StopReason::kReportNeedsLayer:
+      return "统计报表从 GIS 图层 (三调地类图斑层) 生成, 请选择图层而不是工作簿!";
+    case StopReason::kReportField:
+      return "图层缺少统计报表需要的字段!";
+    case StopReason::kReportsDisagree:
+      return "统计报表之间不一致!";
   }
   return {};
 }

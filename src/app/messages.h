@@ -10,11 +10,11 @@
 namespace quilmark {
 
 enum class StopReason {
-  kNoTask,            // nothing selected
-  kNoApplication,     // no spreadsheet application answers
-  kNoWorkbook,        // no workbook open
-  kNotWorksheet,      // the active sheet is not a worksheet
-  kNoLandUseMethod,   // land-use selected without a method
+  kNoTask,           // nothing selected
+  kNoApplication,    // no spreadsheet application answers
+  kNoWorkbook,       // no workbook open
+  kNotWorksheet,     // the active sheet is not a worksheet
+  kNoLandUseMethod,  // land-use selected without a method
   kNoMasterPlanMethod,
   kBadZoneColumn,
   kBadClassColumn,
@@ -23,8 +23,12 @@ enum class StopReason {
   kBadDeductionColumn,
   kBadDecimals,
   kBadUnit,
-  kBadCoefficient,  // a deduction coefficient outside [0, 1); the text names its row
-  kNoPatch,         // a layer with no patch to sum, or none its filter selects; the text names it
+  kBadCoefficient,    // a deduction coefficient outside [0, 1); the text names its row
+  kNoPatch,           // a layer with no patch to sum, or none its filter selects; the text names it
+  kBadReport,         // a report name or level the run does not know
+  kReportNeedsLayer,  // the survey reports read a GIS layer's fields, not a worksheet's columns
+  kReportField,       // a field a chosen report needs is missing; the text names it
+  kReportsDisagree,   // the reports contradict each other; the text names table, unit, difference
 };
 
 // The text of a coefficient that stops the run, naming its row.

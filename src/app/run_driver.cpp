@@ -36,6 +36,7 @@ std::optional<PlanningMethod> ChosenPlanningMethod(const RunOptions& options) {
 struct Plan {
   std::optional<LandUseSettings> land_use;
   std::optional<PlanningMethod> master_plan;
+  std::optional<ReportSettings> report;
   SheetColumns columns;
   AreaFormat format;
   std::string_view zone_header = kZoneHeader;  // of the cross-tab
@@ -69,7 +70,21 @@ std::optional<StopReason> CheckFormat(const RunOptions& options, bool sheet_colu
 }
 
 bool AnyTask(const RunOptions& options) {
-  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea;
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea ||
+         !options.ListReports.empty();
+}
+
+// The reports chosen, over rows whose further fields `source` places; nullopt and the reason
+// where the names are unknown or the rows have no such fields.
+std::optional<StopReason> CheckReports(const RunOptions& options, const ReportSource* source,
+                                       Plan& plan) {
+  if (options.ListReports.empty()) return std::nullopt;
+  if (source == nullptr) return StopReason::kReportNeedsLayer;
+  std::optional<std::vector<ReportKind>> kinds = ParseReportList(options.ListReports);
+  std::optional<UnitLevel> level = UnitLevelByName(options.ListReportLevel);
+  if (!kinds || !level) return StopReason::kBadReport;
+  plan.report = ReportSettings{std::move(*kinds), *level, source->fields, source->zone_names};
+  return std::nullopt;
 }
 
 // The checks that may stop a run, in the order the user meets them: the methods first, then (on
@@ -168,6 +183,7 @@ std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, con
   if (options.ChkNumArea) {
     tasks.push_back(std::make_unique<CrossTabTask>(plan.format, plan.zone_header));
   }
+  if (plan.report) tasks.push_back(std::make_unique<ReportTask>(*plan.report));
   return tasks;
 }
 
@@ -210,6 +226,11 @@ RunResult HostFailed(MessageSink& sink, std::string text) {
 // One pass over the rows feeds every task; the tables go to the target once all of them are known
 // to fit, so a run that stops has written nothing. The zone-code conversion rewrites a row's zone
 // before the tasks see it.
+// A task that refuses its tables stops the run with its text, before anything is written.
+struct Refused {
+  std::string text;
+};
+
 std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
                                     ResultTarget& target, AreaCheck& area_check, MessageSink& sink,
                                     std::vector<std::string>& land_use_warnings) {
@@ -222,11 +243,18 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
   sink.Progress("汇总图斑");
   FeedRows(rows, convert ? &ConvertedZone : nullptr, sinks);
 
+  for (const auto& task : tasks) {
+    if (std::optional<std::string> refusal = task->Refusal()) throw Refused{std::move(*refusal)};
+  }
   std::vector<TableShape> shapes;
-  for (const auto& task : tasks) shapes.push_back(task->Shape());
+  for (const auto& task : tasks) {
+    for (const TableShape& shape : task->Shapes()) shapes.push_back(shape);
+  }
   if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
   std::vector<ResultTable> tables;
-  for (const auto& task : tasks) tables.push_back(task->Table());
+  for (const auto& task : tasks) {
+    for (ResultTable& table : task->Tables()) tables.push_back(std::move(table));
+  }
   sink.Progress("写入汇总结果");
   target.Write(tables);
   if (land_use != nullptr) land_use_warnings = land_use->Warnings();
@@ -323,16 +351,19 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
 
 RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
                   ResultTarget& target, MessageSink& sink, std::string_view area_name,
-                  std::string_view zone_header) {
+                  std::string_view zone_header, const ReportSource* reports) {
   Plan plan;
   plan.zone_header = zone_header;
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckReports(options, reports, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
   AreaCheck area_check(AreaCheck::kEveryRowIsData);
   std::vector<std::string> land_use_warnings;
   CoefficientCheckedRows checked(rows);
-  RowSource& read = plan.land_use && plan.land_use->deduct ? checked : rows;
+  // The reports read KCXS whenever the layer has no KCMJ, whether it was named or not.
+  const bool deduct = (plan.land_use && plan.land_use->deduct) || plan.report;
+  RowSource& read = deduct ? checked : rows;
   try {
     if (std::optional<StopReason> stop =
             Summarize(options, plan, read, target, area_check, sink, land_use_warnings)) {
@@ -340,6 +371,8 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
     }
   } catch (const BadCoefficientRow& bad) {
     return Stopped(sink, StopReason::kBadCoefficient, bad.text);
+  } catch (const Refused& refused) {
+    return Stopped(sink, StopReason::kReportsDisagree, refused.text);
   }
   return Completed(sink, area_check, rows, area_name, land_use_warnings);
 }
@@ -405,6 +438,7 @@ std::optional<StopReason> CheckSheetColumnOptions(const RunOptions& options) {
 RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
                      ResultTarget* target) {
   if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
+  if (!options.ListReports.empty()) return Stopped(sink, StopReason::kReportNeedsLayer);
   return Guarded(options, sink, [&](const ClassTable* user_table) {
     return Run(options, user_table, host, target, sink);
   });
@@ -412,10 +446,10 @@ RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSi
 
 RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
                            MessageSink& sink, std::string_view area_name,
-                           std::string_view zone_header) {
+                           std::string_view zone_header, const ReportSource* reports) {
   if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);
   return Guarded(options, sink, [&](const ClassTable* user_table) {
-    return RunRows(options, user_table, rows, target, sink, area_name, zone_header);
+    return RunRows(options, user_table, rows, target, sink, area_name, zone_header, reports);
   });
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
 #include "src/landuse/class_table.h"
+#include "src/report/report_task.h"
 #include "src/summary/result_target.h"
 
 namespace quilmark {
@@ -46,10 +48,16 @@ RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSi
 // source already reads the fields the user chose, so the column numbers of the options are not
 // checked. No confirmation and nothing saved; the tables go to the target. area_name names the
 // area column or field in a warning ("第 3 列", "字段 SHAPE_Area"); zone_header heads the
-// cross-tab's zones.
+// cross-tab's zones. `reports` says where the survey reports' further fields sit in the rows and
+// names the units; without it a run that chose reports stops (they read a layer's fields).
+struct ReportSource {
+  ReportFields fields;
+  std::unordered_map<std::string, std::string> zone_names;  // code -> name
+};
 RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
                            MessageSink& sink, std::string_view area_name,
-                           std::string_view zone_header = kZoneHeader);
+                           std::string_view zone_header = kZoneHeader,
+                           const ReportSource* reports = nullptr);
 
 // The stop a run on a worksheet would give for the column options the chosen tasks read (zone,
 // class, area, deduction), before it touches the host: the command line refuses such options

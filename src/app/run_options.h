@@ -37,6 +37,16 @@ struct RunOptions {
   std::string TextDecimals;
   bool CheckTotals = false;
 
+  // The survey statistics tables, as a comma list of their names (level1, level2, major,
+  // ownership, urban, slope, or all); empty: none. They read a GIS layer.
+  std::string ListReports;
+  std::string ListReportLevel = "township";  // county, township or village
+  // The layer fields the reports read besides zone, class, area and KCXS.
+  std::string TextQSXZColumn = "QSXZ";
+  std::string TextCZCSXMColumn = "CZCSXM";
+  std::string TextPDJBColumn = "PDJB";
+  std::string TextGDLXColumn = "GDLX";
+
   // Master-plan method: at most one is true.
   bool IsAllZone = false;
   bool IsOldGH = false;

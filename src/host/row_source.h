@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "src/host/cell_value.h"
 
@@ -35,6 +36,9 @@ struct SourceRow {
   std::optional<CellValue> cross_class;    // the class the cross-tab counts by
   std::optional<CellValue> area;           // the area column (a layer without one: its geometry)
   std::optional<CellValue> deduction;      // the deduction coefficient, when a column is chosen
+  // Further named fields a source was asked for (ownership, slope grade...), in the order they
+  // were named; empty when none were. The run tells the task that reads them which is which.
+  std::vector<std::optional<CellValue>> fields;
 
   // Cell by cell, so that texts trade their buffers rather than being moved through a third row.
   friend void swap(SourceRow& a, SourceRow& b) noexcept {
@@ -44,6 +48,7 @@ struct SourceRow {
     SwapCells(a.cross_class, b.cross_class);
     SwapCells(a.area, b.area);
     SwapCells(a.deduction, b.deduction);
+    a.fields.swap(b.fields);  // the cells keep their texts' buffers for the next reads
   }
 };
 

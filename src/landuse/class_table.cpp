@@ -39,6 +39,14 @@ bool IsSixDigits(std::string_view code) {
 
 }  // namespace
 
+std::vector<std::pair<std::string_view, std::string_view>> ClassTable::ExactRules() const {
+  std::vector<std::pair<std::string_view, std::string_view>> rules;
+  for (const Rule& rule : rules_) {
+    if (!rule.prefix) rules.emplace_back(rule.code, rule.class_name);
+  }
+  return rules;
+}
+
 void ClassTable::Add(std::string_view code, std::string_view class_name) {
   Rule rule{std::string(code), std::string(class_name), false};
   if (!rule.code.empty() && rule.code.back() == '*') {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quilmark {
@@ -34,6 +35,9 @@ class ClassTable {
   ClassLookup Lookup(std::string_view text) const;
 
   size_t size() const { return rules_.size(); }
+
+  // The exact rules (prefix rules left out) in the table's order: code and class.
+  std::vector<std::pair<std::string_view, std::string_view>> ExactRules() const;
 
   // Adds a rule after the others. A code ending in * is a prefix rule.
   void Add(std::string_view code, std::string_view class_name);

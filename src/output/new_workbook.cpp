@@ -14,6 +14,8 @@
 
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
+#include "src/output/chart_sheet.h"
+#include "src/output/print_sheet.h"
 #include "src/output/text_width.h"
 #include "src/summary/area_format.h"
 
@@ -63,6 +65,13 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
 
   std::string failure;
   std::set<std::string> used;
+  std::optional<PrintFormats> print_formats;  // made for the first printed table
+  // A table's charts follow its sheet; top_row is the sheet row of the table's first cell.
+  const auto add_charts = [&](const ResultTable& grid, const std::string& sheet, lxw_row_t top) {
+    for (const ChartSpec& chart : grid.charts) {
+      if (failure.empty()) failure = AddChartSheet(book, sheet, top, chart);
+    }
+  };
   for (const ResultTable& grid : grids) {
     std::string name = SheetNameFor(grid.name);
     for (int n = 2; used.count(name) > 0; ++n) {
@@ -74,6 +83,14 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
     if (sheet == nullptr) {
       failure = "无法建立工作表 " + name;
       break;
+    }
+    if (grid.print) {
+      if (!print_formats) print_formats = MakePrintFormats(book, grid.print->decimals);
+      failure = WritePrintSheet(sheet, grid, *print_formats);
+      if (!failure.empty()) failure = "工作表 " + name + ": " + failure;
+      add_charts(grid, name, kPrintTopRows);
+      if (!failure.empty()) break;
+      continue;
     }
     // Counts show without decimals; a table's leading header rows that hold nothing (the zone
     // totals keep one free for the worksheet's layout) are left out here.
@@ -120,6 +137,7 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
                            nullptr);
     }
     if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);
+    if (skipped == 0) add_charts(grid, name, 0);  // charted tables start with their header
   }
   // workbook_close writes the file and frees the workbook in every case.
   const lxw_error closed = workbook_close(book);
@@ -152,14 +170,15 @@ void Commit(const std::filesystem::path& temp, const std::filesystem::path& targ
 
 }  // namespace
 
-std::optional<std::filesystem::path> DefaultResultPath(const std::string& input) {
+std::optional<std::filesystem::path> DefaultResultPath(const std::string& input,
+                                                       std::string_view suffix) {
   // A connection string ("PG:dbname=...") names no place on disk to put a file beside.
   const size_t colon = input.find(':');
   if (colon != std::string::npos && input.find('/') > colon && colon > 1) return std::nullopt;
   std::filesystem::path path(input);
   if (!path.has_filename()) path = path.parent_path();  // "survey.gdb/"
   if (path.empty() || !path.has_filename()) return std::nullopt;
-  path.replace_filename(path.stem().string() + "-汇总.xlsx");
+  path.replace_filename(path.stem().string() + std::string(suffix) + ".xlsx");
   return path;
 }
 

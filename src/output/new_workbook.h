@@ -6,17 +6,20 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "src/summary/result_table.h"
 
 namespace quilmark {
 
-// Where the result goes when no -o is given: beside the input, named after it with "-汇总" and
-// the extension .xlsx ("地块/layer.gpkg" gives "地块/layer-汇总.xlsx"; a folder such as
-// "survey.gdb" gives "survey-汇总.xlsx" beside it). nullopt for an input that is not a path (a
+// Where the result goes when no -o is given: beside the input, named after it with the suffix
+// ("-汇总" by default, the survey reports' "-统计报表") and the extension .xlsx
+// ("地块/layer.gpkg" gives "地块/layer-汇总.xlsx"; a folder such as "survey.gdb" gives
+// "survey-汇总.xlsx" beside it). nullopt for an input that is not a path (a
 // database connection string), which needs -o.
-std::optional<std::filesystem::path> DefaultResultPath(const std::string& input);
+std::optional<std::filesystem::path> DefaultResultPath(const std::string& input,
+                                                       std::string_view suffix = "-汇总");
 
 // A worksheet name for the task's title: the characters a workbook forbids in sheet names
 // ([ ] : * ? / \) become "_", and the name is cut to 31 characters.

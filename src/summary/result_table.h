@@ -20,6 +20,35 @@ struct TableShape {
   int64_t columns = 0;
 };
 
+// A table laid out to be printed and handed in as it is: a title and a unit line above its
+// header rows, header cells merged over the columns or rows they head, the rows that sum others
+// in bold. A target that cannot print (CSV, the sheet below the data) writes the cells alone.
+struct PrintLayout {
+  struct Merge {
+    int64_t first_row, first_column, last_row, last_column;  // 0-based, within the cells
+  };
+  std::string title;
+  std::string unit_line;  // "单位: 公顷"
+  std::vector<Merge> merges;
+  int64_t key_columns = 0;          // the columns that name the rows, kept in view when scrolling
+  std::vector<int64_t> total_rows;  // 0-based rows of the cells that hold totals
+  std::vector<std::string> notes;   // lines below the table
+  int decimals = 2;
+};
+
+// A chart drawn from a table's cells, on a chart sheet of its own after the table's sheet. Each
+// series is one column of the rows charted, named by its cell in name_row; the categories are
+// the rows' cells in category_column. A target without charts (CSV, the sheet) ignores it.
+struct ChartSpec {
+  enum class Kind { kPie, kStackedColumn };
+  Kind kind = Kind::kPie;
+  std::string title;  // also the chart sheet's name
+  int64_t name_row = 0;
+  int64_t first_row = 0, last_row = 0;  // 0-based, within the cells
+  int64_t category_column = 0;
+  int64_t first_series_column = 0, last_series_column = 0;
+};
+
 struct ResultTable {
   std::string name;         // the task's title, as the window names it
   int64_t row_offset = 0;   // as in TableShape
@@ -41,6 +70,9 @@ struct ResultTable {
         std::find(count_columns.begin(), count_columns.end(), column) != count_columns.end();
     return count ? std::optional<int>(0) : decimals;
   }
+  // Set for a table that is to be printed as it stands (the survey reports).
+  std::optional<PrintLayout> print;
+  std::vector<ChartSpec> charts;
 
   TableShape Shape() const {
     const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());

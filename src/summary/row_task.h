@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "src/host/row_source.h"
 #include "src/summary/result_table.h"
@@ -40,6 +42,14 @@ class RowTask : public RowSink {
   virtual TableShape Shape() const = 0;
   // The table itself.
   virtual ResultTable Table() const = 0;
+
+  // A task with several tables (the survey reports) gives them all here; most have one.
+  virtual std::vector<TableShape> Shapes() const { return {Shape()}; }
+  virtual std::vector<ResultTable> Tables() const { return {Table()}; }
+
+  // Set when the rows contradict each other so that the tables may not be written (the layer is
+  // wrong, not the tables): the run stops with this text and writes nothing.
+  virtual std::optional<std::string> Refusal() const { return std::nullopt; }
 };
 
 }  // namespace quilmark

@@ -143,6 +143,27 @@ TEST_F(LayerSourceTest, WholeNumberCodesReadAsTheirDigits) {
   }
 }
 
+// Further named fields come in the same pass, in the order named, GBK text decoded like the zone.
+TEST_F(LayerSourceTest, ExtraFieldsComeWithEachRow) {
+  for (LayerKind kind : {LayerKind::kGeoPackage, LayerKind::kShapefileGbkNoCpg}) {
+    const std::string source = files_.Make(kind);
+    SCOPED_TRACE(source);
+    LayerRequest request{.source = source, .zone_field = "ZLDWDM", .area_field = "TBMJ"};
+    request.extra_fields = {"DLBM", "zlmc"};
+    OpenedLayer layer = OpenLayer(request);
+    SourceRow row;
+    std::vector<Row> rows;
+    while (layer.rows->Next(row)) {
+      ASSERT_EQ(row.fields.size(), 2u);
+      rows.emplace_back(CellText(*row.fields[1]), CellText(*row.fields[0]),
+                        std::get<double>(*row.area));
+    }
+    EXPECT_EQ(rows, kPatches);
+    request.extra_fields = {"QSXZ"};
+    EXPECT_THROW(OpenLayer(request), HostError);
+  }
+}
+
 // A GBK CSV's field names are chosen and listed as text; a value that is neither UTF-8 nor GBK
 // stops the run at its feature rather than reaching the result, unless a filter leaves it out.
 TEST_F(LayerSourceTest, GbkCsvNamesAndValuesReadAsText) {

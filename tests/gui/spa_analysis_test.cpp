@@ -106,6 +106,7 @@ class SpaAnalysisTest : public QObject {
   void DropChoosesWorkbook_data();
   void DropChoosesWorkbook();
   void LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook();
+  void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
 };
 
@@ -576,6 +577,37 @@ void SpaAnalysisTest::LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook
   window.SetWorkbook(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"));
   QCOMPARE(layers->count(), 0);
   QVERIFY(offered().isEmpty());
+}
+
+// Ticking a report fills the column boxes still at their start with the survey's fields; the
+// run writes the chosen tables beside the layer under "-统计报表".
+void SpaAnalysisTest::ReportsFromTheWindowGoIntoTheirOwnWorkbook() {
+  QTemporaryDir dir;
+  const std::string gpkg = dir.filePath(QStringLiteral("地类图斑.gpkg")).toStdString();
+  QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO -nln DLTB '" +
+                       gpkg + "' '" QUILMARK_GUI_TEST_DATA "/../gis/survey3.csv'")
+                          .c_str()) == 0);
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.SetWorkbook(QString::fromStdString(gpkg));
+  window.findChild<QLineEdit*>("TextAreaColumn")->setText("TBMJ");
+  window.findChild<QLineEdit*>("TextDKStyleColumn")->setText("4");  // chosen: kept
+  ButtonOf(window, "CheckReport_level1")->click();
+  ButtonOf(window, "CheckReport_slope")->click();
+  window.findChild<QComboBox*>("ListReportLevel")->setCurrentIndex(2);
+  const RunOptions options = window.Snapshot();
+  QCOMPARE(options.ListReports, std::string("level1,slope"));
+  QCOMPARE(options.ListReportLevel, std::string("village"));
+  QCOMPARE(options.TextZQColumn, std::string("ZLDWDM"));
+  QCOMPARE(options.TextDKStyleColumn, std::string("4"));
+  window.findChild<QLineEdit*>("TextDKStyleColumn")->setText("DLBM");
+  ButtonOf(window, "CommandProc")->click();
+  const std::string result = dir.filePath(QStringLiteral("地类图斑-统计报表.xlsx")).toStdString();
+  QCOMPARE(sink.texts().back(), "统计完毕, 汇总结果已写入新的工作簿: " + result);
+  XlsxFileHost host(result);
+  QCOMPARE(host.ActiveWorkbook()->ActiveSheet()->Name(),
+           std::string("土地利用现状一级分类面积汇总表"));
 }
 
 // The real box, closed from inside its own event loop: title "Quilmark", no icon, one OK button,

@@ -4,6 +4,7 @@
 #include <ogr_api.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -30,6 +31,12 @@ struct ChosenFields {
   int class_ = kNoField;
   int area = kNoField;
   int deduction = kNoField;
+  std::vector<int> extras;  // LayerRequest::extra_fields, in order
+
+  bool Chosen(int index) const {
+    return index == zone || index == class_ || index == area || index == deduction ||
+           std::find(extras.begin(), extras.end(), index) != extras.end();
+  }
 };
 
 void SetEmpty(std::optional<CellValue>& cell) {
@@ -165,6 +172,7 @@ class LayerRows : public RowSource {
       SetEmpty(row.area);
     }
     if (fields_.deduction != kNoField) Read(*feature, fields_.deduction, row.deduction);
+    ReadExtras(*feature, row);
     KeepIdWhenDoubtful(row);
     return true;
   }
@@ -182,6 +190,14 @@ class LayerRows : public RowSource {
 
   void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
     ReadField(feature, index, types_[static_cast<size_t>(index)], cell);
+  }
+
+  void ReadExtras(OGRFeature& feature, SourceRow& row) const {
+    row.fields.resize(fields_.extras.size());
+    for (size_t i = 0; i < fields_.extras.size(); ++i) {
+      Read(feature, fields_.extras[i], row.fields[i]);
+      if (decode_texts_) DecodeText(row.fields[i]);
+    }
   }
 
   // A source that does not promise UTF-8 (GDAL hands on a CSV file's bytes as they are) may hold
@@ -237,8 +253,7 @@ void IgnoreOtherFields(OGRLayer& layer, const OGRFeatureDefn& fields, const Chos
                        const LayerFilter& filter) {
   std::vector<std::string> ignored;
   for (int i = 0; i < fields.GetFieldCount(); ++i) {
-    if (i != chosen.zone && i != chosen.class_ && i != chosen.area && i != chosen.deduction &&
-        !filter.Reads(i)) {
+    if (!chosen.Chosen(i) && !filter.Reads(i)) {
       ignored.emplace_back(fields.GetFieldDefn(i)->GetNameRef());
     }
   }
@@ -286,6 +301,9 @@ ChosenFields ChooseFields(OGRLayer& layer, const LayerRequest& request) {
   }
   if (request.deduction_field) {
     chosen.deduction = ChooseField(fields, *request.deduction_field, "扣除系数", name);
+  }
+  for (const std::string& extra : request.extra_fields) {
+    chosen.extras.push_back(ChooseField(fields, extra, extra.c_str(), name));
   }
   return chosen;
 }

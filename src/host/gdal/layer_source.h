@@ -26,6 +26,8 @@ struct LayerRequest {
   std::optional<std::string> class_field;  // the class; nullopt when no task reads it
   std::optional<std::string> area_field;   // nullopt: the geometry's planar area
   std::optional<std::string> deduction_field;  // the deduction coefficient, when chosen
+  // Further fields, read into SourceRow::fields in this order; each must exist, as the others.
+  std::vector<std::string> extra_fields;
 };
 
 // The chosen layer's name, its zone field's name (as the request typed it, or as the layer spells

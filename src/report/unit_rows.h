@@ -1,0 +1,32 @@
+// The rows of a survey table: the administrative units by their location codes, the whole
+// layer's 合计 first and, at village level, each township's 小计 row above its villages, as the
+// survey's statistics tables stand (a county's table is filled to the villages and summed to the
+// townships and the county, its 合计 on the first row).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "src/report/report_kinds.h"
+
+namespace quilmark {
+
+enum class RowRole { kTotal, kSubtotal, kUnit };
+
+struct UnitRow {
+  RowRole role = RowRole::kUnit;
+  std::string name;              // the unit's name; "合计"; the township's name and "小计"
+  std::string code;              // empty for 合计
+  std::vector<uint32_t> leaves;  // the smallest units summed in the row
+};
+
+// The rows for the smallest units (their codes, and the names the layer gave them; empty where
+// none), ordered by code. `names` (the --zone-names table) names any unit, and wins over the
+// layer's name; a unit with neither has an empty name.
+std::vector<UnitRow> UnitRows(const std::vector<std::string>& codes,
+                              const std::vector<std::string>& layer_names, UnitLevel level,
+                              const std::unordered_map<std::string, std::string>& names);
+
+}  // namespace quilmark
