@@ -14,22 +14,11 @@ import os
 import statistics
 import subprocess
 import sys
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAKER = os.path.join(HERE, "..", "tests", "report", "make_survey3_layer.py")
-
-
-def measure(command):
-    """Wall seconds, CPU seconds (user + system, all threads) and peak resident memory (MB)."""
-    start = time.perf_counter()
-    with open(os.devnull, "wb") as null:
-        process = subprocess.Popen(command, stdout=null, stderr=null)
-        _, status, usage = os.wait4(process.pid, 0)
-    seconds = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) != 0:
-        raise SystemExit(f"failed: {' '.join(command)}")
-    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+sys.path.insert(0, HERE)
+from gis_bench import measure  # noqa: E402  (wall, CPU and peak memory of one run)
 
 
 def layer(folder, rows):
