@@ -25,7 +25,7 @@ bool AnyTask(const RunOptions& options) {
 std::variant<ReportSource, std::string> ReportInput(const RunOptions& options,
                                                     const LayerInput& input,
                                                     LayerRequest& request) {
-  const std::string layer = input.layer.empty() ? LayerSourceName(input.source) : input.layer;
+  const std::string layer = input.layer.empty() ? HidePassword(input.source) : input.layer;
   std::variant<ReportFields, std::string> fields =
       ChooseReportFields(options, LayerFieldNames(input.source, input.layer), layer, request);
   if (std::string* missing = std::get_if<std::string>(&fields)) return std::move(*missing);
