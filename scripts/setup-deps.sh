@@ -13,9 +13,10 @@ packages=(
 # a headless office, build the Debian package (CPack's dependency scan needs `file`) and check
 # its desktop entry; the GIS tests write their layers with ogr2ogr and start a PostGIS server of
 # their own; the fuzz targets run briefly (clang with libFuzzer); the printed page of a survey
-# report in the README is the office's PDF drawn by pdftoppm.
+# report in the README is the office's PDF drawn by pdftoppm; the benchmark times ISA-L's igzip
+# next to the run (isal).
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev isal
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
   dpkg-dev file desktop-file-utils
