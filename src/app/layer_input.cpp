@@ -49,6 +49,7 @@ class WrittenToSink final : public MessageSink {
     sink_.Show(kind, kind == MessageKind::kCompletion ? std::string_view(completion_) : text);
   }
   bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
+  bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
 
  private:
@@ -111,7 +112,9 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
     }
     OpenedLayer layer = OpenLayer(request);
     const std::string source = HidePassword(input.source);
-    sink.Show(MessageKind::kConfirmation, LayerConfirmationText(layer.name, source));
+    if (!sink.Confirm(LayerConfirmationText(layer.name, source))) {
+      return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+    }
     if (layer.empty) {  // a table of nothing is no result to sign
       return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
                     NoPatchText(input.where, layer.name, source));

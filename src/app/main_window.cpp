@@ -93,6 +93,7 @@ class AskForWorkbookSink final : public MessageSink {
     sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
   }
   bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
+  bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
 
  private:
@@ -163,30 +164,39 @@ int WrappedLineCount(const QString& text, const QFont& font, int width) {
   return layout.lineCount();
 }
 
-void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
-  // The confirmation separates its lines with a lone carriage return, which a label does not
-  // break on.
+namespace {
+
+// A modal box titled "Quilmark" with the text as plain text (workbook and sheet names are the
+// user's: never read as markup); a lone carriage return, as the confirmation separates its lines,
+// starts a new line. The box waits with the ordinary cursor, whatever the run shows. Returns the
+// button pressed; Esc or closing the box gives Cancel where there is one.
+int ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view text,
+            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton default_button) {
   QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quilmark"), shown, QMessageBox::Ok, parent_);
-  // Workbook and sheet names are the user's: never read them as markup.
+  QMessageBox box(icon, QStringLiteral("Quilmark"), shown, buttons, parent);
   box.setTextFormat(Qt::PlainText);
-  // The run shows a busy cursor; the box waits for OK with the ordinary one.
-  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-  box.exec();
-  QGuiApplication::restoreOverrideCursor();
-}
-
-bool MessageBoxSink::Ask(std::string_view warning) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quilmark"),
-                  QString::fromUtf8(warning.data(), static_cast<qsizetype>(warning.size())),
-                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
-  box.setTextFormat(Qt::PlainText);
-  box.setDefaultButton(QMessageBox::Ok);
+  box.setDefaultButton(default_button);
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
   const int answer = box.exec();
   QGuiApplication::restoreOverrideCursor();
-  return answer == QMessageBox::Ok;
+  return answer;
+}
+
+}  // namespace
+
+void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
+  ShowBox(parent_, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool MessageBoxSink::Ask(std::string_view warning) {
+  return ShowBox(parent_, QMessageBox::Warning, warning, QMessageBox::Ok | QMessageBox::Cancel,
+                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool MessageBoxSink::Confirm(std::string_view text) {
+  return ShowBox(parent_, QMessageBox::NoIcon, text, QMessageBox::Ok | QMessageBox::Cancel,
+                 QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 FixedPitchLabel::FixedPitchLabel(const QString& text, int pitch, QWidget* parent)

@@ -39,13 +39,16 @@ std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::p
 int WrappedLineCount(const QString& text, const QFont& font, int width);
 
 // Shows each message in a modal box titled "Quilmark": the text as plain text, no icon, one OK
-// button. A carriage return in the text starts a new line.
+// button (two, OK and Cancel, for a question). A carriage return in the text starts a new line.
 class MessageBoxSink : public MessageSink {
  public:
   explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
   void Show(MessageKind kind, std::string_view text) override;
-  // A question with OK (go on) and Cancel (stop the run), 确定 and 取消 under Qt's translation.
+  // A warning with OK (go on) and Cancel (stop the run), 确定 and 取消 under Qt's translation;
+  // Cancel is the default, so Enter does not sum a sheet twice by accident.
   bool Ask(std::string_view warning) override;
+  // The confirmation with OK and Cancel, OK the default; Esc or closing the box cancels.
+  bool Confirm(std::string_view text) override;
 
  private:
   QWidget* parent_;

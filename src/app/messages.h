@@ -79,6 +79,13 @@ class MessageSink {
     Show(MessageKind::kWarning, warning);
     return true;
   }
+  // Shows the confirmation (the workbook and sheet, or layer and source, about to be summed) and
+  // says whether to go on; false cancels the run with nothing written. Sinks that cannot ask show
+  // it and go on.
+  virtual bool Confirm(std::string_view text) {
+    Show(MessageKind::kConfirmation, text);
+    return true;
+  }
   // Names the stage the run has reached ("读取工作簿", a pass, "保存"); most sinks ignore it.
   virtual void Progress(std::string_view /*stage*/) {}
 };

@@ -305,7 +305,9 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   if (!WarnOfDoubleCount(record, *sheet, sink)) {
     return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
   }
-  sink.Show(MessageKind::kConfirmation, ConfirmationText(workbook_name, sheet_name));
+  if (!sink.Confirm(ConfirmationText(workbook_name, sheet_name))) {
+    return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  }
 
   // The last row of the used range, not its row count: a used range that starts below row 1
   // still has every data row visited.

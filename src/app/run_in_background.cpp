@@ -33,6 +33,14 @@ class ForwardingSink final : public MessageSink {
     return go_on;
   }
 
+  bool Confirm(std::string_view text) override {
+    const std::string shown(text);
+    bool go_on = true;
+    QMetaObject::invokeMethod(
+        receiver_, [&] { go_on = sink_.Confirm(shown); }, Qt::BlockingQueuedConnection);
+    return go_on;
+  }
+
   void Progress(std::string_view stage) override {
     QMetaObject::invokeMethod(
         receiver_,

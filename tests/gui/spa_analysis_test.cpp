@@ -65,6 +65,11 @@ class RecordingSink : public MessageSink {
     Show(MessageKind::kWarning, warning);
     return answer;
   }
+  bool confirmed = true;  // what Confirm answers, after recording the confirmation
+  bool Confirm(std::string_view text) override {
+    Show(MessageKind::kConfirmation, text);
+    return confirmed;
+  }
 };
 
 // A workbook that takes its time to open, as a large one does.
@@ -108,6 +113,7 @@ class SpaAnalysisTest : public QObject {
   void LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook();
   void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
+  void QuestionsCanBeBackedOutOf();
 };
 
 void SpaAnalysisTest::ControlsStartAsListed_data() {
@@ -465,6 +471,16 @@ void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
   QCOMPARE(sink.messages[5].kind, MessageKind::kWarning);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), before);
+  file.close();
+
+  // So is one cancelled at the confirmation, and nothing more is said.
+  sink.answer = true;
+  sink.confirmed = false;
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.messages.size(), size_t{8});
+  QCOMPARE(sink.messages[7].kind, MessageKind::kConfirmation);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), before);
 }
 
 // A run of over half a second: the event loop keeps turning, the stage shows, the buttons stay
@@ -647,6 +663,36 @@ void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
   QCOMPARE(format, Qt::PlainText);
   QCOMPARE(cursor, std::optional<Qt::CursorShape>(Qt::ArrowCursor));
 }
+
+// The confirmation and the double-count warning offer 确定 and 取消: Esc (or closing the box)
+// cancels both; Enter goes on from the confirmation but not past the warning.
+void SpaAnalysisTest::QuestionsCanBeBackedOutOf() {
+  SpaAnalysis window;
+  MessageBoxSink sink(&window);
+  const struct {
+    bool confirmation;
+    Qt::Key key;
+    bool goes_on;
+  } cases[] = {{true, Qt::Key_Return, true},
+               {true, Qt::Key_Escape, false},
+               {false, Qt::Key_Return, false},
+               {false, Qt::Key_Escape, false}};
+  for (const auto& c : cases) {
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      for (QAbstractButton* button : box->buttons()) buttons << button->text();
+      QTest::keyClick(box, c.key);
+    });
+    const bool goes_on = c.confirmation ? sink.Confirm(ConfirmationText("地块.xlsx", "Sheet1"))
+                                        : sink.Ask("注意: 第 12-20 行是先前一次统计写入的汇总结果");
+    QCOMPARE(goes_on, c.goes_on);
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("取消"), QStringLiteral("确定")}));
+  }
+}
+
 
 }  // namespace quilmark
 
