@@ -541,10 +541,11 @@ void SpaAnalysis::CommandProcClick() {
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
   for (const char* name :
-       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseTable",
-        "CommandChooseFolder"}) {
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseFolder"}) {
     Button(name)->setEnabled(!running);
   }
+  // The table's button belongs to the land-use summary: it comes back only with that ticked.
+  Button("CommandChooseTable")->setEnabled(!running && Button("CheckTDLY")->isChecked());
   if (running) {
     window()->installEventFilter(this);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);

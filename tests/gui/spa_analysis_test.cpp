@@ -450,6 +450,9 @@ void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
   QCOMPARE(cell(15, 2), CellValue(6.5));
   QCOMPARE(cell(16, 1), CellValue(std::string("B")));
   QCOMPARE(cell(16, 2), CellValue(1.0));
+  // The run gives back the buttons it took, but not the table's, whose task is not ticked.
+  QVERIFY(ButtonOf(window, "CommandProc")->isEnabled());
+  QVERIFY(!ButtonOf(window, "CommandChooseTable")->isEnabled());
 
   // The second press first warns that the first run's block is among the rows it reads.
   ButtonOf(window, "CommandProc")->click();
