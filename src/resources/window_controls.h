@@ -31,9 +31,9 @@ inline constexpr int kClientHeightTwips = 9525;
 // Top to bottom. A frame comes before the controls it holds.
 inline constexpr ControlEntry kWindowControls[] = {
     {"LbComment", ControlKind::kNote, nullptr,
-     "此工具是红线图斑利用ArcGIS进行空间叠加分析后, 在Access的SQL环境下进行Select查询, "
-     "其结果复制到Excel表格做最后统计汇总。执行前先打开Excel文件, "
-     "汇总结果计算在原始数据的末尾10行之后。如下图所示:",
+     "此工具汇总 GIS 叠加分析得到的图斑 (如红线与地类图、总体规划图叠加): 选择工作簿或 "
+     "GIS 图层, 填写区域、类别、面积所在的列号或字段, 汇总结果写在数据末尾10行之后或"
+     "新的工作簿中。如下图所示:",
      120, 120, 5880, 540},
     {"PictureExample", ControlKind::kPicture, nullptr, "", 120, 720, 5830, 1335},
     {"LbZQColumn", ControlKind::kLabel, nullptr, "区域名称(如镇区名称、图斑号)所在列号", 240, 2280,
