@@ -18,6 +18,8 @@ if(QUILMARK_BUILD_GUI)
     run_in_background.h
     run_progress.cpp
     run_progress.h
+    window_settings.cpp
+    window_settings.h
     ${PROJECT_SOURCE_DIR}/src/resources/window_controls.h
     ${PROJECT_SOURCE_DIR}/src/resources/quilmark_window.qrc)
   set_target_properties(quilmark_window PROPERTIES AUTOMOC ON AUTORCC ON)

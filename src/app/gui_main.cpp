@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   if (workbooks.size() > 1) parser.showHelp(2);
 
   auto window = std::make_unique<quilmark::SpaAnalysis>();
+  window->LoadSettings();
   if (!workbooks.isEmpty()) window->SetWorkbook(workbooks.front());
   const std::unique_ptr<QWidget> shown = quilmark::FitToScreen(
       std::move(window), QGuiApplication::primaryScreen()->availableGeometry());

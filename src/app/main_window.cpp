@@ -1,6 +1,7 @@
 #include "src/app/main_window.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -248,6 +250,10 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   // The start state of the options follows from the unticked task boxes.
   CheckTDLYClick(false);
   CheckZTGHClick(false);
+  defaults_ = ReadControls(*this);
+  connect(Button("CommandDefaults"), &QAbstractButton::clicked, this,
+          &SpaAnalysis::RestoreDefaults);
+  connect(qApp, &QCoreApplication::aboutToQuit, this, &SpaAnalysis::SaveSettings);
 }
 
 SpaAnalysis::~SpaAnalysis() = default;
@@ -333,7 +339,17 @@ void SpaAnalysis::BuildWorkbookRow(int top) {
   workbook_name_->setIndent(4);
   workbook_name_->setTextFormat(Qt::PlainText);
   const int name_left = left + label_width;
-  workbook_name_->setGeometry(name_left, top, right - button_width - 6 - name_left, kRowHeight);
+  const int recent_width = 40;
+  workbook_name_->setGeometry(name_left, top, right - button_width - recent_width - 12 - name_left,
+                              kRowHeight);
+
+  auto* recent = new QPushButton(QString::fromUtf8(kRecentWorkbooks), this);
+  recent->setObjectName(QStringLiteral("CommandRecent"));
+  recent->setToolTip(QStringLiteral("最近选择过的工作簿和图层"));
+  recent->setGeometry(right - button_width - 6 - recent_width, top, recent_width, kRowHeight);
+  recent_menu_ = new QMenu(recent);
+  recent_menu_->setObjectName(QStringLiteral("MenuRecent"));
+  connect(recent, &QAbstractButton::clicked, this, &SpaAnalysis::ShowRecentMenu);
 
   auto* choose = new QPushButton(QString::fromUtf8(kChooseWorkbook), this);
   choose->setObjectName(QStringLiteral("CommandChooseWorkbook"));
@@ -478,6 +494,7 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   const QFileInfo file(path);
   const QString absolute = file.absoluteFilePath();
   workbook_ = PathOf(absolute);
+  recent_ = WithRecent(recent_, absolute);
   layer_rows_->ShowSource(IsLayer(*workbook_) ? std::optional(workbook_->string()) : std::nullopt);
   const int room = workbook_name_->contentsRect().width() - 2 * workbook_name_->indent();
   workbook_name_->setText(
@@ -517,6 +534,7 @@ void SpaAnalysis::CheckZTGHClick(bool ticked) {
 void SpaAnalysis::CommandProcClick() {
   if (running_) return;
   const RunOptions options = Snapshot();
+  SaveSettings();
   MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
   AskForWorkbookSink sink(shown, workbook_.has_value());
   // A layer's tables go into a new workbook beside it, as from the command line.
@@ -540,8 +558,8 @@ void SpaAnalysis::CommandProcClick() {
 
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
-  for (const char* name :
-       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseFolder"}) {
+  for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook",
+                           "CommandChooseFolder", "CommandRecent", "CommandDefaults"}) {
     Button(name)->setEnabled(!running);
   }
   // The table's button belongs to the land-use summary: it comes back only with that ticked.
@@ -585,6 +603,52 @@ void SpaAnalysis::ChooseFolderClick() {
       this, QStringLiteral("选择 File Geodatabase (.gdb) 文件夹"), start,
       QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (!path.isEmpty()) SetWorkbook(path);
+}
+
+}  // namespace quilmark
+
+namespace quilmark {
+
+void SpaAnalysis::LoadSettings() {
+  const std::unique_ptr<QSettings> settings = OpenWindowSettings();
+  RestoreControls(*this, *settings);
+  SetWorkbook(SavedSource(*settings));
+  RestoreLayerRows(*this, *settings);
+  // Read after choosing the source, which would otherwise move it to the front.
+  recent_ = SavedRecent(*settings);
+}
+
+void SpaAnalysis::SaveSettings() const {
+  const std::unique_ptr<QSettings> settings = OpenWindowSettings();
+  SaveControls(*this, workbook_ ? QFile::decodeName(workbook_->c_str()) : QString(), *settings);
+  SaveRecent(recent_, *settings);
+}
+
+void SpaAnalysis::RestoreDefaults() {
+  WriteControls(*this, defaults_);
+  SetWorkbook(QString());
+  const std::unique_ptr<QSettings> settings = OpenWindowSettings();
+  settings->clear();
+  SaveRecent(recent_, *settings);
+}
+
+// A file that went away stays listed, greyed, until newer ones push it out.
+void SpaAnalysis::ShowRecentMenu() {
+  recent_menu_->clear();
+  for (const QString& path : recent_) {
+    const QFileInfo file(path);
+    const bool there = file.exists();
+    QString text = file.fileName() + QStringLiteral("  (") +
+                   QDir::toNativeSeparators(file.absolutePath()) + QChar(')');
+    if (!there) text += QStringLiteral(" [已不存在]");
+    QAction* action = recent_menu_->addAction(text, this, [this, path] { SetWorkbook(path); });
+    action->setEnabled(there);
+    action->setData(path);
+  }
+  if (recent_.isEmpty())
+    recent_menu_->addAction(QStringLiteral("(还没有最近的文件)"))->setEnabled(false);
+  auto* button = Button("CommandRecent");
+  recent_menu_->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
 
 }  // namespace quilmark

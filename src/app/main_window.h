@@ -15,6 +15,7 @@
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
+#include "src/app/window_settings.h"
 #include "src/host/sheet_host.h"
 
 class QAbstractButton;
@@ -22,6 +23,7 @@ class QComboBox;
 class QApplication;
 class QDragEnterEvent;
 class QDropEvent;
+class QMenu;
 
 namespace quilmark {
 
@@ -98,6 +100,16 @@ class SpaAnalysis : public QWidget {
   void SetWorkbook(const QString& path);
   const std::optional<std::filesystem::path>& workbook() const { return workbook_; }
 
+  // Sets the controls, the chosen source and the recent list to what the last start kept; a
+  // source that no longer exists is not chosen. SaveSettings keeps them for the next start (done
+  // when a run starts and when the program quits). RestoreDefaults sets every control back to how
+  // a new window shows it, chooses no source and forgets what was kept, save the recent list.
+  void LoadSettings();
+  void SaveSettings() const;
+  void RestoreDefaults();
+  // The files chosen lately, the latest first, at most kRecentLimit.
+  const QStringList& recent() const { return recent_; }
+
   // Where the run's messages go; nullptr restores the modal boxes. Not owned.
   void SetMessageSink(MessageSink* sink) { sink_ = sink; }
   // How each run gets its host; OpenHost until replaced.
@@ -124,6 +136,7 @@ class SpaAnalysis : public QWidget {
   void CommandExitClick();
   void ChooseWorkbookClick();
   void ChooseFolderClick();
+  void ShowRecentMenu();
   // Disables the buttons and shows the progress while a run goes on, and undoes that after it.
   void SetRunning(bool running);
 
@@ -137,6 +150,9 @@ class SpaAnalysis : public QWidget {
   std::unique_ptr<MessageBoxSink> box_sink_;
   RunProgress* progress_ = nullptr;
   bool running_ = false;
+  QStringList recent_;
+  QMenu* recent_menu_ = nullptr;
+  ControlValues defaults_;  // what the kept controls hold in a new window
 };
 
 }  // namespace quilmark

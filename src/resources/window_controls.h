@@ -78,6 +78,7 @@ inline constexpr ControlEntry kWindowControls[] = {
     {"ChkNumArea", ControlKind::kCheckBox, "FrameZQ", "统计每个区域内每一种类别地块的宗数和面积",
      120, 520, 5535, 255},
 
+    {"CommandDefaults", ControlKind::kButton, nullptr, "恢复默认", 240, 9120, 1000, 330},
     {"CommandProc", ControlKind::kButton, nullptr, "确 认", 3240, 9120, 700, 330},
     {"CommandExit", ControlKind::kButton, nullptr, "退 出", 4680, 9120, 700, 330},
 };
@@ -85,6 +86,8 @@ inline constexpr ControlEntry kWindowControls[] = {
 // The row added below the buttons for choosing the workbook file: its label and button.
 inline constexpr const char* kWorkbookLabel = "工作簿:";
 inline constexpr const char* kChooseWorkbook = "选择...";
+// The button beside it that lists the files chosen lately.
+inline constexpr const char* kRecentWorkbooks = "最近";
 // The answer to a run with no workbook chosen and no office answering.
 inline constexpr const char* kChooseWorkbookFirst =
     "还没有选择工作簿。请按“选择...”选取要统计的 .xlsx 工作簿, 或把它拖到窗口上。";

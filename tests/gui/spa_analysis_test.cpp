@@ -10,10 +10,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringListModel>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -34,6 +37,7 @@
 #include "src/app/main_window.h"
 #include "src/app/run_options.h"
 #include "src/app/run_progress.h"
+#include "src/app/window_settings.h"
 #include "src/host/memory_host.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "src/resources/window_controls.h"
@@ -90,6 +94,24 @@ QAbstractButton* ButtonOf(const SpaAnalysis& window, const char* name) {
   return window.findChild<QAbstractButton*>(QString::fromUtf8(name));
 }
 
+// Starts a run that the user declines at the confirmation, which keeps the settings, and returns
+// a new window that took them up.
+std::unique_ptr<SpaAnalysis> NextStart(SpaAnalysis& window) {
+  RecordingSink sink;
+  sink.confirmed = false;
+  window.SetMessageSink(&sink);
+  ButtonOf(window, "CommandProc")->click();
+  window.SetMessageSink(nullptr);
+  auto next = std::make_unique<SpaAnalysis>();
+  next->LoadSettings();
+  return next;
+}
+
+QString LayerAndFilter(const SpaAnalysis& window) {
+  return window.findChild<QComboBox*>("ListLayer")->currentText() + QChar('|') +
+         window.findChild<QLineEdit*>("TextWhere")->text();
+}
+
 }  // namespace
 
 class SpaAnalysisTest : public QObject {
@@ -114,6 +136,9 @@ class SpaAnalysisTest : public QObject {
   void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
   void QuestionsCanBeBackedOutOf();
+  void ChoicesComeBackAtTheNextStart();
+  void RecentListKeepsTheLatestEight();
+  void RestoreDefaultsResetsEveryControl();
 };
 
 void SpaAnalysisTest::ControlsStartAsListed_data() {
@@ -696,10 +721,118 @@ void SpaAnalysisTest::QuestionsCanBeBackedOutOf() {
   }
 }
 
+// Everything kept comes back in a new window: on a workbook, then on a layer with its layer,
+// filter and reports; a source that went away is not chosen again.
+void SpaAnalysisTest::ChoicesComeBackAtTheNextStart() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
+  QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
+  SpaAnalysis window;
+  window.SetWorkbook(path);
+  for (const char* name : {"CheckTDLY", "OptClassB_2008", "CheckSplitK", "CheckTotals", "CheckZTGH",
+                           "IsNewGH", "ChkNumArea", "CheckZQDM2MC"}) {
+    ButtonOf(window, name)->click();
+  }
+  for (const char* name : {"TextZQColumn", "TextClassTable", "TextKCXSColumn", "TextDecimals"}) {
+    window.findChild<QLineEdit*>(name)->setText(QStringLiteral("7列"));
+  }
+  window.findChild<QComboBox*>("ListUnit")->setCurrentIndex(2);
+  std::unique_ptr<SpaAnalysis> next = NextStart(window);
+  QVERIFY(next->Snapshot() == window.Snapshot());
+  QCOMPARE(next->workbook(), window.workbook());
+
+  // A list entry in place of the option, and a layer source.
+  const std::string gpkg = dir.filePath(QStringLiteral("图斑.gpkg")).toStdString();
+  QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO -nln a '" +
+                       gpkg + "' '" QUILMARK_GUI_TEST_DATA "/../gis/patches.csv' && ogr2ogr -q " +
+                       "-f GPKG -update -nln b '" + gpkg + "' '" QUILMARK_GUI_TEST_DATA +
+                       "/../gis/patches.csv'")
+                          .c_str()) == 0);
+  next->SetWorkbook(QString::fromStdString(gpkg));
+  next->findChild<QComboBox*>("ListLandUse")->setCurrentIndex(2);
+  next->findChild<QComboBox*>("ListLayer")->setCurrentText("b");
+  next->findChild<QLineEdit*>("TextWhere")->setText("TBMJ > 1");
+  ButtonOf(*next, "CheckReport_major")->click();
+  next->findChild<QComboBox*>("ListReportLevel")->setCurrentIndex(0);
+  std::unique_ptr<SpaAnalysis> third = NextStart(*next);
+  QVERIFY(third->Snapshot() == next->Snapshot());
+  QCOMPARE(third->workbook(), next->workbook());
+  QCOMPARE(LayerAndFilter(*third), QStringLiteral("b|TBMJ > 1"));
+
+  QVERIFY(QFile::remove(QString::fromStdString(gpkg)));
+  std::unique_ptr<SpaAnalysis> fourth = NextStart(*third);
+  QVERIFY(!fourth->workbook());
+  QVERIFY(fourth->Snapshot() == third->Snapshot());
+  QCOMPARE(fourth->recent().front(), QString::fromStdString(gpkg));
+}
+
+// The latest chosen first, each once, at most eight; the list comes back at the next start, and
+// choosing an entry chooses that file; one that went away is listed but cannot be chosen.
+void SpaAnalysisTest::RecentListKeepsTheLatestEight() {
+  QTemporaryDir dir;
+  QStringList paths;
+  for (int i = 0; i < 10; ++i) {
+    paths.push_back(dir.filePath(QStringLiteral("第%1.xlsx").arg(i)));
+    QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), paths.back()));
+  }
+  SpaAnalysis window;
+  for (const QString& path : paths) window.SetWorkbook(path);
+  window.SetWorkbook(paths[4]);
+  const QStringList expected = {paths[4], paths[9], paths[8], paths[7],
+                                paths[6], paths[5], paths[3], paths[2]};
+  QCOMPARE(window.recent(), expected);
+  QVERIFY(QFile::remove(paths[7]));
+  std::unique_ptr<SpaAnalysis> next = NextStart(window);
+  QCOMPARE(next->recent(), expected);
+
+  ButtonOf(*next, "CommandRecent")->click();
+  auto* menu = next->findChild<QMenu*>("MenuRecent");
+  const QList<QAction*> entries = menu->actions();
+  menu->close();
+  QCOMPARE(entries.size(), 8);
+  QVERIFY(!entries[3]->isEnabled());
+  entries[6]->trigger();
+  QCOMPARE(next->workbook()->string(), paths[3].toStdString());
+  QCOMPARE(next->recent().front(), paths[3]);
+}
+
+// 恢复默认 sets every control back to how a new window shows it, chooses no source and forgets
+// the kept choices, but not the recent list.
+void SpaAnalysisTest::RestoreDefaultsResetsEveryControl() {
+  const QString path = QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx");
+  SpaAnalysis window;
+  window.SetWorkbook(path);
+  for (const char* name : {"CheckTDLY", "OptQSXZ_ED", "CheckSplitK", "CheckTotals", "CheckZTGH",
+                           "IsAllZone", "CheckZQStat", "CheckReport_level2"}) {
+    ButtonOf(window, name)->click();
+  }
+  for (const char* name : {"TextAreaColumn", "TextClassTable", "TextKCXSColumn", "TextDecimals"}) {
+    window.findChild<QLineEdit*>(name)->setText(QStringLiteral("9"));
+  }
+  window.findChild<QComboBox*>("ListUnit")->setCurrentIndex(1);
+  window.findChild<QComboBox*>("ListReportLevel")->setCurrentIndex(2);
+  window.SaveSettings();
+  ButtonOf(window, "CommandDefaults")->click();
+  QVERIFY(window.Snapshot() == SpaAnalysis().Snapshot());
+  QVERIFY(!window.workbook());
+  QVERIFY(!ButtonOf(window, "OptQSXZ_ED")->isEnabled());
+  QCOMPARE(window.recent(), QStringList{path});
+
+  SpaAnalysis next;
+  next.LoadSettings();
+  QVERIFY(next.Snapshot() == SpaAnalysis().Snapshot());
+  QVERIFY(!next.workbook());
+  QCOMPARE(next.recent(), QStringList{path});
+}
 
 }  // namespace quilmark
 
 int main(int argc, char** argv) {
+  // The windows keep their settings in a folder of their own, never in the user's, and every
+  // run of the tests starts with none kept.
+  QStandardPaths::setTestModeEnabled(true);
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   QApplication app(argc, argv);
   quilmark::ApplyAppearance(app);
   quilmark::SpaAnalysisTest test;
