@@ -607,6 +607,7 @@ void SpaAnalysis::ChooseFolderClick() {
 
 }  // namespace quilmark
 
+// The kept choices and the recent list; what is kept, and under which keys, is window_settings'.
 namespace quilmark {
 
 void SpaAnalysis::LoadSettings() {
@@ -645,8 +646,9 @@ void SpaAnalysis::ShowRecentMenu() {
     action->setEnabled(there);
     action->setData(path);
   }
-  if (recent_.isEmpty())
+  if (recent_.isEmpty()) {
     recent_menu_->addAction(QStringLiteral("(还没有最近的文件)"))->setEnabled(false);
+  }
   auto* button = Button("CommandRecent");
   recent_menu_->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
