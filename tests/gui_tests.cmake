@@ -4,7 +4,9 @@ if(QUILMARK_BUILD_GUI)
 
   add_executable(quilmark_gui_tests gui/spa_analysis_test.cpp)
   set_target_properties(quilmark_gui_tests PROPERTIES AUTOMOC ON)
-  target_link_libraries(quilmark_gui_tests PRIVATE quilmark_window Qt6::Test)
+  # GDAL writes the geodatabase whose field aliases the window shows.
+  find_package(GDAL 3.6 REQUIRED)
+  target_link_libraries(quilmark_gui_tests PRIVATE quilmark_window Qt6::Test GDAL::GDAL)
   target_compile_definitions(quilmark_gui_tests PRIVATE
     QUILMARK_GUI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/gui")
   add_test(NAME quilmark_gui_tests COMMAND quilmark_gui_tests)

@@ -154,6 +154,7 @@ LayerChoices ReadLayerChoices(const std::string& source, const std::string& laye
   try {
     choices.layers = LayerNames(source);
     choices.fields = LayerFieldNames(source, layer);
+    choices.aliases = LayerFieldAliases(source, layer);
   } catch (const HostError&) {
     return {};
   }

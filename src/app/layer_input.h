@@ -51,6 +51,7 @@ std::string WrittenToText(const std::filesystem::path& result);
 struct LayerChoices {
   std::vector<std::string> layers;
   std::vector<std::string> fields;
+  std::vector<std::string> aliases;  // one per field, empty where the field has none
 };
 LayerChoices ReadLayerChoices(const std::string& source, const std::string& layer);
 

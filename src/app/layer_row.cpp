@@ -4,18 +4,35 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStringList>
-#include <QStringListModel>
 #include <QWidget>
+#include <algorithm>
 
 namespace quilmark {
 namespace {
 
 constexpr int kLabelWidth = 60;
 constexpr int kButtonWidth = 84;
+constexpr int kFieldNameRole = Qt::UserRole;  // what a chosen field puts into its box
+
+// The zone prefixes offered: the lengths of the county, township and village codes.
+struct ZonePrefixChoice {
+  const char* text;
+  int prefix;
+};
+constexpr ZonePrefixChoice kZonePrefixes[] = {
+    {"不截取", 0},
+    {"县 (前 6 位)", 6},
+    {"乡镇 (前 9 位)", 9},
+    {"村 (前 12 位)", 12},
+};
 
 QLabel* RowLabel(QWidget& window, const char* text, QRect geometry) {
   auto* label = new QLabel(QString::fromUtf8(text), &window);
@@ -47,12 +64,13 @@ LayerRows::LayerRows(QWidget& window, int left, int right, int top, int row_heig
   where_->setObjectName(QStringLiteral("TextWhere"));
   where_->setGeometry(left + kLabelWidth, top, right - left - kLabelWidth, row_height);
   where_->setPlaceholderText(QStringLiteral("例如 DLBM LIKE '01%' (留空: 全部图斑)"));
-  bottom_ = top + row_height;
+  bottom_ = BuildZoneRow(window, left, right, top + row_height + gap, row_height);
 
-  fields_ = new QStringListModel(this);
+  fields_ = new QStandardItemModel(this);
   for (const char* name : column_boxes) {
     auto* box = window.findChild<QLineEdit*>(QString::fromUtf8(name));
     auto* completer = new QCompleter(fields_, box);
+    completer->setCompletionRole(kFieldNameRole);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setFilterMode(Qt::MatchContains);
     box->setCompleter(completer);
@@ -62,7 +80,7 @@ LayerRows::LayerRows(QWidget& window, int left, int right, int top, int row_heig
   }
   connect(layers_, &QComboBox::currentTextChanged, this, [this](const QString& layer) {
     if (source_ && !layer.isEmpty()) {
-      ShowFields(ReadLayerChoices(*source_, layer.toStdString()).fields);
+      ShowFields(ReadLayerChoices(*source_, layer.toStdString()));
     }
   });
   ShowSource(std::nullopt);
@@ -79,22 +97,77 @@ void LayerRows::ShowSource(const std::optional<std::string>& source) {
   layers_->setEnabled(choices.layers.size() > 1);
   where_->setEnabled(source.has_value());
   if (!source) where_->clear();
-  ShowFields(choices.fields);
+  ShowFields(choices);
 }
 
-void LayerRows::ShowFields(const std::vector<std::string>& fields) {
+// Builds the zone row at `top` and returns its bottom.
+int LayerRows::BuildZoneRow(QWidget& window, int left, int right, int top, int row_height) {
+  RowLabel(window, "区域代码:", QRect(left, top, kLabelWidth, row_height));
+  zone_prefix_ = new QComboBox(&window);
+  zone_prefix_->setObjectName(QStringLiteral("ListZonePrefix"));
+  for (const ZonePrefixChoice& choice : kZonePrefixes) {
+    zone_prefix_->addItem(QString::fromUtf8(choice.text), choice.prefix);
+  }
+  zone_prefix_->setGeometry(left + kLabelWidth, top, 104, row_height);
+  zone_prefix_->setToolTip(
+      QStringLiteral("区域只取代码的前几位, 按乡镇或村汇总 (同命令行 --zone-prefix)"));
+  constexpr int kNamesLabel = 52, kChooseWidth = 60;
+  const int names_left = left + kLabelWidth + 104 + 8;
+  RowLabel(window, "名称表:", QRect(names_left, top, kNamesLabel, row_height));
+  zone_names_ = new QLineEdit(&window);
+  zone_names_->setObjectName(QStringLiteral("TextZoneNames"));
+  zone_names_->setGeometry(names_left + kNamesLabel, top,
+                           right - names_left - kNamesLabel - kChooseWidth - 6, row_height);
+  zone_names_->setToolTip(
+      QStringLiteral("区域代码与名称对照表 (两列 CSV/TSV; 同命令行 --zone-names), 留空: 不转换"));
+  auto* choose = new QPushButton(QStringLiteral("选择..."), &window);
+  choose->setObjectName(QStringLiteral("CommandChooseZoneNames"));
+  choose->setGeometry(right - kChooseWidth, top, kChooseWidth, row_height);
+  connect(choose, &QAbstractButton::clicked, this, [this, &window] {
+    const QString path = QFileDialog::getOpenFileName(
+        &window, QStringLiteral("选择区域名称表"), QString(),
+        QStringLiteral("名称表 (*.csv *.tsv *.txt)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (!path.isEmpty()) zone_names_->setText(path);
+  });
+  return top + row_height;
+}
+
+void LayerRows::ShowFields(const LayerChoices& choices) {
+  fields_->clear();
   QStringList names;
-  for (const std::string& field : fields) names.push_back(QString::fromStdString(field));
-  fields_->setStringList(names);
+  int widest = 0;
+  for (size_t i = 0; i < choices.fields.size(); ++i) {
+    const QString name = QString::fromStdString(choices.fields[i]);
+    const std::string alias = i < choices.aliases.size() ? choices.aliases[i] : std::string();
+    const QString shown = alias.empty() || alias == choices.fields[i]
+                              ? name
+                              : name + QLatin1Char(' ') + QString::fromStdString(alias);
+    auto* item = new QStandardItem(shown);
+    item->setData(name, kFieldNameRole);
+    fields_->appendRow(item);
+    names.push_back(name);
+    if (!column_boxes_.empty()) {
+      widest = std::max(widest, column_boxes_[0]->fontMetrics().horizontalAdvance(shown));
+    }
+  }
   const QString tip = QStringLiteral("图层的字段 (可填字段名或序号): ") + names.join(", ");
   for (size_t i = 0; i < column_boxes_.size(); ++i) {
     column_boxes_[i]->setToolTip(names.isEmpty() ? column_tips_[i] : tip);
+    // The list is as wide as its widest entry (room for the frame, margins and a scroll bar),
+    // never narrower than its box.
+    QAbstractItemView* popup = column_boxes_[i]->completer()->popup();
+    popup->setMinimumWidth(widest + popup->verticalScrollBar()->sizeHint().width() + 24);
   }
 }
 
 LayerInput LayerRows::Input() const {
   return {source_.value_or(""), layers_->currentText().toStdString(),
           where_->text().trimmed().toStdString()};
+}
+
+void LayerRows::Fill(RunOptions& options) const {
+  options.ZonePrefix = zone_prefix_->currentData().toInt();
+  options.ZoneNamesFile = zone_names_->text().trimmed().toStdString();
 }
 
 bool LayerRows::eventFilter(QObject* watched, QEvent* event) {

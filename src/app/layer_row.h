@@ -1,7 +1,9 @@
 // The window's rows for a GIS layer: which layer of the chosen source to sum and an attribute
 // filter (the command line's --layer and --where), a button that chooses a folder source (a File
-// Geodatabase is a folder), and the layer's field names offered in the column boxes. Reads the
-// source only through ReadLayerChoices.
+// Geodatabase is a folder), the layer's field names (with their aliases) offered in the column
+// boxes, and a row for the zone codes (the command line's --zone-prefix and --zone-names), which
+// holds for every source, a worksheet's zone column too. Reads the source only through
+// ReadLayerChoices.
 #pragma once
 
 #include <QObject>
@@ -11,11 +13,12 @@
 #include <vector>
 
 #include "src/app/layer_input.h"
+#include "src/app/run_options.h"
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
-class QStringListModel;
+class QStandardItemModel;
 class QWidget;
 
 namespace quilmark {
@@ -40,18 +43,24 @@ class LayerRows : public QObject {
   // The run's input for the source shown.
   LayerInput Input() const;
 
+  // Puts the zone row's choices into `options` (ZonePrefix, ZoneNamesFile).
+  void Fill(RunOptions& options) const;
+
  protected:
   // A click in a column box shows the layer's fields to choose from.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void ShowFields(const std::vector<std::string>& fields);
+  int BuildZoneRow(QWidget& window, int left, int right, int top, int row_height);
+  void ShowFields(const LayerChoices& choices);
 
   std::optional<std::string> source_;
   QComboBox* layers_ = nullptr;
   QLineEdit* where_ = nullptr;
   QPushButton* folder_button_ = nullptr;
-  QStringListModel* fields_ = nullptr;
+  QComboBox* zone_prefix_ = nullptr;
+  QLineEdit* zone_names_ = nullptr;
+  QStandardItemModel* fields_ = nullptr;  // shown: name and alias; completed: the bare name
   std::vector<QLineEdit*> column_boxes_;
   std::vector<QString> column_tips_;  // each box's own tip, for a source without fields
   int bottom_ = 0;

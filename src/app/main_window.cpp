@@ -30,6 +30,7 @@
 #include <QUrl>
 #include <exception>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "src/app/chinese_ui.h"
@@ -102,6 +103,14 @@ class AskForWorkbookSink final : public MessageSink {
   MessageSink& sink_;
   bool chosen_;
 };
+
+// false where `result` exists and the user does not want it replaced: the run then writes nothing.
+bool ReplaceResultAsked(const std::filesystem::path& result, MessageSink& sink) {
+  std::error_code error;
+  if (!std::filesystem::exists(result, error)) return true;
+  return sink.Ask("结果工作簿已存在: " + result.string() +
+                  "\n确定: 替换它; 取消: 不统计, 原文件保持不变。");
+}
 
 // The column boxes that take a layer's field names.
 const std::vector<const char*> kFieldBoxes = {"TextZQColumn", "TextDKStyleColumn",
@@ -476,6 +485,7 @@ RunOptions SpaAnalysis::Snapshot() const {
   options.TextDKStyleColumn = text("TextDKStyleColumn");
   options.TextAreaColumn = text("TextAreaColumn");
   report_rows_->Fill(options);
+  layer_rows_->Fill(options);
   return options;
 }
 
@@ -540,10 +550,11 @@ void SpaAnalysis::CommandProcClick() {
   // A layer's tables go into a new workbook beside it, as from the command line.
   const bool layer = workbook_ && IsLayer(*workbook_);
   const LayerInput layer_input = layer_rows_->Input();
+  const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
+  if (layer && !ReplaceResultAsked(*DefaultResultPath(layer_input.source, suffix), shown)) return;
   // The host is made and used on the run's own thread, which ends before these go.
   const auto run = [&](MessageSink& run_sink) {
     if (layer) {
-      const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
       RunLayerToWorkbook(options, layer_input, *DefaultResultPath(layer_input.source, suffix),
                          run_sink);
       return;
@@ -559,7 +570,8 @@ void SpaAnalysis::CommandProcClick() {
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
   for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook",
-                           "CommandChooseFolder", "CommandRecent", "CommandDefaults"}) {
+                           "CommandChooseFolder", "CommandRecent", "CommandDefaults",
+                           "CommandChooseZoneNames"}) {
     Button(name)->setEnabled(!running);
   }
   // The table's button belongs to the land-use summary: it comes back only with that ticked.

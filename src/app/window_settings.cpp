@@ -20,7 +20,7 @@ const char* const kKeptControls[] = {
     "OptClassC_2008", "OptClassB_2008",  "OptClassA_2008", "OptQSXZ_ED",     "OptClassA_ED",
     "OptAgriLand_ED", "ListLandUse",     "CheckSplitK",    "TextClassTable", "TextKCXSColumn",
     "ListUnit",       "TextDecimals",    "CheckTotals",    "IsAllZone",      "IsOldGH",
-    "IsNewGH",        "ListReportLevel",
+    "IsNewGH",        "ListReportLevel", "ListZonePrefix", "TextZoneNames",
 };
 const char* const kKeptTexts[] = {"TextZQColumn", "TextDKStyleColumn", "TextAreaColumn"};
 

@@ -1,6 +1,10 @@
 // The window: its controls as the user first sees them, the enabling rules, the snapshot a run
 // gets, a run from the confirm button on a workbook file, and the message box.
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,6 +36,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "src/app/main_window.h"
@@ -126,6 +131,7 @@ class SpaAnalysisTest : public QObject {
   void TaskBoxesEnableWithoutChangingValues_data();
   void TaskBoxesEnableWithoutChangingValues();
   void SnapshotCarriesEveryControl();
+  void ZoneRowReachesTheSnapshot();
   void ClassificationListAndFormatReachTheSnapshot();
   void RunWithoutWorkbookSaysNoneIsOpen();
   void RunFromButtonWritesIntoTheFile();
@@ -133,6 +139,7 @@ class SpaAnalysisTest : public QObject {
   void DropChoosesWorkbook_data();
   void DropChoosesWorkbook();
   void LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook();
+  void FieldListShowsWholeNamesAndAliases();
   void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
   void QuestionsCanBeBackedOutOf();
@@ -404,6 +411,19 @@ void SpaAnalysisTest::SnapshotCarriesEveryControl() {
   }
 }
 
+// The zone row holds for every source: its prefix by code length and its name table.
+void SpaAnalysisTest::ZoneRowReachesTheSnapshot() {
+  const int prefixes[] = {0, 6, 9, 12};  // 不截取, 县, 乡镇, 村
+  for (int index = 0; index < 4; ++index) {
+    SpaAnalysis window;
+    window.findChild<QComboBox*>("ListZonePrefix")->setCurrentIndex(index);
+    window.findChild<QLineEdit*>("TextZoneNames")->setText(" 乡镇名称.csv ");
+    const RunOptions options = window.Snapshot();
+    QCOMPARE(options.ZonePrefix, prefixes[index]);
+    QCOMPARE(options.ZoneNamesFile, std::string("乡镇名称.csv"));
+  }
+}
+
 // A list entry and an option button clear each other; the formatting choices reach the snapshot.
 void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
   SpaAnalysis window;
@@ -579,7 +599,8 @@ void SpaAnalysisTest::DropChoosesWorkbook() {
 
 // A GIS source (here a GeoPackage of two layers, written by GDAL; b holds the small patches)
 // offers its layers and the chosen layer's fields; the run reads the layer chosen, filtered, and
-// writes a new workbook beside it.
+// writes a new workbook beside it, which a second run (by township codes, named from a table)
+// replaces only when the user agrees.
 void SpaAnalysisTest::LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook() {
   QTemporaryDir dir;
   const std::string csv = QUILMARK_GUI_TEST_DATA "/../gis/patches.csv";
@@ -596,8 +617,14 @@ void SpaAnalysisTest::LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook
   QCOMPARE(layers->count(), 2);
   QVERIFY(layers->isEnabled());
   auto* zone = window.findChild<QLineEdit*>("TextZQColumn");
-  const auto offered = [&] {
-    return qobject_cast<QStringListModel*>(zone->completer()->model())->stringList();
+  const auto offered = [&] {  // the names a choice puts into the box
+    QStringList names;
+    const QCompleter* completer = zone->completer();
+    for (int row = 0; row < completer->model()->rowCount(); ++row) {
+      names.push_back(
+          completer->model()->index(row, 0).data(completer->completionRole()).toString());
+    }
+    return names;
   };
   QCOMPARE(offered(), (QStringList{"ZLDWDM", "ZLMC", "DLBM", "TBMJ"}));
 
@@ -609,18 +636,86 @@ void SpaAnalysisTest::LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook
   ButtonOf(window, "CheckZQStat")->click();
   ButtonOf(window, "CommandProc")->click();
   const std::string result = dir.filePath(QStringLiteral("图斑-汇总.xlsx")).toStdString();
-  QCOMPARE(sink.texts(), (std::vector<std::string>{
-                             "确认: 需要统计的图层为 b, 数据源为 " + gpkg,
-                             "统计完毕, 汇总结果已写入新的工作簿: " + result}));
+  QCOMPARE(sink.texts(),
+           (std::vector<std::string>{"确认: 需要统计的图层为 b, 数据源为 " + gpkg,
+                                     "统计完毕, 汇总结果已写入新的工作簿: " + result}));
   XlsxFileHost host(result);
   Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
   QCOMPARE(sheet->Read(1, 1).value_or(CellValue{}), CellValue(std::string("常平镇")));
   QVERIFY(std::abs(std::get<double>(sheet->Read(1, 2).value_or(CellValue{})) - 100) < 0.01);
 
+  // Again, by township codes named from a table: asked first, 取消 leaves the result untouched.
+  const QString names = dir.filePath(QStringLiteral("乡镇.csv"));
+  QFile names_file(names);
+  QVERIFY(names_file.open(QIODevice::WriteOnly));
+  names_file.write("441900102,常平\n");
+  names_file.close();
+  zone->setText("ZLDWDM");
+  window.findChild<QComboBox*>("ListZonePrefix")->setCurrentIndex(2);  // 乡镇 (前 9 位)
+  window.findChild<QLineEdit*>("TextZoneNames")->setText(names);
+  const QByteArray first = [&] {
+    QFile file(QString::fromStdString(result));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }();
+  const std::string question =
+      "结果工作簿已存在: " + result + "\n确定: 替换它; 取消: 不统计, 原文件保持不变。";
+  sink.messages.clear();
+  sink.answer = false;
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.texts(), std::vector<std::string>{question});
+  QFile kept(QString::fromStdString(result));
+  QVERIFY(kept.open(QIODevice::ReadOnly));
+  QCOMPARE(kept.readAll(), first);
+  sink.messages.clear();
+  sink.answer = true;
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.texts().front(), question);
+  QCOMPARE(sink.texts().back(), "统计完毕, 汇总结果已写入新的工作簿: " + result);
+  XlsxFileHost replaced(result);
+  QCOMPARE(replaced.ActiveWorkbook()->ActiveSheet()->Read(1, 1).value_or(CellValue{}),
+           CellValue(std::string("常平")));
+
   // A workbook takes the layer rows out of play again.
   window.SetWorkbook(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"));
   QCOMPARE(layers->count(), 0);
   QVERIFY(offered().isEmpty());
+}
+
+// A geodatabase layer whose fields carry aliases, as survey layers do; the names share their first
+// letters, so a list as narrow as its box would cut them to the same text.
+void SpaAnalysisTest::FieldListShowsWholeNamesAndAliases() {
+  QTemporaryDir dir;
+  const std::string gdb = dir.filePath(QStringLiteral("地类图斑.gdb")).toStdString();
+  {
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("OpenFileGDB");
+    GDALDatasetUniquePtr dataset(driver->Create(gdb.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    QVERIFY(dataset != nullptr);
+    OGRLayer* layer = dataset->CreateLayer("DLTB", nullptr, wkbPolygon, nullptr);
+    for (const auto& [name, alias] : {std::pair{"ZLDWDM", "坐落单位代码"},
+                                      std::pair{"ZLDWMC", "坐落单位名称"}, std::pair{"DLBM", ""}}) {
+      OGRFieldDefn field(name, OFTString);
+      field.SetAlternativeName(alias);
+      QVERIFY(layer->CreateField(&field) == OGRERR_NONE);
+    }
+  }
+  SpaAnalysis window;
+  window.SetWorkbook(QString::fromStdString(gdb));
+  auto* zone = window.findChild<QLineEdit*>("TextZQColumn");
+  QCompleter* completer = zone->completer();
+  QStringList shown, completed;
+  for (int row = 0; row < completer->model()->rowCount(); ++row) {
+    const QModelIndex index = completer->model()->index(row, 0);
+    shown.push_back(index.data(Qt::DisplayRole).toString());
+    completed.push_back(index.data(completer->completionRole()).toString());
+  }
+  QCOMPARE(shown, (QStringList{"ZLDWDM 坐落单位代码", "ZLDWMC 坐落单位名称", "DLBM"}));
+  QCOMPARE(completed, (QStringList{"ZLDWDM", "ZLDWMC", "DLBM"}));
+  QVERIFY(completer->popup()->minimumWidth() >
+          zone->fontMetrics().horizontalAdvance(QStringLiteral("ZLDWMC 坐落单位名称")));
+  // A choice puts the bare name into the box.
+  completer->setCompletionPrefix(QStringLiteral("zldwm"));
+  QCOMPARE(completer->currentCompletion(), QStringLiteral("ZLDWMC"));
 }
 
 // Ticking a report fills the column boxes still at their start with the survey's fields; the

@@ -62,4 +62,13 @@ std::vector<std::string> FieldNames(const OGRFeatureDefn& fields) {
   return names;
 }
 
+std::vector<std::string> FieldAliases(const OGRFeatureDefn& fields) {
+  std::vector<std::string> aliases;
+  for (int i = 0; i < fields.GetFieldCount(); ++i) {
+    const char* alias = fields.GetFieldDefn(i)->GetAlternativeNameRef();
+    aliases.push_back(DecodeChineseText(alias).value_or(alias));
+  }
+  return aliases;
+}
+
 }  // namespace quilmark

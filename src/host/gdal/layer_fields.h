@@ -22,4 +22,8 @@ std::string NumberedFieldList(const OGRFeatureDefn& fields);
 // The names of the fields in their order.
 std::vector<std::string> FieldNames(const OGRFeatureDefn& fields);
 
+// Each field's alias (its alternative name, as a geodatabase or GeoPackage keeps one) in the
+// fields' order; empty where a field has none.
+std::vector<std::string> FieldAliases(const OGRFeatureDefn& fields);
+
 }  // namespace quilmark

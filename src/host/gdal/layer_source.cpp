@@ -353,12 +353,27 @@ std::vector<std::string> LayerNames(const std::string& source) {
   return names;
 }
 
-std::vector<std::string> LayerFieldNames(const std::string& source, const std::string& layer) {
+namespace {
+
+// `read` applied to the fields of `layer` (empty: the only layer, else the first).
+template <typename Read>
+std::vector<std::string> ReadFields(const std::string& source, const std::string& layer,
+                                    Read read) {
   GDALDatasetUniquePtr dataset = OpenDataset(source);
   if (layer.empty() && dataset->GetLayerCount() > 1) {
-    return FieldNames(*dataset->GetLayer(0)->GetLayerDefn());
+    return read(*dataset->GetLayer(0)->GetLayerDefn());
   }
-  return FieldNames(*ChooseLayer(*dataset, source, layer).GetLayerDefn());
+  return read(*ChooseLayer(*dataset, source, layer).GetLayerDefn());
+}
+
+}  // namespace
+
+std::vector<std::string> LayerFieldNames(const std::string& source, const std::string& layer) {
+  return ReadFields(source, layer, FieldNames);
+}
+
+std::vector<std::string> LayerFieldAliases(const std::string& source, const std::string& layer) {
+  return ReadFields(source, layer, FieldAliases);
 }
 
 }  // namespace quilmark

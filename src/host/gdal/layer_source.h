@@ -52,5 +52,7 @@ OpenedLayer OpenLayer(const LayerRequest& request);
 // only layer, else the first). For the window's choices; throws HostError as OpenLayer.
 std::vector<std::string> LayerNames(const std::string& source);
 std::vector<std::string> LayerFieldNames(const std::string& source, const std::string& layer);
+// The aliases of the same fields, empty where a field has none.
+std::vector<std::string> LayerFieldAliases(const std::string& source, const std::string& layer);
 
 }  // namespace quilmark
