@@ -41,6 +41,9 @@ std::string_view MessageText(StopReason reason);
 
 inline constexpr std::string_view kCompletionText = "统计完毕, 到Excel工作表查看结果!";
 
+// The end of a run the user stopped with 取消 before it wrote anything.
+inline constexpr std::string_view kCancelledText = "统计已取消, 没有写入任何文件。";
+
 // The confirmation naming the workbook and the sheet, on two lines (a carriage return between).
 std::string ConfirmationText(std::string_view workbook_name, std::string_view sheet_name);
 
@@ -88,6 +91,14 @@ class MessageSink {
   }
   // Names the stage the run has reached ("读取工作簿", a pass, "保存"); most sinks ignore it.
   virtual void Progress(std::string_view /*stage*/) {}
+  // The rows read so far of `total` (0: not known in advance); most sinks ignore it.
+  virtual void RowsRead(int64_t /*done*/, int64_t /*total*/) {}
+  // Whether the user has asked the run to stop (the window's 取消); asked between rows. Sinks
+  // that cannot be asked say no.
+  virtual bool CancelRequested() { return false; }
+  // The run is about to write its result: false when it was cancelled first. Once this has said
+  // true a cancel is refused, so a run either writes all of its result or none of it.
+  virtual bool BeginWriting() { return !CancelRequested(); }
 };
 
 }  // namespace quilmark

@@ -10,6 +10,7 @@
 
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/watched_rows.h"
 #include "src/app/written_rows.h"
 #include "src/app/zone_choice.h"
 #include "src/crosstab/cross_tab.h"
@@ -57,6 +58,7 @@ std::optional<StopReason> CheckFormat(const RunOptions& options, bool sheet_colu
     std::optional<AreaUnit> unit = AreaUnitByName(options.ListUnit);
     if (!unit) return StopReason::kBadUnit;
     plan.format.unit = *unit;
+    plan.format.unit_named = true;
   }
   if (!options.TextDecimals.empty()) {
     const std::string& text = options.TextDecimals;
@@ -162,6 +164,7 @@ class CoefficientCheckedRows final : public RowSource {
   bool RewriteZone(const SourceRow& row, std::string_view text) override {
     return inner_.RewriteZone(row, text);
   }
+  int64_t RowCount() const override { return inner_.RowCount(); }
 
  private:
   RowSource& inner_;
@@ -218,6 +221,11 @@ RunResult Stopped(MessageSink& sink, StopReason reason, std::string text = {}) {
   return {RunResult::Outcome::kStopped, reason, text, {}};
 }
 
+RunResult Cancelled(MessageSink& sink) {
+  sink.Show(MessageKind::kStop, kCancelledText);
+  return {RunResult::Outcome::kCancelled, std::nullopt, std::string(kCancelledText), {}};
+}
+
 RunResult HostFailed(MessageSink& sink, std::string text) {
   sink.Show(MessageKind::kHostFailure, text);
   return {RunResult::Outcome::kHostFailure, std::nullopt, std::move(text), {}};
@@ -241,7 +249,8 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
   sinks.push_back(&area_check);
   const bool convert = plan.land_use && options.CheckZQDM2MC;
   sink.Progress("汇总图斑");
-  FeedRows(rows, convert ? &ConvertedZone : nullptr, sinks);
+  WatchedRows watched(rows, rows.RowCount(), sink);
+  FeedRows(watched, convert ? &ConvertedZone : nullptr, sinks);
 
   for (const auto& task : tasks) {
     if (std::optional<std::string> refusal = task->Refusal()) throw Refused{std::move(*refusal)};
@@ -251,6 +260,7 @@ std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan,
     for (const TableShape& shape : task->Shapes()) shapes.push_back(shape);
   }
   if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
+  if (!sink.BeginWriting()) throw RunCancelled{};
   std::vector<ResultTable> tables;
   for (const auto& task : tasks) {
     for (ResultTable& table : task->Tables()) tables.push_back(std::move(table));
@@ -281,9 +291,10 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
 
 // The end of a run that wrote its tables: the completion message, then the warnings.
 RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
-                    std::string_view area_name, const std::vector<std::string>& land_use) {
-  sink.Show(MessageKind::kCompletion, kCompletionText);
-  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::string(kCompletionText), {}};
+                    std::string_view area_name, const std::vector<std::string>& land_use,
+                    std::string text = std::string(kCompletionText)) {
+  sink.Show(MessageKind::kCompletion, text);
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::move(text), {}};
   result.warnings = AreaWarnings(area_check, rows, area_name);
   result.warnings.insert(result.warnings.end(), land_use.begin(), land_use.end());
   for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
@@ -300,6 +311,7 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   Worksheet* sheet = workbook->ActiveSheet();
   if (sheet == nullptr) return Stopped(sink, StopReason::kNotWorksheet);
   const std::string sheet_name = sheet->Name();
+  if (sink.CancelRequested()) throw RunCancelled{};  // while the workbook loaded
   const std::vector<WrittenRows> record =
       ParseWrittenRows(workbook->CustomProperty(kWrittenRowsProperty).value_or(""));
   if (!WarnOfDoubleCount(record, *sheet, sink)) {
@@ -339,16 +351,17 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
           Summarize(options, plan, *rows, target, area_check, sink, land_use_warnings)) {
     return Stopped(sink, *stop);
   }
+  std::string done(kCompletionText);
   if (outside_target == nullptr) {
-    workbook->SetCustomProperty(
-        kWrittenRowsProperty,
-        FormatWrittenRows(UpdatedRecord(record, sheet_name, last_row,
-                                        PlacedRows(sheet_name, last_row, recorded.shapes()))));
+    const std::vector<WrittenRows> placed = PlacedRows(sheet_name, last_row, recorded.shapes());
+    const std::vector<WrittenRows> updated = UpdatedRecord(record, sheet_name, last_row, placed);
+    workbook->SetCustomProperty(kWrittenRowsProperty, FormatWrittenRows(updated));
     sink.Progress("保存工作簿");
     workbook->Save();
+    done = CompletionText(placed);
   }
   return Completed(sink, area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列",
-                   land_use_warnings);
+                   land_use_warnings, std::move(done));
 }
 
 RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
@@ -404,6 +417,8 @@ RunResult Guarded(const RunOptions& options, MessageSink& sink, Body body) {
     return body(user_table ? &*user_table : nullptr);
   } catch (const HostError& error) {
     return HostFailed(sink, error.what());
+  } catch (const RunCancelled&) {
+    return Cancelled(sink);
   } catch (const std::bad_alloc&) {
     return HostFailed(sink, "内存不足, 统计未完成, 工作簿未保存。");
   }

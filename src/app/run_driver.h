@@ -30,7 +30,7 @@ struct RunResult {
     kCompleted,    // every block written and saved; the completion message was shown
     kStopped,      // a fixed message stopped the run; nothing was saved
     kHostFailure,  // the host failed (cannot load, save, or reach the sheet); nothing was saved
-    kCancelled,    // the user declined to go on after a warning; nothing was saved
+    kCancelled,    // the user declined to go on after a warning, or cancelled; nothing was saved
   };
   Outcome outcome = Outcome::kCompleted;
   std::optional<StopReason> stop;  // with kStopped

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "src/app/messages.h"
 #include "src/summary/worksheet_target.h"
 
 namespace quilmark {
@@ -93,6 +94,13 @@ std::string DoubleCountWarning(const std::vector<WrittenRows>& rows) {
   }
   return "注意: 工作表 " + (rows.empty() ? std::string() : rows.front().sheet) + " 的" + where +
          "是先前一次统计写入的汇总结果, 本次统计会把这些行当作数据重复计入。";
+}
+
+std::string CompletionText(const std::vector<WrittenRows>& placed) {
+  std::string text(kCompletionText);
+  if (placed.empty()) return text;
+  return text + " 汇总结果写在工作表 " + placed.front().sheet + " 的第 " +
+         std::to_string(placed.front().first) + "-" + std::to_string(placed.back().last) + " 行。";
 }
 
 }  // namespace quilmark

@@ -47,6 +47,10 @@ std::vector<WrittenRows> UpdatedRecord(const std::vector<WrittenRows>& record,
 std::vector<WrittenRows> PlacedRows(std::string_view sheet, int64_t last_row,
                                     std::span<const TableShape> shapes);
 
+// The completion of a run that wrote below the data, naming the sheet and the rows from the first
+// table's first to the last one's last; the bare completion where nothing was written.
+std::string CompletionText(const std::vector<WrittenRows>& placed);
+
 // The warning shown before the confirmation, naming the rows.
 std::string DoubleCountWarning(const std::vector<WrittenRows>& rows);
 

@@ -11,7 +11,8 @@ constexpr size_t kBatchesAhead = 3;
 
 }  // namespace
 
-ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner) : inner_(std::move(inner)) {
+ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner)
+    : inner_(std::move(inner)), count_(inner_->RowCount()) {
   try {
     thread_ = std::thread([this] { Produce(); });
   } catch (const std::system_error&) {

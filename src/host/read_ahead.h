@@ -29,6 +29,8 @@ class ReadAheadRows : public RowSource {
   // threw.
   bool Next(SourceRow& row) override;
   std::string RowLabel(int64_t number) const override;
+  // The inner source's, asked once when reading starts.
+  int64_t RowCount() const override { return count_; }
 
  private:
   struct Batch {
@@ -40,6 +42,7 @@ class ReadAheadRows : public RowSource {
   bool NextBatch();
 
   std::unique_ptr<RowSource> inner_;
+  int64_t count_ = 0;
   mutable std::mutex inner_mutex_;  // held while the inner source reads, and for its labels
 
   std::mutex mutex_;  // guards what follows, up to the thread

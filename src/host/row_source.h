@@ -67,6 +67,10 @@ class RowSource {
   // be written (a worksheet); false where it cannot, and nothing changes. Either way the run
   // then reads the text as the row's zone.
   virtual bool RewriteZone(const SourceRow& /*row*/, std::string_view /*text*/) { return false; }
+
+  // How many rows the source holds, where it knows without reading them (a sheet's used rows, a
+  // layer's feature count); 0 where it does not.
+  virtual int64_t RowCount() const { return 0; }
 };
 
 }  // namespace quilmark

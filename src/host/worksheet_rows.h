@@ -40,6 +40,7 @@ class WorksheetRows : public RowSource {
   // row last returned by Next reads its class or area from the zone column too, that cell then
   // holds the text, as reading the cell again would give it.
   bool RewriteZone(const SourceRow& row, std::string_view text) override;
+  int64_t RowCount() const override { return last_row_; }
 
  private:
   Worksheet& sheet_;

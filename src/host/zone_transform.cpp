@@ -80,6 +80,7 @@ class TransformedRows : public RowSource {
   bool RewriteZone(const SourceRow& row, std::string_view text) override {
     return inner_->RewriteZone(row, text);
   }
+  int64_t RowCount() const override { return inner_->RowCount(); }
 
  private:
   std::unique_ptr<RowSource> inner_;

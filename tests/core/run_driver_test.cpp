@@ -64,7 +64,9 @@ TEST_F(RunDriverTest, ConfirmationNamesWorkbookAndSheetOnTwoLines) {
   EXPECT_EQ(sink_.messages[0].second,
             "确认: 需要统计的工作薄为 图斑.xlsx\r                工作表为 Sheet1");
   EXPECT_EQ(sink_.messages[1].first, MessageKind::kCompletion);
-  EXPECT_EQ(sink_.messages[1].second, "统计完毕, 到Excel工作表查看结果!");
+  // Three rows of data: the block from its header row, eleven rows below, to its two zones.
+  EXPECT_EQ(sink_.messages[1].second,
+            "统计完毕, 到Excel工作表查看结果! 汇总结果写在工作表 Sheet1 的第 14-16 行。");
   EXPECT_EQ(workbook_.save_count(), 1);
 }
 

@@ -125,15 +125,17 @@ bool IsDoubtful(const SourceRow& row) {
 
 class LayerRows : public RowSource {
  public:
-  // `first` is the first feature the filter passes, already read (nullptr: none).
+  // `first` is the first feature the filter passes, already read (nullptr: none); `count` the
+  // features the layer holds (0: not known).
   LayerRows(GDALDatasetUniquePtr dataset, OGRLayer& layer, ChosenFields fields,
-            std::unique_ptr<LayerFilter> filter, OGRFeatureUniquePtr first)
+            std::unique_ptr<LayerFilter> filter, OGRFeatureUniquePtr first, int64_t count)
       : dataset_(std::move(dataset)),
         layer_(layer),
         fields_(fields),
         filter_(std::move(filter)),
         first_(std::move(first)),
-        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)) {
+        decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)),
+        count_known_(count) {
     const OGRFeatureDefn& definition = *layer.GetLayerDefn();
     for (int i = 0; i < definition.GetFieldCount(); ++i) {
       types_.push_back(definition.GetFieldDefn(i)->GetType());
@@ -176,6 +178,8 @@ class LayerRows : public RowSource {
     KeepIdWhenDoubtful(row);
     return true;
   }
+
+  int64_t RowCount() const override { return count_known_; }
 
   std::string RowLabel(int64_t number) const override {
     if (number == count_ && last_fid_ != OGRNullFID) return Label(last_fid_);
@@ -226,6 +230,7 @@ class LayerRows : public RowSource {
   OGRFeatureUniquePtr first_;
   std::vector<OGRFieldType> types_;  // by field index
   bool decode_texts_;
+  const int64_t count_known_;  // the features the layer holds; 0: not known without reading
   int64_t count_ = 0;
   GIntBig last_fid_ = OGRNullFID;
   std::vector<std::pair<int64_t, GIntBig>> kept_ids_;
@@ -336,12 +341,17 @@ OpenedLayer OpenLayer(const LayerRequest& request) {
   auto filter = std::make_unique<LayerFilter>(*layer, request.where,
                                               !layer->TestCapability(OLCStringsAsUTF8));
   IgnoreOtherFields(*layer, fields, chosen, *filter);
+  // The layer's own count where it has one at hand, taken before reading starts (counting may
+  // start reading again from the first feature); a filter passes an unknown share of it.
+  const int64_t count = request.where.empty() && layer->TestCapability(OLCFastFeatureCount)
+                            ? std::max<GIntBig>(layer->GetFeatureCount(FALSE), 0)
+                            : 0;
   OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
   OpenedLayer opened{layer->GetName(), ZoneFieldName(fields, chosen.zone, request.zone_field),
                      first == nullptr, nullptr};
   // The driver decodes the next features while the run sums the ones before.
   opened.rows = std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
-      std::move(dataset), *layer, chosen, std::move(filter), std::move(first)));
+      std::move(dataset), *layer, chosen, std::move(filter), std::move(first), count));
   return opened;
 }
 
