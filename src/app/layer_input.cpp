@@ -51,6 +51,9 @@ class WrittenToSink final : public MessageSink {
   bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
   bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
+  void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
+  bool CancelRequested() override { return sink_.CancelRequested(); }
+  bool BeginWriting() override { return sink_.BeginWriting(); }
 
  private:
   MessageSink& sink_;
@@ -145,6 +148,20 @@ RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
   NewWorkbookTarget target(result, ChosenDecimals(options));
   WrittenToSink written_to(sink, WrittenToText(result));
   RunResult run = RunLayerSummary(options, input, target, written_to);
+  if (run.outcome == RunResult::Outcome::kCompleted) run.message = WrittenToText(result);
+  return run;
+}
+
+RunResult RunSheetToWorkbook(const RunOptions& options, SpreadsheetHost& host,
+                             const std::filesystem::path& result, MessageSink& sink) {
+  try {
+    xlsx::CheckNewWorkbookTarget(result);  // before the workbook is read
+  } catch (const HostError& error) {
+    return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
+  }
+  NewWorkbookTarget target(result, ChosenDecimals(options));
+  WrittenToSink written_to(sink, WrittenToText(result));
+  RunResult run = RunSummary(options, host, written_to, &target);
   if (run.outcome == RunResult::Outcome::kCompleted) run.message = WrittenToText(result);
   return run;
 }

@@ -42,6 +42,11 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
 RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
                              const std::filesystem::path& result, MessageSink& sink);
 
+// The run over a worksheet whose tables go into the new workbook `result`, as a layer's do; the
+// worksheet is only read and its workbook not saved. The completion names the file.
+RunResult RunSheetToWorkbook(const RunOptions& options, SpreadsheetHost& host,
+                             const std::filesystem::path& result, MessageSink& sink);
+
 // The completion of a run whose tables went into a new workbook.
 std::string WrittenToText(const std::filesystem::path& result);
 

@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -98,6 +99,9 @@ class AskForWorkbookSink final : public MessageSink {
   bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
   bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
+  void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
+  bool CancelRequested() override { return sink_.CancelRequested(); }
+  bool BeginWriting() override { return sink_.BeginWriting(); }
 
  private:
   MessageSink& sink_;
@@ -196,8 +200,35 @@ int ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view text,
 
 }  // namespace
 
-void MessageBoxSink::Show(MessageKind /*kind*/, std::string_view text) {
-  ShowBox(parent_, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+void MessageBoxSink::Show(MessageKind kind, std::string_view text) {
+  if (kind != MessageKind::kCompletion || result_file_.isEmpty()) {
+    ShowBox(parent_, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+    return;
+  }
+  ShowCompletion(text);
+}
+
+// The completion with the result file named (where the text does not name it already) and two
+// buttons that open it or its folder with the desktop's handler; either closes the box.
+void MessageBoxSink::ShowCompletion(std::string_view text) {
+  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const QString native = QDir::toNativeSeparators(result_file_);
+  if (!shown.contains(native)) shown += QStringLiteral("\n结果文件: ") + native;
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quilmark"), shown, QMessageBox::Ok, parent_);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* open = box.addButton(QStringLiteral("打开结果"), QMessageBox::ActionRole);
+  open->setObjectName(QStringLiteral("CommandOpenResult"));
+  QPushButton* folder = box.addButton(QStringLiteral("打开所在文件夹"), QMessageBox::ActionRole);
+  folder->setObjectName(QStringLiteral("CommandOpenFolder"));
+  box.setDefaultButton(QMessageBox::Ok);
+  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  if (box.clickedButton() == open) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(result_file_));
+  } else if (box.clickedButton() == folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(result_file_).absolutePath()));
+  }
 }
 
 bool MessageBoxSink::Ask(std::string_view warning) {
@@ -242,7 +273,9 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   // The workbook row sits below the client area the listed controls were drawn for.
   const int row_top = Px(kClientHeightTwips) + kRowGap;
   BuildWorkbookRow(row_top);
-  const int classification_bottom = BuildClassificationRows(row_top + kRowHeight + kRowGap);
+  const int result_top = row_top + kRowHeight + kRowGap;
+  BuildResultRow(result_top);
+  const int classification_bottom = BuildClassificationRows(result_top + kRowHeight + kRowGap);
   // The layer rows sit below everything drawn before them.
   layer_rows_ = new LayerRows(*this, Px(240), Px(120 + 5830), classification_bottom + kRowGap,
                               kRowHeight, kRowGap, kFieldBoxes);
@@ -364,6 +397,26 @@ void SpaAnalysis::BuildWorkbookRow(int top) {
   choose->setObjectName(QStringLiteral("CommandChooseWorkbook"));
   choose->setGeometry(right - button_width, top, button_width, kRowHeight);
   connect(choose, &QAbstractButton::clicked, this, &SpaAnalysis::ChooseWorkbookClick);
+}
+
+// Where a workbook's result goes: below its data (saved into the file), or into a new workbook
+// beside it, as a layer's always does.
+void SpaAnalysis::BuildResultRow(int top) {
+  const int left = Px(240);
+  auto* label = new QLabel(QStringLiteral("结果写入:"), this);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setGeometry(left, top, 60, kRowHeight);
+  auto* below = new QRadioButton(QStringLiteral("原工作表数据下方"), this);
+  below->setObjectName(QStringLiteral("OptBelowData"));
+  below->setChecked(true);
+  below->setGeometry(left + 60, top, 130, kRowHeight);
+  auto* separate = new QRadioButton(QStringLiteral("新的工作簿 (…-汇总.xlsx)"), this);
+  separate->setObjectName(QStringLiteral("OptNewWorkbook"));
+  separate->setToolTip(QStringLiteral("结果写入工作簿旁边新的 …-汇总.xlsx, 原工作簿保持不变"));
+  separate->setGeometry(left + 196, top, 180, kRowHeight);
+  auto* group = new QButtonGroup(this);
+  group->addButton(below);
+  group->addButton(separate);
 }
 
 QAbstractButton* SpaAnalysis::Button(const char* name) const {
@@ -497,6 +550,7 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   if (path.isEmpty()) {
     workbook_.reset();
     layer_rows_->ShowSource(std::nullopt);
+    Button("OptBelowData")->setEnabled(true);
     workbook_name_->clear();
     workbook_name_->setToolTip(QString());
     return;
@@ -505,7 +559,11 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   const QString absolute = file.absoluteFilePath();
   workbook_ = PathOf(absolute);
   recent_ = WithRecent(recent_, absolute);
-  layer_rows_->ShowSource(IsLayer(*workbook_) ? std::optional(workbook_->string()) : std::nullopt);
+  const bool layer = IsLayer(*workbook_);
+  layer_rows_->ShowSource(layer ? std::optional(workbook_->string()) : std::nullopt);
+  // A layer cannot take its result below its data: the choice is a workbook's.
+  Button("OptBelowData")->setEnabled(!layer);
+  if (layer) Button("OptNewWorkbook")->setChecked(true);
   const int room = workbook_name_->contentsRect().width() - 2 * workbook_name_->indent();
   workbook_name_->setText(
       workbook_name_->fontMetrics().elidedText(file.fileName(), Qt::ElideMiddle, room));
@@ -551,20 +609,48 @@ void SpaAnalysis::CommandProcClick() {
   const bool layer = workbook_ && IsLayer(*workbook_);
   const LayerInput layer_input = layer_rows_->Input();
   const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
-  if (layer && !ReplaceResultAsked(*DefaultResultPath(layer_input.source, suffix), shown)) return;
+  // A workbook's result goes into a new workbook beside it when the user chose so.
+  const bool separate = layer || (workbook_ && IsTicked("OptNewWorkbook"));
+  const std::optional<std::filesystem::path> result =
+      separate ? DefaultResultPath(layer ? layer_input.source : workbook_->string(), suffix)
+               : workbook_;
+  if (separate && !ReplaceResultAsked(*result, shown)) return;
+  box_sink_->SetResultFile(result ? QFile::decodeName(result->c_str()) : QString());
   // The host is made and used on the run's own thread, which ends before these go.
   const auto run = [&](MessageSink& run_sink) {
     if (layer) {
-      RunLayerToWorkbook(options, layer_input, *DefaultResultPath(layer_input.source, suffix),
-                         run_sink);
+      RunLayerToWorkbook(options, layer_input, *result, run_sink);
       return;
     }
     std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);
-    RunSummary(options, *host, run_sink);
+    if (separate) {
+      RunSheetToWorkbook(options, *host, *result, run_sink);
+    } else {
+      RunSummary(options, *host, run_sink);
+    }
   };
+  RunControl control;
+  RunFeedback feedback;
+  feedback.stage = [this](const QString& stage) {
+    // Past this point the result is being written: a cancel would come too late.
+    if (stage == QStringLiteral("写入汇总结果")) progress_->DisableCancel();
+    progress_->SetStage(stage);
+  };
+  feedback.rows = [this](int64_t done, int64_t total) { progress_->SetRows(done, total); };
+  feedback.waiting = [this](bool waiting) { progress_->SetWaiting(waiting); };
+  feedback.control = &control;
+  const QMetaObject::Connection cancel =
+      connect(progress_, &RunProgress::cancelRequested, this, [this, &control] {
+        if (control.Cancel()) {
+          progress_->SetCancelling();
+        } else {
+          progress_->DisableCancel();
+        }
+      });
   SetRunning(true);
-  RunInBackground(run, sink, [this](const QString& stage) { progress_->SetStage(stage); });
+  RunInBackground(run, sink, feedback);
   SetRunning(false);
+  disconnect(cancel);
 }
 
 void SpaAnalysis::SetRunning(bool running) {

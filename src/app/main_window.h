@@ -51,9 +51,15 @@ class MessageBoxSink : public MessageSink {
   bool Ask(std::string_view warning) override;
   // The confirmation with OK and Cancel, OK the default; Esc or closing the box cancels.
   bool Confirm(std::string_view text) override;
+  // The file the next runs write (empty: none, as for the live office): their completion names
+  // it and offers 打开结果 and 打开所在文件夹.
+  void SetResultFile(const QString& path) { result_file_ = path; }
 
  private:
+  void ShowCompletion(std::string_view text);
+
   QWidget* parent_;
+  QString result_file_;
 };
 
 // A label whose wrapped lines sit at a fixed pitch, whatever the font's own line spacing, so that
@@ -125,6 +131,7 @@ class SpaAnalysis : public QWidget {
  private:
   void BuildControls();
   void BuildWorkbookRow(int top);
+  void BuildResultRow(int top);
   int BuildClassificationRows(int top);
   QAbstractButton* Button(const char* name) const;
   bool IsTicked(const char* name) const;

@@ -2,47 +2,117 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
 
 namespace quilmark {
 namespace {
 
 constexpr int kShowAfterMs = 500;
 constexpr int kTickMs = 250;
-constexpr int kBarWidth = 90;
+constexpr int kBarWidth = 60;
+constexpr int kCancelWidth = 44;
+// A run this long says about how long it has left; before that the guess is too rough.
+constexpr double kEstimateAfter = 5.0;
 
 }  // namespace
 
+QString ProgressText(const QString& stage, int64_t done, int64_t total, double seconds) {
+  QString text = stage.isEmpty() ? QStringLiteral("正在统计") : stage;
+  QLocale numbers(QLocale::C);
+  numbers.setNumberOptions(QLocale::DefaultNumberOptions);  // 20,000: grouped
+  const bool share = total > 0 && done > 0;
+  if (share) {
+    done = std::min(done, total);
+    text += QStringLiteral(" 已读 %1 / %2 行 %3%")
+                .arg(numbers.toString(static_cast<qlonglong>(done)),
+                     numbers.toString(static_cast<qlonglong>(total)))
+                .arg(done * 100 / total);
+  }
+  text += QStringLiteral(" … %1 秒").arg(static_cast<qlonglong>(seconds));
+  if (share && done < total && seconds >= kEstimateAfter) {
+    const double left = seconds * static_cast<double>(total - done) / static_cast<double>(done);
+    text += QStringLiteral(", 约剩 %1 秒").arg(static_cast<qlonglong>(std::ceil(left)));
+  }
+  return text;
+}
+
 RunProgress::RunProgress(QWidget* parent)
-    : QWidget(parent), text_(new QLabel(this)), bar_(new QProgressBar(this)) {
+    : QWidget(parent),
+      text_(new QLabel(this)),
+      bar_(new QProgressBar(this)),
+      cancel_(new QPushButton(QStringLiteral("取消"), this)) {
   setObjectName(QStringLiteral("RunProgress"));
   setAutoFillBackground(true);
   text_->setObjectName(QStringLiteral("RunStage"));
   text_->setTextFormat(Qt::PlainText);
-  // No end is known in advance: the bar only shows that the run is alive.
   bar_->setRange(0, 0);
   bar_->setTextVisible(false);
   bar_->setFixedWidth(kBarWidth);
+  cancel_->setObjectName(QStringLiteral("CommandCancel"));
+  cancel_->setToolTip(QStringLiteral("停止统计, 不写入任何文件"));
+  cancel_->setFixedWidth(kCancelWidth);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(4, 0, 0, 0);
   layout->addWidget(text_, 1);
   layout->addWidget(bar_);
+  layout->addWidget(cancel_);
   ticker_.setInterval(kTickMs);
   connect(&ticker_, &QTimer::timeout, this, &RunProgress::Refresh);
+  connect(cancel_, &QPushButton::clicked, this, &RunProgress::cancelRequested);
   hide();
 }
 
 void RunProgress::Start() {
   stage_.clear();
+  cancelling_ = false;
+  done_ = total_ = 0;
+  waited_ms_ = 0;
+  wait_started_ = -1;
+  bar_->setRange(0, 0);
+  cancel_->setEnabled(true);
   clock_.start();
   ticker_.start();
   Refresh();
 }
 
 void RunProgress::SetStage(const QString& stage) {
+  if (cancelling_) return;  // the stages the run still passes are not what it does now
   stage_ = stage;
   Refresh();
 }
+
+void RunProgress::SetCancelling() {
+  cancelling_ = true;
+  stage_ = QStringLiteral("正在取消");
+  cancel_->setEnabled(false);
+  Refresh();
+}
+
+void RunProgress::SetRows(int64_t done, int64_t total) {
+  done_ = done;
+  total_ = total;
+  if (total > 0) {
+    bar_->setRange(0, 1000);
+    bar_->setValue(static_cast<int>(std::min(done, total) * 1000 / total));
+  }
+  Refresh();
+}
+
+void RunProgress::SetWaiting(bool waiting) {
+  if (!clock_.isValid()) return;
+  if (waiting && wait_started_ < 0) {
+    wait_started_ = clock_.elapsed();
+  } else if (!waiting && wait_started_ >= 0) {
+    waited_ms_ += clock_.elapsed() - wait_started_;
+    wait_started_ = -1;
+  }
+}
+
+void RunProgress::DisableCancel() { cancel_->setEnabled(false); }
 
 void RunProgress::Stop() {
   ticker_.stop();
@@ -51,12 +121,17 @@ void RunProgress::Stop() {
 
 QString RunProgress::text() const { return text_->text(); }
 
+double RunProgress::seconds() const {
+  if (!clock_.isValid()) return 0;
+  const qint64 now = clock_.elapsed();
+  const qint64 waiting = wait_started_ >= 0 ? now - wait_started_ : 0;
+  return static_cast<double>(now - waited_ms_ - waiting) / 1000.0;
+}
+
 void RunProgress::Refresh() {
   if (!clock_.isValid()) return;
-  const qint64 elapsed = clock_.elapsed();
-  const QString stage = stage_.isEmpty() ? QStringLiteral("正在统计") : stage_;
-  text_->setText(QStringLiteral("%1 … %2 秒").arg(stage).arg(elapsed / 1000));
-  if (elapsed >= kShowAfterMs && ticker_.isActive() && isHidden()) {
+  text_->setText(ProgressText(stage_, done_, total_, seconds()));
+  if (clock_.elapsed() >= kShowAfterMs && ticker_.isActive() && isHidden()) {
     raise();
     show();
   }

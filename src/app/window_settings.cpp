@@ -20,7 +20,8 @@ const char* const kKeptControls[] = {
     "OptClassC_2008", "OptClassB_2008",  "OptClassA_2008", "OptQSXZ_ED",     "OptClassA_ED",
     "OptAgriLand_ED", "ListLandUse",     "CheckSplitK",    "TextClassTable", "TextKCXSColumn",
     "ListUnit",       "TextDecimals",    "CheckTotals",    "IsAllZone",      "IsOldGH",
-    "IsNewGH",        "ListReportLevel", "ListZonePrefix", "TextZoneNames",
+    "IsNewGH",        "ListReportLevel", "ListZonePrefix", "TextZoneNames",  "OptBelowData",
+    "OptNewWorkbook",
 };
 const char* const kKeptTexts[] = {"TextZQColumn", "TextDKStyleColumn", "TextAreaColumn"};
 

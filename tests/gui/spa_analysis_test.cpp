@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
+#include <QDesktopServices>
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -31,6 +32,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -56,7 +58,9 @@ class RecordingSink : public MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     messages.push_back({kind, std::string(text), cursor ? cursor->shape() : Qt::ArrowCursor});
+    if (on_show) on_show(kind);
   }
+  std::function<void(MessageKind)> on_show;  // called after each message is recorded
   std::vector<std::string> texts() const {
     std::vector<std::string> result;
     for (const Message& message : messages) result.push_back(message.text);
@@ -75,10 +79,23 @@ class RecordingSink : public MessageSink {
     return answer;
   }
   bool confirmed = true;  // what Confirm answers, after recording the confirmation
+  std::function<void()> on_confirm;  // what the user does while the confirmation shows
   bool Confirm(std::string_view text) override {
     Show(MessageKind::kConfirmation, text);
+    if (on_confirm) on_confirm();
     return confirmed;
   }
+};
+
+// The workbook of a test, handed to runs without giving it away.
+class BorrowedHost : public SpreadsheetHost {
+ public:
+  explicit BorrowedHost(MemoryWorkbook& workbook) : workbook_(workbook) {}
+  bool Attach() override { return true; }
+  Workbook* ActiveWorkbook() override { return &workbook_; }
+
+ private:
+  MemoryWorkbook& workbook_;
 };
 
 // A workbook that takes its time to open, as a large one does.
@@ -112,12 +129,48 @@ std::unique_ptr<SpaAnalysis> NextStart(SpaAnalysis& window) {
   return next;
 }
 
+// Answers each box the window shows, from inside its event loop: records its text and presses
+// the button of that object name, else OK.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(QString press) : press_(std::move(press)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      texts << box->text();
+      QAbstractButton* button = box->findChild<QPushButton*>(press_);
+      (button != nullptr ? button : box->button(QMessageBox::Ok))->click();
+    });
+    timer_.start(20);
+  }
+  QStringList texts;
+
+ private:
+  QString press_;
+  QTimer timer_;
+};
+
 QString LayerAndFilter(const SpaAnalysis& window) {
   return window.findChild<QComboBox*>("ListLayer")->currentText() + QChar('|') +
          window.findChild<QLineEdit*>("TextWhere")->text();
 }
 
 }  // namespace
+
+// Takes the URLs the window hands to the desktop, while it lives.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+  ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+ public slots:
+  void Open(const QUrl& url) { urls << url; }
+
+ public:
+  QList<QUrl> urls;
+};
 
 class SpaAnalysisTest : public QObject {
   Q_OBJECT
@@ -136,12 +189,15 @@ class SpaAnalysisTest : public QObject {
   void RunWithoutWorkbookSaysNoneIsOpen();
   void RunFromButtonWritesIntoTheFile();
   void LongRunKeepsWindowAliveAndShowsProgress();
+  void CancelStopsTheRunWithNothingWritten();
+  void ProgressCountsTheRunNotTheBoxes();
   void DropChoosesWorkbook_data();
   void DropChoosesWorkbook();
   void LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook();
   void FieldListShowsWholeNamesAndAliases();
   void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
+  void CompletionLeadsToTheResult();
   void QuestionsCanBeBackedOutOf();
   void ChoicesComeBackAtTheNextStart();
   void RecentListKeepsTheLatestEight();
@@ -483,7 +539,8 @@ void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
   ButtonOf(window, "CommandProc")->click();
   QCOMPARE(sink.texts(), (std::vector<std::string>{
                              "确认: 需要统计的工作薄为 地块.xlsx\r                工作表为 地块",
-                             "统计完毕, 到Excel工作表查看结果!"}));
+                             "统计完毕, 到Excel工作表查看结果! 汇总结果写在工作表 地块 的第 "
+                             "14-16 行。"}));
 
   // Rows (zone, class, area): A 111 2.5, B 112 1, A 111 4; the block starts ten rows below.
   const auto cell = [&](int row, int column) -> CellValue {
@@ -562,6 +619,67 @@ void SpaAnalysisTest::LongRunKeepsWindowAliveAndShowsProgress() {
   QCOMPARE(sink.messages.back().kind, MessageKind::kCompletion);
   QVERIFY(progress->isHidden());
   QVERIFY(ButtonOf(window, "CommandProc")->isEnabled());
+}
+
+// 取消 during a run stops it between rows: nothing written or saved, and the run says so.
+void SpaAnalysisTest::CancelStopsTheRunWithNothingWritten() {
+  MemoryWorkbook workbook("大.xlsx");
+  MemorySheet& sheet = workbook.AddSheet("图斑");
+  for (int32_t row = 1; row <= 3000; ++row) {
+    sheet.SetRow(row, {std::string("A"), std::string("111"), 1.0});
+  }
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.SetHostFactory([&](const auto&) { return std::make_unique<BorrowedHost>(workbook); });
+  ButtonOf(window, "CheckZQStat")->click();
+  sink.on_confirm = [&] { ButtonOf(window, "CommandCancel")->click(); };
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.messages.back().kind, MessageKind::kStop);
+  QCOMPARE(sink.messages.back().text, std::string(kCancelledText));
+  QCOMPARE(sheet.write_count(), 0);
+  QCOMPARE(workbook.save_count(), 0);
+  // The next run is not cancelled by the last one's button.
+  sink.on_confirm = nullptr;
+  ButtonOf(window, "CommandProc")->click();
+  QCOMPARE(sink.messages.back().kind, MessageKind::kCompletion);
+  QCOMPARE(workbook.save_count(), 1);
+}
+
+// The seconds shown leave out the time the run's boxes wait for the user; the rows read show as
+// a share of the total, with the time left on a long run.
+void SpaAnalysisTest::ProgressCountsTheRunNotTheBoxes() {
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.SetHostFactory([](const auto&) { return std::make_unique<SlowHost>(); });
+  ButtonOf(window, "CheckZQStat")->click();
+  auto* progress = window.findChild<RunProgress*>();
+  double at_completion = -1;
+  sink.on_confirm = [&] { QTest::qWait(1500); };
+  sink.on_show = [&](MessageKind kind) {
+    if (kind == MessageKind::kCompletion) at_completion = progress->seconds();
+  };
+  ButtonOf(window, "CommandProc")->click();
+  // The slow workbook takes 1.2 s to open; the confirmation waited 1.5 s more.
+  QVERIFY2(at_completion >= 1.0 && at_completion < 2.5, qPrintable(QString::number(at_completion)));
+
+  struct Case {
+    int64_t done, total;
+    double seconds;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {0, 0, 3, "汇总图斑 … 3 秒"},
+      {500, 0, 3, "汇总图斑 … 3 秒"},
+      {5000, 20000, 3, "汇总图斑 已读 5,000 / 20,000 行 25% … 3 秒"},
+      {5000, 20000, 6, "汇总图斑 已读 5,000 / 20,000 行 25% … 6 秒, 约剩 18 秒"},
+      {20000, 20000, 9, "汇总图斑 已读 20,000 / 20,000 行 100% … 9 秒"},
+  };
+  for (const Case& c : cases) {
+    QCOMPARE(ProgressText(QStringLiteral("汇总图斑"), c.done, c.total, c.seconds),
+             QString::fromUtf8(c.shown));
+  }
 }
 
 void SpaAnalysisTest::DropChoosesWorkbook_data() {
@@ -751,6 +869,47 @@ void SpaAnalysisTest::ReportsFromTheWindowGoIntoTheirOwnWorkbook() {
 
 // The real box, closed from inside its own event loop: title "Quilmark", no icon, one OK button,
 // the confirmation on two lines, names shown as typed even when they look like markup.
+// The completion names the file the result went to and opens it, or its folder, with the
+// desktop's handler; a workbook's result can go into a new workbook beside it instead.
+void SpaAnalysisTest::CompletionLeadsToTheResult() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
+  QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
+  UrlRecorder opened;
+  SpaAnalysis window;
+  window.SetWorkbook(path);
+  ButtonOf(window, "CheckZQStat")->click();
+  {
+    BoxAnswerer answerer(QStringLiteral("CommandOpenFolder"));
+    ButtonOf(window, "CommandProc")->click();
+    QCOMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.back(),
+             QStringLiteral("统计完毕, 到Excel工作表查看结果! 汇总结果写在工作表 地块 的第 "
+                            "14-16 行。\n结果文件: ") +
+                 path);
+  }
+  QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(dir.path())});
+
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray before = file.readAll();
+  file.close();
+  ButtonOf(window, "OptNewWorkbook")->click();
+  const QString result = dir.filePath(QStringLiteral("地块-汇总.xlsx"));
+  {
+    BoxAnswerer answerer(QStringLiteral("CommandOpenResult"));
+    ButtonOf(window, "CommandProc")->click();
+    QCOMPARE(answerer.texts.back(),
+             QStringLiteral("统计完毕, 汇总结果已写入新的工作簿: ") + result);
+  }
+  QCOMPARE(opened.urls.back(), QUrl::fromLocalFile(result));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), before);
+  XlsxFileHost host(result.toStdString());
+  QCOMPARE(host.ActiveWorkbook()->ActiveSheet()->Read(1, 1).value_or(CellValue{}),
+           CellValue(std::string("A")));
+}
+
 void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
   SpaAnalysis window;
   MessageBoxSink sink(&window);
