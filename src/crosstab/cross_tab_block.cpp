@@ -89,6 +89,7 @@ ResultTable CrossTabTable(const CrossTabTables& tables, const AreaFormat& format
   table.cells.reserve(static_cast<size_t>(shape.rows));
   std::vector<CellValue>& titles = table.cells.emplace_back(width);
   std::vector<CellValue>& headers = table.cells.emplace_back(width);
+  if (format.unit_named) titles[0] = UnitLine(format.unit);  // the corner, empty otherwise
   headers[0] = Text(zone_header);
   headers[1] = Text(kTotalCountHeader);
   headers[2] = Text(kTotalAreaHeader);

@@ -48,6 +48,10 @@ class Worksheet {
   // empty value or the empty text clears the cell, as in a spreadsheet. false, and the cell
   // unchanged, when row or column lies outside the sheet. May throw HostError.
   virtual bool Write(int32_t row, int32_t column, const CellValue& value) = 0;
+
+  // Shows the number the run wrote into the cell with `decimals` places (0.00 for 2), trailing
+  // zeros included. false where the host keeps no formats (the cell then shows as it would).
+  virtual bool SetDecimals(int32_t /*row*/, int32_t /*column*/, int /*decimals*/) { return false; }
 };
 
 class Workbook {

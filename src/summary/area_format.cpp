@@ -147,6 +147,8 @@ void FormatAreaGrid(std::vector<std::vector<CellValue>>& cells, size_t header_ro
   cells.push_back(std::move(total_row));
 }
 
+std::string UnitLine(AreaUnit unit) { return "单位: " + std::string(AreaUnitName(unit)); }
+
 std::string_view AreaUnitName(AreaUnit unit) {
   switch (unit) {
     case AreaUnit::kSquareMetre:

@@ -33,7 +33,12 @@ struct AreaFormat {
   AreaUnit unit = AreaUnit::kSquareMetre;
   std::optional<int> decimals;  // 0..kMaxDecimals; nullopt: unrounded
   bool totals = false;          // a 合计 column right of the classes and a 合计 row below
+  // The unit was chosen (--unit): each block names it in the corner cell of its first row.
+  bool unit_named = false;
 };
+
+// What a block's corner cell says of its unit: "单位: 公顷".
+std::string UnitLine(AreaUnit unit);
 
 // A zone x class matrix of areas rounded as one: each cell, each row's total, each column's
 // total and the grand total.

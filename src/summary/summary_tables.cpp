@@ -45,6 +45,8 @@ ResultTable SummaryTable(std::string name, const SummaryTables& tables, SummaryL
   const auto width = static_cast<size_t>(shape.columns);
   table.cells.reserve(static_cast<size_t>(shape.rows));
   std::vector<CellValue>& header = table.cells.emplace_back(width);
+  // The corner above the zones, empty otherwise.
+  if (format.unit_named) header[0] = UnitLine(format.unit);
   if (layout == SummaryLayout::kByClass) {
     for (size_t j = 0; j < tables.classes.Count(); ++j) header[j + 1] = tables.classes.KeyAt(j);
   }

@@ -1,5 +1,6 @@
 #include "src/summary/worksheet_target.h"
 
+#include <optional>
 #include <variant>
 
 namespace quilmark {
@@ -29,7 +30,13 @@ void WriteTable(Worksheet& sheet, int64_t base_row, const ResultTable& table) {
     for (size_t j = 0; j < cells.size(); ++j) {
       if (std::holds_alternative<std::monostate>(cells[j])) continue;
       if (j >= static_cast<size_t>(kMaxColumn)) break;
-      sheet.Write(static_cast<int32_t>(row), static_cast<int32_t>(j) + 1, cells[j]);
+      const auto column = static_cast<int32_t>(j) + 1;
+      sheet.Write(static_cast<int32_t>(row), column, cells[j]);
+      // Rounded numbers keep their trailing zeros.
+      const std::optional<int> decimals = table.ShownDecimals(j);
+      if (decimals && std::holds_alternative<double>(cells[j])) {
+        sheet.SetDecimals(static_cast<int32_t>(row), column, *decimals);
+      }
     }
     ++row;
   }

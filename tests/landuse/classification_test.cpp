@@ -281,7 +281,7 @@ TEST(SurveyRun, WorkedExampleMajorClassesInHectares) {
   ASSERT_EQ(RunSummary(options, host, sink).outcome, RunResult::Outcome::kCompleted);
   const Rows rows = RowsFrom(sheet, 31);
   EXPECT_EQ(Rows(rows.begin(), rows.begin() + 4),
-            (Rows{{"", "农用地", "未利用地", "建设用地", "合计"},
+            (Rows{{"单位: 公顷", "农用地", "未利用地", "建设用地", "合计"},
                   {"石碣镇", "#6.38", "#0.31", "#0.46", "#7.15"},
                   {"常平镇", "#2.82", "#0.59", "#1.79", "#5.2"},
                   {"合计", "#9.2", "#0.9", "#2.25", "#12.35"}}));

@@ -152,9 +152,20 @@ void RowWriter::WriteNewRow(uint32_t slot, std::string& out) {
   *out_ += "\">";
   const auto added = model_.added_cells().find(slot);
   if (added != model_.added_cells().end()) {
-    for (const Cell& cell : added->second) EmitCell(row.number, cell, {});
+    for (const Cell& cell : added->second) {
+      EmitCell(row.number, cell, WrittenStyle(row.number, cell, {}));
+    }
   }
   AppendEndTag(*out_, name);
+}
+
+std::string_view RowWriter::WrittenStyle(int32_t row, const Cell& cell,
+                                         std::string_view style) const {
+  if (layout_.decimal_styles.empty() || cell.type != CellType::kNumber) return style;
+  const auto decimals = model_.decimals().find({row, cell.column});
+  if (decimals == model_.decimals().end()) return style;
+  const auto shown = layout_.decimal_styles.find(decimals->second);
+  return shown != layout_.decimal_styles.end() ? std::string_view(shown->second) : style;
 }
 
 const Cell* RowWriter::StoredCell(const Row& row, int32_t column) const {
@@ -274,7 +285,7 @@ void RowWriter::WriteRow(uint32_t slot, std::string_view text, std::string& out)
     const bool written = item.cell != nullptr && (item.cell->flags & kWritten);
     if (item.original == nullptr || written) {
       const std::string_view style = item.original ? item.original->style : std::string_view();
-      EmitCell(row.number, *item.cell, style);
+      EmitCell(row.number, *item.cell, WrittenStyle(row.number, *item.cell, style));
     } else {
       EmitKeptCell(*item.original, row.number, text);
     }

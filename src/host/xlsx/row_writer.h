@@ -37,6 +37,8 @@ class RowWriter {
   };
 
   const Cell* StoredCell(const Row& row, int32_t column) const;
+  // The style a written number cell gets: its decimals' where it has them, else `style`.
+  std::string_view WrittenStyle(int32_t row, const Cell& cell, std::string_view style) const;
   // The row's cells as the file had them and as the run left them, in column order, in merged_.
   void MergeCells(uint32_t slot, const RowXml& parsed);
   void EmitRowStart(const RowXml& parsed, int32_t number, const std::vector<MergedCell>& cells);

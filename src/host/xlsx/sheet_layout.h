@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,6 +28,9 @@ struct SheetLayout {
   std::optional<std::pair<uint64_t, uint64_t>> dimension;  // the <dimension> element's bytes
   std::optional<RangeRef> dimension_ref;
   std::string dimension_qname;  // "dimension" with its prefix
+  // The style index (a cell's s) of each number of decimals the run's cells are shown with, as
+  // the save added them to the styles part; empty when none were added.
+  std::map<int, std::string> decimal_styles;
 };
 
 }  // namespace quilmark::xlsx

@@ -193,6 +193,12 @@ bool SheetModel::HasValueInRow(int32_t row) const {
   return false;
 }
 
+bool SheetModel::SetDecimals(int32_t row, int32_t column, int decimals) {
+  if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn) return false;
+  decimals_[{row, column}] = decimals;
+  return true;
+}
+
 bool SheetModel::Write(int32_t row, int32_t column, const CellValue& value) {
   if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn) return false;
   // The empty text empties the cell, as it does in a spreadsheet: an empty zone name in a block

@@ -91,6 +91,10 @@ class SheetModel {
   std::optional<CellValue> Read(int32_t row, int32_t column) const;
   bool Write(int32_t row, int32_t column, const CellValue& value);
   int32_t LastUsedRow() const { return last_used_row_; }
+  // The decimals a written cell is shown with; false outside the sheet.
+  bool SetDecimals(int32_t row, int32_t column, int decimals);
+  // The decimals of each cell that has them, by (row, column).
+  const std::map<std::pair<int32_t, int32_t>, int>& decimals() const { return decimals_; }
 
   // For saving.
   const ChunkedVector<Row>& rows() const { return rows_; }
@@ -136,6 +140,7 @@ class SheetModel {
   std::map<int32_t, uint32_t> new_rows_;
   std::multimap<uint32_t, uint32_t> repeated_;
   std::vector<SharedFormula> shared_formulas_;
+  std::map<std::pair<int32_t, int32_t>, int> decimals_;
   int32_t last_used_row_ = 0;
   int32_t previous_row_ = 0;
   bool rows_in_order_ = true;

@@ -10,17 +10,20 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <pugixml.hpp>
+#include <set>
 
 #include "src/host/xlsx/file_guard.h"
+#include "src/host/xlsx/number_formats.h"
 #include "src/host/xlsx/package.h"
 #include "src/host/xlsx/package_editor.h"
 #include "src/host/xlsx/package_parts.h"
 #include "src/host/xlsx/parallel_deflate.h"
 #include "src/host/xlsx/part_text.h"
 #include "src/host/xlsx/sheet_writer.h"
-#include "src/host/xlsx/write_all.h"
 #include "src/host/xlsx/workbook_type.h"
+#include "src/host/xlsx/write_all.h"
 #include "src/host/xlsx/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -234,6 +237,7 @@ std::string XlsxWorkbook::ReadSheetList(const Package& package, const pugi::xml_
   for (const Relationship& rel : rels) {
     if (TypeIs(rel.type, "sharedStrings")) shared_strings_part = rel.target;
     if (TypeIs(rel.type, "calcChain")) calc_chain_part_ = rel.target;
+    if (TypeIs(rel.type, "styles")) styles_part_ = rel.target;
   }
   for (const pugi::xml_node node : Child(root, "sheets").children()) {
     if (LocalName(node.name()) != "sheet") continue;
@@ -382,7 +386,26 @@ std::vector<std::pair<std::string, std::string>> XlsxWorkbook::EditSmallParts(
   if (const auto type = WorkbookTypeForName(workbook_type_, target)) {
     text(types) = WithOverrideType(text(types), workbook_part_, *type);
   }
+  AddDecimalStyles(package, text);
   return parts;
+}
+
+// Rounded areas the run wrote get a number format with their decimals. A workbook without a styles
+// part keeps none: its cells show as they would.
+void XlsxWorkbook::AddDecimalStyles(const Package& package,
+                                    const std::function<std::string&(const std::string&)>& text) {
+  if (sheet_ == nullptr || sheet_->model().decimals().empty()) return;
+  if (styles_part_.empty() || !package.Has(styles_part_)) return;
+  std::set<int> wanted;
+  for (const auto& [cell, decimals] : sheet_->model().decimals()) wanted.insert(decimals);
+  std::map<int, uint32_t> styles;
+  std::optional<std::string> edited =
+      WithDecimalStyles(text(styles_part_), styles_part_, wanted, styles);
+  if (!edited) return;
+  text(styles_part_) = std::move(*edited);
+  for (const auto& [decimals, index] : styles) {
+    sheet_->layout().decimal_styles[decimals] = std::to_string(index);
+  }
 }
 
 void WriteFileAtomically(const std::filesystem::path& target,

@@ -35,6 +35,9 @@ class XlsxSheet final : public Worksheet {
   bool Write(int32_t row, int32_t column, const CellValue& value) override {
     return model_.Write(row, column, value);
   }
+  bool SetDecimals(int32_t row, int32_t column, int decimals) override {
+    return model_.SetDecimals(row, column, decimals);
+  }
 
   SheetModel& model() { return model_; }
   const SheetModel& model() const { return model_; }
@@ -89,6 +92,10 @@ class XlsxWorkbook final : public Workbook {
   // the target's name calls for another.
   std::vector<std::pair<std::string, std::string>> EditSmallParts(
       PackageEditor& editor, const std::filesystem::path& target);
+  // Adds the number formats of the cells written with decimals to the styles part, through
+  // `text`, which gives a part's text as the save will write it.
+  void AddDecimalStyles(const Package& package,
+                        const std::function<std::string&(const std::string&)>& text);
   struct SheetOutput;
 
   std::filesystem::path path_;
@@ -101,6 +108,7 @@ class XlsxWorkbook final : public Workbook {
   std::string workbook_part_;
   std::string workbook_type_;  // as [Content_Types].xml declares it
   std::string calc_chain_part_;
+  std::string styles_part_;  // empty when the workbook has none
   CustomProperties properties_;
   std::string properties_part_;      // where the properties are or will be
   bool properties_related_ = false;  // the package's relationships name the part
