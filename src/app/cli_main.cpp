@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -179,6 +180,20 @@ bool ResultMayBeWritten(const std::optional<std::filesystem::path>& output,
   return true;
 }
 
+// Whether a run may write `result`, a file other than its input: where one is there already and
+// the user sits at a terminal, only with --overwrite; scripts (standard input not a terminal)
+// replace it as they always have.
+bool MayReplace(const std::filesystem::path& result, const std::string& input, bool overwrite) {
+  std::error_code error;
+  if (overwrite || ::isatty(STDIN_FILENO) != 1 || !std::filesystem::exists(result, error)) {
+    return true;
+  }
+  if (std::filesystem::equivalent(result, input, error)) return true;  // -o naming the input
+  std::cerr << "结果文件已存在: " << result.string()
+            << "\n要替换它请加 --overwrite (或 -y); 要保留它请用 -o 指定别的文件名。\n";
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,6 +261,10 @@ int main(int argc, char** argv) {
                  "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到标准输出, 不写任何文件)")
       ->type_name("格式")
       ->check(CLI::IsMember({"xlsx", "csv"}));
+  bool overwrite = false;
+  app.add_flag("-y,--overwrite", overwrite,
+               "结果文件 (-o 指定的文件, 或图层旁边的 …-汇总.xlsx) 已存在时直接替换它; "
+               "不加此项时, 在终端上运行会拒绝替换");
   bool dry_run = false;
   app.add_flag("--dry-run", dry_run,
                "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
@@ -390,6 +409,10 @@ int main(int argc, char** argv) {
     }
   }
   if (!ResultMayBeWritten(input.output, new_workbook)) return kExitHostFailure;
+  if (!input.read_only) {
+    const std::optional<std::filesystem::path>& result = new_workbook ? new_workbook : input.output;
+    if (result && !MayReplace(*result, workbook, overwrite)) return kExitUsage;
+  }
   std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
   std::unique_ptr<quilmark::ResultTarget> target;

@@ -7,11 +7,13 @@ Usage: cli_test.py QUILMARK   (needs python3-openpyxl and python3-xlsxwriter)
 import csv
 import io
 import os
+import pty
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 from collections import defaultdict
 
 import openpyxl
@@ -22,9 +24,10 @@ ROWS = [("001", "011", 12.5), ("002", "121K", 3.25), ("001", "011", 1.5), ("003"
         ("002", "111", 0.75), ("001", "317", 2.0), ("002", "121K", 1.0)]
 
 
-def run(*args):
+def run(*args, stdin=subprocess.DEVNULL):
     # Bytes, decoded here: text mode would turn the confirmation's carriage return into a newline.
-    done = subprocess.run([QUILMARK, *args], capture_output=True)
+    # Standard input is no terminal unless a test gives one: runs are a script's.
+    done = subprocess.run([QUILMARK, *args], capture_output=True, stdin=stdin)
     done.stdout, done.stderr = done.stdout.decode(), done.stderr.decode()
     return done
 
@@ -432,6 +435,61 @@ class CommandLine(unittest.TestCase):
         done = run("--classification", table, "-o", self.path("own.xlsx"), example)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn("0404: 1 个图斑", done.stderr)
+
+    def test_unit_names_the_corner_and_decimals_show_their_zeros(self):
+        source, result = self.path("in.xlsx"), self.path("out.xlsx")
+        make_openpyxl(source)
+        header = len(ROWS) + 11  # the zone totals' header row
+        cases = [
+            (["--unit", "m2", "--decimals", "2"], "单位: 平方米", "0.00", "0"),
+            (["--unit", "ha"], "单位: 公顷", "General", "General"),
+            (["--decimals", "1"], None, "0.0", "0"),
+            ([], None, "General", "General"),
+        ]
+        for args, corner, area_format, count_format in cases:
+            with self.subTest(args=args):
+                done = run("--zone-totals", "--cross-tab", *args, "-o", result, source)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                sheet = openpyxl.load_workbook(result).active
+                self.assertEqual(sheet.cell(header, 1).value, corner)
+                self.assertEqual(sheet.cell(header + 1, 2).number_format, area_format)
+                # The cross-tab below: its class titles' row, then 总宗数 and 总面积 by zone.
+                titles = header + 3 + 10
+                self.assertEqual(sheet.cell(titles, 1).value, corner)
+                self.assertEqual(sheet.cell(titles + 2, 2).number_format, count_format)
+                self.assertEqual(sheet.cell(titles + 2, 3).number_format, area_format)
+                if not args:  # nothing to show: the styles are the input's, byte for byte
+                    with zipfile.ZipFile(source) as a, zipfile.ZipFile(result) as b:
+                        self.assertEqual(a.read("xl/styles.xml"), b.read("xl/styles.xml"))
+
+    def test_an_existing_result_is_replaced_at_a_terminal_only_when_told(self):
+        source = self.path("in.xlsx")
+        make_openpyxl(source)
+        layer = self.path("图斑.csv")
+        shutil.copy(os.path.join(os.path.dirname(__file__), "..", "data", "gis", "patches.csv"),
+                    layer)
+        cases = [(["-o", self.path("out.xlsx"), source], self.path("out.xlsx")),
+                 (["--zone-column", "ZLDWDM", layer], self.path("图斑-汇总.xlsx"))]
+        master, terminal = pty.openpty()
+        try:
+            for args, result in cases:
+                with self.subTest(result=result):
+                    with open(result, "wb") as f:
+                        f.write(b"kept")
+                    done = run("--zone-totals", *args, stdin=terminal)
+                    self.assertEqual(done.returncode, 2, done.stderr)
+                    self.assertIn("结果文件已存在: " + result, done.stderr)
+                    self.assertIn("--overwrite", done.stderr)
+                    self.assertEqual(read_bytes(result), b"kept")
+                    for extra, given in (("-y", terminal), ("--zone-totals", subprocess.DEVNULL)):
+                        with open(result, "wb") as f:
+                            f.write(b"kept")
+                        done = run("--zone-totals", extra, *args, stdin=given)
+                        self.assertEqual(done.returncode, 0, done.stderr)
+                        self.assertNotEqual(read_bytes(result), b"kept")
+        finally:
+            os.close(master)
+            os.close(terminal)
 
     def test_libreoffice_opens_the_result(self):
         office = shutil.which("soffice") or shutil.which("libreoffice")
