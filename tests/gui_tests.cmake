@@ -24,20 +24,21 @@ if(QUILMARK_BUILD_GUI)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=${_locale};LANG=${_locale};LANGUAGE=")
   endforeach()
 
-  # The window on a 1366x768 screen at 100%, 125% and 150%, where it scrolls, and on a 1920x1080
-  # one at 100%, where it is as drawn.
+  # The window on a 1366x768 screen at 100% and 125%, where it shows in two columns, at 150%,
+  # where it scrolls in two columns, and on a 1920x1080 one at 100%, where it is as drawn.
   add_executable(quilmark_fit_screen_tests gui/fit_to_screen_test.cpp)
   set_target_properties(quilmark_fit_screen_tests PROPERTIES AUTOMOC ON)
   target_link_libraries(quilmark_fit_screen_tests PRIVATE quilmark_window Qt6::Test)
-  foreach(_case IN ITEMS 1366x768:1:1 1366x768:1.25:1 1366x768:1.5:1 1920x1080:1:0)
+  foreach(_case IN ITEMS 1366x768:1:0:2 1366x768:1.25:0:2 1366x768:1.5:1:2 1920x1080:1:0:1)
     string(REPLACE ":" ";" _fields ${_case})
     list(GET _fields 0 _screen)
     list(GET _fields 1 _scale)
     list(GET _fields 2 _scroll)
+    list(GET _fields 3 _columns)
     set(_platform "offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/data/gui/screen-${_screen}.json")
     add_test(NAME quilmark_fit_screen_${_screen}_${_scale} COMMAND quilmark_fit_screen_tests)
     set_tests_properties(quilmark_fit_screen_${_screen}_${_scale} PROPERTIES ENVIRONMENT
-      "QT_QPA_PLATFORM=${_platform};QT_SCALE_FACTOR=${_scale};QUILMARK_EXPECT_SCROLL=${_scroll}")
+      "QT_QPA_PLATFORM=${_platform};QT_SCALE_FACTOR=${_scale};QUILMARK_EXPECT_SCROLL=${_scroll};QUILMARK_EXPECT_COLUMNS=${_columns}")
   endforeach()
 
   # Draws the window into a PNG; scripts/render-window.sh runs it.

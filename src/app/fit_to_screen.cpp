@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "src/app/main_window.h"
+
 namespace quilmark {
 namespace {
 
@@ -12,10 +14,23 @@ namespace {
 constexpr int kFrameWidth = 16;
 constexpr int kFrameHeight = 40;
 
+QSize Room(const QRect& available) {
+  return QSize(available.width() - kFrameWidth, available.height() - kFrameHeight);
+}
+
 }  // namespace
 
+std::unique_ptr<QWidget> FitWindowToScreen(std::unique_ptr<SpaAnalysis> window,
+                                           const QRect& available) {
+  const QSize room = Room(available);
+  if (window->height() > room.height() && window->SideBySideSize().width() <= room.width()) {
+    window->ArrangeSideBySide();
+  }
+  return FitToScreen(std::move(window), available);
+}
+
 std::unique_ptr<QWidget> FitToScreen(std::unique_ptr<QWidget> content, const QRect& available) {
-  const QSize room(available.width() - kFrameWidth, available.height() - kFrameHeight);
+  const QSize room = Room(available);
   const QSize size = content->size();
   if (size.width() <= room.width() && size.height() <= room.height()) return content;
 

@@ -14,4 +14,12 @@ namespace quilmark {
 // icon and owns it.
 std::unique_ptr<QWidget> FitToScreen(std::unique_ptr<QWidget> content, const QRect& available);
 
+class SpaAnalysis;
+
+// The program's window as shown on that screen: in two columns where one column is too tall
+// for the area and two fit across it (a 1366x768 screen, so that 确 认 shows without scrolling),
+// then as FitToScreen shows any content.
+std::unique_ptr<QWidget> FitWindowToScreen(std::unique_ptr<SpaAnalysis> window,
+                                           const QRect& available);
+
 }  // namespace quilmark

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<quilmark::SpaAnalysis>();
   window->LoadSettings();
   if (!workbooks.isEmpty()) window->SetWorkbook(workbooks.front());
-  const std::unique_ptr<QWidget> shown = quilmark::FitToScreen(
+  const std::unique_ptr<QWidget> shown = quilmark::FitWindowToScreen(
       std::move(window), QGuiApplication::primaryScreen()->availableGeometry());
   shown->show();
   return QApplication::exec();

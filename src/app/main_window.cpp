@@ -29,6 +29,7 @@
 #include <QStyleFactory>
 #include <QTextLayout>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -63,7 +64,7 @@ constexpr const char* kLandUseControls[] = {"CheckZQDM2MC"};
 constexpr const char* kMasterPlanControls[] = {"IsAllZone", "IsOldGH", "IsNewGH"};
 
 // Twips to pixels at 96 dots per inch, to the nearest pixel.
-int Px(int twips) { return (twips * 2 + 15) / 30; }
+constexpr int Px(int twips) { return (twips * 2 + 15) / 30; }
 
 QRect PxRect(const ControlEntry& entry) {
   return QRect(Px(entry.left), Px(entry.top), Px(entry.width), Px(entry.height));
@@ -651,6 +652,40 @@ void SpaAnalysis::CommandProcClick() {
   RunInBackground(run, sink, feedback);
   SetRunning(false);
   disconnect(cancel);
+}
+
+namespace {
+
+// The bands of the one-column window: the note and picture above the column numbers, the column
+// numbers, tasks and buttons, and the rows below them.
+constexpr int kControlsTop = Px(2250) - 2;  // the first column number's label and box
+constexpr int kRowsTop = Px(kClientHeightTwips);
+
+}  // namespace
+
+QSize SpaAnalysis::SideBySideSize() const {
+  if (side_by_side_) return size();
+  const int left = kRowsTop - (kControlsTop - Px(120));
+  const int right = Px(120) + (kControlsTop - Px(120)) + (height() - kRowsTop - kRowGap);
+  return QSize(2 * Px(kClientWidthTwips), std::max(left, right));
+}
+
+void SpaAnalysis::ArrangeSideBySide() {
+  if (side_by_side_) return;
+  const QSize two_columns = SideBySideSize();
+  const int lift = kControlsTop - Px(120);
+  for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    const QPoint at = child->pos();
+    if (at.y() < kControlsTop) {
+      child->move(at.x() + Px(kClientWidthTwips), at.y());
+    } else if (at.y() < kRowsTop) {
+      child->move(at.x(), at.y() - lift);
+    } else {
+      child->move(at.x() + Px(kClientWidthTwips), at.y() - kRowsTop - kRowGap + kControlsTop);
+    }
+  }
+  side_by_side_ = true;
+  setFixedSize(two_columns);
 }
 
 void SpaAnalysis::SetRunning(bool running) {

@@ -116,6 +116,13 @@ class SpaAnalysis : public QWidget {
   // The files chosen lately, the latest first, at most kRecentLimit.
   const QStringList& recent() const { return recent_; }
 
+  // The window in two columns: the column numbers, tasks and buttons on the left, moved up; the
+  // note, the example picture and the rows below the buttons on the right. For a screen too
+  // short for the window in one column (a 1366x768 screen) but wide enough for two. Once.
+  void ArrangeSideBySide();
+  // The size the window takes in two columns.
+  QSize SideBySideSize() const;
+
   // Where the run's messages go; nullptr restores the modal boxes. Not owned.
   void SetMessageSink(MessageSink* sink) { sink_ = sink; }
   // How each run gets its host; OpenHost until replaced.
@@ -157,6 +164,7 @@ class SpaAnalysis : public QWidget {
   std::unique_ptr<MessageBoxSink> box_sink_;
   RunProgress* progress_ = nullptr;
   bool running_ = false;
+  bool side_by_side_ = false;
   QStringList recent_;
   QMenu* recent_menu_ = nullptr;
   ControlValues defaults_;  // what the kept controls hold in a new window
