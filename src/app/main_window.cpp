@@ -615,6 +615,11 @@ void SpaAnalysis::CommandProcClick() {
   const std::optional<std::filesystem::path> result =
       separate ? DefaultResultPath(layer ? layer_input.source : workbook_->string(), suffix)
                : workbook_;
+  if (separate && !result) {  // a source that is no path (a database) has no file beside it
+    shown.Show(MessageKind::kStop,
+               "数据库连接没有默认的结果文件名, 请用命令行的 -o 指定结果工作簿。");
+    return;
+  }
   if (separate && !ReplaceResultAsked(*result, shown)) return;
   box_sink_->SetResultFile(result ? QFile::decodeName(result->c_str()) : QString());
   // The host is made and used on the run's own thread, which ends before these go.
