@@ -14,6 +14,7 @@ constexpr size_t kBatchesAhead = 3;
 ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner) : inner_(std::move(inner)) {
   try {
     thread_ = std::thread([this] { Produce(); });
+    threaded_ = true;
   } catch (const std::system_error&) {
     // No second thread: Next reads the inner source itself.
   }
@@ -77,7 +78,10 @@ bool ReadAheadRows::NextBatch() {
   at_ = 0;
   changed_.wait(lock, [this] { return !full_.empty() || done_; });
   if (full_.empty()) {
-    if (error_) std::rethrow_exception(error_);
+    const std::exception_ptr error = error_;
+    lock.unlock();
+    Release();
+    if (error) std::rethrow_exception(error);
     return false;
   }
   current_ = std::move(full_.front());
@@ -87,8 +91,16 @@ bool ReadAheadRows::NextBatch() {
   return true;
 }
 
+// The reader has returned once it set done_; its batches will not be filled again.
+void ReadAheadRows::Release() {
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  spare_ = {};
+  current_ = Batch();
+}
+
 bool ReadAheadRows::Next(SourceRow& row) {
-  if (!thread_.joinable()) return inner_->Next(row);
+  if (!threaded_) return inner_->Next(row);
   if (at_ == current_.count && !NextBatch()) return false;
   // The caller's row goes back into the batch, so its texts' buffers are used again.
   swap(row, current_.rows[at_++]);

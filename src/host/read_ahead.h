@@ -1,7 +1,9 @@
 // Reading a source ahead of the run: a second thread fills batches of rows while the run sums
 // the batch before, so a source that spends its time in a driver (a GIS layer decoding pages, a
 // database cursor) and the tasks overlap. At most a few batches wait at once, so memory stays
-// flat however many rows there are.
+// flat however many rows there are. Once the inner source has ended and its rows are taken, the
+// thread is gone and the batches are freed: a run over many sources keeps each ended one for its
+// row labels at the cost of the inner source's own state alone.
 #pragma once
 
 #include <condition_variable>
@@ -38,6 +40,7 @@ class ReadAheadRows : public RowSource {
 
   void Produce();
   bool NextBatch();
+  void Release();
 
   std::unique_ptr<RowSource> inner_;
   mutable std::mutex inner_mutex_;  // held while the inner source reads, and for its labels
@@ -50,6 +53,7 @@ class ReadAheadRows : public RowSource {
   bool stop_ = false;  // the reader is to stop
   std::exception_ptr error_;
   std::thread thread_;
+  bool threaded_ = false;  // set once, in the constructor
 
   Batch current_;  // the batch Next hands out, on the caller's thread only
   size_t at_ = 0;

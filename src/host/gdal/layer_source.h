@@ -48,6 +48,16 @@ struct OpenedLayer {
 // would come from a geometry in geographic degrees.
 OpenedLayer OpenLayer(const LayerRequest& request);
 
+// Opens the source and checks its layer and fields as OpenLayer does, reading no feature (the
+// filter is not tried). Returns the layer's name and the request with every field it chose by
+// number named as this layer names it (fields chosen by name stay as typed), so that other
+// sources can be matched with it by name. Throws HostError as OpenLayer.
+struct CheckedLayer {
+  std::string name;
+  LayerRequest by_name;
+};
+CheckedLayer CheckLayer(const LayerRequest& request);
+
 // The layer names of the source, in its order, and the field names of one layer (empty: the
 // only layer, else the first). For the window's choices; throws HostError as OpenLayer.
 std::vector<std::string> LayerNames(const std::string& source);
