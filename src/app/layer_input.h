@@ -22,7 +22,7 @@ struct LayerInput {
   std::string where;   // an attribute filter the source evaluates; empty: every feature
   // Further sources summed with the first as if their layers were one, in this order (see
   // layer_parts.h); the same layer, filter and fields are read from each.
-  std::vector<std::string> more_sources;
+  std::vector<std::string> more_sources = {};
 };
 
 // The fields the chosen tasks read: the zone and area always, the class for land-use, master

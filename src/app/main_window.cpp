@@ -133,18 +133,23 @@ std::filesystem::path PathOf(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-// The input a drop offers: one local .xlsx file or layer source (a .gdb folder included), else
-// nothing.
-std::optional<QString> DroppedWorkbook(const QMimeData* mime) {
-  if (mime == nullptr || !mime->hasUrls()) return std::nullopt;
-  const QList<QUrl> urls = mime->urls();
-  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
-  QString path = urls.front().toLocalFile();
-  while (path.size() > 1 && path.endsWith(QChar('/'))) path.chop(1);  // a folder's URL
-  if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) && !IsLayer(PathOf(path))) {
-    return std::nullopt;
+// The inputs a drop offers: one local .xlsx file or layer source (a .gdb folder included), or
+// several layer sources; else nothing.
+QStringList DroppedSources(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) return {};
+  QStringList paths;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) return {};
+    QString path = url.toLocalFile();
+    while (path.size() > 1 && path.endsWith(QChar('/'))) path.chop(1);  // a folder's URL
+    const bool layer = IsLayer(PathOf(path));
+    if (!layer && !(path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) &&
+                    mime->urls().size() == 1)) {
+      return {};
+    }
+    paths.push_back(path);
   }
-  return path;
+  return paths;
 }
 
 }  // namespace
@@ -494,6 +499,7 @@ bool SpaAnalysis::CheckXSheet(std::string_view strXSheet, const Workbook* xWorkb
 }
 
 void SpaAnalysis::SetWorkbook(const QString& path) {
+  more_sources_.clear();
   if (path.isEmpty()) {
     workbook_.reset();
     layer_rows_->ShowSource(std::nullopt);
@@ -512,16 +518,37 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   workbook_name_->setToolTip(QDir::toNativeSeparators(absolute));
 }
 
+bool SpaAnalysis::SetSources(const QStringList& paths) {
+  if (paths.isEmpty()) return false;
+  for (const QString& path : paths) {
+    if (!IsLayer(PathOf(QFileInfo(path).absoluteFilePath()))) return false;
+  }
+  SetWorkbook(paths.front());
+  if (paths.size() == 1) return true;
+  for (qsizetype i = 1; i < paths.size(); ++i) {
+    more_sources_.push_back(PathOf(QFileInfo(paths[i]).absoluteFilePath()));
+  }
+  const QString text = QStringLiteral("%1 等 %2 个图层")
+                           .arg(QFileInfo(paths.front()).fileName())
+                           .arg(paths.size());
+  const int room = workbook_name_->contentsRect().width() - 2 * workbook_name_->indent();
+  workbook_name_->setText(workbook_name_->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+  QStringList tip;
+  for (const QString& path : paths) tip.push_back(QDir::toNativeSeparators(path));
+  workbook_name_->setToolTip(tip.join(QChar('\n')));
+  return true;
+}
+
 void SpaAnalysis::dragEnterEvent(QDragEnterEvent* event) {
-  if (!running_ && DroppedWorkbook(event->mimeData())) event->acceptProposedAction();
+  if (!running_ && !DroppedSources(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void SpaAnalysis::dropEvent(QDropEvent* event) {
   if (running_) return;
-  if (std::optional<QString> path = DroppedWorkbook(event->mimeData())) {
-    SetWorkbook(*path);
-    event->acceptProposedAction();
-  }
+  const QStringList paths = DroppedSources(event->mimeData());
+  if (paths.size() == 1) SetWorkbook(paths.front());
+  if (paths.size() > 1) SetSources(paths);
+  if (!paths.isEmpty()) event->acceptProposedAction();
 }
 
 // Enabling never changes an option's value: a chosen option stays chosen while it is disabled.
@@ -549,14 +576,15 @@ void SpaAnalysis::CommandProcClick() {
   AskForWorkbookSink sink(shown, workbook_.has_value());
   // A layer's tables go into a new workbook beside it, as from the command line.
   const bool layer = workbook_ && IsLayer(*workbook_);
-  const LayerInput layer_input = layer_rows_->Input();
-  const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
-  if (layer && !ReplaceResultAsked(*DefaultResultPath(layer_input.source, suffix), shown)) return;
+  LayerInput layer_input = layer_rows_->Input();
+  for (const auto& source : more_sources_) layer_input.more_sources.push_back(source.string());
+  const std::optional<std::filesystem::path> result =
+      LayerResultPath(layer_input, !options.ListReports.empty());
+  if (layer && !ReplaceResultAsked(*result, shown)) return;
   // The host is made and used on the run's own thread, which ends before these go.
   const auto run = [&](MessageSink& run_sink) {
     if (layer) {
-      RunLayerToWorkbook(options, layer_input, *DefaultResultPath(layer_input.source, suffix),
-                         run_sink);
+      RunLayerToWorkbook(options, layer_input, *result, run_sink);
       return;
     }
     std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);
@@ -602,10 +630,16 @@ void SpaAnalysis::ChooseWorkbookClick() {
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
   // Qt's own dialog, which speaks the translations the application loaded; a desktop's native
   // one follows the system's language instead.
-  const QString path = QFileDialog::getOpenFileName(
-      this, QStringLiteral("选择工作簿或图层"), start, QString::fromUtf8(kInputFilters), nullptr,
-      QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty()) SetWorkbook(path);
+  // Several layers chosen at once are summed as one.
+  const QStringList paths = QFileDialog::getOpenFileNames(
+      this, QStringLiteral("选择工作簿或图层 (可同时选多个图层)"), start,
+      QString::fromUtf8(kInputFilters), nullptr, QFileDialog::DontUseNativeDialog);
+  if (paths.size() == 1) SetWorkbook(paths.front());
+  if (paths.size() > 1 && !SetSources(paths)) {
+    (sink_ != nullptr ? *sink_ : *box_sink_)
+        .Show(MessageKind::kWarning,
+              "同时选择的多个文件只能都是 GIS 图层, 它们将合为一个图层汇总; 工作簿请单独选择。");
+  }
 }
 
 void SpaAnalysis::ChooseFolderClick() {
