@@ -1,5 +1,6 @@
 #include "src/host/read_ahead.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -7,11 +8,11 @@ namespace quilmark {
 namespace {
 
 constexpr size_t kBatchRows = 2048;
-constexpr size_t kBatchesAhead = 3;
 
 }  // namespace
 
-ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner) : inner_(std::move(inner)) {
+ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner, size_t rows_ahead)
+    : inner_(std::move(inner)), batches_ahead_(std::max<size_t>(1, rows_ahead / kBatchRows)) {
   try {
     thread_ = std::thread([this] { Produce(); });
     threaded_ = true;
@@ -34,7 +35,7 @@ void ReadAheadRows::Produce() {
     Batch batch;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return stop_ || full_.size() < kBatchesAhead; });
+      changed_.wait(lock, [this] { return stop_ || full_.size() < batches_ahead_; });
       if (stop_) return;
       if (!spare_.empty()) {
         batch = std::move(spare_.back());

@@ -21,9 +21,14 @@ namespace quilmark {
 
 class ReadAheadRows : public RowSource {
  public:
-  // Starts reading `inner` on a thread of its own; where no thread can be started, it is read
-  // on the caller's thread as it would be without this wrapper.
-  explicit ReadAheadRows(std::unique_ptr<RowSource> inner);
+  // Rows a reader keeps ready by default: enough to keep the run and the reader apart.
+  static constexpr size_t kDefaultRowsAhead = 3 * 2048;
+
+  // Starts reading `inner` on a thread of its own, at most about `rows_ahead` rows ahead of the
+  // caller; where no thread can be started, it is read on the caller's thread as it would be
+  // without this wrapper.
+  explicit ReadAheadRows(std::unique_ptr<RowSource> inner,
+                         size_t rows_ahead = kDefaultRowsAhead);
   // Stops the reading thread (after the row it is reading) and waits for it.
   ~ReadAheadRows() override;
 
@@ -43,6 +48,7 @@ class ReadAheadRows : public RowSource {
   void Release();
 
   std::unique_ptr<RowSource> inner_;
+  const size_t batches_ahead_;
   mutable std::mutex inner_mutex_;  // held while the inner source reads, and for its labels
 
   std::mutex mutex_;  // guards what follows, up to the thread

@@ -18,11 +18,8 @@ SourceSequence::SourceSequence(std::vector<Part> parts, size_t open_at_once,
       open_at_once_(std::max<size_t>(open_at_once, 1)),
       entered_(std::move(entered)) {}
 
-SourceSequence::~SourceSequence() {
-  for (auto& opening : opening_) {
-    if (opening.valid()) opening.wait();
-  }
-}
+// An opening under way is waited for as its future goes; one that never started is not run.
+SourceSequence::~SourceSequence() = default;
 
 void SourceSequence::OpenMore(size_t in_use) {
   while (opened_ < parts_.size() && in_use + opening_.size() < open_at_once_) {
