@@ -199,15 +199,26 @@ class GisCommandLine(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(os.path.exists(os.path.join(self.folder, "p0等3个图层-汇总.xlsx")))
 
-    def test_a_part_without_a_field_stops_the_run_with_nothing_written(self):
+    def test_refusals_of_several_sources_write_nothing(self):
+        # A part without the class field (the others are checked before any is read), a workbook
+        # among the sources, and a filter that selects nothing in any part.
         parts = self.write_parts(["gpkg", "gpkg", "gpkg"], select="ZLMC,TBMJ")
+        book = os.path.join(self.folder, "a.xlsx")
+        open(book, "wb").close()
         before = sorted(os.listdir(self.folder))
-        done = run(*TASKS[:-2], *FIELDS, *parts)
-        self.assertEqual(done.returncode, 3, done.stderr)
-        self.assertIn("第 2/3 个数据源 p1.gpkg: 无法读取图层: 图层 patches 没有类别字段 \"DLBM\"; "
-                      "它的字段是: 1 ZLMC, 2 TBMJ", done.stderr)
-        self.assertEqual(sorted(os.listdir(self.folder)), before)
-
+        cases = [
+            (parts, [], 3, "第 2/3 个数据源 p1.gpkg: 无法读取图层: 图层 patches 没有类别字段 "
+                           "\"DLBM\"; 它的字段是: 1 ZLMC, 2 TBMJ"),
+            ([parts[0], book], [], 2, "多个数据源只能都是 GIS 图层"),
+            ([parts[0], parts[2]], ["--where", "DLBM = '9'"], 1,
+             "筛选条件 \"DLBM = '9'\" 在这 2 个数据源的图层中都没有选中任何图斑"),
+        ]
+        for sources, where, code, message in cases:
+            with self.subTest(message):
+                done = run(*TASKS[:-2], *FIELDS, *where, *sources)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertIn(message, done.stderr)
+                self.assertEqual(sorted(os.listdir(self.folder)), before)
 
 if __name__ == "__main__":
     QUILMARK = os.path.abspath(sys.argv.pop(1))

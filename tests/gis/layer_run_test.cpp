@@ -7,6 +7,7 @@
 
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
+#include "src/app/layer_parts.h"
 #include "src/app/run_driver.h"
 #include "src/host/memory_host.h"
 #include "src/summary/worksheet_target.h"
@@ -212,6 +213,21 @@ TEST(LayerRun, DeductionFieldByNameAndBadCoefficientsStop) {
       EXPECT_TRUE(results.cells().empty());
     }
   }
+}
+
+// Sources are named by their file names, by their paths where two file names are alike, and a
+// connection string never with its password.
+TEST(SourceNames, FileNamesUnlessTwoAreAlike) {
+  struct Case {
+    std::vector<std::string> sources;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {{"/a/一片.gpkg", "b/二片.shp", "c.gdb/"}, {"一片.gpkg", "二片.shp", "c.gdb"}},
+      {{"/a/dltb.shp", "/b/dltb.shp"}, {"/a/dltb.shp", "/b/dltb.shp"}},
+      {{"PG:dbname=x password=secret", "/a/dltb.shp"}, {"PG:dbname=x password=***", "dltb.shp"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SourceNames(c.sources), c.names);
 }
 
 }  // namespace
