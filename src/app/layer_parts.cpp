@@ -79,7 +79,8 @@ std::vector<LayerPart> CheckLayerParts(const LayerRequest& request,
 }
 
 std::string LayerPartsConfirmationText(const std::vector<LayerPart>& parts) {
-  std::string text = "确认: 需要统计 " + std::to_string(parts.size()) + " 个数据源的图层, 合为一个结果:";
+  std::string text =
+      "确认: 需要统计 " + std::to_string(parts.size()) + " 个数据源的图层, 合为一个结果:";
   for (size_t i = 0; i < parts.size() && i < kListedParts; ++i) {
     text += "\r" + std::to_string(i + 1) + ". " + parts[i].layer + " (" + parts[i].name + ")";
   }

@@ -528,9 +528,8 @@ bool SpaAnalysis::SetSources(const QStringList& paths) {
   for (qsizetype i = 1; i < paths.size(); ++i) {
     more_sources_.push_back(PathOf(QFileInfo(paths[i]).absoluteFilePath()));
   }
-  const QString text = QStringLiteral("%1 等 %2 个图层")
-                           .arg(QFileInfo(paths.front()).fileName())
-                           .arg(paths.size());
+  const QString text =
+      QStringLiteral("%1 等 %2 个图层").arg(QFileInfo(paths.front()).fileName()).arg(paths.size());
   const int room = workbook_name_->contentsRect().width() - 2 * workbook_name_->indent();
   workbook_name_->setText(workbook_name_->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
   QStringList tip;

@@ -68,7 +68,9 @@ std::string NoPatchText(std::string_view where, std::string_view layer_name,
 std::string NoPatchInPartsText(std::string_view where, size_t count) {
   const std::string layers = " " + std::to_string(count) + " 个数据源的图层中";
   const std::string outcome = ", 没有写入任何结果。";
-  if (where.empty()) return "这" + layers + "都没有任何图斑" + outcome + "请检查数据源和图层是否选对。";
+  if (where.empty()) {
+    return "这" + layers + "都没有任何图斑" + outcome + "请检查数据源和图层是否选对。";
+  }
   return "筛选条件 \"" + std::string(where) + "\" 在这" + layers + "都没有选中任何图斑" + outcome +
          "请检查筛选条件中的字段名和取值。";
 }

@@ -27,8 +27,7 @@ class ReadAheadRows : public RowSource {
   // Starts reading `inner` on a thread of its own, at most about `rows_ahead` rows ahead of the
   // caller; where no thread can be started, it is read on the caller's thread as it would be
   // without this wrapper.
-  explicit ReadAheadRows(std::unique_ptr<RowSource> inner,
-                         size_t rows_ahead = kDefaultRowsAhead);
+  explicit ReadAheadRows(std::unique_ptr<RowSource> inner, size_t rows_ahead = kDefaultRowsAhead);
   // Stops the reading thread (after the row it is reading) and waits for it.
   ~ReadAheadRows() override;
 

@@ -30,8 +30,7 @@ class SourceSequence : public RowSource {
 
   // Keeps up to `open_at_once` sources (at least 1) open, counting the one the run takes rows
   // from. `entered(i)` is called on the caller's thread as the run starts on part i (0-based).
-  SourceSequence(std::vector<Part> parts, size_t open_at_once,
-                 std::function<void(size_t)> entered);
+  SourceSequence(std::vector<Part> parts, size_t open_at_once, std::function<void(size_t)> entered);
   // Waits for the openings still under way; the sources close and stop reading.
   ~SourceSequence() override;
 
@@ -48,7 +47,7 @@ class SourceSequence : public RowSource {
   };
 
   void OpenMore(size_t in_use);  // starts openings while fewer than open_at_once_ are open
-  bool Enter();  // takes the next source; false when none is left
+  bool Enter();                  // takes the next source; false when none is left
   bool ReadCurrent(SourceRow& row);
   [[noreturn]] void Rethrow(size_t part, const std::exception& error) const;
 
@@ -56,9 +55,9 @@ class SourceSequence : public RowSource {
   const size_t open_at_once_;
   const std::function<void(size_t)> entered_;
   std::deque<std::future<std::unique_ptr<RowSource>>> opening_;  // the parts after the taken ones
-  size_t opened_ = 0;          // parts whose opening has started
-  std::vector<Taken> taken_;   // each part entered so far, kept for its row labels
-  int64_t last_number_ = 0;    // of the last row of the current part, in its own numbering
+  size_t opened_ = 0;                                            // parts whose opening has started
+  std::vector<Taken> taken_;  // each part entered so far, kept for its row labels
+  int64_t last_number_ = 0;   // of the last row of the current part, in its own numbering
 };
 
 }  // namespace quilmark

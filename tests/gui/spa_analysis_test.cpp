@@ -612,7 +612,8 @@ void SpaAnalysisTest::SeveralLayersRunAsOne() {
   for (const char* part : {"FID <= 3", "FID > 3"}) {
     parts.push_back(dir.filePath(QStringLiteral("p%1.gpkg").arg(parts.size())));
     QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO -nln dltb "
-                         "-where '" + std::string(part) + "' '" + parts.back().toStdString() +
+                         "-where '" +
+                         std::string(part) + "' '" + parts.back().toStdString() +
                          "' '" QUILMARK_GUI_TEST_DATA "/../gis/patches.csv'")
                             .c_str()) == 0);
   }

@@ -360,7 +360,9 @@ CheckedLayer CheckLayer(const LayerRequest& request) {
   if (request.class_field) {
     named.class_field = ChosenFieldName(fields, chosen.class_, *request.class_field);
   }
-  if (request.area_field) named.area_field = ChosenFieldName(fields, chosen.area, *request.area_field);
+  if (request.area_field) {
+    named.area_field = ChosenFieldName(fields, chosen.area, *request.area_field);
+  }
   if (request.deduction_field) {
     named.deduction_field = ChosenFieldName(fields, chosen.deduction, *request.deduction_field);
   }
