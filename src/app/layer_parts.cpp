@@ -1,5 +1,6 @@
 #include "src/app/layer_parts.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -58,6 +59,24 @@ std::vector<std::string> SourceNames(const std::vector<std::string>& sources) {
   if (distinct.size() == names.size()) return names;
   for (size_t i = 0; i < sources.size(); ++i) names[i] = HidePassword(sources[i]);
   return names;
+}
+
+std::vector<std::string> LayerFilesIn(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  if (fs::path(folder).extension() == ".gdb") return files;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    const fs::path& path = entry.path();
+    if (entry.is_directory(error) ? path.extension() != ".gdb" : !IsLayerPath(path.string())) {
+      continue;
+    }
+    const bool dbf_of_shapefile =
+        path.extension() == ".dbf" && fs::exists(fs::path(path).replace_extension(".shp"), error);
+    if (!dbf_of_shapefile) files.push_back(path.string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 std::vector<LayerPart> CheckLayerParts(const LayerRequest& request,

@@ -19,6 +19,11 @@ namespace quilmark {
 // a connection string without its password.
 std::vector<std::string> SourceNames(const std::vector<std::string>& sources);
 
+// The layer files and File Geodatabases (.gdb folders) directly in a folder that is no File
+// Geodatabase itself, in name order, each shapefile once (its .shp, not its .dbf); empty for a
+// .gdb folder or one that cannot be listed.
+std::vector<std::string> LayerFilesIn(const std::string& folder);
+
 struct LayerPart {
   std::string name;      // as SourceNames gives it
   std::string layer;     // the layer's name

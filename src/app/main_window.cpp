@@ -36,6 +36,7 @@
 #include "src/app/chinese_ui.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
+#include "src/app/layer_parts.h"
 #include "src/app/layer_row.h"
 #include "src/app/report_rows.h"
 #include "src/app/run_driver.h"
@@ -645,9 +646,15 @@ void SpaAnalysis::ChooseFolderClick() {
   const QString start =
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
   const QString path = QFileDialog::getExistingDirectory(
-      this, QStringLiteral("选择 File Geodatabase (.gdb) 文件夹"), start,
+      this, QStringLiteral("选择 File Geodatabase (.gdb) 文件夹, 或放着多个图层的文件夹"), start,
       QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty()) SetWorkbook(path);
+  if (path.isEmpty()) return;
+  // A folder of several layer files: they are summed as one.
+  QStringList files;
+  for (const std::string& file : LayerFilesIn(PathOf(path).string())) {
+    files.push_back(QFile::decodeName(file.c_str()));
+  }
+  if (files.size() < 2 || !SetSources(files)) SetWorkbook(path);
 }
 
 }  // namespace quilmark

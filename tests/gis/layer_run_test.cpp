@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -228,6 +229,23 @@ TEST(SourceNames, FileNamesUnlessTwoAreAlike) {
       {{"PG:dbname=x password=secret", "/a/dltb.shp"}, {"PG:dbname=x password=***", "dltb.shp"}},
   };
   for (const Case& c : cases) EXPECT_EQ(SourceNames(c.sources), c.names);
+}
+
+// A folder's layer files and geodatabases in name order: a shapefile once, a lone .dbf as a
+// table, no workbook, no other subfolder; a geodatabase is one source, not a folder of them.
+TEST(LayerFilesIn, EachLayerOnceInNameOrder) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quilmark-layer-files-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "e.gdb");
+  std::filesystem::create_directories(folder / "f");
+  for (const char* name : {"b.shp", "b.dbf", "a.gpkg", "c.dbf", "d.xlsx"}) {
+    std::ofstream(folder / name).put('x');
+  }
+  EXPECT_EQ(LayerFilesIn(folder.string()),
+            (std::vector<std::string>{(folder / "a.gpkg").string(), (folder / "b.shp").string(),
+                                      (folder / "c.dbf").string(), (folder / "e.gdb").string()}));
+  EXPECT_TRUE(LayerFilesIn((folder / "e.gdb").string()).empty());
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
