@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "src/host/gdal/layer_path.h"
-#include "src/host/read_ahead.h"
 #include "src/host/sheet_host.h"
 #include "src/host/source_sequence.h"
 
@@ -122,8 +121,7 @@ std::unique_ptr<RowSource> ReadLayerParts(const std::vector<LayerPart>& parts,
   std::vector<SourceSequence::Part> sequence;
   for (const LayerPart& part : parts) {
     sequence.push_back({part.name, [request = part.request, rows_ahead] {
-                          return std::unique_ptr<RowSource>(
-                              new ReadAheadRows(OpenLayer(request).rows, rows_ahead));
+                          return OpenLayer(request, rows_ahead).rows;
                         }});
   }
   std::vector<std::string> names;

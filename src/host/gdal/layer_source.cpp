@@ -328,7 +328,7 @@ bool HoldsLongCodesAsReal(GDALDataset& dataset, const OGRFeatureDefn& fields,
 
 }  // namespace
 
-OpenedLayer OpenLayer(const LayerRequest& request) {
+OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   GDALDatasetUniquePtr dataset = OpenDataset(request.source);
   OGRLayer* layer = &ChooseLayer(*dataset, request.source, request.layer);
   const ChosenFields chosen = ChooseFields(*layer, request);
@@ -344,8 +344,10 @@ OpenedLayer OpenLayer(const LayerRequest& request) {
   OpenedLayer opened{layer->GetName(), ChosenFieldName(fields, chosen.zone, request.zone_field),
                      first == nullptr, nullptr};
   // The driver decodes the next features while the run sums the ones before.
-  opened.rows = std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
-      std::move(dataset), *layer, chosen, std::move(filter), std::move(first)));
+  opened.rows = std::make_unique<ReadAheadRows>(
+      std::make_unique<LayerRows>(std::move(dataset), *layer, chosen, std::move(filter),
+                                  std::move(first)),
+      rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
   return opened;
 }
 
