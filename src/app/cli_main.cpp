@@ -7,10 +7,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -183,13 +185,21 @@ bool ResultMayBeWritten(const std::optional<std::filesystem::path>& output,
 }
 
 // Several sources are summed as one layer; a workbook's tables go below its own data, so several
-// workbooks, or workbooks with layers, are not summed together.
+// workbooks, or workbooks with layers, are not summed together. A source named twice would count
+// its patches twice.
 std::optional<std::string> SeveralSourcesRefusal(const std::vector<std::string>& sources) {
   if (sources.size() < 2) return std::nullopt;
+  std::set<std::string> seen;
   for (const std::string& source : sources) {
     if (!quilmark::IsLayerPath(source)) {
       return "多个数据源只能都是 GIS 图层 (.shp、.gpkg、.gdb、PG:... 等), 而 " + source +
              " 不是; 工作簿的汇总写在它自己的数据下方, 请每个工作簿单独汇总。";
+    }
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(source, error);
+    if (!seen.insert(error ? source : path.string()).second) {
+      return "数据源 " + quilmark::HidePassword(source) +
+             " 给了两次, 其图斑会被重复统计; 请每个数据源只给一次。";
     }
   }
   return std::nullopt;

@@ -201,7 +201,7 @@ class GisCommandLine(unittest.TestCase):
 
     def test_refusals_of_several_sources_write_nothing(self):
         # A part without the class field (the others are checked before any is read), a workbook
-        # among the sources, and a filter that selects nothing in any part.
+        # among the sources, a source given twice, and a filter that selects nothing in any part.
         parts = self.write_parts(["gpkg", "gpkg", "gpkg"], select="ZLMC,TBMJ")
         book = os.path.join(self.folder, "a.xlsx")
         open(book, "wb").close()
@@ -210,6 +210,7 @@ class GisCommandLine(unittest.TestCase):
             (parts, [], 3, "第 2/3 个数据源 p1.gpkg: 无法读取图层: 图层 patches 没有类别字段 "
                            "\"DLBM\"; 它的字段是: 1 ZLMC, 2 TBMJ"),
             ([parts[0], book], [], 2, "多个数据源只能都是 GIS 图层"),
+            ([parts[0], parts[0]], [], 2, f"数据源 {parts[0]} 给了两次"),
             ([parts[0], parts[2]], ["--where", "DLBM = '9'"], 1,
              "筛选条件 \"DLBM = '9'\" 在这 2 个数据源的图层中都没有选中任何图斑"),
         ]
