@@ -4,6 +4,7 @@ target_sources(quilmark_tests PRIVATE
   gis/layer_run_test.cpp
   gis/layer_source_test.cpp
   gis/read_ahead_test.cpp
+  gis/source_sequence_test.cpp
   gis/zone_transform_test.cpp)
 
 # The command line on a PostGIS server of its own, a server that never answers, and office

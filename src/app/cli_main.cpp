@@ -1,5 +1,6 @@
-// quilmark [options] WORKBOOK: one run on a workbook file, with the choices of the window given
-// as options. The result goes into the same file, or into the one named with -o.
+// quilmark [options] SOURCE...: one run on a workbook file or on GIS layers, with the choices of
+// the window given as options. A workbook's result goes into the same file, or into the one named
+// with -o; the tables of one or more layers go into a new workbook.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -11,8 +12,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "src/app/cli_text.h"
 #include "src/app/land_use_choice.h"
@@ -21,6 +24,7 @@
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/host/gdal/layer_path.h"
 #include "src/host/xlsx/file_guard.h"
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
@@ -194,6 +198,27 @@ bool MayReplace(const std::filesystem::path& result, const std::string& input, b
   return false;
 }
 
+// Several sources are summed as one layer; a workbook's tables go below its own data, so several
+// workbooks, or workbooks with layers, are not summed together. A source named twice would count
+// its patches twice.
+std::optional<std::string> SeveralSourcesRefusal(const std::vector<std::string>& sources) {
+  if (sources.size() < 2) return std::nullopt;
+  std::set<std::string> seen;
+  for (const std::string& source : sources) {
+    if (!quilmark::IsLayerPath(source)) {
+      return "多个数据源只能都是 GIS 图层 (.shp、.gpkg、.gdb、PG:... 等), 而 " + source +
+             " 不是; 工作簿的汇总写在它自己的数据下方, 请每个工作簿单独汇总。";
+    }
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(source, error);
+    if (!seen.insert(error ? source : path.string()).second) {
+      return "数据源 " + quilmark::HidePassword(source) +
+             " 给了两次, 其图斑会被重复统计; 请每个数据源只给一次。";
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,7 +227,7 @@ int main(int argc, char** argv) {
   quilmark::UseChineseText(app);
   RunOptions options;
   std::string land_use, master_plan;
-  std::string workbook;
+  std::vector<std::string> sources;
   quilmark::RunInput input;
 
   app.add_option("--zone-column", options.TextZQColumn,
@@ -269,9 +294,9 @@ int main(int argc, char** argv) {
   app.add_flag("--dry-run", dry_run,
                "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
   CLI::Option* workbook_option = app.add_option(
-      "WORKBOOK", workbook,
+      "SOURCE", sources,
       "要汇总的 .xlsx 工作簿文件 (结果默认写回此文件), 或 GIS 图层 (.shp、.gpkg、.gdb、PG:...; "
-      "结果写入旁边新的工作簿)");
+      "结果写入旁边新的工作簿); 可以给多个 GIS 图层, 合为一个图层汇总");
   bool live = false;
   int office_timeout = static_cast<int>(quilmark::kDefaultOfficeTimeout.count());
   CLI::Option* live_option =
@@ -339,7 +364,7 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
-    if (!live && workbook.empty()) throw CLI::RequiredError("WORKBOOK");
+    if (!live && sources.empty()) throw CLI::RequiredError("SOURCE");
     if (report_option->count() > 0 && live) throw CLI::ExcludesError("--report", "--live");
     // The land-use choices mean nothing without a land-use summary.
     const bool land_use_chosen = land_use_option->count() > 0 || table_option->count() > 0;
@@ -367,11 +392,19 @@ int main(int argc, char** argv) {
                  " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";
     return kExitUsage;
   }
-  if (!live) input.workbook = workbook;
+  if (!live) input.workbook = sources.front();
+  if (const std::optional<std::string> refusal = SeveralSourcesRefusal(sources)) {
+    std::cerr << *refusal << "\n";
+    return kExitUsage;
+  }
   // An -o given empty is refused, not taken for no -o.
   if (app.count("--output") > 0) input.output = output;
   input.office_timeout = std::chrono::seconds(office_timeout);
   const bool layer = IsLayerInput(input);
+  quilmark::LayerInput layer_input;
+  if (layer) {
+    layer_input = {sources.front(), input.layer, input.where, {sources.begin() + 1, sources.end()}};
+  }
   const bool reports = !options.ListReports.empty();
   // The survey reports read a standard survey layer's fields unless told otherwise.
   if (reports) {
@@ -400,9 +433,7 @@ int main(int argc, char** argv) {
   // From the live office with -o, or from a layer, the tables go to a new workbook.
   std::optional<std::filesystem::path> new_workbook;
   if (!input.read_only && ((live && input.output) || layer)) {
-    new_workbook = input.output
-                       ? input.output
-                       : quilmark::DefaultResultPath(workbook, reports ? "-统计报表" : "-汇总");
+    new_workbook = input.output ? input.output : quilmark::LayerResultPath(layer_input, reports);
     if (!new_workbook) {
       std::cerr << "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。\n";
       return kExitUsage;
@@ -411,7 +442,8 @@ int main(int argc, char** argv) {
   if (!ResultMayBeWritten(input.output, new_workbook)) return kExitHostFailure;
   if (!input.read_only) {
     const std::optional<std::filesystem::path>& result = new_workbook ? new_workbook : input.output;
-    if (result && !MayReplace(*result, workbook, overwrite)) return kExitUsage;
+    if (result && !MayReplace(*result, live ? std::string() : sources.front(), overwrite))
+      return kExitUsage;
   }
   std::unique_ptr<quilmark::SpreadsheetHost> host = layer ? nullptr : quilmark::OpenInput(input);
   // The tables go below the data, unless previewed or sent from the live office to a new file.
@@ -434,7 +466,6 @@ int main(int argc, char** argv) {
   quilmark::RunResult result;
   {
     ConsoleSink sink(dry_run, csv && !dry_run);
-    const quilmark::LayerInput layer_input{workbook, input.layer, input.where};
     if (layer && new_workbook) {
       result = quilmark::RunLayerToWorkbook(options, layer_input, *new_workbook, sink);
     } else if (layer) {

@@ -105,9 +105,9 @@ bool Is(const CLI::Error& error) {
   return dynamic_cast<const Kind*>(&error) != nullptr;
 }
 
-// An option as a sentence names it; the workbook by what it is.
+// An option as a sentence names it; the workbooks or layers by what they are.
 std::string Named(const std::string& name) {
-  return name == "WORKBOOK" ? "工作簿文件 (WORKBOOK)" : "选项 " + name;
+  return name == "SOURCE" ? "工作簿文件或图层 (SOURCE)" : "选项 " + name;
 }
 
 std::string ErrorSentence(const CLI::Error& error) {
@@ -119,8 +119,8 @@ std::string ErrorSentence(const CLI::Error& error) {
   if (Is<CLI::RequiredError>(error)) {
     static const std::regex kRequired(R"((\S+) is required)");
     if (std::regex_match(what, match, kRequired)) {
-      if (match[1] == "WORKBOOK") {
-        return "缺少工作簿: 请在选项之后给出要汇总的 .xlsx 工作簿文件";
+      if (match[1] == "SOURCE") {
+        return "缺少工作簿或图层: 请在选项之后给出要汇总的 .xlsx 工作簿文件, 或一个或多个 GIS 图层";
       }
       return "缺少必需的选项 " + match[1].str();
     }
@@ -155,7 +155,7 @@ std::string ErrorSentence(const CLI::Error& error) {
     static const std::regex kExcludes(R"((\S+) excludes (\S+))");
     if (std::regex_match(what, match, kExcludes)) {
       return Named(match[1].str()) + " 不能与 " +
-             (match[2] == "WORKBOOK" ? std::string("工作簿文件") : match[2].str()) + " 同时使用";
+             (match[2] == "SOURCE" ? std::string("工作簿文件或图层") : match[2].str()) + " 同时使用";
     }
   }
   return "选项有误: " + what;

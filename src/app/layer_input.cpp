@@ -3,12 +3,14 @@
 #include <memory>
 #include <variant>
 
+#include "src/app/layer_parts.h"
 #include "src/app/report_layer.h"
 #include "src/app/zone_choice.h"
 #include "src/host/gdal/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/file_guard.h"
 #include "src/host/zone_transform.h"
+#include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
 
 namespace quilmark {
@@ -94,6 +96,44 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
   return request;
 }
 
+namespace {
+
+// What the run reads once the user has confirmed it, and the name of its zone field.
+struct OpenedRows {
+  std::unique_ptr<RowSource> rows;
+  std::string zone_field;
+};
+
+// One source: its layer opened, its first feature read (an empty layer stops the run here).
+std::variant<OpenedRows, RunResult> OpenOneLayer(const LayerRequest& request,
+                                                 const LayerInput& input, MessageSink& sink) {
+  OpenedLayer layer = OpenLayer(request);
+  const std::string source = HidePassword(input.source);
+  if (!sink.Confirm(LayerConfirmationText(layer.name, source))) {
+    return RunResult{RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  }
+  if (layer.empty) {  // a table of nothing is no result to sign
+    return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
+                  NoPatchText(input.where, layer.name, source));
+  }
+  return OpenedRows{std::move(layer.rows), std::move(layer.zone_field)};
+}
+
+// Several sources: all checked, then read one after the other as the run goes.
+std::variant<OpenedRows, RunResult> OpenLayerParts(const LayerRequest& request,
+                                                   const LayerInput& input, MessageSink& sink) {
+  std::vector<std::string> sources{input.source};
+  sources.insert(sources.end(), input.more_sources.begin(), input.more_sources.end());
+  const std::vector<LayerPart> parts = CheckLayerParts(request, sources);
+  if (!sink.Confirm(LayerPartsConfirmationText(parts))) {
+    return RunResult{RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  }
+  auto progress = [&sink](std::string_view stage) { sink.Progress(stage); };
+  return OpenedRows{ReadLayerParts(parts, progress), parts.front().request.zone_field};
+}
+
+}  // namespace
+
 RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, ResultTarget& target,
                           MessageSink& sink) {
   if (!AnyTask(options)) {  // nothing is opened
@@ -101,8 +141,7 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
                   std::string(MessageText(StopReason::kNoTask)));
   }
   LayerRequest request = ChosenLayerRequest(options, input);
-  std::unique_ptr<RowSource> rows;
-  std::string zone_header;
+  std::variant<OpenedRows, RunResult> opened;
   std::optional<ReportSource> reports;
   try {
     sink.Progress("打开图层");
@@ -113,25 +152,32 @@ RunResult RunLayerSummary(const RunOptions& options, const LayerInput& input, Re
       }
       reports = std::move(std::get<ReportSource>(chosen));
     }
-    OpenedLayer layer = OpenLayer(request);
-    const std::string source = HidePassword(input.source);
-    if (!sink.Confirm(LayerConfirmationText(layer.name, source))) {
-      return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
-    }
-    if (layer.empty) {  // a table of nothing is no result to sign
-      return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
-                    NoPatchText(input.where, layer.name, source));
-    }
-    zone_header = ZoneHeader(options, layer.zone_field);
-    rows = TransformZones(std::move(layer.rows),
-                          reports ? ZoneTransform{} : ChosenZoneTransform(options));
+    opened = input.more_sources.empty() ? OpenOneLayer(request, input, sink)
+                                        : OpenLayerParts(request, input, sink);
   } catch (const HostError& error) {
     return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
+  if (RunResult* ended = std::get_if<RunResult>(&opened)) return std::move(*ended);
+  OpenedRows& layer = std::get<OpenedRows>(opened);
+  std::unique_ptr<RowSource> rows = TransformZones(
+      std::move(layer.rows), reports ? ZoneTransform{} : ChosenZoneTransform(options));
   const std::string area_name =
       request.area_field ? "字段 " + *request.area_field : std::string("几何图形的面积");
-  return RunSummaryOnRows(options, *rows, target, sink, area_name, zone_header,
-                          reports ? &*reports : nullptr);
+  try {
+    return RunSummaryOnRows(options, *rows, target, sink, area_name,
+                            ZoneHeader(options, layer.zone_field), reports ? &*reports : nullptr);
+  } catch (const NoPatchInParts&) {
+    return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
+                  NoPatchInPartsText(input.where, input.more_sources.size() + 1));
+  }
+}
+
+std::optional<std::filesystem::path> LayerResultPath(const LayerInput& input, bool reports) {
+  std::string suffix = reports ? "-统计报表" : "-汇总";
+  if (!input.more_sources.empty()) {
+    suffix = "等" + std::to_string(input.more_sources.size() + 1) + "个图层" + suffix;
+  }
+  return DefaultResultPath(input.source, suffix);
 }
 
 std::string WrittenToText(const std::filesystem::path& result) {

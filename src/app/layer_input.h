@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,11 @@ namespace quilmark {
 
 struct LayerInput {
   std::string source;  // a file, a .gdb folder or a "PG:" connection string
-  std::string layer;   // empty: the only layer
+  std::string layer;   // empty: the only layer (of each source)
   std::string where;   // an attribute filter the source evaluates; empty: every feature
+  // Further sources summed with the first as if their layers were one, in this order (see
+  // layer_parts.h); the same layer, filter and fields are read from each.
+  std::vector<std::string> more_sources = {};
 };
 
 // The fields the chosen tasks read: the zone and area always, the class for land-use, master
@@ -29,6 +33,8 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
 // The run over a GIS layer. The layer is opened and its fields are chosen first (a failure there
 // is a host failure, with the reason); the confirmation names the layer and its source. A layer
 // with no feature, or none the filter selects, stops the run (kNoPatch) with nothing written.
+// With further sources every source's fields are checked before any is read, and the run stops
+// with kNoPatch only where no source has a patch; row labels and failures name their source.
 // The tables go to `target` (a new workbook, standard output). The cross-tab heads its zones with
 // the zone field's name as typed (as the layer spells it when chosen by number), or 区域 where a
 // names file or the zone-code conversion names the zones. The zone transforms apply as on a
@@ -46,6 +52,11 @@ RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
 // worksheet is only read and its workbook not saved. The completion names the file.
 RunResult RunSheetToWorkbook(const RunOptions& options, SpreadsheetHost& host,
                              const std::filesystem::path& result, MessageSink& sink);
+
+// Where a layer run's new workbook goes unless one is named: beside the source, after its name,
+// with -汇总 (-统计报表 for the reports); for several sources beside the first, "等3个图层" added
+// to the name. nullopt where the (first) source is a connection string.
+std::optional<std::filesystem::path> LayerResultPath(const LayerInput& input, bool reports);
 
 // The completion of a run whose tables went into a new workbook.
 std::string WrittenToText(const std::filesystem::path& result);

@@ -38,6 +38,7 @@
 #include "src/app/chinese_ui.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
+#include "src/app/layer_parts.h"
 #include "src/app/layer_row.h"
 #include "src/app/report_rows.h"
 #include "src/app/run_driver.h"
@@ -118,8 +119,8 @@ bool ReplaceResultAsked(const std::filesystem::path& result, MessageSink& sink) 
 }
 
 // The column boxes that take a layer's field names.
-const std::vector<const char*> kFieldBoxes = {"TextZQColumn", "TextDKStyleColumn",
-                                              "TextAreaColumn", "TextKCXSColumn"};
+const std::vector<const char*> kFieldBoxes = {"TextZQColumn", "TextDKStyleColumn", "TextAreaColumn",
+                                              "TextKCXSColumn"};
 
 // The 选择... dialog's filters, the first chosen at start.
 constexpr const char* kInputFilters =
@@ -138,18 +139,23 @@ std::filesystem::path PathOf(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-// The input a drop offers: one local .xlsx file or layer source (a .gdb folder included), else
-// nothing.
-std::optional<QString> DroppedWorkbook(const QMimeData* mime) {
-  if (mime == nullptr || !mime->hasUrls()) return std::nullopt;
-  const QList<QUrl> urls = mime->urls();
-  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
-  QString path = urls.front().toLocalFile();
-  while (path.size() > 1 && path.endsWith(QChar('/'))) path.chop(1);  // a folder's URL
-  if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) && !IsLayer(PathOf(path))) {
-    return std::nullopt;
+// The inputs a drop offers: one local .xlsx file or layer source (a .gdb folder included), or
+// several layer sources; else nothing.
+QStringList DroppedSources(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) return {};
+  QStringList paths;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) return {};
+    QString path = url.toLocalFile();
+    while (path.size() > 1 && path.endsWith(QChar('/'))) path.chop(1);  // a folder's URL
+    const bool layer = IsLayer(PathOf(path));
+    if (!layer && !(path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) &&
+                    mime->urls().size() == 1)) {
+      return {};
+    }
+    paths.push_back(path);
   }
-  return path;
+  return paths;
 }
 
 }  // namespace
@@ -283,8 +289,8 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   connect(layer_rows_->folder_button(), &QAbstractButton::clicked, this,
           &SpaAnalysis::ChooseFolderClick);
   // The 统计报表 group below the layer rows.
-  report_rows_ = new ReportRows(*this, Px(240), Px(120 + 5830), layer_rows_->bottom() + kRowGap,
-                                kRowHeight);
+  report_rows_ =
+      new ReportRows(*this, Px(240), Px(120 + 5830), layer_rows_->bottom() + kRowGap, kRowHeight);
   const int bottom = report_rows_->bottom();
   // The progress covers the workbook's name while a run goes on.
   progress_ = new RunProgress(this);
@@ -457,8 +463,8 @@ int SpaAnalysis::BuildClassificationRows(int top) {
   land_use_list_->addItem(QStringLiteral("(不使用, 按上方选项统计)"));
   for (const LandUseMethodEntry& method : LandUseMethods()) {
     if (method.control_kind != MethodControl::kListEntry) continue;
-    land_use_list_->addItem(QString::fromUtf8(method.control.data(),
-                                              static_cast<qsizetype>(method.control.size())));
+    land_use_list_->addItem(
+        QString::fromUtf8(method.control.data(), static_cast<qsizetype>(method.control.size())));
   }
   land_use_list_->setGeometry(left + 60, top, 236, kRowHeight);
   auto* split_k = new QCheckBox(QStringLiteral("带K另列"), this);
@@ -548,6 +554,7 @@ bool SpaAnalysis::CheckXSheet(std::string_view strXSheet, const Workbook* xWorkb
 }
 
 void SpaAnalysis::SetWorkbook(const QString& path) {
+  more_sources_.clear();
   if (path.isEmpty()) {
     workbook_.reset();
     layer_rows_->ShowSource(std::nullopt);
@@ -571,16 +578,36 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   workbook_name_->setToolTip(QDir::toNativeSeparators(absolute));
 }
 
+bool SpaAnalysis::SetSources(const QStringList& paths) {
+  if (paths.isEmpty()) return false;
+  for (const QString& path : paths) {
+    if (!IsLayer(PathOf(QFileInfo(path).absoluteFilePath()))) return false;
+  }
+  SetWorkbook(paths.front());
+  if (paths.size() == 1) return true;
+  for (qsizetype i = 1; i < paths.size(); ++i) {
+    more_sources_.push_back(PathOf(QFileInfo(paths[i]).absoluteFilePath()));
+  }
+  const QString text =
+      QStringLiteral("%1 等 %2 个图层").arg(QFileInfo(paths.front()).fileName()).arg(paths.size());
+  const int room = workbook_name_->contentsRect().width() - 2 * workbook_name_->indent();
+  workbook_name_->setText(workbook_name_->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+  QStringList tip;
+  for (const QString& path : paths) tip.push_back(QDir::toNativeSeparators(path));
+  workbook_name_->setToolTip(tip.join(QChar('\n')));
+  return true;
+}
+
 void SpaAnalysis::dragEnterEvent(QDragEnterEvent* event) {
-  if (!running_ && DroppedWorkbook(event->mimeData())) event->acceptProposedAction();
+  if (!running_ && !DroppedSources(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void SpaAnalysis::dropEvent(QDropEvent* event) {
   if (running_) return;
-  if (std::optional<QString> path = DroppedWorkbook(event->mimeData())) {
-    SetWorkbook(*path);
-    event->acceptProposedAction();
-  }
+  const QStringList paths = DroppedSources(event->mimeData());
+  if (paths.size() == 1) SetWorkbook(paths.front());
+  if (paths.size() > 1) SetSources(paths);
+  if (!paths.isEmpty()) event->acceptProposedAction();
 }
 
 // Enabling never changes an option's value: a chosen option stays chosen while it is disabled.
@@ -590,8 +617,8 @@ void SpaAnalysis::CheckTDLYClick(bool ticked) {
     Button(std::string(method.control).c_str())->setEnabled(ticked);
   }
   for (const char* name : kLandUseControls) Button(name)->setEnabled(ticked);
-  for (const char* name : {"ListLandUse", "CheckSplitK", "TextClassTable", "CommandChooseTable",
-                           "TextKCXSColumn"}) {
+  for (const char* name :
+       {"ListLandUse", "CheckSplitK", "TextClassTable", "CommandChooseTable", "TextKCXSColumn"}) {
     findChild<QWidget*>(QString::fromUtf8(name))->setEnabled(ticked);
   }
 }
@@ -608,13 +635,15 @@ void SpaAnalysis::CommandProcClick() {
   AskForWorkbookSink sink(shown, workbook_.has_value());
   // A layer's tables go into a new workbook beside it, as from the command line.
   const bool layer = workbook_ && IsLayer(*workbook_);
-  const LayerInput layer_input = layer_rows_->Input();
+  LayerInput layer_input = layer_rows_->Input();
+  for (const auto& source : more_sources_) layer_input.more_sources.push_back(source.string());
   const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
   // A workbook's result goes into a new workbook beside it when the user chose so.
   const bool separate = layer || (workbook_ && IsTicked("OptNewWorkbook"));
   const std::optional<std::filesystem::path> result =
-      separate ? DefaultResultPath(layer ? layer_input.source : workbook_->string(), suffix)
-               : workbook_;
+      layer      ? LayerResultPath(layer_input, !options.ListReports.empty())
+      : separate ? DefaultResultPath(workbook_->string(), suffix)
+                 : workbook_;
   if (separate && !result) {  // a source that is no path (a database) has no file beside it
     shown.Show(MessageKind::kStop,
                "数据库连接没有默认的结果文件名, 请用命令行的 -o 指定结果工作簿。");
@@ -695,9 +724,9 @@ void SpaAnalysis::ArrangeSideBySide() {
 
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
-  for (const char* name : {"CommandProc", "CommandExit", "CommandChooseWorkbook",
-                           "CommandChooseFolder", "CommandRecent", "CommandDefaults",
-                           "CommandChooseZoneNames"}) {
+  for (const char* name :
+       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseFolder",
+        "CommandRecent", "CommandDefaults", "CommandChooseZoneNames"}) {
     Button(name)->setEnabled(!running);
   }
   // The table's button belongs to the land-use summary: it comes back only with that ticked.
@@ -728,19 +757,31 @@ void SpaAnalysis::ChooseWorkbookClick() {
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
   // Qt's own dialog, which speaks the translations the application loaded; a desktop's native
   // one follows the system's language instead.
-  const QString path = QFileDialog::getOpenFileName(
-      this, QStringLiteral("选择工作簿或图层"), start, QString::fromUtf8(kInputFilters), nullptr,
-      QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty()) SetWorkbook(path);
+  // Several layers chosen at once are summed as one.
+  const QStringList paths = QFileDialog::getOpenFileNames(
+      this, QStringLiteral("选择工作簿或图层 (可同时选多个图层)"), start,
+      QString::fromUtf8(kInputFilters), nullptr, QFileDialog::DontUseNativeDialog);
+  if (paths.size() == 1) SetWorkbook(paths.front());
+  if (paths.size() > 1 && !SetSources(paths)) {
+    (sink_ != nullptr ? *sink_ : *box_sink_)
+        .Show(MessageKind::kWarning,
+              "同时选择的多个文件只能都是 GIS 图层, 它们将合为一个图层汇总; 工作簿请单独选择。");
+  }
 }
 
 void SpaAnalysis::ChooseFolderClick() {
   const QString start =
       workbook_ ? QFileInfo(QFile::decodeName(workbook_->c_str())).absolutePath() : QString();
   const QString path = QFileDialog::getExistingDirectory(
-      this, QStringLiteral("选择 File Geodatabase (.gdb) 文件夹"), start,
+      this, QStringLiteral("选择 File Geodatabase (.gdb) 文件夹, 或放着多个图层的文件夹"), start,
       QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty()) SetWorkbook(path);
+  if (path.isEmpty()) return;
+  // A folder of several layer files: they are summed as one.
+  QStringList files;
+  for (const std::string& file : LayerFilesIn(PathOf(path).string())) {
+    files.push_back(QFile::decodeName(file.c_str()));
+  }
+  if (files.size() < 2 || !SetSources(files)) SetWorkbook(path);
 }
 
 }  // namespace quilmark

@@ -105,6 +105,12 @@ class SpaAnalysis : public QWidget {
   // is taken from the current directory.
   void SetWorkbook(const QString& path);
   const std::optional<std::filesystem::path>& workbook() const { return workbook_; }
+  // Several GIS sources summed as one layer: the first is chosen as SetWorkbook chooses it (its
+  // layers and fields are offered), the others are read after it, into a new workbook beside it.
+  // False, and nothing changes, unless every path names a GIS source.
+  bool SetSources(const QStringList& paths);
+  // The sources read after the chosen one; empty unless SetSources chose several.
+  const std::vector<std::filesystem::path>& more_sources() const { return more_sources_; }
 
   // Sets the controls, the chosen source and the recent list to what the last start kept; a
   // source that no longer exists is not chosen. SaveSettings keeps them for the next start (done
@@ -129,7 +135,8 @@ class SpaAnalysis : public QWidget {
   void SetHostFactory(HostFactory factory) { host_factory_ = std::move(factory); }
 
  protected:
-  // A workbook file or GIS source dropped on the window becomes the chosen one.
+  // A workbook file or GIS source dropped on the window becomes the chosen one; several GIS
+  // sources dropped at once are chosen as SetSources chooses them.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   // Keeps the window (or the frame it is shown in) open while a run goes on.
@@ -155,6 +162,7 @@ class SpaAnalysis : public QWidget {
   void SetRunning(bool running);
 
   std::optional<std::filesystem::path> workbook_;
+  std::vector<std::filesystem::path> more_sources_;
   QLabel* workbook_name_ = nullptr;
   QComboBox* land_use_list_ = nullptr;
   LayerRows* layer_rows_ = nullptr;

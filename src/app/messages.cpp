@@ -65,6 +65,16 @@ std::string NoPatchText(std::string_view where, std::string_view layer_name,
          "请检查筛选条件中的字段名和取值。";
 }
 
+std::string NoPatchInPartsText(std::string_view where, size_t count) {
+  const std::string layers = " " + std::to_string(count) + " 个数据源的图层中";
+  const std::string outcome = ", 没有写入任何结果。";
+  if (where.empty()) {
+    return "这" + layers + "都没有任何图斑" + outcome + "请检查数据源和图层是否选对。";
+  }
+  return "筛选条件 \"" + std::string(where) + "\" 在这" + layers + "都没有选中任何图斑" + outcome +
+         "请检查筛选条件中的字段名和取值。";
+}
+
 std::string OddAreasText(int64_t count, double counted, const std::vector<std::string>& first) {
   std::string text = "注意: 地块面积有 " + std::to_string(count) +
                      " 个单元格不是纯数字, 已按开头的数字计入, 共计入面积 " + NumberText(counted) +

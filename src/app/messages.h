@@ -2,6 +2,7 @@
 // window puts them in modal boxes, the command line prints them, tests record them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -55,6 +56,9 @@ std::string LayerConfirmationText(std::string_view layer_name, std::string_view 
 // was no filter, the layer itself has no feature), the layer and its source.
 std::string NoPatchText(std::string_view where, std::string_view layer_name,
                         std::string_view source);
+
+// The same for a run over `count` sources, none of which has a patch to sum.
+std::string NoPatchInPartsText(std::string_view where, size_t count);
 
 enum class MessageKind {
   kConfirmation,  // the run goes on after it

@@ -1,5 +1,6 @@
 #include "src/host/read_ahead.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -7,14 +8,16 @@ namespace quilmark {
 namespace {
 
 constexpr size_t kBatchRows = 2048;
-constexpr size_t kBatchesAhead = 3;
 
 }  // namespace
 
-ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner)
-    : inner_(std::move(inner)), count_(inner_->RowCount()) {
+ReadAheadRows::ReadAheadRows(std::unique_ptr<RowSource> inner, size_t rows_ahead)
+    : inner_(std::move(inner)),
+      count_(inner_->RowCount()),
+      batches_ahead_(std::max<size_t>(1, rows_ahead / kBatchRows)) {
   try {
     thread_ = std::thread([this] { Produce(); });
+    threaded_ = true;
   } catch (const std::system_error&) {
     // No second thread: Next reads the inner source itself.
   }
@@ -34,7 +37,7 @@ void ReadAheadRows::Produce() {
     Batch batch;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return stop_ || full_.size() < kBatchesAhead; });
+      changed_.wait(lock, [this] { return stop_ || full_.size() < batches_ahead_; });
       if (stop_) return;
       if (!spare_.empty()) {
         batch = std::move(spare_.back());
@@ -78,7 +81,10 @@ bool ReadAheadRows::NextBatch() {
   at_ = 0;
   changed_.wait(lock, [this] { return !full_.empty() || done_; });
   if (full_.empty()) {
-    if (error_) std::rethrow_exception(error_);
+    const std::exception_ptr error = error_;
+    lock.unlock();
+    Release();
+    if (error) std::rethrow_exception(error);
     return false;
   }
   current_ = std::move(full_.front());
@@ -88,8 +94,16 @@ bool ReadAheadRows::NextBatch() {
   return true;
 }
 
+// The reader has returned once it set done_; its batches will not be filled again.
+void ReadAheadRows::Release() {
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  spare_ = {};
+  current_ = Batch();
+}
+
 bool ReadAheadRows::Next(SourceRow& row) {
-  if (!thread_.joinable()) return inner_->Next(row);
+  if (!threaded_) return inner_->Next(row);
   if (at_ == current_.count && !NextBatch()) return false;
   // The caller's row goes back into the batch, so its texts' buffers are used again.
   swap(row, current_.rows[at_++]);

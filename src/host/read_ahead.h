@@ -1,7 +1,9 @@
 // Reading a source ahead of the run: a second thread fills batches of rows while the run sums
 // the batch before, so a source that spends its time in a driver (a GIS layer decoding pages, a
 // database cursor) and the tasks overlap. At most a few batches wait at once, so memory stays
-// flat however many rows there are.
+// flat however many rows there are. Once the inner source has ended and its rows are taken, the
+// thread is gone and the batches are freed: a run over many sources keeps each ended one for its
+// row labels at the cost of the inner source's own state alone.
 #pragma once
 
 #include <condition_variable>
@@ -19,9 +21,13 @@ namespace quilmark {
 
 class ReadAheadRows : public RowSource {
  public:
-  // Starts reading `inner` on a thread of its own; where no thread can be started, it is read
-  // on the caller's thread as it would be without this wrapper.
-  explicit ReadAheadRows(std::unique_ptr<RowSource> inner);
+  // Rows a reader keeps ready by default: enough to keep the run and the reader apart.
+  static constexpr size_t kDefaultRowsAhead = 3 * 2048;
+
+  // Starts reading `inner` on a thread of its own, at most about `rows_ahead` rows ahead of the
+  // caller; where no thread can be started, it is read on the caller's thread as it would be
+  // without this wrapper.
+  explicit ReadAheadRows(std::unique_ptr<RowSource> inner, size_t rows_ahead = kDefaultRowsAhead);
   // Stops the reading thread (after the row it is reading) and waits for it.
   ~ReadAheadRows() override;
 
@@ -40,9 +46,11 @@ class ReadAheadRows : public RowSource {
 
   void Produce();
   bool NextBatch();
+  void Release();
 
   std::unique_ptr<RowSource> inner_;
   int64_t count_ = 0;
+  const size_t batches_ahead_;
   mutable std::mutex inner_mutex_;  // held while the inner source reads, and for its labels
 
   std::mutex mutex_;  // guards what follows, up to the thread
@@ -53,6 +61,7 @@ class ReadAheadRows : public RowSource {
   bool stop_ = false;  // the reader is to stop
   std::exception_ptr error_;
   std::thread thread_;
+  bool threaded_ = false;  // set once, in the constructor
 
   Batch current_;  // the batch Next hands out, on the caller's thread only
   size_t at_ = 0;

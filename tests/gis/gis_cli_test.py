@@ -164,6 +164,62 @@ class GisCommandLine(unittest.TestCase):
                     else:
                         self.assertEqual(value or "", text, title)
 
+    def write_parts(self, kinds, select=None):
+        """The shipped patches split into len(kinds) layers named p0, p1... of those kinds in
+        order (rows 1-3, 4-5, 6-8 for three), each layer named patches; `select` lists the fields
+        of part 1 instead."""
+        bounds = [(1, 3), (4, 5), (6, 8)][:len(kinds)]
+        paths = []
+        for i, (kind, (low, high)) in enumerate(zip(kinds, bounds)):
+            path = os.path.join(self.folder, f"p{i}.{kind}")
+            fields = ["-select", select] if select and i == 1 else []
+            if kind == "shp":
+                fields += ["-lco", "ENCODING=UTF-8"]
+            subprocess.run(["ogr2ogr", "-q", "-a_srs", "EPSG:4547", "-nlt", "POLYGON", "-oo",
+                            "KEEP_GEOM_COLUMNS=NO", *fields, "-where",
+                            f"FID >= {low} AND FID <= {high}", path, CSV], check=True)
+            paths.append(path)
+        return paths
+
+    def test_parts_sum_as_the_merged_layer(self):
+        # GeoPackage and shapefile parts, with and without a filter that leaves a part empty,
+        # against the whole layer cell for cell; then the default result beside the first part.
+        whole = os.path.join(self.folder, "whole.gpkg")
+        subprocess.run(["ogr2ogr", "-q", "-a_srs", "EPSG:4547", "-oo", "KEEP_GEOM_COLUMNS=NO",
+                        whole, CSV], check=True)
+        parts = self.write_parts(["gpkg", "shp", "gpkg"])
+        for where in ([], ["--where", "DLBM LIKE '03%'"]):
+            with self.subTest(where=where):
+                merged = run(*TASKS, *FIELDS, "--decimals", "2", *where, whole)
+                done = run(*TASKS, *FIELDS, "--decimals", "2", *where, *parts)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                self.assertEqual(done.stdout, merged.stdout)
+                self.assertIn("需要统计 3 个数据源的图层", done.stderr)
+        done = run(*TASKS[:-2], *FIELDS, *parts)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue(os.path.exists(os.path.join(self.folder, "p0等3个图层-汇总.xlsx")))
+
+    def test_refusals_of_several_sources_write_nothing(self):
+        # A part without the class field (the others are checked before any is read), a workbook
+        # among the sources, a source given twice, and a filter that selects nothing in any part.
+        parts = self.write_parts(["gpkg", "gpkg", "gpkg"], select="ZLMC,TBMJ")
+        book = os.path.join(self.folder, "a.xlsx")
+        open(book, "wb").close()
+        before = sorted(os.listdir(self.folder))
+        cases = [
+            (parts, [], 3, "第 2/3 个数据源 p1.gpkg: 无法读取图层: 图层 patches 没有类别字段 "
+                           "\"DLBM\"; 它的字段是: 1 ZLMC, 2 TBMJ"),
+            ([parts[0], book], [], 2, "多个数据源只能都是 GIS 图层"),
+            ([parts[0], parts[0]], [], 2, f"数据源 {parts[0]} 给了两次"),
+            ([parts[0], parts[2]], ["--where", "DLBM = '9'"], 1,
+             "筛选条件 \"DLBM = '9'\" 在这 2 个数据源的图层中都没有选中任何图斑"),
+        ]
+        for sources, where, code, message in cases:
+            with self.subTest(message):
+                done = run(*TASKS[:-2], *FIELDS, *where, *sources)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertIn(message, done.stderr)
+                self.assertEqual(sorted(os.listdir(self.folder)), before)
 
 if __name__ == "__main__":
     QUILMARK = os.path.abspath(sys.argv.pop(1))

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -7,6 +8,7 @@
 
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
+#include "src/app/layer_parts.h"
 #include "src/app/run_driver.h"
 #include "src/host/memory_host.h"
 #include "src/summary/worksheet_target.h"
@@ -212,6 +214,38 @@ TEST(LayerRun, DeductionFieldByNameAndBadCoefficientsStop) {
       EXPECT_TRUE(results.cells().empty());
     }
   }
+}
+
+// Sources are named by their file names, by their paths where two file names are alike, and a
+// connection string never with its password.
+TEST(SourceNames, FileNamesUnlessTwoAreAlike) {
+  struct Case {
+    std::vector<std::string> sources;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {{"/a/一片.gpkg", "b/二片.shp", "c.gdb/"}, {"一片.gpkg", "二片.shp", "c.gdb"}},
+      {{"/a/dltb.shp", "/b/dltb.shp"}, {"/a/dltb.shp", "/b/dltb.shp"}},
+      {{"PG:dbname=x password=secret", "/a/dltb.shp"}, {"PG:dbname=x password=***", "dltb.shp"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SourceNames(c.sources), c.names);
+}
+
+// A folder's layer files and geodatabases in name order: a shapefile once, a lone .dbf as a
+// table, no workbook, no other subfolder; a geodatabase is one source, not a folder of them.
+TEST(LayerFilesIn, EachLayerOnceInNameOrder) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quilmark-layer-files-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "e.gdb");
+  std::filesystem::create_directories(folder / "f");
+  for (const char* name : {"b.shp", "b.dbf", "a.gpkg", "c.dbf", "d.xlsx"}) {
+    std::ofstream(folder / name).put('x');
+  }
+  EXPECT_EQ(LayerFilesIn(folder.string()),
+            (std::vector<std::string>{(folder / "a.gpkg").string(), (folder / "b.shp").string(),
+                                      (folder / "c.dbf").string(), (folder / "e.gdb").string()}));
+  EXPECT_TRUE(LayerFilesIn((folder / "e.gdb").string()).empty());
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

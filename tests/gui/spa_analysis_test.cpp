@@ -193,6 +193,7 @@ class SpaAnalysisTest : public QObject {
   void ProgressCountsTheRunNotTheBoxes();
   void DropChoosesWorkbook_data();
   void DropChoosesWorkbook();
+  void SeveralLayersRunAsOne();
   void LayerSourceOffersItsLayersAndFieldsAndRunsIntoANewWorkbook();
   void FieldListShowsWholeNamesAndAliases();
   void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
@@ -684,22 +685,27 @@ void SpaAnalysisTest::ProgressCountsTheRunNotTheBoxes() {
 
 void SpaAnalysisTest::DropChoosesWorkbook_data() {
   QTest::addColumn<QList<QUrl>>("urls");
-  QTest::addColumn<bool>("chosen");
-  QTest::newRow("xlsx") << QList<QUrl>{QUrl::fromLocalFile("/data/地块.xlsx")} << true;
-  QTest::newRow("upper case") << QList<QUrl>{QUrl::fromLocalFile("/data/A.XLSX")} << true;
-  QTest::newRow("layer") << QList<QUrl>{QUrl::fromLocalFile("/data/图斑.shp")} << true;
-  QTest::newRow("table layer") << QList<QUrl>{QUrl::fromLocalFile("/data/a.csv")} << true;
-  QTest::newRow("geodatabase") << QList<QUrl>{QUrl::fromLocalFile("/data/调查.gdb")} << true;
-  QTest::newRow("other file") << QList<QUrl>{QUrl::fromLocalFile("/data/a.docx")} << false;
-  QTest::newRow("two files") << QList<QUrl>{QUrl::fromLocalFile("/data/a.xlsx"),
-                                            QUrl::fromLocalFile("/data/b.xlsx")}
-                             << false;
-  QTest::newRow("remote") << QList<QUrl>{QUrl("https://example.org/a.xlsx")} << false;
+  QTest::addColumn<QString>("shown");  // empty: nothing chosen
+  const auto file = [](const char* path) { return QUrl::fromLocalFile(QString::fromUtf8(path)); };
+  QTest::newRow("xlsx") << QList<QUrl>{file("/data/地块.xlsx")} << "地块.xlsx";
+  QTest::newRow("upper case") << QList<QUrl>{file("/data/A.XLSX")} << "A.XLSX";
+  QTest::newRow("layer") << QList<QUrl>{file("/data/图斑.shp")} << "图斑.shp";
+  QTest::newRow("table layer") << QList<QUrl>{file("/data/a.csv")} << "a.csv";
+  QTest::newRow("geodatabase") << QList<QUrl>{file("/data/调查.gdb")} << "调查.gdb";
+  QTest::newRow("other file") << QList<QUrl>{file("/data/a.docx")} << "";
+  QTest::newRow("two files") << QList<QUrl>{file("/data/a.xlsx"), file("/data/b.xlsx")} << "";
+  QTest::newRow("layer and workbook")
+      << QList<QUrl>{file("/data/a.shp"), file("/data/b.xlsx")} << "";
+  QTest::newRow("three layers") << QList<QUrl>{file("/data/a.shp"), file("/data/b.gpkg"),
+                                               file("/data/c.shp")}
+                                << "a.shp 等 3 个图层";
+  QTest::newRow("remote") << QList<QUrl>{QUrl("https://example.org/a.xlsx")} << "";
 }
 
 void SpaAnalysisTest::DropChoosesWorkbook() {
   QFETCH(QList<QUrl>, urls);
-  QFETCH(bool, chosen);
+  QFETCH(QString, shown);
+  const bool chosen = !shown.isEmpty();
   SpaAnalysis window;
   QMimeData mime;
   mime.setUrls(urls);
@@ -711,8 +717,42 @@ void SpaAnalysisTest::DropChoosesWorkbook() {
   QCOMPARE(window.workbook().has_value(), chosen);
   if (chosen) {
     QCOMPARE(QString::fromStdString(window.workbook()->string()), urls.front().toLocalFile());
-    QCOMPARE(window.findChild<QLabel*>("LbWorkbookName")->text(), urls.front().fileName());
+    QCOMPARE(window.more_sources().size(), static_cast<size_t>(urls.size() - 1));
+    QCOMPARE(window.findChild<QLabel*>("LbWorkbookName")->text(), shown);
   }
+}
+
+// Several layers chosen at once are summed as one, into a new workbook beside the first; choosing
+// one source again forgets the others.
+void SpaAnalysisTest::SeveralLayersRunAsOne() {
+  QTemporaryDir dir;
+  QStringList parts;
+  for (const char* part : {"FID <= 3", "FID > 3"}) {
+    parts.push_back(dir.filePath(QStringLiteral("p%1.gpkg").arg(parts.size())));
+    QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO -nln dltb "
+                         "-where '" +
+                         std::string(part) + "' '" + parts.back().toStdString() +
+                         "' '" QUILMARK_GUI_TEST_DATA "/../gis/patches.csv'")
+                            .c_str()) == 0);
+  }
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  QVERIFY(window.SetSources(parts));
+  window.findChild<QLineEdit*>("TextZQColumn")->setText("ZLMC");
+  window.findChild<QLineEdit*>("TextAreaColumn")->setText("TBMJ");
+  ButtonOf(window, "CheckZQStat")->click();
+  ButtonOf(window, "CommandProc")->click();
+  const std::string result = dir.filePath(QStringLiteral("p0等2个图层-汇总.xlsx")).toStdString();
+  QCOMPARE(sink.texts(),
+           (std::vector<std::string>{"确认: 需要统计 2 个数据源的图层, 合为一个结果:\r"
+                                     "1. dltb (p0.gpkg)\r2. dltb (p1.gpkg)",
+                                     "统计完毕, 汇总结果已写入新的工作簿: " + result}));
+  XlsxFileHost host(result);
+  Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
+  QCOMPARE(sheet->Read(1, 1).value_or(CellValue{}), CellValue(std::string("石碣镇")));
+  window.SetWorkbook(parts.back());
+  QVERIFY(window.more_sources().empty());
 }
 
 // A GIS source (here a GeoPackage of two layers, written by GDAL; b holds the small patches)

@@ -143,6 +143,7 @@ class LayerRows : public RowSource {
   }
 
   bool Next(SourceRow& row) override {
+    if (!dataset_) return false;  // ended, and closed
     OGRFeatureUniquePtr feature;
     if (count_ == 0) {
       feature = std::move(first_);
@@ -155,6 +156,9 @@ class LayerRows : public RowSource {
         ThrowLayerError(std::string("读到第 ") + std::to_string(count_ + 1) +
                         " 个要素时出错: " + LastGdalError("数据源中断"));
       }
+      // Closed at once: a run over many sources keeps an ended one only for its row labels.
+      filter_.reset();
+      dataset_.reset();
       return false;
     }
     row.number = ++count_;
@@ -284,10 +288,10 @@ OGRFeatureUniquePtr ReadFirst(OGRLayer& layer, LayerFilter& filter, const std::s
   filter.ThrowInvalid(*layer.GetLayerDefn());
 }
 
-// The zone field's name as the user typed it where it names the field, so that one command gives
+// A chosen field's name as the user typed it where it names the field, so that one command gives
 // one table whatever the source's case (PostGIS folds names to lower case); else, for a field
 // chosen by its number, as the layer spells it.
-std::string ZoneFieldName(const OGRFeatureDefn& fields, int index, std::string_view choice) {
+std::string ChosenFieldName(const OGRFeatureDefn& fields, int index, std::string_view choice) {
   const std::string name = FieldNames(fields)[static_cast<size_t>(index)];
   const std::string typed(TrimBlanks(choice));
   return EQUAL(typed.c_str(), name.c_str()) ? typed : name;
@@ -329,7 +333,7 @@ bool HoldsLongCodesAsReal(GDALDataset& dataset, const OGRFeatureDefn& fields,
 
 }  // namespace
 
-OpenedLayer OpenLayer(const LayerRequest& request) {
+OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   GDALDatasetUniquePtr dataset = OpenDataset(request.source);
   OGRLayer* layer = &ChooseLayer(*dataset, request.source, request.layer);
   const ChosenFields chosen = ChooseFields(*layer, request);
@@ -347,12 +351,37 @@ OpenedLayer OpenLayer(const LayerRequest& request) {
                             ? std::max<GIntBig>(layer->GetFeatureCount(FALSE), 0)
                             : 0;
   OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
-  OpenedLayer opened{layer->GetName(), ZoneFieldName(fields, chosen.zone, request.zone_field),
+  OpenedLayer opened{layer->GetName(), ChosenFieldName(fields, chosen.zone, request.zone_field),
                      first == nullptr, nullptr};
   // The driver decodes the next features while the run sums the ones before.
-  opened.rows = std::make_unique<ReadAheadRows>(std::make_unique<LayerRows>(
-      std::move(dataset), *layer, chosen, std::move(filter), std::move(first), count));
+  opened.rows = std::make_unique<ReadAheadRows>(
+      std::make_unique<LayerRows>(std::move(dataset), *layer, chosen, std::move(filter),
+                                  std::move(first), count),
+      rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
   return opened;
+}
+
+CheckedLayer CheckLayer(const LayerRequest& request) {
+  GDALDatasetUniquePtr dataset = OpenDataset(request.source);
+  OGRLayer& layer = ChooseLayer(*dataset, request.source, request.layer);
+  const ChosenFields chosen = ChooseFields(layer, request);
+  const OGRFeatureDefn& fields = *layer.GetLayerDefn();
+  CheckedLayer checked{layer.GetName(), request};
+  LayerRequest& named = checked.by_name;
+  named.zone_field = ChosenFieldName(fields, chosen.zone, request.zone_field);
+  if (request.class_field) {
+    named.class_field = ChosenFieldName(fields, chosen.class_, *request.class_field);
+  }
+  if (request.area_field) {
+    named.area_field = ChosenFieldName(fields, chosen.area, *request.area_field);
+  }
+  if (request.deduction_field) {
+    named.deduction_field = ChosenFieldName(fields, chosen.deduction, *request.deduction_field);
+  }
+  for (size_t i = 0; i < chosen.extras.size(); ++i) {
+    named.extra_fields[i] = ChosenFieldName(fields, chosen.extras[i], request.extra_fields[i]);
+  }
+  return checked;
 }
 
 std::vector<std::string> LayerNames(const std::string& source) {

@@ -7,6 +7,7 @@
 // reads as the text of its digits, the code it stands for; areas stay numbers.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,8 +46,19 @@ struct OpenedLayer {
 // missing, unreadable, refused or damaged, a shapefile lacks its .dbf, a server does not answer
 // (within a few seconds), there are several layers and none was named (the message lists them),
 // a field does not exist (the message lists the fields), the filter is not valid, or the area
-// would come from a geometry in geographic degrees.
-OpenedLayer OpenLayer(const LayerRequest& request);
+// would come from a geometry in geographic degrees. The features are read ahead of the run on a
+// thread of their own, at most about `rows_ahead` of them (0: a few batches).
+OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead = 0);
+
+// Opens the source and checks its layer and fields as OpenLayer does, reading no feature (the
+// filter is not tried). Returns the layer's name and the request with every field it chose by
+// number named as this layer names it (fields chosen by name stay as typed), so that other
+// sources can be matched with it by name. Throws HostError as OpenLayer.
+struct CheckedLayer {
+  std::string name;
+  LayerRequest by_name;
+};
+CheckedLayer CheckLayer(const LayerRequest& request);
 
 // The layer names of the source, in its order, and the field names of one layer (empty: the
 // only layer, else the first). For the window's choices; throws HostError as OpenLayer.
