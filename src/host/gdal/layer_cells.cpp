@@ -7,9 +7,6 @@
 namespace quilmark {
 namespace {
 
-// How many feature ids of doubtful rows a source keeps for messages.
-constexpr size_t kKeptIds = 64;
-
 // The value when it is a number or a text that is wholly one (a CSV layer's fields are texts).
 std::optional<double> NumberOrNumberText(const CellValue& value) {
   if (const double* number = std::get_if<double>(&value)) return *number;
@@ -35,20 +32,6 @@ std::string FidLabel(GIntBig fid) { return "FID " + std::to_string(fid); }
 
 }  // namespace
 
-void SetEmpty(std::optional<CellValue>& cell) {
-  if (!cell || !IsEmpty(*cell)) cell.emplace();
-}
-
-void SetText(std::optional<CellValue>& cell, std::string_view text) {
-  if (cell) {
-    if (auto* held = std::get_if<std::string>(&*cell)) {
-      held->assign(text);
-      return;
-    }
-  }
-  cell.emplace(std::in_place_type<std::string>, text);
-}
-
 void SetDigits(std::optional<CellValue>& cell, int64_t number) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
@@ -60,8 +43,7 @@ std::optional<int64_t> WholeNumber(double value) {
   return static_cast<int64_t>(value);
 }
 
-void RowIds::KeepWhenDoubtful(const SourceRow& row) {
-  if (kept_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
+void RowIds::KeepWhenDoubtfulSlow(const SourceRow& row) {
   if (IsDoubtful(row)) kept_.emplace_back(row.number, last_fid_);
 }
 

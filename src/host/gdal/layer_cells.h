@@ -35,9 +35,19 @@ struct ChosenFields {
 };
 
 // The cell made empty, a text, or the digits of a whole number. The string the cell holds is
-// reused, so a run allocates little per feature.
-void SetEmpty(std::optional<CellValue>& cell);
-void SetText(std::optional<CellValue>& cell, std::string_view text);
+// reused, so a run allocates little per feature. Inline: a run sets millions of cells.
+inline void SetEmpty(std::optional<CellValue>& cell) {
+  if (!cell || !IsEmpty(*cell)) cell.emplace();
+}
+inline void SetText(std::optional<CellValue>& cell, std::string_view text) {
+  if (cell) {
+    if (auto* held = std::get_if<std::string>(&*cell)) {
+      held->assign(text);
+      return;
+    }
+  }
+  cell.emplace(std::in_place_type<std::string>, text);
+}
 void SetDigits(std::optional<CellValue>& cell, int64_t number);
 
 // A Real that holds a whole number a 64-bit integer can hold: the code it stands for, read as
@@ -54,12 +64,25 @@ class RowIds {
     last_number_ = number;
     last_fid_ = fid;
   }
-  // Keeps the id of the row just read where it is doubtful.
-  void KeepWhenDoubtful(const SourceRow& row);
+  // Keeps the id of the row just read where it is doubtful. Most rows are plainly sound, an area
+  // that is a number and a coefficient, if any, in [0, 1); those are passed over without a call.
+  void KeepWhenDoubtful(const SourceRow& row) {
+    if (kept_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
+    if (row.area && std::holds_alternative<double>(*row.area)) {
+      if (!row.deduction) return;
+      const double* coefficient = std::get_if<double>(&*row.deduction);
+      if (coefficient != nullptr && *coefficient >= 0 && *coefficient < 1) return;
+    }
+    KeepWhenDoubtfulSlow(row);
+  }
   // "FID 7" where the id is known, else "第 n 个要素".
   std::string Label(int64_t number) const;
 
  private:
+  static constexpr size_t kKeptIds = 64;  // how many ids of doubtful rows are kept
+
+  void KeepWhenDoubtfulSlow(const SourceRow& row);
+
   int64_t last_number_ = 0;
   GIntBig last_fid_ = OGRNullFID;
   std::vector<std::pair<int64_t, GIntBig>> kept_;
