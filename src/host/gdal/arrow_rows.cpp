@@ -3,6 +3,8 @@
 #include <cpl_string.h>
 #include <ogr_recordbatch.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -38,16 +40,26 @@ std::optional<ColumnKind> KindOf(const ArrowSchema& schema) {
   return std::nullopt;
 }
 
+// Whether one of the eight bytes is zero.
+constexpr bool HoldsZeroByte(uint64_t word) {
+  return ((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
+}
+
 // The length of the text up to its first NUL, as a C string reads it. Looked for eight bytes at
-// a time: the texts are short codes and names, millions of them, and hardly ever hold a NUL.
-size_t UpToNul(const char* text, size_t length) {
-  constexpr uint64_t kOnes = 0x0101010101010101u;
-  constexpr uint64_t kHighs = 0x8080808080808080u;
+// a time: the texts are short codes and names, millions of them, and hardly ever hold a NUL. The
+// last bytes are read as one word too where the batch's texts go on past them (`end`); the bytes
+// beyond the text then count as not zero.
+size_t UpToNul(const char* text, size_t length, const char* end) {
   size_t at = 0;
+  uint64_t word;
   for (; at + 8 <= length; at += 8) {
-    uint64_t word;
     std::memcpy(&word, text + at, 8);
-    if (((word - kOnes) & ~word & kHighs) != 0) break;  // a zero byte among the eight
+    if (HoldsZeroByte(word)) break;
+  }
+  const bool little_endian = std::endian::native == std::endian::little;
+  if (little_endian && at < length && length - at < 8 && text + at + 8 <= end) {
+    std::memcpy(&word, text + at, 8);
+    if (!HoldsZeroByte(word | (~uint64_t{0} << (8 * (length - at))))) return length;
   }
   for (; at < length; ++at) {
     if (text[at] == '\0') return at;
@@ -67,6 +79,9 @@ class Column {
     validity_ = values.null_count != 0 ? static_cast<const uint8_t*>(values.buffers[0]) : nullptr;
     values_ = values.buffers[1];
     texts_ = kind_ == ColumnKind::kText ? static_cast<const char*>(values.buffers[2]) : nullptr;
+    if (texts_ != nullptr) {
+      texts_end_ = texts_ + static_cast<const int32_t*>(values_)[values.offset + values.length];
+    }
   }
 
   // The value of the batch's row as the feature reader gives it: numbers as numbers, a whole
@@ -86,7 +101,7 @@ class Column {
         const int32_t* offsets = static_cast<const int32_t*>(values_);
         const char* text = texts_ + offsets[at];
         const auto length = static_cast<size_t>(offsets[at + 1] - offsets[at]);
-        return SetText(cell, std::string_view(text, UpToNul(text, length)));
+        return SetText(cell, std::string_view(text, UpToNul(text, length, texts_end_)));
       }
     }
   }
@@ -111,6 +126,7 @@ class Column {
   const uint8_t* validity_ = nullptr;  // nullptr: no value is null
   const void* values_ = nullptr;       // the numbers, or a text's offsets
   const char* texts_ = nullptr;
+  const char* texts_end_ = nullptr;  // the end of the batch's texts
 };
 
 // The chosen fields' columns, in SourceRow's order, and the feature ids'.
