@@ -202,8 +202,8 @@ TEST_F(LayerSourceTest, ColumnBatchesGiveTheFeatureReadersRows) {
     const std::string source = (files_.folder() / (std::string("kinds.") + format)).string();
     ASSERT_TRUE(testing::Shell(std::string("ogr2ogr -q -f ") + format +
                                " -a_srs EPSG:4547 -nlt POLYGON -oo KEEP_GEOM_COLUMNS=NO "
-                               "-oo EMPTY_STRING_AS_NULL=YES '" + source + "' '" + csv.string() +
-                               "'"));
+                               "-oo EMPTY_STRING_AS_NULL=YES '" +
+                               source + "' '" + csv.string() + "'"));
     for (const std::vector<std::string>& extras :
          {std::vector<std::string>{"DLBM", "BSM", "ZLDWMC"}, {"ZLDWMC", "RQ"}}) {
       LayerRequest request{.source = source, .zone_field = "ZLDWDM", .class_field = "XS"};

@@ -79,9 +79,9 @@ class Column {
     validity_ = values.null_count != 0 ? static_cast<const uint8_t*>(values.buffers[0]) : nullptr;
     values_ = values.buffers[1];
     texts_ = kind_ == ColumnKind::kText ? static_cast<const char*>(values.buffers[2]) : nullptr;
-    if (texts_ != nullptr) {
-      texts_end_ = texts_ + static_cast<const int32_t*>(values_)[values.offset + values.length];
-    }
+    texts_end_ = texts_ != nullptr
+                     ? texts_ + static_cast<const int32_t*>(values_)[values.offset + values.length]
+                     : nullptr;
   }
 
   // The value of the batch's row as the feature reader gives it: numbers as numbers, a whole
@@ -249,16 +249,19 @@ std::optional<Columns> ChooseColumns(const ArrowSchema& schema, OGRLayer& layer,
     if (field == kNoField) return std::nullopt;
     const std::optional<size_t> child =
         ChildNamed(schema, definition.GetFieldDefn(field)->GetNameRef());
-    const std::optional<ColumnKind> kind =
-        child ? KindOf(*schema.children[*child]) : std::nullopt;
+    const std::optional<ColumnKind> kind = child ? KindOf(*schema.children[*child]) : std::nullopt;
     if (!kind) {
       found = false;
       return std::nullopt;
     }
     return Column(*child, *kind, code);
   };
-  Columns columns{column(fields.zone, true), column(fields.class_, true),
-                  column(fields.area, false), column(fields.deduction, false), {}, {}};
+  Columns columns{column(fields.zone, true),
+                  column(fields.class_, true),
+                  column(fields.area, false),
+                  column(fields.deduction, false),
+                  {},
+                  {}};
   for (int extra : fields.extras) {
     if (std::optional<Column> read = column(extra, false)) columns.extras.push_back(*read);
   }
