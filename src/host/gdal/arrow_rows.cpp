@@ -17,6 +17,11 @@
 namespace quilmark {
 namespace {
 
+// Rows per batch. GDAL's default (65,536) holds tens of megabytes in flight across its threads;
+// batches of a few hundred kilobytes keep the run's memory where the feature reader had it, stay
+// in the cache while their cells are read, and measured no slower.
+constexpr const char* kBatchRows = "4096";
+
 // How a column's values read. Other formats (dates, truth values, 16-bit numbers, lists) are
 // left to the feature reader.
 enum class ColumnKind { kInt32, kInt64, kDouble, kText };
@@ -282,6 +287,7 @@ std::unique_ptr<RowSource> OpenArrowRows(GDALDatasetUniquePtr& dataset, OGRLayer
   ArrowArrayStream stream{};
   CPLStringList options;
   options.SetNameValue("INCLUDE_FID", "YES");
+  options.SetNameValue("MAX_FEATURES_IN_BATCH", kBatchRows);
   if (!layer.GetArrowStream(&stream, options.List())) return nullptr;
   ArrowSchema schema{};
   std::optional<Columns> columns;
