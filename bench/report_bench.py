@@ -4,7 +4,10 @@ tables by township (the default) and by village (one pass over the patches serve
 to `--land-use survey3-level1`, each writing a new workbook. Medians of several runs taken round by round; wall
 and CPU time (all threads) and peak memory; the goal is the reports within 1.5x the land-use run.
 
-    report_bench.py QUILMARK CACHE_FOLDER [--rows 1000000] [--runs 5]
+    report_bench.py QUILMARK CACHE_FOLDER [--rows 1000000] [--runs 5] [--baseline OTHER_QUILMARK]
+
+--baseline measures another build's three runs in the same rounds, each ratio against the
+land-use run of its own build.
 
 The layer is generated once into CACHE_FOLDER (tests/report/make_survey3_layer.py, then ogr2ogr
 into a GeoPackage) and reused by later runs.
@@ -45,6 +48,7 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("--rows", default="1000000")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--baseline", help="another quilmark to measure in the same rounds")
     args = parser.parse_args()
     os.makedirs(args.folder, exist_ok=True)
     print("| patches | what runs | median s | CPU s | peak MB | x land-use |")
@@ -52,24 +56,28 @@ def main():
     for rows in [int(r) for r in args.rows.split(",")]:
         gpkg = layer(args.folder, rows)
         out = os.path.join(args.folder, "out.xlsx")
-        jobs = {
-            "--land-use survey3-level1": [args.quilmark, "--land-use", "survey3-level1",
-                                          "--zone-column", "ZLDWDM", "--class-column", "DLBM",
-                                          "--area-column", "TBMJ", "-o", out, gpkg],
-            "--report all": [args.quilmark, "--report", "all", "-o", out, gpkg],
-            "--report all --level village": [args.quilmark, "--report", "all", "--level",
-                                             "village", "-o", out, gpkg],
+        runs = {
+            "--land-use survey3-level1": ["--land-use", "survey3-level1", "--zone-column",
+                                          "ZLDWDM", "--class-column", "DLBM", "--area-column",
+                                          "TBMJ"],
+            "--report all": ["--report", "all"],
+            "--report all --level village": ["--report", "all", "--level", "village"],
         }
-        times = {name: [] for name in jobs}
+        builds = {"": args.quilmark}
+        if args.baseline:
+            builds["baseline "] = args.baseline
+        jobs = {(build, name): [quilmark] + run + ["-o", out, gpkg]
+                for build, quilmark in builds.items() for name, run in runs.items()}
+        times = {job: [] for job in jobs}
         for _ in range(args.runs):
-            for name, command in jobs.items():
-                times[name].append(measure(command))
-        base = statistics.median(t[0] for t in times["--land-use survey3-level1"])
-        for name, runs in times.items():
-            wall = statistics.median(t[0] for t in runs)
-            cpu = statistics.median(t[1] for t in runs)
-            peak = max(t[2] for t in runs)
-            print(f"| {rows:,} | {name} | {wall:.2f} | {cpu:.2f} | {peak:.0f} | "
+            for job, command in jobs.items():
+                times[job].append(measure(command))
+        for (build, name), runs_of_job in times.items():
+            base = statistics.median(t[0] for t in times[(build, "--land-use survey3-level1")])
+            wall = statistics.median(t[0] for t in runs_of_job)
+            cpu = statistics.median(t[1] for t in runs_of_job)
+            peak = max(t[2] for t in runs_of_job)
+            print(f"| {rows:,} | {build}{name} | {wall:.2f} | {cpu:.2f} | {peak:.0f} | "
                   f"{wall / base:.2f} |", flush=True)
 
 

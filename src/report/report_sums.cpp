@@ -18,6 +18,16 @@ std::optional<double> FieldNumber(const PatchRow& row, std::optional<size_t> ind
   return CellNumber(**cell);
 }
 
+// A text of up to seven bytes as one number, its bytes and its length; nullopt for a longer one.
+std::optional<uint64_t> PackedCode(std::string_view text) {
+  if (text.size() > 7) return std::nullopt;
+  uint64_t packed = uint64_t{text.size()} << 56;
+  for (size_t i = 0; i < text.size(); ++i) {
+    packed |= uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+  }
+  return packed;
+}
+
 void Add(ColumnSums& sums, uint8_t major, Ownership ownership, uint8_t urban, uint8_t slope,
          double area) {
   sums.area += area;
@@ -70,16 +80,25 @@ ReportSums::ClassIds ReportSums::ClassOf(const PatchRow& row) {
 std::string_view ReportSums::Text(const PatchRow& row, std::optional<size_t> field, size_t buffer) {
   const std::optional<CellValue>* cell = Field(row, field);
   if (cell == nullptr) return {};
+  // Most cells are texts with no blank at either end: taken as they are, without a call.
+  const std::string* text = *cell ? std::get_if<std::string>(&**cell) : nullptr;
+  if (text != nullptr && (text->empty() || (text->front() != ' ' && text->back() != ' '))) {
+    return *text;
+  }
   return RowText(*cell, buffers_[buffer]).value_or(std::string_view());
 }
 
-// QSXZ holds a handful of codes: each is looked up once.
+// QSXZ holds a handful of short codes: each is looked up once, and known again by its bytes
+// packed into one number.
 Ownership ReportSums::OwnershipOfText(std::string_view qsxz) {
-  for (const auto& [text, ownership] : ownership_seen_) {
-    if (text == qsxz) return ownership;
+  const std::optional<uint64_t> packed = PackedCode(qsxz);
+  if (packed) {
+    for (const auto& [code, ownership] : ownership_seen_) {
+      if (code == *packed) return ownership;
+    }
   }
   const Ownership ownership = OwnershipOf(qsxz);
-  if (ownership_seen_.size() < 64) ownership_seen_.emplace_back(qsxz, ownership);
+  if (packed && ownership_seen_.size() < 64) ownership_seen_.emplace_back(*packed, ownership);
   return ownership;
 }
 

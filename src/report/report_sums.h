@@ -71,8 +71,8 @@ class ReportSums : public RowSink {
   std::vector<std::string> unit_names_;
   std::unordered_map<std::string, uint32_t> unit_ids_;
   std::vector<int64_t> unit_of_zone_;  // by the run's zone id + 1 (0: no zone); -1 not yet seen
-  std::vector<std::optional<ClassIds>> class_of_id_;               // by the run's class id
-  std::vector<std::pair<std::string, Ownership>> ownership_seen_;  // the few QSXZ texts met
+  std::vector<std::optional<ClassIds>> class_of_id_;            // by the run's class id
+  std::vector<std::pair<uint64_t, Ownership>> ownership_seen_;  // the few QSXZ codes met, packed
   std::vector<std::vector<ColumnSums>> sums_;
   std::map<std::string, double> unknown_codes_;
   std::array<std::string, 6> buffers_;  // texts of cells that are not texts

@@ -5,7 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "src/host/gdal/filter_problem.h"
@@ -161,6 +164,61 @@ TEST_F(LayerSourceTest, ExtraFieldsComeWithEachRow) {
     EXPECT_EQ(rows, kPatches);
     request.extra_fields = {"QSXZ"};
     EXPECT_THROW(OpenLayer(request), HostError);
+  }
+}
+
+// Every cell of every row as the source gives it, and how a message names each row.
+using Cells = std::vector<std::optional<CellValue>>;
+std::pair<std::vector<Cells>, std::vector<std::string>> ReadCells(const LayerRequest& request) {
+  OpenedLayer layer = OpenLayer(request);
+  std::vector<Cells> rows;
+  SourceRow row;
+  while (layer.rows->Next(row)) {
+    rows.push_back({row.zone, row.class_, row.cross_class, row.area, row.deduction});
+    rows.back().insert(rows.back().end(), row.fields.begin(), row.fields.end());
+  }
+  std::vector<std::string> labels;
+  for (size_t number = 1; number <= rows.size(); ++number) {
+    labels.push_back(layer.rows->RowLabel(static_cast<int64_t>(number)));
+  }
+  return {rows, labels};
+}
+
+// A GeoPackage or FlatGeobuf layer read whole comes in column batches; its rows are those the
+// feature reader gives under a filter every feature passes: codes of each number type as digits,
+// nulls empty, texts whole, the ids of doubtful rows kept. A date field is left to the feature
+// reader.
+TEST_F(LayerSourceTest, ColumnBatchesGiveTheFeatureReadersRows) {
+  const std::filesystem::path csv = files_.folder() / "kinds.csv";
+  const std::string square = "\"POLYGON((0 0,0 10,10 10,10 0,0 0))\"";
+  std::ofstream(csv) << "WKT,ZLDWDM,DLBM,XS,BSM,TBMJ,KCXS,ZLDWMC,RQ\n"
+                     << square << ",4419001010010000000,0101,101,7,12.5,0.1,石碣村,2024-01-05\n"
+                     << square << ",4419001010020000000,,1203.0,,,,,\n"
+                     << square << ",,0301K,2.5,8,3,0.25,常平镇横江厦村,\n";
+  std::ofstream(files_.folder() / "kinds.csvt")
+      << "\"WKT\",\"Integer64\",\"String\",\"Real\",\"Integer\",\"Real\",\"Real\","
+      << "\"String\",\"Date\"\n";
+  for (const char* format : {"GPKG", "FlatGeobuf"}) {
+    const std::string source = (files_.folder() / (std::string("kinds.") + format)).string();
+    ASSERT_TRUE(testing::Shell(std::string("ogr2ogr -q -f ") + format +
+                               " -a_srs EPSG:4547 -nlt POLYGON -oo KEEP_GEOM_COLUMNS=NO "
+                               "-oo EMPTY_STRING_AS_NULL=YES '" +
+                               source + "' '" + csv.string() + "'"));
+    for (const std::vector<std::string>& extras :
+         {std::vector<std::string>{"DLBM", "BSM", "ZLDWMC"}, {"ZLDWMC", "RQ"}}) {
+      LayerRequest request{.source = source, .zone_field = "ZLDWDM", .class_field = "XS"};
+      request.area_field = "TBMJ";
+      request.deduction_field = "KCXS";
+      request.extra_fields = extras;
+      SCOPED_TRACE(source + ": " + extras.back());
+      const auto [rows, labels] = ReadCells(request);
+      request.where = "1 = 1";
+      EXPECT_EQ(ReadCells(request), std::make_pair(rows, labels));
+      ASSERT_EQ(rows.size(), 3u);
+      EXPECT_EQ(rows[0][0], CellValue(std::string("4419001010010000000")));
+      EXPECT_EQ(rows[1][1], CellValue(std::string("1203")));
+      EXPECT_THAT(labels[1], ::testing::StartsWith("FID "));  // its area is empty: id kept
+    }
   }
 }
 

@@ -5,13 +5,12 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <string_view>
 #include <utility>
 
+#include "src/host/gdal/arrow_rows.h"
 #include "src/host/gdal/dataset_open.h"
+#include "src/host/gdal/layer_cells.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/gdal/layer_filter.h"
 #include "src/host/read_ahead.h"
@@ -19,40 +18,6 @@
 
 namespace quilmark {
 namespace {
-
-// No field: the area comes from the geometry, or there is no deduction column.
-constexpr int kNoField = -1;
-
-// How many feature ids of rows with a doubtful area a source keeps for messages.
-constexpr size_t kKeptIds = 64;
-
-struct ChosenFields {
-  int zone = kNoField;
-  int class_ = kNoField;
-  int area = kNoField;
-  int deduction = kNoField;
-  std::vector<int> extras;  // LayerRequest::extra_fields, in order
-
-  bool Chosen(int index) const {
-    return index == zone || index == class_ || index == area || index == deduction ||
-           std::find(extras.begin(), extras.end(), index) != extras.end();
-  }
-};
-
-void SetEmpty(std::optional<CellValue>& cell) {
-  if (!cell || !IsEmpty(*cell)) cell.emplace();
-}
-
-// Reuses the string the cell already holds, so a run allocates little per feature.
-void SetText(std::optional<CellValue>& cell, const char* text) {
-  if (cell) {
-    if (auto* held = std::get_if<std::string>(&*cell)) {
-      held->assign(text);
-      return;
-    }
-  }
-  cell.emplace(std::in_place_type<std::string>, text);
-}
 
 // A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
 // null or unset as empty. `type` is the field's type, looked up once for the layer; the index was
@@ -77,13 +42,6 @@ void ReadField(OGRFeature& feature, int index, OGRFieldType type, std::optional<
   }
 }
 
-// Reuses the cell's string for the digits of a whole number.
-void SetDigits(std::optional<CellValue>& cell, int64_t number) {
-  char digits[24] = {};
-  std::to_chars(digits, digits + sizeof digits - 1, number);
-  SetText(cell, digits);
-}
-
 // A zone or class value. A whole number is a code, read as its digits: a 19-digit location code
 // in an Integer64 field read as a number would give "4.419E+18", and every prefix of it the same.
 // A Real field holding a whole number gives the digits of the value it holds. Anything else is
@@ -93,34 +51,13 @@ void ReadCode(OGRFeature& feature, int index, OGRFieldType type, std::optional<C
     const OGRField& value = *feature.GetRawFieldRef(index);
     if (type == OFTInteger) return SetDigits(cell, value.Integer);
     if (type == OFTInteger64) return SetDigits(cell, value.Integer64);
-    if (type == OFTReal && std::trunc(value.Real) == value.Real && std::abs(value.Real) < 0x1p63) {
-      return SetDigits(cell, static_cast<int64_t>(value.Real));
+    if (type == OFTReal) {
+      if (const std::optional<int64_t> whole = WholeNumber(value.Real)) {
+        return SetDigits(cell, *whole);
+      }
     }
   }
   ReadField(feature, index, type, cell);
-}
-
-// The value when it is a number or a text that is wholly one (a CSV layer's fields are texts).
-std::optional<double> NumberOrNumberText(const CellValue& value) {
-  if (const double* number = std::get_if<double>(&value)) return *number;
-  const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return std::nullopt;
-  const std::string_view trimmed = TrimBlanks(*text);
-  if (trimmed.empty()) return std::nullopt;
-  char* end = nullptr;
-  const std::string copy(trimmed);
-  const double number = std::strtod(copy.c_str(), &end);
-  if (end != copy.c_str() + copy.size()) return std::nullopt;
-  return number;
-}
-
-// Whether a row may be named in a message after the run has moved on: its area is empty or
-// text (a warning), or its deduction coefficient is not a number in [0, 1) (a stop).
-bool IsDoubtful(const SourceRow& row) {
-  if (!row.area || !NumberOrNumberText(*row.area)) return true;
-  if (!row.deduction || IsEmpty(*row.deduction)) return false;
-  const std::optional<double> coefficient = NumberOrNumberText(*row.deduction);
-  return !coefficient || *coefficient < 0 || *coefficient >= 1;
 }
 
 class LayerRows : public RowSource {
@@ -162,7 +99,7 @@ class LayerRows : public RowSource {
       return false;
     }
     row.number = ++count_;
-    last_fid_ = feature->GetFID();
+    ids_.Start(row.number, feature->GetFID());
     ReadCode(*feature, fields_.zone, types_[static_cast<size_t>(fields_.zone)], row.zone);
     if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
@@ -179,23 +116,14 @@ class LayerRows : public RowSource {
     }
     if (fields_.deduction != kNoField) Read(*feature, fields_.deduction, row.deduction);
     ReadExtras(*feature, row);
-    KeepIdWhenDoubtful(row);
+    ids_.KeepWhenDoubtful(row);
     return true;
   }
 
   int64_t RowCount() const override { return count_known_; }
-
-  std::string RowLabel(int64_t number) const override {
-    if (number == count_ && last_fid_ != OGRNullFID) return Label(last_fid_);
-    for (const auto& [kept_number, fid] : kept_ids_) {
-      if (kept_number == number) return Label(fid);
-    }
-    return "第 " + std::to_string(number) + " 个要素";
-  }
+  std::string RowLabel(int64_t number) const override { return ids_.Label(number); }
 
  private:
-  static std::string Label(GIntBig fid) { return "FID " + std::to_string(fid); }
-
   void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
     ReadField(feature, index, types_[static_cast<size_t>(index)], cell);
   }
@@ -221,12 +149,6 @@ class LayerRows : public RowSource {
     *text = std::move(*decoded);
   }
 
-  // The feature id of a doubtful row is kept for messages, for the first few such rows only.
-  void KeepIdWhenDoubtful(const SourceRow& row) {
-    if (kept_ids_.size() >= kKeptIds || last_fid_ == OGRNullFID) return;
-    if (IsDoubtful(row)) kept_ids_.emplace_back(row.number, last_fid_);
-  }
-
   GDALDatasetUniquePtr dataset_;
   OGRLayer& layer_;
   ChosenFields fields_;
@@ -236,8 +158,7 @@ class LayerRows : public RowSource {
   bool decode_texts_;
   const int64_t count_known_;  // the features the layer holds; 0: not known without reading
   int64_t count_ = 0;
-  GIntBig last_fid_ = OGRNullFID;
-  std::vector<std::pair<int64_t, GIntBig>> kept_ids_;
+  RowIds ids_;
 };
 
 // Without an area field the area is the geometry's, which is only an area in a projected system.
@@ -350,9 +271,16 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   const int64_t count = request.where.empty() && layer->TestCapability(OLCFastFeatureCount)
                             ? std::max<GIntBig>(layer->GetFeatureCount(FALSE), 0)
                             : 0;
-  OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
   OpenedLayer opened{layer->GetName(), ChosenFieldName(fields, chosen.zone, request.zone_field),
-                     first == nullptr, nullptr};
+                     false, nullptr};
+  // Unfiltered, a driver that reads column batches straight from the file gives the rows so; it
+  // reads the next batch on a thread of its own while the run takes the one before.
+  if (request.where.empty()) {
+    opened.rows = OpenArrowRows(dataset, *layer, chosen, count, opened.empty);
+    if (opened.rows) return opened;
+  }
+  OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
+  opened.empty = first == nullptr;
   // The driver decodes the next features while the run sums the ones before.
   opened.rows = std::make_unique<ReadAheadRows>(
       std::make_unique<LayerRows>(std::move(dataset), *layer, chosen, std::move(filter),
