@@ -32,6 +32,7 @@ class PostgisServer:
         self.port = free_port()
         self.settings = settings or {}
         self.tcp = tcp
+        self.stopped = False
         self.user = "postgres" if os.geteuid() == 0 else pwd.getpwuid(os.geteuid()).pw_name
         self.connection = (f"PG:host={self.folder} port={self.port} dbname=postgres "
                            f"user={self.user}")
@@ -49,6 +50,19 @@ class PostgisServer:
         return self._as_server_user(f"{BIN}/psql", "-h", self.folder, "-p", str(self.port),
                                     "-U", self.user, "-d", "postgres", "-v", "ON_ERROR_STOP=1",
                                     "-qc", sql)
+
+    def value(self, sql):
+        """The one value a query returns, as psql prints it."""
+        return self._as_server_user(f"{BIN}/psql", "-h", self.folder, "-p", str(self.port),
+                                    "-U", self.user, "-d", "postgres", "-Atc", sql,
+                                    text=True).stdout.strip()
+
+    def stop(self):
+        """Stops the server at once, as a crash or a power cut would; a stopped server stays so."""
+        if not self.stopped:
+            self.stopped = True
+            self._as_server_user(f"{BIN}/pg_ctl", "-D", os.path.join(self.folder, "data"),
+                                 "-m", "immediate", "-w", "stop")
 
     def __enter__(self):
         if os.geteuid() == 0:
@@ -77,9 +91,8 @@ class PostgisServer:
         return self
 
     def __exit__(self, *exc):
-        data = os.path.join(self.folder, "data")
         try:
-            self._as_server_user(f"{BIN}/pg_ctl", "-D", data, "-m", "immediate", "-w", "stop")
+            self.stop()
         finally:
             shutil.rmtree(self.folder, ignore_errors=True)
 

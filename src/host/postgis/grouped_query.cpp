@@ -31,6 +31,11 @@ std::string Summed(const GroupedQuery& query) {
   return test;
 }
 
+// A test that is false where it is NULL.
+std::string Flag(const std::string& test) {
+  return "CASE WHEN " + test + " THEN true ELSE false END";
+}
+
 }  // namespace
 
 std::string QuoteIdentifier(std::string_view name) {
@@ -65,8 +70,9 @@ std::string Patches(const GroupedQuery& query) {
   inner += " FROM " + QuoteTableName(query.table);
   if (!query.where.empty()) inner += " WHERE (" + query.where + ")";
   const std::string ridge = query.deduction ? "k > 0 AND a * k > 0" : "false";
-  return "SELECT *, coalesce(" + Summed(query) + ", false) AS g, coalesce(" + ridge +
-         ", false) AS r FROM (" + inner + ") AS patch";
+  // CASE rather than coalesce: postgres_fdw sends CASE to a shard, not coalesce.
+  return "SELECT *, " + Flag(Summed(query)) + " AS g, " + Flag(ridge) + " AS r FROM (" + inner +
+         ") AS patch";
 }
 
 }  // namespace
