@@ -114,7 +114,7 @@ TEST(GroupedSql, QuotesTheNamesItIsGiven) {
   const std::string sql = GroupedSql(query);
   EXPECT_NE(sql.find("left(btrim(\"zone\"\"\"::text, ' '), 9)"), std::string::npos) << sql;
   EXPECT_NE(sql.find("WHERE (dlbm LIKE '01%')"), std::string::npos) << sql;
-  EXPECT_NE(sql.find("GROUP BY z, c, r, p0"), std::string::npos) << sql;
+  EXPECT_NE(sql.find("GROUP BY z, c, g, p0"), std::string::npos) << sql;
 }
 
 TEST(ConnectionParams, GdalKeysGoAndTheStringsOwnSettingsWin) {

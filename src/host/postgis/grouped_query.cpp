@@ -78,14 +78,14 @@ std::string Patches(const GroupedQuery& query) {
 }  // namespace
 
 std::string GroupedSql(const GroupedQuery& query) {
-  std::string group_by = "z, c, r";
+  // Every flag is a grouping key, evaluated once per patch, rather than a filter of each sum.
+  std::string group_by = query.deduction ? "z, c, g, r" : "z, c, g";
   for (size_t i = 0; i < query.partition_columns.size(); ++i) {
     group_by += ", p" + std::to_string(i);
   }
-  return "SELECT z, c, count(*) FILTER (WHERE g), sum(a) FILTER (WHERE g),"
-         " sum(a * k) FILTER (WHERE g AND k > 0), min(f) FILTER (WHERE g),"
-         " count(*) FILTER (WHERE NOT g) FROM (" +
-         Patches(query) + ") AS p GROUP BY " + group_by + " ORDER BY 6";
+  const std::string ridge = query.deduction ? "sum(a * k) FILTER (WHERE k > 0)" : "NULL::float8";
+  return "SELECT z, c, count(*), sum(a), " + ridge + ", min(f), g FROM (" + Patches(query) +
+         ") AS p GROUP BY " + group_by + " ORDER BY 6";
 }
 
 std::string SinglesSql(const GroupedQuery& query) {

@@ -29,11 +29,11 @@ struct GroupedQuery {
 enum GroupedColumn {
   kGroupZone,      // text; NULL where the zone is NULL
   kGroupClass,     // text; NULL where the class is NULL or not read
-  kGroupPatches,   // bigint: the patches summed (0 where all of the group's are returned alone)
+  kGroupPatches,   // bigint: the group's patches
   kGroupArea,      // float8: their summed area
   kGroupRidge,     // float8: their summed area x coefficient where the coefficient is above 0
   kGroupFirstFid,  // bigint: their lowest feature id, by which the rows are ordered
-  kGroupSingles,   // bigint: the group's patches that SinglesSql returns alone
+  kGroupSummed,    // boolean: false for patches SinglesSql returns one by one (not summed here)
 };
 
 // The columns of each row SinglesSql returns, in this order.
@@ -46,11 +46,11 @@ std::string QuoteTableName(std::string_view name);
 
 // The grouping statement. Zones and classes are trimmed of spaces at both ends (the zone before
 // it is cut to the prefix). Patches whose area is NULL, NaN or infinite, or whose coefficient is
-// not plainly inside [0, 1), are not summed but counted (kGroupSingles): SinglesSql returns them
-// one by one with their own values, so that the run judges each as it judges a patch read
+// not plainly inside [0, 1), form groups of their own (kGroupSummed false): SinglesSql returns
+// them one by one with their own values, so that the run judges each as it judges a patch read
 // alone. Patches with a coefficient above 0 and a positive 田坎 share are grouped apart from the
 // others, so that the run meets the 田坎 key where it would meet it patch by patch. Rows come in
-// the order of their first feature id; a group of single patches only, last. The filter is
+// the order of their first feature id. The filter is
 // wrapped in parentheses after WHERE, as GDAL hands it to the server when it streams the table.
 std::string GroupedSql(const GroupedQuery& query);
 std::string SinglesSql(const GroupedQuery& query);

@@ -82,6 +82,8 @@ struct At {
   }
 };
 
+bool Summed(At at) { return at.text(kGroupSummed) == "t"; }
+
 struct ClearResult {
   void operator()(PGresult* result) const { PQclear(result); }
 };
@@ -95,8 +97,8 @@ class GroupedRows : public RowSource {
   // Groups and single patches, merged in the order of their (first) feature ids.
   bool Next(SourceRow& row) override {
     if (!session_) Start();
-    while (group_ < PQntuples(groups_.get()) && At{groups_.get(), group_}.whole(kGroupPatches) == 0) {
-      ++group_;  // its patches all come alone
+    while (group_ < PQntuples(groups_.get()) && !Summed(At{groups_.get(), group_})) {
+      ++group_;  // its patches come one by one
     }
     const bool group_left = group_ < PQntuples(groups_.get());
     if (single_ && (!group_left || At{single_.get(), 0}.whole(kSingleFid) <
@@ -130,13 +132,16 @@ class GroupedRows : public RowSource {
     session_ = std::make_unique<PgSession>(source_);
     Run("BEGIN READ ONLY");
     Run("SET LOCAL enable_partitionwise_aggregate = on");
+    // The planner multiplies the distinct zones, classes and flags as if they were independent
+    // and expects far more groups than codes give, so it would sort, or not run in parallel;
+    // the groups are few, and hashing them in every worker is what is cheap.
+    Run("SET LOCAL work_mem = '64MB'");
+    Run("SET LOCAL parallel_tuple_cost = 0.01");
     query_.partition_columns = PartitionColumns();
     groups_ = Query(GroupedSql(query_));
-    int64_t singles = 0;
-    for (int i = 0; i < PQntuples(groups_.get()); ++i) {
-      singles += At{groups_.get(), i}.whole(kGroupSingles);
-    }
-    if (singles == 0) return;
+    bool singles = false;
+    for (int i = 0; i < PQntuples(groups_.get()); ++i) singles |= !Summed(At{groups_.get(), i});
+    if (!singles) return;
     const std::string sql = SinglesSql(query_);
     if (!PQsendQueryParams(session_->connection(), sql.c_str(), 0, nullptr, nullptr, nullptr,
                            nullptr, 0) ||
