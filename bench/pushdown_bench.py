@@ -64,7 +64,7 @@ def coordinate(coordinator, shards):
     for number, (shard, low, high) in enumerate(shards):
         coordinator.psql(f"CREATE SERVER shard{number} FOREIGN DATA WRAPPER postgres_fdw OPTIONS "
                          f"(host '127.0.0.1', port '{shard.port}', dbname 'postgres', "
-                         f"fetch_size '10000', extensions 'postgis')")
+                         f"fetch_size '10000', extensions 'postgis', async_capable 'true')")
         coordinator.psql(f"CREATE USER MAPPING FOR CURRENT_USER SERVER shard{number} OPTIONS "
                          f"(user '{shard.user}', password '{shard.password}')")
         coordinator.psql(f"CREATE FOREIGN TABLE patches_{number} PARTITION OF patches FOR VALUES "
