@@ -129,6 +129,8 @@ TEST(ConnectionParams, GdalKeysGoAndTheStringsOwnSettingsWin) {
       {"pg:dbname=land connect_timeout=20", "dbname=land connect_timeout=20", "10"},
       {"PG:dbname=land keepalives_idle=60", "dbname=land keepalives_idle=60", ""},
       {"PG:dbname=land connect_timeout=0", "dbname=land connect_timeout=0", ""},
+      {"PG:dbname=land connect_timeout=99999999999", "dbname=land connect_timeout=99999999999",
+       "43200"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);

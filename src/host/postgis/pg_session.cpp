@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <regex>
 
@@ -27,11 +28,18 @@ std::string_view WithoutPrefix(std::string_view source) {
              : source;
 }
 
+// The string's connect_timeout in seconds (0 or less: wait for ever, as libpq does); a number too
+// large to be meant counts as a day.
 int ConnectTimeout(std::string_view source) {
   const std::string text(source);
   std::smatch match;
   if (!std::regex_search(text, match, kConnectTimeout)) return kDefaultConnectTimeout;
-  return std::stoi(match[1].str());
+  constexpr long kDay = 24 * 60 * 60;
+  const std::string digits = match[1].str();
+  long seconds = kDay;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), seconds);
+  if (error != std::errc()) seconds = digits[0] == '-' ? 0 : kDay;
+  return static_cast<int>(std::min(seconds, kDay));
 }
 
 // Keepalives that give up on a silent peer after about the connect timeout: a server that is
