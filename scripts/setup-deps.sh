@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libzip-dev zlib1g-dev libisal-dev libpugixml-dev libexpat1-dev libcli11-dev libxlsxwriter-dev
   qt6-base-dev fonts-wqy-microhei qt6-translations-l10n
-  libgdal-dev
+  libgdal-dev libpq-dev
 )
 # The tests also check written workbooks with an independent reader, run the live host against
 # a headless office, build the Debian package (CPack's dependency scan needs `file`) and check

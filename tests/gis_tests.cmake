@@ -1,6 +1,7 @@
 # The GIS sources: layers of every kind written by ogr2ogr in the tests.
 target_sources(quilmark_tests PRIVATE
   gis/gis_files.cpp
+  gis/grouped_rows_test.cpp
   gis/layer_run_test.cpp
   gis/layer_source_test.cpp
   gis/read_ahead_test.cpp
@@ -15,4 +16,10 @@ if(QUILMARK_SYSTEM_PYTHON AND TARGET quilmark)
     COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/gis/gis_cli_test.py
             $<TARGET_FILE:quilmark>)
   set_tests_properties(gis_cli_end_to_end PROPERTIES TIMEOUT 900)
+  # The summary grouped by PostgreSQL against the streaming read, on one server and on two
+  # shards behind a third; the server's plans; each failure's message.
+  add_test(NAME gis_pushdown_end_to_end
+    COMMAND ${QUILMARK_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/gis/pushdown_test.py
+            $<TARGET_FILE:quilmark>)
+  set_tests_properties(gis_pushdown_end_to_end PROPERTIES TIMEOUT 900)
 endif()

@@ -93,6 +93,9 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const LayerInput& inp
   if (options.CheckTDLY && !options.TextKCXSColumn.empty()) {
     request.deduction_field = options.TextKCXSColumn;
   }
+  if (options.ZonePrefix > 0 && options.ListReports.empty()) {
+    request.zone_prefix = options.ZonePrefix;
+  }
   return request;
 }
 

@@ -17,13 +17,13 @@ size_t AddZone(CrossTabTables& tables, std::string_view zone) {
   return place;
 }
 
-// A row with both texts: counted under its pair, its area (when readable) added to the pair and
-// the zone.
+// A row with both texts: counted under its pair as the patches it stands for, its area (when
+// readable) added to the pair and the zone.
 void CountPair(CrossTabTables& tables, size_t zone_place, size_t class_place,
-               std::optional<double> area) {
+               std::optional<double> area, int64_t patches = 1) {
   const PairKey key{static_cast<uint32_t>(zone_place), static_cast<uint32_t>(class_place)};
-  ++tables.counts[key];
-  ++tables.zone_counts[zone_place];
+  tables.counts[key] += patches;
+  tables.zone_counts[zone_place] += patches;
 
   // A row whose area cannot be read is counted but adds no area.
   if (!area) return;
@@ -59,7 +59,9 @@ void CrossTabTask::AddRow(const PatchRow& row) {
     class_place =
         class_places_.Get(row.cross_id, [&] { return tables_.classes.Add(*row.cross_class); });
   }
-  if (zone_place && class_place) CountPair(tables_, *zone_place, *class_place, row.area);
+  if (zone_place && class_place) {
+    CountPair(tables_, *zone_place, *class_place, row.area, row.cells.patches);
+  }
 }
 
 TableShape CrossTabTask::Shape() const { return CrossTabShape(tables_, format_); }

@@ -28,7 +28,9 @@ inline void SwapCells(std::optional<CellValue>& a, std::optional<CellValue>& b) 
 }
 
 // One patch as the run reads it: the cells of the columns (or fields) the run uses. A cell that
-// cannot be read is nullopt, and the step that needs it is skipped.
+// cannot be read is nullopt, and the step that needs it is skipped. A source that sums its
+// patches itself (a database grouping them) hands on a row per group instead: `patches` says how
+// many patches it stands for, `area` holds their summed area and `ridge` their summed 田坎 part.
 struct SourceRow {
   int64_t number = 0;                      // the sheet's row number; a feature's 1-based position
   std::optional<CellValue> zone;           // the zone column
@@ -39,6 +41,10 @@ struct SourceRow {
   // Further named fields a source was asked for (ownership, slope grade...), in the order they
   // were named; empty when none were. The run tells the task that reads them which is which.
   std::vector<std::optional<CellValue>> fields;
+  int64_t patches = 1;  // the patches the row stands for
+  // A group's 田坎 part, the sum of area x coefficient over its patches whose coefficient is above
+  // 0; nullopt for a single patch, whose `deduction` cell gives its coefficient.
+  std::optional<double> ridge;
 
   // Cell by cell, so that texts trade their buffers rather than being moved through a third row.
   friend void swap(SourceRow& a, SourceRow& b) noexcept {
@@ -49,6 +55,8 @@ struct SourceRow {
     SwapCells(a.area, b.area);
     SwapCells(a.deduction, b.deduction);
     a.fields.swap(b.fields);  // the cells keep their texts' buffers for the next reads
+    std::swap(a.patches, b.patches);
+    std::swap(a.ridge, b.ridge);
   }
 };
 

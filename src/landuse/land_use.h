@@ -64,7 +64,8 @@ std::optional<double> DeductionCoefficient(const CellValue& value);
 
 // Area by zone and class key. A row whose class cell cannot be read counts under the previous
 // row's key; before any key, under the key of the empty text. With deduction, a patch of area A
-// and coefficient c adds A x (1 - c) under its own key and A x c under RidgeKey.
+// and coefficient c adds A x (1 - c) under its own key and A x c under RidgeKey; a row that stands
+// for a group adds its area less its 田坎 part, and the part (when above 0) under RidgeKey.
 class LandUseTask : public RowTask {
  public:
   explicit LandUseTask(LandUseMethod method, AreaFormat format = {})

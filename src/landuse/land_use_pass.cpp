@@ -78,7 +78,7 @@ void LandUseTask::AddRow(const PatchRow& row) {
     const TextKey key = keys_.Get(row.class_id, [&] { return Derive(*row.class_text); });
     if (area) texts_[key.text].area += *area;
     if (key.unknown) {
-      ++unknown_[*key.unknown].patches;
+      unknown_[*key.unknown].patches += row.cells.patches;
       if (area) unknown_[*key.unknown].area += *area;
     }
     key_place_ = key.place;
@@ -86,7 +86,12 @@ void LandUseTask::AddRow(const PatchRow& row) {
     key_place_ = tables_.classes.Add(Classify(settings_, "").key);
   }
   double ridge_share = 0;
-  if (!ridge_key_.empty() && area && row.cells.deduction) {
+  if (!ridge_key_.empty() && area && row.cells.ridge) {
+    // A group's part was summed over its patches with a coefficient above 0; a part of 0 or
+    // less (negative areas) leaves the key, as such a patch's share does below.
+    ridge_share = *row.cells.ridge;
+    area = *area - ridge_share;
+  } else if (!ridge_key_.empty() && area && row.cells.deduction) {
     // The coefficients were checked before the first row.
     const double coefficient = DeductionCoefficient(*row.cells.deduction).value_or(0.0);
     if (coefficient > 0) {

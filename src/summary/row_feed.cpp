@@ -52,6 +52,8 @@ class RowReader {
     batch.count = 0;
     while (batch.count < Batch::kRows && !ended_) {
       SourceRow& cells = batch.cells[batch.count];
+      cells.patches = 1;  // a source that groups its patches says otherwise
+      cells.ridge.reset();
       if (!source_.Next(cells)) {
         ended_ = true;
         break;

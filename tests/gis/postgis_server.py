@@ -3,6 +3,11 @@ its unix socket in that folder, started as an unprivileged user (the server refu
 
     with PostgisServer() as server:
         server.connection      # "PG:host=... port=... dbname=postgres user=postgres"
+
+`settings` are server settings given at start ({"max_parallel_workers_per_gather": 2}); a
+server started with `tcp=True` also listens on 127.0.0.1, where a password is asked
+(server.password; server.tcp_connection is the connection string with it): postgres_fdw
+reaches other servers there.
 """
 import os
 import pwd
@@ -22,12 +27,18 @@ def free_port():
 
 
 class PostgisServer:
-    def __init__(self):
+    def __init__(self, settings=None, tcp=False):
         self.folder = tempfile.mkdtemp(prefix="quilmark-pg-")
         self.port = free_port()
+        self.settings = settings or {}
+        self.tcp = tcp
+        self.stopped = False
         self.user = "postgres" if os.geteuid() == 0 else pwd.getpwuid(os.geteuid()).pw_name
         self.connection = (f"PG:host={self.folder} port={self.port} dbname=postgres "
                            f"user={self.user}")
+        self.password = "quilmark-test"
+        self.tcp_connection = (f"PG:host=127.0.0.1 port={self.port} dbname=postgres "
+                               f"user={self.user} password={self.password}")
 
     def _as_server_user(self, *args, **kwargs):
         command = list(args)
@@ -40,13 +51,30 @@ class PostgisServer:
                                     "-U", self.user, "-d", "postgres", "-v", "ON_ERROR_STOP=1",
                                     "-qc", sql)
 
+    def value(self, sql):
+        """The one value a query returns, as psql prints it."""
+        return self._as_server_user(f"{BIN}/psql", "-h", self.folder, "-p", str(self.port),
+                                    "-U", self.user, "-d", "postgres", "-Atc", sql,
+                                    text=True).stdout.strip()
+
+    def stop(self):
+        """Stops the server at once, as a crash or a power cut would; a stopped server stays so."""
+        if not self.stopped:
+            self.stopped = True
+            self._as_server_user(f"{BIN}/pg_ctl", "-D", os.path.join(self.folder, "data"),
+                                 "-m", "immediate", "-w", "stop")
+
     def __enter__(self):
         if os.geteuid() == 0:
             shutil.chown(self.folder, "postgres")
         data = os.path.join(self.folder, "data")
-        self._as_server_user(f"{BIN}/initdb", "-D", data, "-A", "trust", "-U", self.user,
+        self._as_server_user(f"{BIN}/initdb", "-D", data, "--auth-local=trust",
+                             "--auth-host=scram-sha-256", "-U", self.user,
                              "--no-sync", "-E", "UTF8", "--locale=C")
-        options = f"-p {self.port} -k {self.folder} -c listen_addresses='' -c fsync=off"
+        listen = "127.0.0.1" if self.tcp else ""
+        options = f"-p {self.port} -k {self.folder} -c listen_addresses='{listen}' -c fsync=off"
+        for name, value in self.settings.items():
+            options += f" -c {name}={value}"
         self._as_server_user(f"{BIN}/pg_ctl", "-D", data, "-o", options,
                              "-l", os.path.join(self.folder, "log"), "-w", "-t", "120", "start")
         # pg_ctl -w returns once the server accepts connections; pg_isready confirms it, and
@@ -58,12 +86,13 @@ class PostgisServer:
                 break
             time.sleep(0.2)
         self.psql("CREATE EXTENSION postgis")
+        if self.tcp:
+            self.psql(f"ALTER USER {self.user} PASSWORD '{self.password}'")
         return self
 
     def __exit__(self, *exc):
-        data = os.path.join(self.folder, "data")
         try:
-            self._as_server_user(f"{BIN}/pg_ctl", "-D", data, "-m", "immediate", "-w", "stop")
+            self.stop()
         finally:
             shutil.rmtree(self.folder, ignore_errors=True)
 

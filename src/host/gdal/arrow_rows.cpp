@@ -185,6 +185,8 @@ class ArrowRows : public RowSource {
     }
     const int64_t at = batch_.offset + at_++;
     row.number = ++count_;
+    row.patches = 1;  // the row is reused: it may have stood for a group before
+    row.ridge.reset();
     ids_.Start(row.number, fids_ != nullptr ? fids_[at] : OGRNullFID);
     columns_.zone->Read(at, row.zone);
     if (columns_.class_) {
@@ -237,7 +239,7 @@ class ArrowRows : public RowSource {
   ArrowArray batch_;  // released (release == nullptr) between batches
   const int64_t* fids_ = nullptr;
   bool ended_ = false;
-  int64_t at_ = 0;  // the next row of the batch
+  int64_t at_ = 0;             // the next row of the batch
   const int64_t count_known_;  // the features the layer holds; 0: not known
   int64_t count_ = 0;
   RowIds ids_;

@@ -13,6 +13,7 @@
 
 #include "src/host/gdal/layer_path.h"
 #include "src/host/gdal/shapefile_checks.h"
+#include "src/host/postgis/pg_session.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
@@ -20,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Seconds a "PG:" string waits for a server that does not answer, unless it says otherwise.
-constexpr const char* kConnectTimeout = "5";
 // Rows a PostGIS cursor fetches at a time: large enough that round trips cost little, small
 // enough that memory stays flat.
 constexpr const char* kCursorPage = "10000";
@@ -39,9 +38,12 @@ void InitGdal() {
   });
 }
 
-std::string WithConnectTimeout(const std::string& source) {
-  if (std::regex_search(source, std::regex("connect_timeout", std::regex::icase))) return source;
-  return source + " connect_timeout=" + kConnectTimeout;
+// A server that stops answering during the run is given up after about the connect timeout,
+// as the grouping connection does.
+std::string WithTimeouts(const std::string& source) {
+  std::string name = source + KeepaliveWords(source);
+  if (std::regex_search(source, std::regex("connect_timeout", std::regex::icase))) return name;
+  return name + " connect_timeout=" + std::to_string(kDefaultConnectTimeout);
 }
 
 // A file or folder that is missing or cannot be read is named with the reason, before GDAL
@@ -99,7 +101,14 @@ GDALDatasetUniquePtr OpenDataset(const std::string& source, DatasetTypes types) 
       if (types == DatasetTypes::kByValues) open_options.SetNameValue("ADJUST_TYPE", "YES");
     }
   }
-  const std::string name = connection ? WithConnectTimeout(source) : source;
+  if (connection) {
+    // libpq says why a server refuses (a wrong password, no such database) in its SQLSTATE,
+    // which GDAL's text does not keep; a connection tried first gives each its own message.
+    if (std::optional<std::string> problem = ConnectionProblem(source)) {
+      ThrowLayerError("无法连接数据库 " + SourceForMessage(source) + ": " + *problem);
+    }
+  }
+  const std::string name = connection ? WithTimeouts(source) : source;
   CPLErrorReset();
   GDALDatasetUniquePtr dataset(GDALDataset::Open(name.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
                                                  nullptr, open_options.List(), nullptr));

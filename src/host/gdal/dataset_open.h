@@ -29,9 +29,10 @@ enum class DatasetTypes { kByHeader, kByValues };
 
 // Opens the source read-only as vector data. A shapefile whose .dbf declares no code page and
 // has no .cpg beside it is read as GBK (CP936), the code page such files are written in here; a
-// "PG:" string without connect_timeout gets one of a few seconds. Throws HostError when the
-// file is missing, cannot be read (permission), is damaged, a shapefile lacks its .dbf, or the
-// server does not answer.
+// "PG:" string without connect_timeout gets one of a few seconds, and TCP keepalives that give up
+// on a server silent for about as long. Throws HostError when the file is missing, cannot be read
+// (permission), is damaged, a shapefile lacks its .dbf, or the server does not answer or refuses
+// the connection (saying why: the password, the database, the user's access).
 GDALDatasetUniquePtr OpenDataset(const std::string& source,
                                  DatasetTypes types = DatasetTypes::kByHeader);
 

@@ -13,6 +13,8 @@
 #include "src/host/gdal/layer_cells.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/gdal/layer_filter.h"
+#include "src/host/gdal/pushdown.h"
+#include "src/host/postgis/grouped_rows.h"
 #include "src/host/read_ahead.h"
 #include "src/host/text_encoding.h"
 
@@ -99,6 +101,8 @@ class LayerRows : public RowSource {
       return false;
     }
     row.number = ++count_;
+    row.patches = 1;  // the row is reused: it may have stood for a group before
+    row.ridge.reset();
     ids_.Start(row.number, feature->GetFID());
     ReadCode(*feature, fields_.zone, types_[static_cast<size_t>(fields_.zone)], row.zone);
     if (decode_texts_) DecodeText(row.zone);
@@ -281,6 +285,14 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   }
   OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
   opened.empty = first == nullptr;
+  // The filter was accepted above: the server would refuse the grouping for the same reasons.
+  const PushdownFields read{chosen.zone, chosen.class_, chosen.area, chosen.deduction,
+                            !chosen.extras.empty()};
+  if (std::optional<GroupedQuery> query =
+          PushdownQuery(*dataset, *layer, read, request.where, request.zone_prefix)) {
+    opened.rows = OpenGroupedRows(request.source, std::move(*query), NumberedFieldList(fields));
+    return opened;
+  }
   // The driver decodes the next features while the run sums the ones before.
   opened.rows = std::make_unique<ReadAheadRows>(
       std::make_unique<LayerRows>(std::move(dataset), *layer, chosen, std::move(filter),

@@ -4,7 +4,9 @@
 // grow with the number of features; a PostGIS layer is read through a server-side cursor, and
 // an attribute filter is evaluated by the source itself (on the server, for PostGIS), except
 // where the source's texts are not UTF-8 (see layer_filter.h). A whole-number zone or class
-// reads as the text of its digits, the code it stands for; areas stay numbers.
+// reads as the text of its digits, the code it stands for; areas stay numbers. A PostGIS table
+// whose fields the server reads as Quilmark does is summed by the server instead, which returns
+// a row per group of patches (see pushdown.h and src/host/postgis/).
 #pragma once
 
 #include <cstddef>
@@ -29,6 +31,9 @@ struct LayerRequest {
   std::optional<std::string> deduction_field;  // the deduction coefficient, when chosen
   // Further fields, read into SourceRow::fields in this order; each must exist, as the others.
   std::vector<std::string> extra_fields;
+  // The run keeps this many characters of each zone: a server that groups the patches (see
+  // OpenLayer) groups by them. The rows' zones may still be longer; the run cuts them itself.
+  std::optional<int> zone_prefix;
 };
 
 // The chosen layer's name, its zone field's name (as the request typed it, or as the layer spells

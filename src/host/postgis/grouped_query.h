@@ -1,0 +1,58 @@
+// The summary pushed into PostgreSQL: one statement that groups a table's patches on the server
+// by zone and class, so that only the groups travel. Pure text; nothing here talks to a server.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilmark {
+
+// What the statement reads. Column names are spelled as the table spells them.
+struct GroupedQuery {
+  std::string table;                 // "table" or "schema.table", as GDAL names the layer
+  std::string fid;                   // the feature id column: groups come in its order
+  std::string zone;                  // read as text; whole-number columns give their digits
+  std::optional<std::string> class_;  // read as text; nullopt when no task reads a class
+  std::optional<std::string> area;   // nullopt: the planar area of `geometry`
+  std::string geometry;
+  std::optional<std::string> deduction;  // the 田坎 coefficient, when one is chosen
+  std::string where;                     // the user's own filter, in the server's SQL; empty: all
+  std::optional<int> zone_prefix;        // keep this many characters of the zone
+  // Columns the table is partitioned by: grouping by them too lets each partition (each shard)
+  // form its own groups.
+  std::vector<std::string> partition_columns;
+};
+
+// The columns of each row GroupedSql returns, in this order.
+enum GroupedColumn {
+  kGroupZone,      // text; NULL where the zone is NULL
+  kGroupClass,     // text; NULL where the class is NULL or not read
+  kGroupPatches,   // bigint: the group's patches
+  kGroupArea,      // float8: their summed area
+  kGroupRidge,     // float8: their summed area x coefficient where the coefficient is above 0
+  kGroupFirstFid,  // bigint: their lowest feature id, by which the rows are ordered
+  kGroupSummed,    // boolean: false for patches SinglesSql returns one by one (not summed here)
+};
+
+// The columns of each row SinglesSql returns, in this order.
+enum SingleColumn { kSingleFid, kSingleZone, kSingleClass, kSingleArea, kSingleCoefficient };
+
+// An identifier quoted for PostgreSQL: in double quotes, each double quote doubled; a name of
+// the form schema.table quotes each part. Safe for any text, including quotes and semicolons.
+std::string QuoteIdentifier(std::string_view name);
+std::string QuoteTableName(std::string_view name);
+
+// The grouping statement. Zones and classes are trimmed of spaces at both ends (the zone before
+// it is cut to the prefix). Patches whose area is NULL, NaN or infinite, or whose coefficient is
+// not plainly inside [0, 1), form groups of their own (kGroupSummed false): SinglesSql returns
+// them one by one with their own values, so that the run judges each as it judges a patch read
+// alone. Patches with a coefficient above 0 and a positive 田坎 share are grouped apart from the
+// others, so that the run meets the 田坎 key where it would meet it patch by patch. Rows come in
+// the order of their first feature id. The filter is
+// wrapped in parentheses after WHERE, as GDAL hands it to the server when it streams the table.
+std::string GroupedSql(const GroupedQuery& query);
+std::string SinglesSql(const GroupedQuery& query);
+
+}  // namespace quilmark

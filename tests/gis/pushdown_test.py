@@ -1,0 +1,217 @@
+#!/usr/bin/python3
+"""The summary grouped by PostgreSQL: every task's result equals the same run reading the patches
+one by one (QUILMARK_PG_PUSHDOWN=off), on one server and on a table whose partitions are foreign
+tables on two other servers; the server's own plan shows that it grouped (in parallel, and on
+the shards); and each way a server can fail the run has its own message, nothing written.
+
+Usage: pushdown_test.py QUILMARK   (needs postgresql-15-postgis-3)
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from postgis_server import PostgisServer  # noqa: E402
+
+QUILMARK = None
+LAND_USE = ["2008-level3", "2008-level2", "2008-level1", "survey-ownership", "survey-level1",
+            "survey-agri", "survey3-level1", "survey3-level2", "survey3-major",
+            "survey3-ownership", "2017-level1", "2017-level2", "plan2023-level1",
+            "plan2023-level2", "plan2020-level1", "plan2020-level2"]
+MASTER_PLAN = ["all-zones", "2006", "2009"]
+FIELDS = ["--zone-column", "ZLDWDM", "--class-column", "DLBM"]
+# The server's plans, logged for every statement it runs; parallel plans even for small tables.
+EXPLAINED = {"session_preload_libraries": "auto_explain", "auto_explain.log_min_duration": "0",
+             "auto_explain.log_verbose": "on", "parallel_setup_cost": "0",
+             "parallel_tuple_cost": "0", "min_parallel_table_scan_size": "0"}
+
+# Patches of two counties in feature-id order: codes of every classification, planning zone
+# names of both editions, blanks around codes, empty zones and classes, areas that are missing or
+# not a number (reported patch by patch), 田坎 coefficients, and areas from 0.001 to 10,000 m2.
+# Areas carry all their digits: a sum of areas with few decimals can fall on a rounding tie,
+# where the order of the additions decides either way (see README, Scale).
+COLUMNS = ("ogc_fid bigint, xzqdm text, zldwdm varchar(19), dlbm text, ghmc text, tbmj float8, "
+           "kcxs float8, geom geometry(Polygon, 4547)")
+PATCHES = """
+SELECT setseed(0.25);
+INSERT INTO {table} SELECT i, county, zone, class, plan, area, coefficient,
+  ST_MakeEnvelope(i * 10, 0, i * 10 + 1 + random() * 9, 1 + random() * 200, 4547)
+FROM (SELECT i, CASE WHEN i <= {half} THEN '441900' ELSE '442000' END AS county,
+  CASE WHEN i % 101 = 0 THEN NULL WHEN i % 37 = 0 THEN ' 441900' || (i % 7) || '000000001 '
+       ELSE (CASE WHEN i <= {half} THEN '4419001' ELSE '4420001' END) || lpad((i % 23)::text, 2,
+       '0') || '0000000' || (i % 5) END AS zone,
+  (ARRAY['0101', '0102', '0103', '0201', '0301', '0305', '0404', '0601', '0702', '1001', '1107',
+         '1203', '2303', '011', '012', '013', '021', '031', '041', '1202', '0101K', ' 0102 ', '',
+         NULL, '9999', '01', '0701', '1101'])[1 + (i * 7919) % 28] AS class,
+  (ARRAY['一般农地区', '城镇建设用地区', '基本农田保护区', '林业用地区', '其他-水域',
+         '永久性基本农田区', '村镇建设用地区', '其他用地区-交通用地', '未知分区'])[1 + i % 9] AS plan,
+  CASE WHEN i % 97 = 0 THEN NULL WHEN i = 500 THEN 'NaN'::float8
+       ELSE power(10, random() * 7) * 0.001 END AS area,
+  CASE WHEN i % 11 = 0 THEN 0.05 WHEN i % 13 = 0 THEN 0.1 WHEN i % 17 = 0 THEN NULL ELSE 0 END
+    AS coefficient
+  FROM generate_series({first}, {last}) AS i) AS generated;
+"""
+
+
+def run(*args, streaming=False, timeout=120):
+    env = dict(os.environ)
+    if streaming:
+        env["QUILMARK_PG_PUSHDOWN"] = "off"
+    return subprocess.run([QUILMARK, *args], capture_output=True, text=True, timeout=timeout,
+                          env=env)
+
+
+def load(server, table, first, last, half):
+    server.psql(f"CREATE TABLE {table} ({COLUMNS}, PRIMARY KEY (ogc_fid))")
+    server.psql(PATCHES.format(table=table, first=first, last=last, half=half))
+    server.psql(f"ANALYZE {table}")
+
+
+def grouping_plans(server):
+    """The plans the server logged for Quilmark's grouping statement."""
+    with open(os.path.join(server.folder, "log"), encoding="utf-8") as log:
+        return [entry for entry in log.read().split(" LOG:  ")
+                if "Query Text: SELECT z, c, count(*)" in entry]
+
+
+class Pushdown(unittest.TestCase):
+    def assertSameRun(self, connection, *args):
+        pushed = run(*args, connection)
+        streamed = run(*args, connection, streaming=True)
+        self.assertEqual(pushed.returncode, streamed.returncode, pushed.stderr)
+        self.assertEqual(pushed.stdout, streamed.stdout, args)
+        self.assertEqual(pushed.stderr, streamed.stderr, args)
+        return pushed
+
+    def test_every_task_equals_the_streaming_run(self):
+        with PostgisServer(settings=EXPLAINED) as server:
+            load(server, "patches", 1, 3000, 1500)
+            server.psql("CREATE TABLE bad AS SELECT * FROM patches; ALTER TABLE bad ADD PRIMARY "
+                        "KEY (ogc_fid); UPDATE bad SET kcxs = 1.5 WHERE ogc_fid IN (700, 900)")
+            for number, method in enumerate(LAND_USE):
+                area = ["--area-column", "TBMJ"] if number % 2 else []
+                prefix = ["--zone-prefix", "9"] if number % 3 else []
+                with self.subTest(method):
+                    done = self.assertSameRun(
+                        server.connection, "--land-use", method, "--deduction-column", "KCXS",
+                        "--zone-totals", "--cross-tab", "--decimals", "2", "--totals",
+                        "--format", "csv", "--layer", "patches", *FIELDS, *area, *prefix)
+                    self.assertEqual(done.returncode, 0, done.stderr)
+            for method in MASTER_PLAN:
+                with self.subTest(method):
+                    self.assertSameRun(server.connection, "--master-plan", method, "--split-k",
+                                       "--cross-tab", "--unit", "mu", "--decimals", "3",
+                                       "--format", "csv", "--layer", "patches",
+                                       "--zone-column", "ZLDWDM", "--class-column", "GHMC",
+                                       "--where", "xzqdm = '442000' AND tbmj > 1")
+            # Missing and unreadable areas are named by feature id, a bad coefficient stops the
+            # run at the same patch.
+            done = self.assertSameRun(server.connection, "--zone-totals", "--land-use",
+                                      "2008-level3", "--convert-zone-codes", "--decimals", "4",
+                                      "--format", "csv",
+                                      "--layer", "patches", *FIELDS, "--area-column", "TBMJ")
+            self.assertIn("FID 97", done.stderr)
+            done = self.assertSameRun(server.connection, "--land-use", "survey3-level2",
+                                      "--deduction-column", "KCXS", "--format", "csv",
+                                      "--layer", "bad", *FIELDS)
+            self.assertEqual(done.returncode, 1, done.stderr)
+            self.assertIn("FID 700", done.stderr)
+            plans = grouping_plans(server)
+        # Grouped on the server, the table scanned by several processes. (On a table this small
+        # the planner gathers the rows and hashes them once; on millions of patches each worker
+        # hashes its own share, Partial HashAggregate under Finalize: see README, Scale.)
+        self.assertTrue(plans)
+        self.assertTrue(all("HashAggregate" in plan and "Parallel Seq Scan" in plan
+                            for plan in plans), plans[0])
+
+    def test_shards_group_their_own_patches(self):
+        with PostgisServer(tcp=True) as one, PostgisServer(tcp=True) as two, \
+                PostgisServer(settings=EXPLAINED) as coordinator:
+            load(one, "patches", 1, 1500, 1500)
+            load(two, "patches", 1501, 3000, 1500)
+            coordinator.psql("CREATE EXTENSION postgres_fdw")
+            coordinator.psql(f"CREATE TABLE patches ({COLUMNS}) PARTITION BY LIST (xzqdm)")
+            for shard, server, county in (("one", one, "441900"), ("two", two, "442000")):
+                coordinator.psql(
+                    f"CREATE SERVER {shard} FOREIGN DATA WRAPPER postgres_fdw OPTIONS (host "
+                    f"'127.0.0.1', port '{server.port}', dbname 'postgres', extensions 'postgis')")
+                coordinator.psql(f"CREATE USER MAPPING FOR CURRENT_USER SERVER {shard} OPTIONS "
+                                 f"(user '{server.user}', password '{server.password}')")
+                coordinator.psql(f"CREATE FOREIGN TABLE patches_{shard} PARTITION OF patches "
+                                 f"FOR VALUES IN ('{county}') SERVER {shard} "
+                                 f"OPTIONS (table_name 'patches')")
+                coordinator.psql(f"ANALYZE patches_{shard}")
+            for area in (["--area-column", "TBMJ"], []):
+                with self.subTest(area=area):
+                    self.assertSameRun(coordinator.connection, "--land-use", "survey3-level2",
+                                       "--deduction-column", "KCXS", "--zone-totals",
+                                       "--cross-tab", "--decimals", "2", "--format", "csv",
+                                       "--layer", "patches", "--zone-prefix", "9", *FIELDS, *area)
+            plans = grouping_plans(coordinator)
+        self.assertEqual(len(plans), 2)
+        for plan in plans:  # each shard's groups formed there, with ST_Area evaluated there
+            for shard in ("one", "two"):
+                self.assertRegex(plan, rf"Relations: Aggregate on \(public.patches_{shard} ")
+
+    def test_each_failure_has_its_own_message(self):
+        folder = tempfile.mkdtemp(prefix="quilmark-pushdown-")
+        result = os.path.join(folder, "result.xlsx")
+        tasks = ["--land-use", "2008-level3", "--cross-tab", "-o", result, *FIELDS]
+        try:
+            with PostgisServer(tcp=True) as server:
+                load(server, "patches", 1, 300, 150)
+                wrong = server.tcp_connection.replace(server.password, "not-the-password")
+                bare = server.tcp_connection.replace(f" password={server.password}", "")
+                cases = [
+                    (wrong, [], "用户名或密码不对"),
+                    (bare, [], "服务器要求密码"),
+                    (server.tcp_connection.replace("dbname=postgres", "dbname=land"), [],
+                     "服务器上没有这个数据库"),
+                    (server.connection, ["--layer", "parcels"], "中没有名为 \"parcels\" 的图层"),
+                    (server.connection, ["--layer", "patches", "--where", "dlbmm = '0101'"],
+                     "\"dlbmm\" 不是这个图层的字段"),
+                    (server.connection, ["--layer", "patches", "--where", "dlbm = 0101"],
+                     "字段与取值的类型不符"),
+                ]
+                for connection, extra, expected in cases:
+                    with self.subTest(expected):
+                        done = run(*tasks, *extra, connection)
+                        self.assertEqual(done.returncode, 3, done.stderr)
+                        self.assertIn(expected, done.stderr)
+                        self.assertNotIn("not-the-password", done.stderr)
+                        self.assertNotIn(server.password, done.stderr)
+                        self.assertFalse(os.path.exists(result))
+                self.assertServerLossStopsTheRun(server, tasks, result)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def assertServerLossStopsTheRun(self, server, tasks, result):
+        # Slow only in Quilmark's grouping connection: the server is stopped while it runs.
+        slow = ("current_setting('application_name') <> 'quilmark' "
+                "OR pg_sleep(0.2) IS NOT NULL")
+        done = {}
+        thread = threading.Thread(target=lambda: done.update(run=run(
+            *tasks, "--layer", "patches", "--where", slow, server.tcp_connection)))
+        thread.start()
+        for _ in range(600):
+            if server.value("SELECT count(*) FROM pg_stat_activity WHERE application_name = "
+                            "'quilmark' AND query LIKE 'SELECT z, c%'") != "0":
+                break
+            time.sleep(0.05)
+        stopped = time.monotonic()
+        server.stop()
+        thread.join()
+        self.assertLess(time.monotonic() - stopped, 10)
+        self.assertEqual(done["run"].returncode, 3, done["run"].stderr)
+        self.assertIn("统计未完成, 没有写入任何结果", done["run"].stderr)
+        self.assertFalse(os.path.exists(result))
+
+
+if __name__ == "__main__":
+    QUILMARK = os.path.abspath(sys.argv.pop(1))
+    unittest.main()
