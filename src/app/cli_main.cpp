@@ -21,6 +21,7 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
 #include "src/app/messages.h"
+#include "src/app/progress_text.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
@@ -132,6 +133,12 @@ class ConsoleSink : public quilmark::MessageSink {
     stage_ = stage;
   }
 
+  void RowsRead(int64_t done, int64_t total) override {
+    std::lock_guard lock(mutex_);
+    done_rows_ = done;
+    total_rows_ = total;
+  }
+
  private:
   void Tick() {
     std::unique_lock lock(mutex_);
@@ -141,9 +148,8 @@ class ConsoleSink : public quilmark::MessageSink {
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
       if (seconds < 1.0 || stage_.empty()) continue;
-      char elapsed[32];
-      std::snprintf(elapsed, sizeof elapsed, " ... %.0f s", seconds);
-      std::cerr << "\r\033[K" << stage_ << elapsed << std::flush;
+      std::cerr << "\r\033[K" << quilmark::ProgressText(stage_, done_rows_, total_rows_, seconds)
+                << std::flush;
       line_shown_ = true;
     }
   }
@@ -164,6 +170,8 @@ class ConsoleSink : public quilmark::MessageSink {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::string stage_;
+  int64_t done_rows_ = 0;   // rows read so far
+  int64_t total_rows_ = 0;  // of the source's rows (0: not known)
   bool line_shown_ = false;
   bool done_ = false;
   std::thread ticker_;

@@ -2,11 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
-#include <cmath>
+
+#include "src/app/progress_text.h"
 
 namespace quilmark {
 namespace {
@@ -15,29 +15,11 @@ constexpr int kShowAfterMs = 500;
 constexpr int kTickMs = 250;
 constexpr int kBarWidth = 60;
 constexpr int kCancelWidth = 44;
-// A run this long says about how long it has left; before that the guess is too rough.
-constexpr double kEstimateAfter = 5.0;
 
 }  // namespace
 
 QString ProgressText(const QString& stage, int64_t done, int64_t total, double seconds) {
-  QString text = stage.isEmpty() ? QStringLiteral("正在统计") : stage;
-  QLocale numbers(QLocale::C);
-  numbers.setNumberOptions(QLocale::DefaultNumberOptions);  // 20,000: grouped
-  const bool share = total > 0 && done > 0;
-  if (share) {
-    done = std::min(done, total);
-    text += QStringLiteral(" 已读 %1 / %2 行 %3%")
-                .arg(numbers.toString(static_cast<qlonglong>(done)),
-                     numbers.toString(static_cast<qlonglong>(total)))
-                .arg(done * 100 / total);
-  }
-  text += QStringLiteral(" … %1 秒").arg(static_cast<qlonglong>(seconds));
-  if (share && done < total && seconds >= kEstimateAfter) {
-    const double left = seconds * static_cast<double>(total - done) / static_cast<double>(done);
-    text += QStringLiteral(", 约剩 %1 秒").arg(static_cast<qlonglong>(std::ceil(left)));
-  }
-  return text;
+  return QString::fromStdString(ProgressText(stage.toStdString(), done, total, seconds));
 }
 
 RunProgress::RunProgress(QWidget* parent)
