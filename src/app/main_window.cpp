@@ -45,6 +45,7 @@
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
 #include "src/app/run_progress.h"
+#include "src/masterplan/planning_methods.h"
 #include "src/output/new_workbook.h"
 #include "src/resources/window_controls.h"
 
@@ -62,7 +63,6 @@ constexpr int kBottomMargin = 5;
 
 // The options a task's check box enables and disables, besides the land-use methods' buttons.
 constexpr const char* kLandUseControls[] = {"CheckZQDM2MC"};
-constexpr const char* kMasterPlanControls[] = {"IsAllZone", "IsOldGH", "IsNewGH"};
 
 // Twips to pixels at 96 dots per inch, to the nearest pixel.
 constexpr int Px(int twips) { return (twips * 2 + 15) / 30; }
@@ -624,7 +624,9 @@ void SpaAnalysis::CheckTDLYClick(bool ticked) {
 }
 
 void SpaAnalysis::CheckZTGHClick(bool ticked) {
-  for (const char* name : kMasterPlanControls) Button(name)->setEnabled(ticked);
+  for (const PlanningMethodEntry& entry : PlanningMethods()) {
+    Button(std::string(entry.control).c_str())->setEnabled(ticked);
+  }
 }
 
 void SpaAnalysis::CommandProcClick() {

@@ -10,6 +10,7 @@
 
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/plan_choice.h"
 #include "src/app/watched_rows.h"
 #include "src/app/written_rows.h"
 #include "src/app/zone_choice.h"
@@ -25,13 +26,6 @@
 
 namespace quilmark {
 namespace {
-
-std::optional<PlanningMethod> ChosenPlanningMethod(const RunOptions& options) {
-  if (options.IsAllZone) return PlanningMethod::IsAllZone;
-  if (options.IsOldGH) return PlanningMethod::IsOldGH;
-  if (options.IsNewGH) return PlanningMethod::IsNewGH;
-  return std::nullopt;
-}
 
 // Everything the checks settle before the first pass.
 struct Plan {
