@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "src/host/atomic_file.h"
+#include "src/host/gdal/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
 #include "src/output/chart_sheet.h"
@@ -150,8 +151,7 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
 std::optional<std::filesystem::path> DefaultResultPath(const std::string& input,
                                                        std::string_view suffix) {
   // A connection string ("PG:dbname=...") names no place on disk to put a file beside.
-  const size_t colon = input.find(':');
-  if (colon != std::string::npos && input.find('/') > colon && colon > 1) return std::nullopt;
+  if (IsConnectionString(input)) return std::nullopt;
   std::filesystem::path path(input);
   if (!path.has_filename()) path = path.parent_path();  // "survey.gdb/"
   if (path.empty() || !path.has_filename()) return std::nullopt;
