@@ -30,6 +30,7 @@
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
 #include "src/report/report_kinds.h"
+#include "src/summary/area_format.h"
 #include "src/summary/csv_target.h"
 
 namespace {
@@ -442,9 +443,8 @@ int main(int argc, char** argv) {
       return sheet->LastUsedRow();
     });
   } else if (live && new_workbook) {
-    std::optional<int> decimals;
-    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
-    target = std::make_unique<quilmark::NewWorkbookTarget>(*new_workbook, decimals);
+    target = std::make_unique<quilmark::NewWorkbookTarget>(
+        *new_workbook, quilmark::DecimalsFromText(options.TextDecimals));
   }
   quilmark::RunResult result;
   {
