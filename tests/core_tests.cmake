@@ -1,5 +1,6 @@
 target_sources(quilmark_tests PRIVATE
   core/cell_value_test.cpp
+  core/atomic_file_test.cpp
   core/cell_number_shortcut_test.cpp
   core/utf16_test.cpp
   core/text_encoding_test.cpp

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -21,6 +21,7 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
 #include "src/app/messages.h"
+#include "src/app/plan_choice.h"
 #include "src/app/progress_text.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_input.h"
@@ -30,6 +31,7 @@
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
 #include "src/report/report_kinds.h"
+#include "src/summary/area_format.h"
 #include "src/summary/csv_target.h"
 
 namespace {
@@ -44,41 +46,20 @@ enum ExitCode {
   kExitHostFailure = 3,  // the workbook could not be read or written
 };
 
-// The master-plan methods by their names on the command line, each with the option it sets and
-// the window's control for it (whose caption the help shows); the land-use methods are named in
-// their table.
-struct Method {
-  bool RunOptions::*field;
-  const char* control;
-};
-const std::map<std::string, Method> kMasterPlanMethods = {
-    {"all-zones", {&RunOptions::IsAllZone, "IsAllZone"}},
-    {"2006", {&RunOptions::IsOldGH, "IsOldGH"}},
-    {"2009", {&RunOptions::IsNewGH, "IsNewGH"}},
-};
-
-std::vector<std::string> Names(const std::map<std::string, Method>& methods) {
+// The names of a method table's rows on the command line (the master-plan ones listed by name, as
+// they always were), and the help's list of them with each one's caption in the window.
+template <typename Entries>
+std::vector<std::string> MethodNames(Entries entries, bool sorted = false) {
   std::vector<std::string> names;
-  for (const auto& entry : methods) names.push_back(entry.first);
+  for (const auto& entry : entries) names.emplace_back(entry.cli_name);
+  if (sorted) std::sort(names.begin(), names.end());
   return names;
 }
 
-// The option's description with each method and its caption in the window.
-std::string Described(const std::string& lead, const std::map<std::string, Method>& methods) {
+template <typename Entries>
+std::string Described(const std::string& lead, Entries entries) {
   std::vector<std::pair<std::string, std::string>> listed;
-  for (const auto& [name, method] : methods) listed.emplace_back(name, method.control);
-  return quilmark::MethodsDescription(lead, std::move(listed));
-}
-
-std::vector<std::string> LandUseMethodNames() {
-  std::vector<std::string> names;
-  for (const auto& entry : quilmark::LandUseMethods()) names.emplace_back(entry.cli_name);
-  return names;
-}
-
-std::string LandUseDescription(const std::string& lead) {
-  std::vector<std::pair<std::string, std::string>> listed;
-  for (const auto& entry : quilmark::LandUseMethods()) {
+  for (const auto& entry : entries) {
     listed.emplace_back(std::string(entry.cli_name), std::string(entry.control));
   }
   return quilmark::MethodsDescription(lead, std::move(listed));
@@ -251,10 +232,11 @@ int main(int argc, char** argv) {
       ->type_name("列号")
       ->capture_default_str();
   CLI::Option* land_use_option =
-      app.add_option("--land-use", land_use,
-                     LandUseDescription("土地利用情况分区域汇总, 按以下方式之一归类:"))
+      app.add_option(
+             "--land-use", land_use,
+             Described("土地利用情况分区域汇总, 按以下方式之一归类:", quilmark::LandUseMethods()))
           ->type_name("方式")
-          ->check(quilmark::OneOf(LandUseMethodNames()));
+          ->check(quilmark::OneOf(MethodNames(quilmark::LandUseMethods())));
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC,
                "与 --land-use 同用: 汇总前把表中的镇区代码改写为镇区名称 (101 → 石碣镇)")
       ->needs(land_use_option);
@@ -275,10 +257,11 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"0", "1", "2", "3", "4", "5", "6"}));
   app.add_flag("--totals", options.CheckTotals,
                "每个汇总表加 合计 列和 合计 行 (宗数和面积统计只加 合计 行)");
-  app.add_option("--master-plan", master_plan,
-                 Described("总体规划情况分区域汇总, 按以下方式之一归类:", kMasterPlanMethods))
+  app.add_option(
+         "--master-plan", master_plan,
+         Described("总体规划情况分区域汇总, 按以下方式之一归类:", quilmark::PlanningMethods()))
       ->type_name("方式")
-      ->check(quilmark::OneOf(Names(kMasterPlanMethods)));
+      ->check(quilmark::OneOf(MethodNames(quilmark::PlanningMethods(), true)));
   app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积, 不细分用地类别");
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
@@ -392,7 +375,8 @@ int main(int argc, char** argv) {
   }
   if (!master_plan.empty()) {
     options.CheckZTGH = true;
-    options.*kMasterPlanMethods.at(master_plan).field = true;
+    quilmark::ChoosePlanningMethod(options,
+                                   quilmark::FindPlanningMethodByCliName(master_plan)->method);
   }
 
   if (live && !quilmark::LiveOfficeBuiltIn()) {
@@ -467,9 +451,8 @@ int main(int argc, char** argv) {
       return sheet->LastUsedRow();
     });
   } else if (live && new_workbook) {
-    std::optional<int> decimals;
-    if (!options.TextDecimals.empty()) decimals = std::stoi(options.TextDecimals);
-    target = std::make_unique<quilmark::NewWorkbookTarget>(*new_workbook, decimals);
+    target = std::make_unique<quilmark::NewWorkbookTarget>(
+        *new_workbook, quilmark::DecimalsFromText(options.TextDecimals));
   }
   quilmark::RunResult result;
   {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "src/host/ascii_text.h"
 #include "src/host/cell_value.h"
 #include "src/host/sheet_host.h"
 
@@ -19,7 +20,7 @@ std::optional<int16_t> ParseColumnNumber(std::string_view raw) {
   bool digits = false;
   bool point = false;
   for (; i < text.size(); ++i) {
-    if (text[i] >= '0' && text[i] <= '9') {
+    if (IsAsciiDigit(text[i])) {
       digits = true;
     } else if (text[i] == '.' && !point) {
       point = true;
@@ -32,7 +33,7 @@ std::optional<int16_t> ParseColumnNumber(std::string_view raw) {
     size_t j = i + 1;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
     const size_t exponent_start = j;
-    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+    while (j < text.size() && IsAsciiDigit(text[j])) ++j;
     if (j == exponent_start) return std::nullopt;
     i = j;
   }

@@ -12,6 +12,7 @@
 #include "src/host/zone_transform.h"
 #include "src/output/new_workbook.h"
 #include "src/output/output_targets.h"
+#include "src/summary/area_format.h"
 
 namespace quilmark {
 namespace {
@@ -67,14 +68,6 @@ class WrittenToSink final : public MessageSink {
 std::string ZoneHeader(const RunOptions& options, const std::string& zone_field) {
   const bool named = !options.ZoneNamesFile.empty() || (options.CheckTDLY && options.CheckZQDM2MC);
   return named || TrimBlanks(zone_field).empty() ? "区域" : zone_field;
-}
-
-// The decimals the workbook's number format shows; a text the run refuses gives none (the run
-// stops before anything is written).
-std::optional<int> ChosenDecimals(const RunOptions& options) {
-  const std::string& text = options.TextDecimals;
-  if (text.size() != 1 || text[0] < '0' || text[0] > '9') return std::nullopt;
-  return text[0] - '0';
 }
 
 }  // namespace
@@ -194,7 +187,7 @@ RunResult RunLayerToWorkbook(const RunOptions& options, const LayerInput& input,
   } catch (const HostError& error) {
     return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
-  NewWorkbookTarget target(result, ChosenDecimals(options));
+  NewWorkbookTarget target(result, DecimalsFromText(options.TextDecimals));
   WrittenToSink written_to(sink, WrittenToText(result));
   RunResult run = RunLayerSummary(options, input, target, written_to);
   if (run.outcome == RunResult::Outcome::kCompleted) run.message = WrittenToText(result);
@@ -208,7 +201,7 @@ RunResult RunSheetToWorkbook(const RunOptions& options, SpreadsheetHost& host,
   } catch (const HostError& error) {
     return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
-  NewWorkbookTarget target(result, ChosenDecimals(options));
+  NewWorkbookTarget target(result, DecimalsFromText(options.TextDecimals));
   WrittenToSink written_to(sink, WrittenToText(result));
   RunResult run = RunSummary(options, host, written_to, &target);
   if (run.outcome == RunResult::Outcome::kCompleted) run.message = WrittenToText(result);

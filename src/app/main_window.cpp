@@ -45,6 +45,8 @@
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
 #include "src/app/run_progress.h"
+#include "src/host/gdal/layer_path.h"
+#include "src/masterplan/planning_methods.h"
 #include "src/output/new_workbook.h"
 #include "src/resources/window_controls.h"
 
@@ -62,7 +64,6 @@ constexpr int kBottomMargin = 5;
 
 // The options a task's check box enables and disables, besides the land-use methods' buttons.
 constexpr const char* kLandUseControls[] = {"CheckZQDM2MC"};
-constexpr const char* kMasterPlanControls[] = {"IsAllZone", "IsOldGH", "IsNewGH"};
 
 // Twips to pixels at 96 dots per inch, to the nearest pixel.
 constexpr int Px(int twips) { return (twips * 2 + 15) / 30; }
@@ -122,12 +123,20 @@ bool ReplaceResultAsked(const std::filesystem::path& result, MessageSink& sink) 
 const std::vector<const char*> kFieldBoxes = {"TextZQColumn", "TextDKStyleColumn", "TextAreaColumn",
                                               "TextKCXSColumn"};
 
-// The 选择... dialog's filters, the first chosen at start.
-constexpr const char* kInputFilters =
-    "所有支持的文件 (*.xlsx *.shp *.gpkg *.csv *.ods *.xls *.sqlite *.db);;"
-    "Excel 工作簿 (*.xlsx);;"
-    "GIS 图层 (*.shp *.gpkg *.sqlite *.db);;"
-    "表格图层 (*.csv *.ods *.xls)";
+// The 选择... dialog's filters, the first chosen at start: the layer files it offers, by kind.
+QString InputFilters() {
+  QString all = QStringLiteral("*.xlsx"), maps, tables;
+  for (const LayerExtension& layer : LayerExtensions()) {
+    if (layer.offer == LayerFileOffer::kNotOffered) continue;
+    const QString pattern =
+        "*" + QString::fromUtf8(layer.extension.data(), static_cast<int>(layer.extension.size()));
+    all += " " + pattern;
+    QString& kind = layer.offer == LayerFileOffer::kMap ? maps : tables;
+    kind += (kind.isEmpty() ? "" : " ") + pattern;
+  }
+  return QStringLiteral("所有支持的文件 (%1);;Excel 工作簿 (*.xlsx);;GIS 图层 (%2);;表格图层 (%3)")
+      .arg(all, maps, tables);
+}
 
 bool IsLayer(const std::filesystem::path& path) {
   RunInput input;
@@ -624,7 +633,9 @@ void SpaAnalysis::CheckTDLYClick(bool ticked) {
 }
 
 void SpaAnalysis::CheckZTGHClick(bool ticked) {
-  for (const char* name : kMasterPlanControls) Button(name)->setEnabled(ticked);
+  for (const PlanningMethodEntry& entry : PlanningMethods()) {
+    Button(std::string(entry.control).c_str())->setEnabled(ticked);
+  }
 }
 
 void SpaAnalysis::CommandProcClick() {
@@ -759,8 +770,8 @@ void SpaAnalysis::ChooseWorkbookClick() {
   // one follows the system's language instead.
   // Several layers chosen at once are summed as one.
   const QStringList paths = QFileDialog::getOpenFileNames(
-      this, QStringLiteral("选择工作簿或图层 (可同时选多个图层)"), start,
-      QString::fromUtf8(kInputFilters), nullptr, QFileDialog::DontUseNativeDialog);
+      this, QStringLiteral("选择工作簿或图层 (可同时选多个图层)"), start, InputFilters(), nullptr,
+      QFileDialog::DontUseNativeDialog);
   if (paths.size() == 1) SetWorkbook(paths.front());
   if (paths.size() > 1 && !SetSources(paths)) {
     (sink_ != nullptr ? *sink_ : *box_sink_)

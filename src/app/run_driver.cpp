@@ -10,28 +10,24 @@
 
 #include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/plan_choice.h"
 #include "src/app/watched_rows.h"
 #include "src/app/written_rows.h"
 #include "src/app/zone_choice.h"
 #include "src/crosstab/cross_tab.h"
+#include "src/host/deduction_range.h"
 #include "src/host/worksheet_rows.h"
 #include "src/host/zone_transform.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
 #include "src/summary/area_check.h"
+#include "src/summary/area_format.h"
 #include "src/summary/row_feed.h"
 #include "src/summary/worksheet_target.h"
 #include "src/zonetotals/zone_totals.h"
 
 namespace quilmark {
 namespace {
-
-std::optional<PlanningMethod> ChosenPlanningMethod(const RunOptions& options) {
-  if (options.IsAllZone) return PlanningMethod::IsAllZone;
-  if (options.IsOldGH) return PlanningMethod::IsOldGH;
-  if (options.IsNewGH) return PlanningMethod::IsNewGH;
-  return std::nullopt;
-}
 
 // Everything the checks settle before the first pass.
 struct Plan {
@@ -61,11 +57,8 @@ std::optional<StopReason> CheckFormat(const RunOptions& options, bool sheet_colu
     plan.format.unit_named = true;
   }
   if (!options.TextDecimals.empty()) {
-    const std::string& text = options.TextDecimals;
-    if (text.size() != 1 || text[0] < '0' || text[0] - '0' > kMaxDecimals) {
-      return StopReason::kBadDecimals;
-    }
-    plan.format.decimals = text[0] - '0';
+    plan.format.decimals = DecimalsFromText(options.TextDecimals);
+    if (!plan.format.decimals) return StopReason::kBadDecimals;
   }
   plan.format.totals = options.CheckTotals;
   return std::nullopt;
@@ -130,7 +123,7 @@ std::optional<StopReason> CheckColumns(const RunOptions& options, Plan& plan) {
 // zone cells, so that a bad coefficient stops the run with nothing changed.
 bool IsBadCoefficient(const CellValue& cell) {
   std::optional<double> coefficient = DeductionCoefficient(cell);
-  return !coefficient || *coefficient < 0 || *coefficient >= 1;
+  return !coefficient || !InDeductionRange(*coefficient);
 }
 
 std::optional<std::pair<int32_t, std::string>> FirstBadCoefficient(const Worksheet& sheet,

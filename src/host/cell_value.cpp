@@ -32,18 +32,9 @@ std::string ValueText(const CellValue& value) {
   return std::visit(Visitor{}, value);
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  if (text.empty() || (text.front() != ' ' && text.back() != ' ')) return text;
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 namespace {
 
 bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // "&H1F" or "&O17": a whole number in base 16 or 8; digits end at the first other character.
 std::optional<double> RadixNumber(std::string_view text, int radix) {
@@ -121,7 +112,7 @@ std::optional<double> LeadingNumber(std::string_view raw) {
   int64_t integer_digits = 0;
   for (; i < text.size(); ++i) {
     char c = text[i];
-    if (IsDigit(c)) {
+    if (IsAsciiDigit(c)) {
       number.push_back(c);
       any_digit = true;
       if (!seen_point) ++integer_digits;
@@ -138,8 +129,8 @@ std::optional<double> LeadingNumber(std::string_view raw) {
     size_t j = i + 1;
     bool exponent_negative = false;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent_negative = text[j++] == '-';
-    if (j < text.size() && IsDigit(text[j])) {
-      for (; j < text.size() && IsDigit(text[j]); ++j) {
+    if (j < text.size() && IsAsciiDigit(text[j])) {
+      for (; j < text.size() && IsAsciiDigit(text[j]); ++j) {
         if (exponent < 100000) exponent = exponent * 10 + (text[j] - '0');
       }
       if (exponent_negative) exponent = -exponent;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <variant>
 
+#include "src/host/ascii_text.h"
+
 namespace quilmark {
 
 // A date as the workbook stores it, kept as its ISO 8601 text ("2024-01-05" or
@@ -26,7 +28,9 @@ struct CellError {
 // Empty, number, text, truth value, date or error. Texts are UTF-8.
 using CellValue = std::variant<std::monostate, double, std::string, bool, CellDate, CellError>;
 
-inline bool IsEmpty(const CellValue& value) { return std::holds_alternative<std::monostate>(value); }
+inline bool IsEmpty(const CellValue& value) {
+  return std::holds_alternative<std::monostate>(value);
+}
 
 // A number as text: at most 15 significant digits, "." as the decimal point, no trailing zeros,
 // an exponent only where the number has no 15-digit plain form ("1E+15", "1E-05").
@@ -36,9 +40,6 @@ std::string NumberText(double number);
 // The value as text, untrimmed: numbers as NumberText, truth values as "TRUE"/"FALSE", dates as
 // their ISO text, errors as their error text, empty as "".
 std::string ValueText(const CellValue& value);
-
-// Removes blanks (character 32 only) at both ends.
-std::string_view TrimBlanks(std::string_view text);
 
 // The leading-number rule: blanks, tabs and line feeds anywhere are ignored; then an optional
 // sign, digits with at most one ".", and an optional exponent (E or D, optional sign, digits);

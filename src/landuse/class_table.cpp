@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <limits>
 
+#include "src/host/ascii_text.h"
 #include "src/host/text_encoding.h"
 
 namespace quilmark {
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\r')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
+// What a table line may carry at its ends: blanks, and the carriage return of a CRLF file.
+constexpr std::string_view kLineBlanks = " \r";
 
 std::optional<std::string> LineError(std::string_view line, std::string_view& code,
                                      std::string_view& class_name) {
@@ -21,8 +19,8 @@ std::optional<std::string> LineError(std::string_view line, std::string_view& co
     return "应为两列 (编码<TAB>类别), 这一行有 " + std::to_string(tabs + 1) + " 列";
   }
   const size_t tab = line.find('\t');
-  code = Trimmed(line.substr(0, tab));
-  class_name = Trimmed(line.substr(tab + 1));
+  code = TrimOf(line.substr(0, tab), kLineBlanks);
+  class_name = TrimOf(line.substr(tab + 1), kLineBlanks);
   if (code.empty()) return std::string("编码为空");
   if (class_name.empty()) return "编码 " + std::string(code) + " 没有类别";
   const size_t star = code.find('*');
@@ -33,8 +31,7 @@ std::optional<std::string> LineError(std::string_view line, std::string_view& co
 }
 
 bool IsSixDigits(std::string_view code) {
-  return code.size() == 6 &&
-         std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return code.size() == 6 && std::all_of(code.begin(), code.end(), IsAsciiDigit);
 }
 
 }  // namespace
@@ -113,7 +110,7 @@ ParsedTable ParseClassTable(std::string_view raw) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trimmed(text.substr(start, end - start));
+    const std::string_view line = TrimOf(text.substr(start, end - start), kLineBlanks);
     start = end + 1;
     ++line_number;
     if (line.empty() || line.front() == '#') continue;

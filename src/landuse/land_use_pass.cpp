@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "src/host/ascii_text.h"
 #include "src/landuse/land_use.h"
 
 namespace quilmark {
@@ -21,8 +22,7 @@ ClassLookup Classify(const LandUseSettings& settings, std::string_view text) {
 
 // The key a text of digits gets with a 0 in front, when that one is known.
 std::optional<std::string> KeyWithZero(const LandUseSettings& settings, std::string_view text) {
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (text.empty() || !std::all_of(text.begin(), text.end(), digit)) return std::nullopt;
+  if (text.empty() || !std::all_of(text.begin(), text.end(), IsAsciiDigit)) return std::nullopt;
   ClassLookup padded = Classify(settings, "0" + std::string(text));
   if (!padded.known) return std::nullopt;
   return std::move(padded.key);

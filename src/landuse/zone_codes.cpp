@@ -7,6 +7,7 @@
 #include <string_view>
 #include <variant>
 
+#include "src/host/ascii_text.h"
 #include "src/host/utf16.h"
 #include "src/landuse/land_use.h"
 
@@ -62,8 +63,6 @@ constexpr ZoneCode ZoneCodeTable[] = {
 // clang-format on
 static_assert(std::size(ZoneCodeTable) == 37);
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 int CodeNumber(std::string_view code) {
   return (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
 }
@@ -79,7 +78,8 @@ const ZoneCode* FindZone(std::string_view prefix) {
     }
     return index;
   }();
-  if (prefix.size() != 3 || !IsDigit(prefix[0]) || !IsDigit(prefix[1]) || !IsDigit(prefix[2])) {
+  if (prefix.size() != 3 || !IsAsciiDigit(prefix[0]) || !IsAsciiDigit(prefix[1]) ||
+      !IsAsciiDigit(prefix[2])) {
     return nullptr;
   }
   const int8_t at = kIndex[CodeNumber(prefix)];

@@ -1,8 +1,5 @@
 #include "src/output/new_workbook.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -12,6 +9,8 @@
 #include <set>
 #include <variant>
 
+#include "src/host/atomic_file.h"
+#include "src/host/gdal/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
 #include "src/output/chart_sheet.h"
@@ -147,34 +146,12 @@ void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::pat
   }
 }
 
-// Makes the finished temporary file durable with the target's mode, then moves it over the
-// target and flushes the folder.
-void Commit(const std::filesystem::path& temp, const std::filesystem::path& target, mode_t mode) {
-  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-    const int error = errno;
-    if (fd >= 0) ::close(fd);
-    Fail(target, "写入出错 (" + SystemReason(error) + ")");
-  }
-  ::close(fd);
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    Fail(target, "无法替换文件 (" + SystemReason(errno) + ")");
-  }
-  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-}
-
 }  // namespace
 
 std::optional<std::filesystem::path> DefaultResultPath(const std::string& input,
                                                        std::string_view suffix) {
   // A connection string ("PG:dbname=...") names no place on disk to put a file beside.
-  const size_t colon = input.find(':');
-  if (colon != std::string::npos && input.find('/') > colon && colon > 1) return std::nullopt;
+  if (IsConnectionString(input)) return std::nullopt;
   std::filesystem::path path(input);
   if (!path.has_filename()) path = path.parent_path();  // "survey.gdb/"
   if (path.empty() || !path.has_filename()) return std::nullopt;
@@ -191,43 +168,11 @@ std::string SheetNameFor(const std::string& title) {
   return std::string(Utf16Prefix(name, 31));
 }
 
-void WriteNewWorkbook(const std::filesystem::path& target_path, std::span<const ResultTable> grids,
+void WriteNewWorkbook(const std::filesystem::path& target, std::span<const ResultTable> grids,
                       std::optional<int> decimals) {
-  std::filesystem::path target = target_path;
-  std::error_code ec;
-  // Writing through a link writes the file it points to.
-  if (std::filesystem::is_symlink(target, ec)) {
-    const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    Fail(target, "无法在文件夹 " + folder.string() + " 中建立文件 (" + SystemReason(errno) + ")");
-  }
-  ::close(fd);
-  // The result keeps the permissions of the file it replaces, or gets the usual ones.
-  struct stat existing {};
-  mode_t mode;
-  if (::stat(target.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) {
-      ::unlink(temp.c_str());
-      Fail(target, "这是一个文件夹");
-    }
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  try {
-    BuildWorkbook(temp, target, grids, decimals);
-    Commit(temp, target, mode);
-  } catch (...) {
-    ::unlink(temp.c_str());
-    throw;
-  }
+  WriteFileAtomically(target, [&](int, const std::filesystem::path& temp) {
+    BuildWorkbook(temp, WrittenFileOf(target), grids, decimals);
+  });
 }
 
 }  // namespace quilmark

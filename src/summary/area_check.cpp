@@ -3,6 +3,7 @@
 #include <string_view>
 #include <variant>
 
+#include "src/host/ascii_text.h"
 #include "src/host/utf16.h"
 
 namespace quilmark {
@@ -10,19 +11,10 @@ namespace {
 
 constexpr size_t kTextShown = 20;  // UTF-16 units of an odd cell's text kept for the report
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view TrimSpace(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  const size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-}
-
 // Skips digits from `at`; returns how many there were.
 size_t Digits(std::string_view text, size_t& at) {
   const size_t start = at;
-  while (at < text.size() && IsDigit(text[at])) ++at;
+  while (at < text.size() && IsAsciiDigit(text[at])) ++at;
   return at - start;
 }
 
@@ -46,7 +38,7 @@ bool IsDecimalText(std::string_view text) {
 // A title row's area cell ("面积") is a text without digits of any width.
 bool HasDigit(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
-    if (IsDigit(text[i])) return true;
+    if (IsAsciiDigit(text[i])) return true;
     // Full-width digits U+FF10..U+FF19: EF BC 90..99.
     if (i + 2 < text.size() && text[i] == '\xEF' && text[i + 1] == '\xBC' &&
         text[i + 2] >= '\x90' && text[i + 2] <= '\x99') {

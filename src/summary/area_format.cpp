@@ -147,6 +147,11 @@ void FormatAreaGrid(std::vector<std::vector<CellValue>>& cells, size_t header_ro
   cells.push_back(std::move(total_row));
 }
 
+std::optional<int> DecimalsFromText(std::string_view text) {
+  if (text.size() != 1 || text[0] < '0' || text[0] - '0' > kMaxDecimals) return std::nullopt;
+  return text[0] - '0';
+}
+
 std::string UnitLine(AreaUnit unit) { return "单位: " + std::string(AreaUnitName(unit)); }
 
 std::string_view AreaUnitName(AreaUnit unit) {

@@ -29,6 +29,10 @@ std::string_view AreaUnitName(AreaUnit unit);
 
 inline constexpr int kMaxDecimals = 6;
 
+// The decimals a typed text chooses: one digit from 0 to kMaxDecimals; nullopt for any other
+// text, the empty one included.
+std::optional<int> DecimalsFromText(std::string_view text);
+
 struct AreaFormat {
   AreaUnit unit = AreaUnit::kSquareMetre;
   std::optional<int> decimals;  // 0..kMaxDecimals; nullopt: unrounded

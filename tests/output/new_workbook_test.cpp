@@ -28,6 +28,7 @@ TEST(DefaultResultPath, BesideTheInputNamedAfterIt) {
       {"/data/survey.gdb/", "/data/survey-汇总.xlsx"},
       {"tb.shp", "tb-汇总.xlsx"},
       {"PG:dbname=land host=db", ""},
+      {"地块:2024.gpkg", "地块:2024-汇总.xlsx"},  // a colon in a file name
   };
   for (const auto& c : cases) {
     const auto path = DefaultResultPath(c.input);

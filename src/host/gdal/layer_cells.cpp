@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "src/host/deduction_range.h"
+
 namespace quilmark {
 namespace {
 
@@ -25,7 +27,7 @@ bool IsDoubtful(const SourceRow& row) {
   if (!row.area || !NumberOrNumberText(*row.area)) return true;
   if (!row.deduction || IsEmpty(*row.deduction)) return false;
   const std::optional<double> coefficient = NumberOrNumberText(*row.deduction);
-  return !coefficient || *coefficient < 0 || *coefficient >= 1;
+  return !coefficient || !InDeductionRange(*coefficient);
 }
 
 std::string FidLabel(GIntBig fid) { return "FID " + std::to_string(fid); }

@@ -1,9 +1,9 @@
 #include "src/host/gdal/layer_path.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <system_error>
@@ -11,9 +11,12 @@
 namespace quilmark {
 namespace {
 
-constexpr std::array<std::string_view, 15> kLayerExtensions = {
-    ".shp",    ".dbf", ".gpkg", ".csv", ".ods", ".xls", ".geojson", ".json",
-    ".sqlite", ".db",  ".fgb",  ".tab", ".mif", ".kml", ".gml"};
+using enum LayerFileOffer;
+constexpr LayerExtension kLayerExtensions[] = {
+    {".shp", kMap},        {".dbf", kNotOffered}, {".gpkg", kMap},           {".csv", kTable},
+    {".ods", kTable},      {".xls", kTable},      {".geojson", kNotOffered}, {".json", kNotOffered},
+    {".sqlite", kMap},     {".db", kMap},         {".fgb", kNotOffered},     {".tab", kNotOffered},
+    {".mif", kNotOffered}, {".kml", kNotOffered}, {".gml", kNotOffered}};
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -23,6 +26,8 @@ std::string Lower(std::string_view text) {
 }
 
 }  // namespace
+
+std::span<const LayerExtension> LayerExtensions() { return kLayerExtensions; }
 
 bool IsConnectionString(std::string_view path) { return Lower(path.substr(0, 3)) == "pg:"; }
 
@@ -41,7 +46,8 @@ bool IsLayerPath(std::string_view path) {
   const std::string ext = Lower(std::string(ext8.begin(), ext8.end()));
   // A name ending in .gdb that is not (yet) a folder is still meant as a geodatabase.
   if (ext == ".gdb") return true;
-  return std::find(kLayerExtensions.begin(), kLayerExtensions.end(), ext) != kLayerExtensions.end();
+  return std::any_of(std::begin(kLayerExtensions), std::end(kLayerExtensions),
+                     [&](const LayerExtension& layer) { return layer.extension == ext; });
 }
 
 }  // namespace quilmark

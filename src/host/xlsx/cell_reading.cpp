@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "src/host/ascii_text.h"
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_ref.h"
 #include "src/host/xlsx/xml_util.h"
@@ -22,16 +23,6 @@ TypeAttr ParseTypeAttr(const char* t) {
   if (v == "e") return TypeAttr::kError;
   if (v == "d") return TypeAttr::kDate;
   return TypeAttr::kUnknown;
-}
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view TrimSpace(std::string_view text) {
-  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 std::optional<double> ParseNumber(std::string_view text) {

@@ -17,9 +17,6 @@ namespace quilmark::xlsx {
 enum class TypeAttr { kNumber, kShared, kFormulaText, kInline, kBool, kError, kDate, kUnknown };
 TypeAttr ParseTypeAttr(const char* t);  // nullptr when the attribute is absent
 
-bool IsAsciiLetter(char c);
-bool IsAsciiDigit(char c);
-std::string_view TrimSpace(std::string_view text);
 std::optional<double> ParseNumber(std::string_view text);
 std::optional<uint32_t> ParseIndex(std::string_view text);
 

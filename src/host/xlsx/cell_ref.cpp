@@ -2,18 +2,17 @@
 
 #include <charconv>
 
+#include "src/host/ascii_text.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark::xlsx {
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // Reads the letters at the start of text; returns how many were read (0 when none or too many).
 size_t ReadColumn(std::string_view text, int32_t& column) {
   size_t i = 0;
   int64_t value = 0;
-  while (i < text.size() && IsLetter(text[i])) {
+  while (i < text.size() && IsAsciiLetter(text[i])) {
     value = value * 26 + ((text[i] & ~0x20) - 'A' + 1);
     if (++i > 3) return 0;
   }

@@ -3,17 +3,16 @@
 #include <charconv>
 #include <optional>
 
+#include "src/host/ascii_text.h"
 #include "src/host/sheet_host.h"
 #include "src/host/xlsx/cell_ref.h"
 
 namespace quilmark::xlsx {
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsNameChar(char c) {
-  return IsAlpha(c) || IsDigit(c) || c == '_' || c == '.' || c == '$' || c == '\\' || c == '?' ||
-         static_cast<unsigned char>(c) >= 0x80;
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '.' || c == '$' || c == '\\' ||
+         c == '?' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 // One part of a reference: a column ("$AB") or a row ("12"), with its "$" if absolute.
@@ -29,7 +28,7 @@ bool ReadColumnPart(std::string_view text, size_t& i, Part& part) {
   if (part.absolute) ++j;
   const size_t start = j;
   part.value = 0;
-  while (j < text.size() && IsAlpha(text[j]) && j - start < 3) {
+  while (j < text.size() && IsAsciiLetter(text[j]) && j - start < 3) {
     part.value = part.value * 26 + ((text[j] & ~0x20) - 'A' + 1);
     ++j;
   }
@@ -44,7 +43,7 @@ bool ReadRowPart(std::string_view text, size_t& i, Part& part) {
   if (part.absolute) ++j;
   const size_t start = j;
   part.value = 0;
-  while (j < text.size() && IsDigit(text[j]) && j - start < 8) {
+  while (j < text.size() && IsAsciiDigit(text[j]) && j - start < 8) {
     part.value = part.value * 10 + (text[j] - '0');
     ++j;
   }

@@ -14,6 +14,7 @@
 #include <pugixml.hpp>
 #include <set>
 
+#include "src/host/atomic_file.h"
 #include "src/host/xlsx/file_guard.h"
 #include "src/host/xlsx/number_formats.h"
 #include "src/host/xlsx/package.h"
@@ -277,19 +278,13 @@ void XlsxWorkbook::Save() {
   if (saved_) SaveFailure(output_.empty() ? path_ : output_, "工作簿已经保存过一次");
   saved_ = true;
   CheckWritableTarget(output_.empty() ? path_ : output_);  // again: the run may have taken a while
-  std::filesystem::path target = output_.empty() ? path_ : output_;
-  std::error_code ec;
-  // Saving through a link writes the file it points to.
-  if (std::filesystem::is_symlink(target, ec)) {
-    const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  const bool changed = (sheet_ != nullptr && sheet_->model().changed()) ||
-                       properties_.changed() || WorkbookTypeForName(workbook_type_, target);
+  const std::filesystem::path target = WrittenFileOf(output_.empty() ? path_ : output_);
+  const bool changed = (sheet_ != nullptr && sheet_->model().changed()) || properties_.changed() ||
+                       WorkbookTypeForName(workbook_type_, target);
   if (changed) {
     WritePackage(target);
   } else if (!output_.empty()) {
-    WriteFileAtomically(target, [&](int fd) {
+    WriteFileAtomically(target, [&](int fd, const std::filesystem::path&) {
       if (!WriteAll(fd, bytes_.data(), bytes_.size())) {
         SaveFailure(target, "写入出错 (" + SystemReason(errno) + ")");
       }
@@ -344,7 +339,7 @@ void XlsxWorkbook::WritePackage(const std::filesystem::path& target) {
           std::make_unique<SheetOutput>(bytes_, sheet_part_, sheet_->layout(), sheet_->model());
       editor.PutDeflated(sheet_part_, &sheet_xml->deflate);
     }
-    WriteFileAtomically(target, [&](int fd) { editor.WriteTo(fd); });
+    WriteFileAtomically(target, [&](int fd, const std::filesystem::path&) { editor.WriteTo(fd); });
   } catch (const PackageError& e) {
     SaveFailure(target, e.what());
   } catch (const std::bad_alloc&) {
@@ -405,55 +400,6 @@ void XlsxWorkbook::AddDecimalStyles(const Package& package,
   text(styles_part_) = std::move(*edited);
   for (const auto& [decimals, index] : styles) {
     sheet_->layout().decimal_styles[decimals] = std::to_string(index);
-  }
-}
-
-void WriteFileAtomically(const std::filesystem::path& target,
-                         const std::function<void(int fd)>& write_all) {
-  const std::filesystem::path folder =
-      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    SaveFailure(target,
-                "无法在文件夹 " + folder.string() + " 中建立文件 (" + SystemReason(errno) + ")");
-  }
-  // The result keeps the permissions of the file it replaces, or gets the usual ones.
-  struct stat existing {};
-  mode_t mode;
-  const bool replacing = ::stat(target.c_str(), &existing) == 0;
-  if (replacing) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  bool open = true;
-  try {
-    write_all(fd);
-    // And its owner where this process may give it (root saving a user's file); the owner is
-    // set first because changing it clears the set-id bits.
-    if (replacing) (void)!::fchown(fd, existing.st_uid, existing.st_gid);
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-      SaveFailure(target, "写入出错 (" + SystemReason(errno) + ")");
-    }
-    open = false;
-    if (::close(fd) != 0) SaveFailure(target, "写入出错 (" + SystemReason(errno) + ")");
-  } catch (...) {
-    if (open) ::close(fd);
-    ::unlink(temp.c_str());
-    throw;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    SaveFailure(target, "无法替换文件 (" + SystemReason(error) + ")");
-  }
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
   }
 }
 

@@ -116,11 +116,4 @@ class XlsxWorkbook final : public Workbook {
   std::unique_ptr<XlsxSheet> sheet_;
 };
 
-// Writes a file atomically: `write_all` fills a temporary file in the target's folder, which is
-// flushed to disk and renamed over the target; an existing target keeps its permissions. On any
-// failure the temporary file is removed, the target is as it was, and HostError is thrown with
-// the save prefix.
-void WriteFileAtomically(const std::filesystem::path& target,
-                         const std::function<void(int fd)>& write_all);
-
 }  // namespace quilmark::xlsx
