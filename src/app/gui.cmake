@@ -10,8 +10,8 @@ if(QUILMARK_BUILD_GUI)
     chinese_ui.h
     fit_to_screen.cpp
     fit_to_screen.h
-    layer_row.cpp
-    layer_row.h
+    layer_field_boxes.cpp
+    layer_field_boxes.h
     report_rows.cpp
     report_rows.h
     run_in_background.cpp

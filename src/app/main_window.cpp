@@ -37,9 +37,9 @@
 
 #include "src/app/chinese_ui.h"
 #include "src/app/land_use_choice.h"
+#include "src/app/layer_field_boxes.h"
 #include "src/app/layer_input.h"
 #include "src/app/layer_parts.h"
-#include "src/app/layer_row.h"
 #include "src/app/report_rows.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_in_background.h"
@@ -117,6 +117,88 @@ bool ReplaceResultAsked(const std::filesystem::path& result, MessageSink& sink) 
   if (!std::filesystem::exists(result, error)) return true;
   return sink.Ask("结果工作簿已存在: " + result.string() +
                   "\n确定: 替换它; 取消: 不统计, 原文件保持不变。");
+}
+
+// A listed control of its kind in `container`, with its caption and look; its name, place, frame
+// and option group are the caller's.
+QWidget* NewControl(const ControlEntry& entry, QWidget* container) {
+  const QString caption = QString::fromUtf8(entry.caption);
+  switch (entry.kind) {
+    case ControlKind::kLabel: {
+      auto* label = new QLabel(caption, container);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      return label;
+    }
+    case ControlKind::kNote:
+      return new FixedPitchLabel(caption, kNotePitch, container);
+    case ControlKind::kPicture: {
+      auto* picture = new QLabel(container);
+      picture->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+      picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      picture->setPixmap(QPixmap(QString::fromUtf8(kExamplePicture)));
+      return picture;
+    }
+    case ControlKind::kTextBox: {
+      auto* text = new QLineEdit(caption, container);
+      text->setTextMargins(0, 0, 0, 0);
+      return text;
+    }
+    case ControlKind::kFrame:
+      return new QGroupBox(container);
+    case ControlKind::kCheckBox:
+      return new QCheckBox(caption, container);
+    case ControlKind::kOption:
+      return new QRadioButton(caption, container);
+    case ControlKind::kButton:
+      return new QPushButton(caption, container);
+  }
+  return nullptr;
+}
+
+// A label of the window's own rows, its text centred in the row's height.
+void AddRowLabel(QWidget& window, const char* text, int x, int y, int width) {
+  auto* shown = new QLabel(QString::fromUtf8(text), &window);
+  shown->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  shown->setGeometry(x, y, width, kRowHeight);
+}
+
+QLineEdit* AddRowLine(QWidget& window, const char* name, int x, int y, int width) {
+  auto* edit = new QLineEdit(&window);
+  edit->setObjectName(QString::fromUtf8(name));
+  edit->setGeometry(x, y, width, kRowHeight);
+  return edit;
+}
+
+// The user's own classification table: its file, typed or chosen with 选择....
+void BuildClassTableRow(QWidget& window, int left, int right, int top) {
+  AddRowLabel(window, "自定义分类表:", left, top, 84);
+  QLineEdit* table = AddRowLine(window, "TextClassTable", left + 84, top, right - left - 84 - 66);
+  auto* choose = new QPushButton(QStringLiteral("选择..."), &window);
+  choose->setObjectName(QStringLiteral("CommandChooseTable"));
+  choose->setGeometry(right - 60, top, 60, kRowHeight);
+  QObject::connect(choose, &QAbstractButton::clicked, &window, [&window, table] {
+    const QString path = QFileDialog::getOpenFileName(
+        &window, QStringLiteral("选择分类表"), QString(), QStringLiteral("分类表 (*.tsv *.txt)"),
+        nullptr, QFileDialog::DontUseNativeDialog);
+    if (!path.isEmpty()) table->setText(path);
+  });
+}
+
+// The deduction coefficient's column, the area unit, the decimals and the totals.
+void BuildDeductionRow(QWidget& window, int left, int right, int top) {
+  AddRowLabel(window, "田坎系数列号", left, top, 76);
+  AddRowLine(window, "TextKCXSColumn", left + 76, top, 34);
+  AddRowLabel(window, "面积单位", left + 122, top, 52);
+  auto* unit = new QComboBox(&window);
+  unit->setObjectName(QStringLiteral("ListUnit"));
+  unit->addItems({QStringLiteral("平方米"), QStringLiteral("公顷"), QStringLiteral("亩")});
+  unit->setGeometry(left + 174, top, 64, kRowHeight);
+  AddRowLabel(window, "小数位", left + 250, top, 40);
+  AddRowLine(window, "TextDecimals", left + 290, top, 28);
+  auto* totals = new QCheckBox(QStringLiteral("合计"), &window);
+  totals->setObjectName(QStringLiteral("CheckTotals"));
+  totals->setGeometry(right - 52, top, 52, kRowHeight);
 }
 
 // The column boxes that take a layer's field names.
@@ -293,13 +375,14 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   BuildResultRow(result_top);
   const int classification_bottom = BuildClassificationRows(result_top + kRowHeight + kRowGap);
   // The layer rows sit below everything drawn before them.
-  layer_rows_ = new LayerRows(*this, Px(240), Px(120 + 5830), classification_bottom + kRowGap,
-                              kRowHeight, kRowGap, kFieldBoxes);
-  connect(layer_rows_->folder_button(), &QAbstractButton::clicked, this,
+  layer_boxes_ =
+      new LayerFieldBoxes(*this, Px(240), Px(120 + 5830), classification_bottom + kRowGap,
+                          kRowHeight, kRowGap, kFieldBoxes);
+  connect(layer_boxes_->folder_button(), &QAbstractButton::clicked, this,
           &SpaAnalysis::ChooseFolderClick);
   // The 统计报表 group below the layer rows.
   report_rows_ =
-      new ReportRows(*this, Px(240), Px(120 + 5830), layer_rows_->bottom() + kRowGap, kRowHeight);
+      new ReportRows(*this, Px(240), Px(120 + 5830), layer_boxes_->bottom() + kRowGap, kRowHeight);
   const int bottom = report_rows_->bottom();
   // The progress covers the workbook's name while a run goes on.
   progress_ = new RunProgress(this);
@@ -321,52 +404,13 @@ void SpaAnalysis::BuildControls() {
   QHash<QString, QButtonGroup*> option_groups;
   for (const ControlEntry& entry : kWindowControls) {
     QWidget* container = entry.container == nullptr ? this : frames.value(entry.container);
-    const QString caption = QString::fromUtf8(entry.caption);
-    QWidget* control = nullptr;
-    switch (entry.kind) {
-      case ControlKind::kLabel: {
-        auto* label = new QLabel(caption, container);
-        label->setWordWrap(true);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        control = label;
-        break;
-      }
-      case ControlKind::kNote:
-        control = new FixedPitchLabel(caption, kNotePitch, container);
-        break;
-      case ControlKind::kPicture: {
-        auto* picture = new QLabel(container);
-        picture->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        picture->setPixmap(QPixmap(QString::fromUtf8(kExamplePicture)));
-        control = picture;
-        break;
-      }
-      case ControlKind::kTextBox: {
-        auto* text = new QLineEdit(caption, container);
-        text->setTextMargins(0, 0, 0, 0);
-        control = text;
-        break;
-      }
-      case ControlKind::kFrame:
-        control = new QGroupBox(container);
-        frames.insert(entry.name, control);
-        break;
-      case ControlKind::kCheckBox:
-        control = new QCheckBox(caption, container);
-        break;
-      case ControlKind::kOption: {
-        auto* option = new QRadioButton(caption, container);
-        // One exclusive group per frame; none is chosen at start.
-        QButtonGroup*& group = option_groups[entry.container];
-        if (group == nullptr) group = new QButtonGroup(this);
-        group->addButton(option);
-        control = option;
-        break;
-      }
-      case ControlKind::kButton:
-        control = new QPushButton(caption, container);
-        break;
+    QWidget* control = NewControl(entry, container);
+    if (entry.kind == ControlKind::kFrame) frames.insert(entry.name, control);
+    if (entry.kind == ControlKind::kOption) {
+      // One exclusive group per frame; none is chosen at start.
+      QButtonGroup*& group = option_groups[entry.container];
+      if (group == nullptr) group = new QButtonGroup(this);
+      group->addButton(static_cast<QAbstractButton*>(control));
     }
     control->setObjectName(QString::fromUtf8(entry.name));
     control->setGeometry(PxRect(entry));
@@ -453,20 +497,7 @@ bool SpaAnalysis::IsTicked(const char* name) const {
 int SpaAnalysis::BuildClassificationRows(int top) {
   const int left = Px(240);
   const int right = Px(120 + 5830);
-  const auto label = [this](const char* text, int x, int y, int width) {
-    auto* shown = new QLabel(QString::fromUtf8(text), this);
-    shown->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    shown->setGeometry(x, y, width, kRowHeight);
-    return shown;
-  };
-  const auto line = [this](const char* name, int x, int y, int width) {
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QString::fromUtf8(name));
-    edit->setGeometry(x, y, width, kRowHeight);
-    return edit;
-  };
-
-  label("其他分类:", left, top, 60);
+  AddRowLabel(*this, "其他分类:", left, top, 60);
   land_use_list_ = new QComboBox(this);
   land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
   land_use_list_->addItem(QStringLiteral("(不使用, 按上方选项统计)"));
@@ -491,31 +522,9 @@ int SpaAnalysis::BuildClassificationRows(int top) {
           [this] { land_use_list_->setCurrentIndex(0); });
 
   top += kRowHeight + kRowGap;
-  label("自定义分类表:", left, top, 84);
-  line("TextClassTable", left + 84, top, right - left - 84 - 66);
-  auto* choose = new QPushButton(QStringLiteral("选择..."), this);
-  choose->setObjectName(QStringLiteral("CommandChooseTable"));
-  choose->setGeometry(right - 60, top, 60, kRowHeight);
-  connect(choose, &QAbstractButton::clicked, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择分类表"), QString(),
-                                                      QStringLiteral("分类表 (*.tsv *.txt)"),
-                                                      nullptr, QFileDialog::DontUseNativeDialog);
-    if (!path.isEmpty()) findChild<QLineEdit*>(QStringLiteral("TextClassTable"))->setText(path);
-  });
-
+  BuildClassTableRow(*this, left, right, top);
   top += kRowHeight + kRowGap;
-  label("田坎系数列号", left, top, 76);
-  line("TextKCXSColumn", left + 76, top, 34);
-  label("面积单位", left + 122, top, 52);
-  auto* unit = new QComboBox(this);
-  unit->setObjectName(QStringLiteral("ListUnit"));
-  unit->addItems({QStringLiteral("平方米"), QStringLiteral("公顷"), QStringLiteral("亩")});
-  unit->setGeometry(left + 174, top, 64, kRowHeight);
-  label("小数位", left + 250, top, 40);
-  line("TextDecimals", left + 290, top, 28);
-  auto* totals = new QCheckBox(QStringLiteral("合计"), this);
-  totals->setObjectName(QStringLiteral("CheckTotals"));
-  totals->setGeometry(right - 52, top, 52, kRowHeight);
+  BuildDeductionRow(*this, left, right, top);
   return top + kRowHeight;
 }
 
@@ -554,19 +563,15 @@ RunOptions SpaAnalysis::Snapshot() const {
   options.TextDKStyleColumn = text("TextDKStyleColumn");
   options.TextAreaColumn = text("TextAreaColumn");
   report_rows_->Fill(options);
-  layer_rows_->Fill(options);
+  layer_boxes_->Fill(options);
   return options;
-}
-
-bool SpaAnalysis::CheckXSheet(std::string_view strXSheet, const Workbook* xWorkbook) const {
-  return quilmark::CheckXSheet(strXSheet, xWorkbook);
 }
 
 void SpaAnalysis::SetWorkbook(const QString& path) {
   more_sources_.clear();
   if (path.isEmpty()) {
     workbook_.reset();
-    layer_rows_->ShowSource(std::nullopt);
+    layer_boxes_->ShowSource(std::nullopt);
     Button("OptBelowData")->setEnabled(true);
     workbook_name_->clear();
     workbook_name_->setToolTip(QString());
@@ -577,7 +582,7 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   workbook_ = PathOf(absolute);
   recent_ = WithRecent(recent_, absolute);
   const bool layer = IsLayer(*workbook_);
-  layer_rows_->ShowSource(layer ? std::optional(workbook_->string()) : std::nullopt);
+  layer_boxes_->ShowSource(layer ? std::optional(workbook_->string()) : std::nullopt);
   // A layer cannot take its result below its data: the choice is a workbook's.
   Button("OptBelowData")->setEnabled(!layer);
   if (layer) Button("OptNewWorkbook")->setChecked(true);
@@ -646,7 +651,7 @@ void SpaAnalysis::CommandProcClick() {
   AskForWorkbookSink sink(shown, workbook_.has_value());
   // A layer's tables go into a new workbook beside it, as from the command line.
   const bool layer = workbook_ && IsLayer(*workbook_);
-  LayerInput layer_input = layer_rows_->Input();
+  LayerInput layer_input = layer_boxes_->Input();
   for (const auto& source : more_sources_) layer_input.more_sources.push_back(source.string());
   const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
   // A workbook's result goes into a new workbook beside it when the user chose so.
@@ -804,7 +809,7 @@ void SpaAnalysis::LoadSettings() {
   const std::unique_ptr<QSettings> settings = OpenWindowSettings();
   RestoreControls(*this, *settings);
   SetWorkbook(SavedSource(*settings));
-  RestoreLayerRows(*this, *settings);
+  RestoreLayerAndFilter(*this, *settings);
   // Read after choosing the source, which would otherwise move it to the front.
   recent_ = SavedRecent(*settings);
 }

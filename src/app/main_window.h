@@ -1,7 +1,12 @@
-// SpaAnalysis: the program's one window. It shows a note on how to use the tool and an example
-// result, takes the three column numbers, the tasks with their methods and the workbook file, and
-// hands a RunOptions snapshot to RunSummary when the confirm button is pressed. Beyond enabling
-// the method options it holds no logic of its own.
+// SpaAnalysis: the program's one window, and what it shows runs through. The window lays out the
+// listed controls (the usage note, the example result, the column numbers, the tasks with their
+// methods) and its own rows below them (the source with its recent list, where the result goes,
+// the other classifications, the GIS layer, the survey reports). It enables each task's options
+// with the task, takes the source from the file dialog, a drop or the recent list, keeps its
+// settings through window_settings, and on the confirm button hands a RunOptions snapshot and the
+// chosen source to the core's run, on a thread of its own with its progress shown. The rules of
+// the run itself live in the core. Beside it: the modal boxes the run's messages appear in
+// (MessageBoxSink), the note's fixed-pitch label and the look every start applies.
 #pragma once
 
 #include <QLabel>
@@ -78,7 +83,7 @@ class FixedPitchLabel : public QLabel {
   int pitch_;
 };
 
-class LayerRows;
+class LayerFieldBoxes;
 class ReportRows;
 class RunProgress;
 
@@ -95,10 +100,6 @@ class SpaAnalysis : public QWidget {
 
   // What every control holds now, as the run reads it. A check box counts only when ticked.
   RunOptions Snapshot() const;
-
-  // Whether xWorkbook holds a worksheet named strXSheet; false without a workbook or when the
-  // lookup fails. Never fails. Nothing in the program calls it.
-  bool CheckXSheet(std::string_view strXSheet, const Workbook* xWorkbook) const;
 
   // The workbook file or GIS source (a layer file, a .gdb folder) the next runs work on; a
   // source's tables go into a new workbook beside it. An empty path chooses none; a relative one
@@ -165,7 +166,7 @@ class SpaAnalysis : public QWidget {
   std::vector<std::filesystem::path> more_sources_;
   QLabel* workbook_name_ = nullptr;
   QComboBox* land_use_list_ = nullptr;
-  LayerRows* layer_rows_ = nullptr;
+  LayerFieldBoxes* layer_boxes_ = nullptr;
   ReportRows* report_rows_ = nullptr;
   HostFactory host_factory_ = OpenHost;
   MessageSink* sink_ = nullptr;

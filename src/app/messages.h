@@ -1,5 +1,8 @@
-// Every fixed text the run shows, and the one-method interface through which it shows them: the
-// window puts them in modal boxes, the command line prints them, tests record them.
+// The run's own fixed texts (its stops, confirmations, completion and warnings) and the
+// one-method interface through which every message of a run reaches the user: the window puts
+// them in modal boxes, the command line prints them, tests record them. Texts that belong to one
+// host, source or program (a file that cannot be read, a layer's fields, the command line's
+// usage, the window's own questions) live beside the code that finds them.
 #pragma once
 
 #include <cstddef>

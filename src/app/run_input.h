@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "src/host/live/live_host.h"
+#include "src/host/live_contract.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {

@@ -122,7 +122,7 @@ QString SavedSource(const QSettings& settings) {
   return !source.isEmpty() && QFileInfo::exists(source) ? source : QString();
 }
 
-void RestoreLayerRows(QWidget& window, const QSettings& settings) {
+void RestoreLayerAndFilter(QWidget& window, const QSettings& settings) {
   if (auto* layer = window.findChild<QComboBox*>(QStringLiteral("ListLayer"))) {
     SetValue(layer, settings.value(kLayerKey));
   }

@@ -40,7 +40,7 @@ void RestoreControls(QWidget& window, const QSettings& settings);
 // The saved source, or empty when none was saved or it no longer exists.
 QString SavedSource(const QSettings& settings);
 // Chooses the saved layer and filter, after the saved source was chosen.
-void RestoreLayerRows(QWidget& window, const QSettings& settings);
+void RestoreLayerAndFilter(QWidget& window, const QSettings& settings);
 
 // The recent list with `path` moved or added to the front, at most kRecentLimit long.
 QStringList WithRecent(QStringList recent, const QString& path);

@@ -7,17 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "src/host/live/live_host.h"
+#include "src/host/live_contract.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
-
-inline constexpr char kLivePluginFile[] = "quilmark-live.so";
-// The plugin's one entry point, versioned by its name: a plugin of another version is not used.
-inline constexpr char kLivePluginEntry[] = "quilmark_live_host_v1";
-// Makes a live host (delete it through SpreadsheetHost); nullptr when it cannot.
-using LivePluginEntry = SpreadsheetHost* (*)(const char* connect, long long attach_timeout_ms,
-                                             long long call_timeout_ms);
 
 // Where the plugin is looked for, in order: the file named by the environment variable
 // QUILMARK_LIVE_PLUGIN, beside the running program, and in the installed plugin folder (found

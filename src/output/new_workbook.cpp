@@ -36,107 +36,155 @@ std::string NumberFormat(int decimals) {
 }
 
 // How many of the table's first header rows hold no value at all.
-size_t EmptyHeaderRows(const ResultTable& grid) {
+size_t EmptyHeaderRows(const ResultTable& table) {
   size_t empty = 0;
-  while (empty < static_cast<size_t>(grid.header_rows) && empty < grid.cells.size() &&
-         std::all_of(grid.cells[empty].begin(), grid.cells[empty].end(),
+  while (empty < static_cast<size_t>(table.header_rows) && empty < table.cells.size() &&
+         std::all_of(table.cells[empty].begin(), table.cells[empty].end(),
                      [](const CellValue& value) { return IsEmpty(value); })) {
     ++empty;
   }
   return empty;
 }
 
-// Builds the workbook at `path` (the temporary file) with libxlsxwriter.
-void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::path& target,
-                   std::span<const ResultTable> grids, std::optional<int> decimals) {
-  lxw_workbook* book = workbook_new(path.c_str());
-  if (book == nullptr) Fail(target, "无法建立工作簿 (" + SystemReason(errno) + ")");
-  lxw_format* bold = workbook_add_format(book);
-  format_set_bold(bold);
+// The formats of a plain table's cells. number and whole_number exist only when the areas are
+// rounded to `decimals`; numbers are otherwise written in the general format.
+struct CellFormats {
+  lxw_format* bold = nullptr;
   lxw_format* number = nullptr;
   lxw_format* whole_number = nullptr;
-  if (decimals) {
-    number = workbook_add_format(book);
-    format_set_num_format(number, NumberFormat(*decimals).c_str());
-    whole_number = workbook_add_format(book);
-    format_set_num_format(whole_number, "0");
-  }
+  std::optional<int> decimals;
+};
 
-  std::string failure;
-  std::set<std::string> used;
-  std::optional<PrintFormats> print_formats;  // made for the first printed table
-  // A table's charts follow its sheet; top_row is the sheet row of the table's first cell.
-  const auto add_charts = [&](const ResultTable& grid, const std::string& sheet, lxw_row_t top) {
-    for (const ChartSpec& chart : grid.charts) {
-      if (failure.empty()) failure = AddChartSheet(book, sheet, top, chart);
-    }
-  };
-  for (const ResultTable& grid : grids) {
-    std::string name = SheetNameFor(grid.name);
-    for (int n = 2; used.count(name) > 0; ++n) {
-      const std::string suffix = " (" + std::to_string(n) + ")";
-      name = std::string(Utf16Prefix(SheetNameFor(grid.name), 31 - suffix.size())) + suffix;
-    }
-    used.insert(name);
-    lxw_worksheet* sheet = workbook_add_worksheet(book, name.c_str());
-    if (sheet == nullptr) {
-      failure = "无法建立工作表 " + name;
-      break;
-    }
-    if (grid.print) {
-      if (!print_formats) print_formats = MakePrintFormats(book, grid.print->decimals);
-      failure = WritePrintSheet(sheet, grid, *print_formats);
-      if (!failure.empty()) failure = "工作表 " + name + ": " + failure;
-      add_charts(grid, name, kPrintTopRows);
-      if (!failure.empty()) break;
-      continue;
-    }
-    // Counts show without decimals; a table's leading header rows that hold nothing (the zone
-    // totals keep one free for the worksheet's layout) are left out here.
-    std::vector<bool> counts(static_cast<size_t>(grid.Shape().columns), false);
-    for (size_t c : grid.count_columns) {
-      if (c < counts.size()) counts[c] = true;
-    }
-    const size_t skipped = EmptyHeaderRows(grid);
-    const size_t header_rows = static_cast<size_t>(grid.header_rows) - skipped;
-    std::vector<double> widths(static_cast<size_t>(grid.Shape().columns), 0);
-    for (size_t r = skipped; r < grid.cells.size() && failure.empty(); ++r) {
-      const bool header = r < static_cast<size_t>(grid.header_rows);
-      for (size_t c = 0; c < grid.cells[r].size(); ++c) {
-        const CellValue& value = grid.cells[r][c];
-        const auto row = static_cast<lxw_row_t>(r - skipped);
-        const auto col = static_cast<lxw_col_t>(c);
-        lxw_error error = LXW_NO_ERROR;
-        std::string shown;
-        if (const double* x = std::get_if<double>(&value)) {
-          std::optional<int> places;
-          if (!counts[c]) places = decimals;
-          lxw_format* format = header ? bold : places ? number : whole_number;
-          error = worksheet_write_number(sheet, row, col, *x, format);
-          shown = NumberShown(*x, places);
-        } else if (const bool* b = std::get_if<bool>(&value)) {
-          error = worksheet_write_boolean(sheet, row, col, *b, header ? bold : nullptr);
-          shown = *b ? "TRUE" : "FALSE";
-        } else if (!IsEmpty(value)) {
-          shown = ValueText(value);
-          error = worksheet_write_string(sheet, row, col, shown.c_str(), header ? bold : nullptr);
-        }
-        if (error != LXW_NO_ERROR) {
-          failure = "工作表 " + name + " 第 " + std::to_string(r + 1) + " 行第 " +
-                    std::to_string(c + 1) + " 列无法写入 (" + lxw_strerror(error) + ")";
-          break;
-        }
-        widths[c] = std::max(widths[c], static_cast<double>(DisplayWidth(shown)));
+CellFormats MakeCellFormats(lxw_workbook* book, std::optional<int> decimals) {
+  CellFormats formats;
+  formats.decimals = decimals;
+  formats.bold = workbook_add_format(book);
+  format_set_bold(formats.bold);
+  if (decimals) {
+    formats.number = workbook_add_format(book);
+    format_set_num_format(formats.number, NumberFormat(*decimals).c_str());
+    formats.whole_number = workbook_add_format(book);
+    format_set_num_format(formats.whole_number, "0");
+  }
+  return formats;
+}
+
+// The sheet name for a table's title, made unique among `used` with " (2)", " (3)", ... and
+// added to it.
+std::string UniqueSheetName(const std::string& title, std::set<std::string>& used) {
+  std::string name = SheetNameFor(title);
+  for (int n = 2; used.count(name) > 0; ++n) {
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    name = std::string(Utf16Prefix(SheetNameFor(title), 31 - suffix.size())) + suffix;
+  }
+  used.insert(name);
+  return name;
+}
+
+// Writes one cell of a plain table (bold in a header row; a count without decimals) and returns
+// libxlsxwriter's answer; `shown` receives the text the cell shows, for its column's width.
+lxw_error WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const CellValue& value,
+                    bool header, bool count, const CellFormats& formats, std::string& shown) {
+  lxw_format* text_format = header ? formats.bold : nullptr;
+  if (const double* x = std::get_if<double>(&value)) {
+    const std::optional<int> places = count ? std::nullopt : formats.decimals;
+    lxw_format* format = header ? formats.bold : places ? formats.number : formats.whole_number;
+    shown = NumberShown(*x, places);
+    return worksheet_write_number(sheet, row, col, *x, format);
+  }
+  if (const bool* b = std::get_if<bool>(&value)) {
+    shown = *b ? "TRUE" : "FALSE";
+    return worksheet_write_boolean(sheet, row, col, *b, text_format);
+  }
+  if (IsEmpty(value)) return LXW_NO_ERROR;
+  shown = ValueText(value);
+  return worksheet_write_string(sheet, row, col, shown.c_str(), text_format);
+}
+
+// Each column as wide as its widest shown text, within the limits.
+void SetColumnWidths(lxw_worksheet* sheet, const std::vector<double>& widths) {
+  for (size_t c = 0; c < widths.size(); ++c) {
+    const double width = std::clamp(widths[c] + 2, kMinWidth, kMaxWidth);
+    worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width,
+                         nullptr);
+  }
+}
+
+// Writes a table that is not laid out for print from its sheet's first row, leaving out the
+// `skipped` leading header rows, with its header frozen. The reason it failed, else empty.
+std::string WritePlainSheet(lxw_worksheet* sheet, const std::string& name, const ResultTable& table,
+                            size_t skipped, const CellFormats& formats) {
+  const auto columns = static_cast<size_t>(table.Shape().columns);
+  std::vector<bool> counts(columns, false);
+  for (size_t c : table.count_columns) {
+    if (c < counts.size()) counts[c] = true;
+  }
+  const auto header_rows = static_cast<size_t>(table.header_rows);
+  std::vector<double> widths(columns, 0);
+  for (size_t r = skipped; r < table.cells.size(); ++r) {
+    for (size_t c = 0; c < table.cells[r].size(); ++c) {
+      std::string shown;
+      const lxw_error error =
+          WriteCell(sheet, static_cast<lxw_row_t>(r - skipped), static_cast<lxw_col_t>(c),
+                    table.cells[r][c], r < header_rows, counts[c], formats, shown);
+      if (error != LXW_NO_ERROR) {
+        return "工作表 " + name + " 第 " + std::to_string(r + 1) + " 行第 " +
+               std::to_string(c + 1) + " 列无法写入 (" + lxw_strerror(error) + ")";
       }
+      widths[c] = std::max(widths[c], static_cast<double>(DisplayWidth(shown)));
     }
+  }
+  SetColumnWidths(sheet, widths);
+  if (header_rows > skipped) {
+    worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows - skipped), 0);
+  }
+  return {};
+}
+
+// Adds the table's charts after the sheets added so far; `top` is the sheet row of the table's
+// first cell. The first failure, else empty.
+std::string AddCharts(lxw_workbook* book, const ResultTable& table, const std::string& sheet,
+                      lxw_row_t top) {
+  for (const ChartSpec& chart : table.charts) {
+    std::string failure = AddChartSheet(book, sheet, top, chart);
+    if (!failure.empty()) return failure;
+  }
+  return {};
+}
+
+// Adds one table's worksheet, laid out for print where the table asks for it (the print formats
+// are made for the first such table), then its charts. The reason it failed, else empty.
+std::string AddTableSheet(lxw_workbook* book, const ResultTable& table, const std::string& name,
+                          const CellFormats& formats, std::optional<PrintFormats>& print_formats) {
+  lxw_worksheet* sheet = workbook_add_worksheet(book, name.c_str());
+  if (sheet == nullptr) return "无法建立工作表 " + name;
+  if (table.print) {
+    if (!print_formats) print_formats = MakePrintFormats(book, table.print->decimals);
+    const std::string failure = WritePrintSheet(sheet, table, *print_formats);
+    if (!failure.empty()) return "工作表 " + name + ": " + failure;
+    return AddCharts(book, table, name, kPrintTopRows);
+  }
+  // A table's leading header rows that hold nothing (the zone totals keep one free for the
+  // worksheet's layout) are left out here.
+  const size_t skipped = EmptyHeaderRows(table);
+  const std::string failure = WritePlainSheet(sheet, name, table, skipped, formats);
+  if (!failure.empty()) return failure;
+  // Charts point at a table that starts with its header.
+  return skipped == 0 ? AddCharts(book, table, name, 0) : std::string();
+}
+
+// Builds the workbook at `path` (the temporary file) with libxlsxwriter.
+void BuildWorkbook(const std::filesystem::path& path, const std::filesystem::path& target,
+                   std::span<const ResultTable> tables, std::optional<int> decimals) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  if (book == nullptr) Fail(target, "无法建立工作簿 (" + SystemReason(errno) + ")");
+  const CellFormats formats = MakeCellFormats(book, decimals);
+  std::optional<PrintFormats> print_formats;
+  std::set<std::string> used;
+  std::string failure;
+  for (const ResultTable& table : tables) {
+    failure = AddTableSheet(book, table, UniqueSheetName(table.name, used), formats, print_formats);
     if (!failure.empty()) break;
-    for (size_t c = 0; c < widths.size(); ++c) {
-      const double width = std::clamp(widths[c] + 2, kMinWidth, kMaxWidth);
-      worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width,
-                           nullptr);
-    }
-    if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);
-    if (skipped == 0) add_charts(grid, name, 0);  // charted tables start with their header
   }
   // workbook_close writes the file and frees the workbook in every case.
   const lxw_error closed = workbook_close(book);
@@ -168,10 +216,10 @@ std::string SheetNameFor(const std::string& title) {
   return std::string(Utf16Prefix(name, 31));
 }
 
-void WriteNewWorkbook(const std::filesystem::path& target, std::span<const ResultTable> grids,
+void WriteNewWorkbook(const std::filesystem::path& target, std::span<const ResultTable> tables,
                       std::optional<int> decimals) {
   WriteFileAtomically(target, [&](int, const std::filesystem::path& temp) {
-    BuildWorkbook(temp, WrittenFileOf(target), grids, decimals);
+    BuildWorkbook(temp, WrittenFileOf(target), tables, decimals);
   });
 }
 

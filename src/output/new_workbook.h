@@ -25,16 +25,18 @@ std::optional<std::filesystem::path> DefaultResultPath(const std::string& input,
 // ([ ] : * ? / \) become "_", and the name is cut to 31 characters.
 std::string SheetNameFor(const std::string& title);
 
-// Writes the grids, one worksheet each in order, named after the grid. Header rows are bold and
-// frozen; numbers get the format "0.00..." with `decimals` places when given ("0" in a column of
-// whole numbers, such as counts), else the general format; each column is as wide as its widest
-// cell, a Chinese character counting as two.
+// Writes the tables, one worksheet each in order, named after the table (a name already taken
+// gets " (2)", " (3)", ...), each followed by its charts. A table laid out for print is written
+// as it is laid out; in the others header rows are bold and frozen, numbers get the format
+// "0.00..." with `decimals` places when given ("0" in a column of whole numbers, such as counts),
+// else the general format, and each column is as wide as its widest cell, a Chinese character
+// counting as two.
 //
 // The file is written to a temporary file in the target's folder and renamed over the target
-// only once complete; an existing target keeps its permissions (the way the workbook host
-// replaces its -o file), and a link is followed to the file it names. On failure the target is
-// as it was and HostError("无法保存工作簿: " + reason) is thrown.
-void WriteNewWorkbook(const std::filesystem::path& target, std::span<const ResultTable> grids,
+// only once complete; an existing target keeps its owner and permissions (the way the workbook
+// host replaces its -o file), and a link is followed to the file it names. On failure the target
+// is as it was and HostError("无法保存工作簿: " + reason) is thrown.
+void WriteNewWorkbook(const std::filesystem::path& target, std::span<const ResultTable> tables,
                       std::optional<int> decimals = std::nullopt);
 
 }  // namespace quilmark

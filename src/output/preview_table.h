@@ -15,6 +15,6 @@ namespace quilmark {
 // characters in a text (a line break in a cell, an escape sequence) show as one blank each, so
 // no cell can break the table or drive the terminal.
 // first_row: the sheet row the table's first row goes to, named in the title line; 0 for none.
-std::string PreviewTable(const ResultTable& grid, int64_t first_row = 0);
+std::string PreviewTable(const ResultTable& table, int64_t first_row = 0);
 
 }  // namespace quilmark

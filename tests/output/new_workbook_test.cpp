@@ -104,6 +104,21 @@ TEST(WriteNewWorkbook, ReplacesKeepingModeAndFailsLeavingNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
+// A chart sheet that cannot be added (its name is taken) fails the save, whatever table follows.
+TEST(WriteNewWorkbook, AChartThatCannotBeAddedFailsTheSave) {
+  TempFolder folder;
+  ResultTable charted{"按区域统计", 0, 1, {{T("区域"), T("面积")}, {T("A"), 1.0}}};
+  charted.charts.push_back({ChartSpec::Kind::kPie, "按区域统计", 0, 1, 1, 0, 1, 1});
+  ResultTable printed{"报表", 0, 1, charted.cells};
+  printed.print = PrintLayout{"报表"};
+  const std::vector<ResultTable> cases[] = {{charted}, {charted, printed}};
+  for (const std::vector<ResultTable>& tables : cases) {
+    SCOPED_TRACE(tables.size());
+    EXPECT_THROW(WriteNewWorkbook(folder / "out.xlsx", tables), HostError);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out.xlsx"));
+  }
+}
+
 // A run whose tables go to a new workbook: one sheet per task, the source neither written nor
 // saved.
 TEST(NewWorkbookTarget, TakesARunsTables) {

@@ -1,9 +1,11 @@
 // The live host's plugin: the one function the programs look up after loading it.
 #include <chrono>
 #include <exception>
+#include <type_traits>
+#include <utility>
 
 #include "src/host/live/live_host.h"
-#include "src/host/live_loader.h"
+#include "src/host/live_contract.h"
 
 extern "C" __attribute__((visibility("default"))) quilmark::SpreadsheetHost* quilmark_live_host_v1(
     const char* connect, long long attach_timeout_ms, long long call_timeout_ms) {

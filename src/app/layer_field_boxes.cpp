@@ -1,4 +1,4 @@
-#include "src/app/layer_row.h"
+#include "src/app/layer_field_boxes.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -43,8 +43,8 @@ QLabel* RowLabel(QWidget& window, const char* text, QRect geometry) {
 
 }  // namespace
 
-LayerRows::LayerRows(QWidget& window, int left, int right, int top, int row_height, int gap,
-                     const std::vector<const char*>& column_boxes)
+LayerFieldBoxes::LayerFieldBoxes(QWidget& window, int left, int right, int top, int row_height,
+                                 int gap, const std::vector<const char*>& column_boxes)
     : QObject(&window) {
   RowLabel(window, "GIS 图层:", QRect(left, top, kLabelWidth, row_height));
   layers_ = new QComboBox(&window);
@@ -86,7 +86,7 @@ LayerRows::LayerRows(QWidget& window, int left, int right, int top, int row_heig
   ShowSource(std::nullopt);
 }
 
-void LayerRows::ShowSource(const std::optional<std::string>& source) {
+void LayerFieldBoxes::ShowSource(const std::optional<std::string>& source) {
   source_ = source;
   const LayerChoices choices = source ? ReadLayerChoices(*source, "") : LayerChoices{};
   {
@@ -101,7 +101,7 @@ void LayerRows::ShowSource(const std::optional<std::string>& source) {
 }
 
 // Builds the zone row at `top` and returns its bottom.
-int LayerRows::BuildZoneRow(QWidget& window, int left, int right, int top, int row_height) {
+int LayerFieldBoxes::BuildZoneRow(QWidget& window, int left, int right, int top, int row_height) {
   RowLabel(window, "区域代码:", QRect(left, top, kLabelWidth, row_height));
   zone_prefix_ = new QComboBox(&window);
   zone_prefix_->setObjectName(QStringLiteral("ListZonePrefix"));
@@ -132,7 +132,7 @@ int LayerRows::BuildZoneRow(QWidget& window, int left, int right, int top, int r
   return top + row_height;
 }
 
-void LayerRows::ShowFields(const LayerChoices& choices) {
+void LayerFieldBoxes::ShowFields(const LayerChoices& choices) {
   fields_->clear();
   QStringList names;
   int widest = 0;
@@ -160,17 +160,17 @@ void LayerRows::ShowFields(const LayerChoices& choices) {
   }
 }
 
-LayerInput LayerRows::Input() const {
+LayerInput LayerFieldBoxes::Input() const {
   return {source_.value_or(""), layers_->currentText().toStdString(),
           where_->text().trimmed().toStdString()};
 }
 
-void LayerRows::Fill(RunOptions& options) const {
+void LayerFieldBoxes::Fill(RunOptions& options) const {
   options.ZonePrefix = zone_prefix_->currentData().toInt();
   options.ZoneNamesFile = zone_names_->text().trimmed().toStdString();
 }
 
-bool LayerRows::eventFilter(QObject* watched, QEvent* event) {
+bool LayerFieldBoxes::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease && fields_->rowCount() > 0) {
     auto* box = qobject_cast<QLineEdit*>(watched);
     if (box != nullptr && box->isEnabled() && box->completer() != nullptr) {

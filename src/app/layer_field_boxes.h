@@ -23,14 +23,14 @@ class QWidget;
 
 namespace quilmark {
 
-class LayerRows : public QObject {
+class LayerFieldBoxes : public QObject {
   Q_OBJECT
 
  public:
   // Builds the rows in `window` from `top` between `left` and `right`, and offers field names in
   // the named column boxes of the window.
-  LayerRows(QWidget& window, int left, int right, int top, int row_height, int gap,
-            const std::vector<const char*>& column_boxes);
+  LayerFieldBoxes(QWidget& window, int left, int right, int top, int row_height, int gap,
+                  const std::vector<const char*>& column_boxes);
 
   // The bottom of the last row.
   int bottom() const { return bottom_; }
