@@ -160,9 +160,9 @@ void LayerRows::ShowFields(const LayerChoices& choices) {
   }
 }
 
-LayerInput LayerRows::Input() const {
-  return {source_.value_or(""), layers_->currentText().toStdString(),
-          where_->text().trimmed().toStdString()};
+void LayerRows::Fill(RunInput& input) const {
+  input.layer = layers_->currentText().toStdString();
+  input.where = where_->text().trimmed().toStdString();
 }
 
 void LayerRows::Fill(RunOptions& options) const {

@@ -15,6 +15,7 @@
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
+#include "src/app/run_request.h"
 #include "src/app/window_settings.h"
 #include "src/host/sheet_host.h"
 
@@ -31,11 +32,6 @@ namespace quilmark {
 // CJK font at 12 pixels that the window's fixed geometry was drawn for, and Qt's own boxes in
 // Chinese.
 void ApplyAppearance(QApplication& app);
-
-// The host of one run: the workbook file when one is chosen, read afresh and written back; else the
-// workbook in front of a running office, where the live office is built in (else a host with no
-// workbook open, so the run answers that none is). See OpenInput.
-std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook);
 
 // The number of lines the text wraps to at the given width in the given font.
 int WrappedLineCount(const QString& text, const QFont& font, int width);
@@ -95,6 +91,9 @@ class SpaAnalysis : public QWidget {
 
   // What every control holds now, as the run reads it. A check box counts only when ticked.
   RunOptions Snapshot() const;
+  // The run the confirm button starts now: the options, the chosen sources with their layer and
+  // filter, and where the tables go.
+  RunRequest RequestSnapshot() const;
 
   // Whether xWorkbook holds a worksheet named strXSheet; false without a workbook or when the
   // lookup fails. Never fails. Nothing in the program calls it.
@@ -131,7 +130,8 @@ class SpaAnalysis : public QWidget {
 
   // Where the run's messages go; nullptr restores the modal boxes. Not owned.
   void SetMessageSink(MessageSink* sink) { sink_ = sink; }
-  // How each run gets its host; OpenHost until replaced.
+  // How each run on a workbook gets its host (a test's); without one the run opens the chosen
+  // file, or the workbook in front of a running office, itself.
   void SetHostFactory(HostFactory factory) { host_factory_ = std::move(factory); }
 
  protected:
@@ -167,7 +167,7 @@ class SpaAnalysis : public QWidget {
   QComboBox* land_use_list_ = nullptr;
   LayerRows* layer_rows_ = nullptr;
   ReportRows* report_rows_ = nullptr;
-  HostFactory host_factory_ = OpenHost;
+  HostFactory host_factory_;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;
   RunProgress* progress_ = nullptr;
