@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "src/app/run_driver.h"
+#include "src/app/run_request.h"
 #include "src/host/live/live_host.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "tests/live/office_documents.h"
@@ -89,7 +89,7 @@ int Main(int argc, char** argv) {
       XlsxFileHost file_host(file_copy);
       SilentSink file_sink;
       auto start = std::chrono::steady_clock::now();
-      const RunResult file_result = RunSummary(set.options, file_host, file_sink);
+      const RunResult file_result = CarryOut({set.options, {.host = &file_host}, {}}, file_sink);
       const double file_seconds = Seconds(std::chrono::steady_clock::now() - start);
 
       CloseAllDocuments(office.control());
@@ -97,7 +97,7 @@ int Main(int argc, char** argv) {
       auto live_host = MakeLiveHost({.connect = office.connect()});
       SilentSink live_sink;
       start = std::chrono::steady_clock::now();
-      const RunResult live_result = RunSummary(set.options, *live_host, live_sink);
+      const RunResult live_result = CarryOut({set.options, {.host = live_host.get()}, {}}, live_sink);
       const double live_seconds = Seconds(std::chrono::steady_clock::now() - start);
 
       // The two results as the office reads them.

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "src/app/run_driver.h"
+#include "src/app/run_request.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
@@ -167,7 +167,9 @@ bool RunJob(const fs::path& input, const fs::path& output, bool convert = false)
   options.ChkNumArea = true;
   quilmark::XlsxFileHost host(input, {"", output});
   NullSink sink;
-  const quilmark::RunResult result = quilmark::RunSummary(options, host, sink);
+  quilmark::RunRequest request{options, {}, {}};
+  request.input.host = &host;
+  const quilmark::RunResult result = quilmark::CarryOut(request, sink);
   return result.outcome == quilmark::RunResult::Outcome::kCompleted;
 }
 

@@ -23,7 +23,7 @@ if(QUILMARK_BUILD_GUI)
     ${PROJECT_SOURCE_DIR}/src/resources/window_controls.h
     ${PROJECT_SOURCE_DIR}/src/resources/quilmark_window.qrc)
   set_target_properties(quilmark_window PROPERTIES AUTOMOC ON AUTORCC ON)
-  target_link_libraries(quilmark_window PUBLIC quilmark_input Qt6::Widgets)
+  target_link_libraries(quilmark_window PUBLIC quilmark_core Qt6::Widgets)
   target_compile_options(quilmark_window PRIVATE -Wall -Wextra -Wpedantic)
 
   add_executable(quilmark-gui gui_main.cpp)

@@ -160,9 +160,9 @@ void LayerFieldBoxes::ShowFields(const LayerChoices& choices) {
   }
 }
 
-LayerInput LayerFieldBoxes::Input() const {
-  return {source_.value_or(""), layers_->currentText().toStdString(),
-          where_->text().trimmed().toStdString()};
+void LayerFieldBoxes::Fill(RunInput& input) const {
+  input.layer = layers_->currentText().toStdString();
+  input.where = where_->text().trimmed().toStdString();
 }
 
 void LayerFieldBoxes::Fill(RunOptions& options) const {

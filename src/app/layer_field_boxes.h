@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "src/app/layer_input.h"
+#include "src/app/run_input.h"
 #include "src/app/run_options.h"
 
 class QComboBox;
@@ -40,8 +41,8 @@ class LayerFieldBoxes : public QObject {
   // workbook or nothing chosen), clears and disables the layer rows.
   void ShowSource(const std::optional<std::string>& source);
 
-  // The run's input for the source shown.
-  LayerInput Input() const;
+  // Puts the layer and the filter chosen into the run's input.
+  void Fill(RunInput& input) const;
 
   // Puts the zone row's choices into `options` (ZonePrefix, ZoneNamesFile).
   void Fill(RunOptions& options) const;

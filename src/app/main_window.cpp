@@ -41,9 +41,9 @@
 #include "src/app/layer_input.h"
 #include "src/app/layer_parts.h"
 #include "src/app/report_rows.h"
-#include "src/app/run_driver.h"
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
+#include "src/app/run_request.h"
 #include "src/app/run_progress.h"
 #include "src/host/gdal/layer_path.h"
 #include "src/masterplan/planning_methods.h"
@@ -220,11 +220,7 @@ QString InputFilters() {
       .arg(all, maps, tables);
 }
 
-bool IsLayer(const std::filesystem::path& path) {
-  RunInput input;
-  input.workbook = path;
-  return IsLayerInput(input);
-}
+bool IsLayer(const std::filesystem::path& path) { return IsLayerPath(path.string()); }
 
 std::filesystem::path PathOf(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -262,13 +258,6 @@ void ApplyAppearance(QApplication& app) {
   font.setPixelSize(12);
   app.setFont(font);
   UseChineseForQt(app);
-}
-
-std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook) {
-  // No file chosen: the workbook in front of a running office, when one listens.
-  RunInput input;
-  input.workbook = workbook;
-  return OpenInput(input);
 }
 
 int WrappedLineCount(const QString& text, const QFont& font, int width) {
@@ -643,23 +632,27 @@ void SpaAnalysis::CheckZTGHClick(bool ticked) {
   }
 }
 
+RunRequest SpaAnalysis::RequestSnapshot() const {
+  RunRequest request;
+  request.options = Snapshot();
+  if (workbook_) request.input.sources.push_back(workbook_->string());
+  for (const auto& source : more_sources_) request.input.sources.push_back(source.string());
+  layer_boxes_->Fill(request.input);
+  // A layer's tables go into a new workbook beside it; a workbook's when the user chose so.
+  if (workbook_ && !IsLayerInput(request.input) && IsTicked("OptNewWorkbook")) {
+    request.output.target = "xlsx";
+  }
+  return request;
+}
+
 void SpaAnalysis::CommandProcClick() {
   if (running_) return;
-  const RunOptions options = Snapshot();
+  const RunRequest request = RequestSnapshot();
   SaveSettings();
   MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
   AskForWorkbookSink sink(shown, workbook_.has_value());
-  // A layer's tables go into a new workbook beside it, as from the command line.
-  const bool layer = workbook_ && IsLayer(*workbook_);
-  LayerInput layer_input = layer_boxes_->Input();
-  for (const auto& source : more_sources_) layer_input.more_sources.push_back(source.string());
-  const char* suffix = options.ListReports.empty() ? "-汇总" : "-统计报表";
-  // A workbook's result goes into a new workbook beside it when the user chose so.
-  const bool separate = layer || (workbook_ && IsTicked("OptNewWorkbook"));
-  const std::optional<std::filesystem::path> result =
-      layer      ? LayerResultPath(layer_input, !options.ListReports.empty())
-      : separate ? DefaultResultPath(workbook_->string(), suffix)
-                 : workbook_;
+  const std::optional<std::filesystem::path> result = ResultFile(request);
+  const bool separate = !TargetName(request).empty();
   if (separate && !result) {  // a source that is no path (a database) has no file beside it
     shown.Show(MessageKind::kStop,
                "数据库连接没有默认的结果文件名, 请用命令行的 -o 指定结果工作簿。");
@@ -669,16 +662,11 @@ void SpaAnalysis::CommandProcClick() {
   box_sink_->SetResultFile(result ? QFile::decodeName(result->c_str()) : QString());
   // The host is made and used on the run's own thread, which ends before these go.
   const auto run = [&](MessageSink& run_sink) {
-    if (layer) {
-      RunLayerToWorkbook(options, layer_input, *result, run_sink);
-      return;
-    }
-    std::unique_ptr<SpreadsheetHost> host = host_factory_(workbook_);
-    if (separate) {
-      RunSheetToWorkbook(options, *host, *result, run_sink);
-    } else {
-      RunSummary(options, *host, run_sink);
-    }
+    RunRequest made = request;
+    std::unique_ptr<SpreadsheetHost> host;
+    if (host_factory_ && !IsLayerInput(made.input)) host = host_factory_(workbook_);
+    made.input.host = host.get();
+    CarryOut(made, run_sink);
   };
   RunControl control;
   RunFeedback feedback;

@@ -3,8 +3,9 @@
 // methods) and its own rows below them (the source with its recent list, where the result goes,
 // the other classifications, the GIS layer, the survey reports). It enables each task's options
 // with the task, takes the source from the file dialog, a drop or the recent list, keeps its
-// settings through window_settings, and on the confirm button hands a RunOptions snapshot and the
-// chosen source to the core's run, on a thread of its own with its progress shown. The rules of
+// settings through window_settings, and on the confirm button hands a run request (the options,
+// the chosen sources, where the tables go) to CarryOut, on a thread of its own with its progress
+// shown. The rules of
 // the run itself live in the core. Beside it: the modal boxes the run's messages appear in
 // (MessageBoxSink), the note's fixed-pitch label and the look every start applies.
 #pragma once
@@ -20,6 +21,7 @@
 
 #include "src/app/messages.h"
 #include "src/app/run_options.h"
+#include "src/app/run_request.h"
 #include "src/app/window_settings.h"
 #include "src/host/sheet_host.h"
 
@@ -36,11 +38,6 @@ namespace quilmark {
 // CJK font at 12 pixels that the window's fixed geometry was drawn for, and Qt's own boxes in
 // Chinese.
 void ApplyAppearance(QApplication& app);
-
-// The host of one run: the workbook file when one is chosen, read afresh and written back; else the
-// workbook in front of a running office, where the live office is built in (else a host with no
-// workbook open, so the run answers that none is). See OpenInput.
-std::unique_ptr<SpreadsheetHost> OpenHost(const std::optional<std::filesystem::path>& workbook);
 
 // The number of lines the text wraps to at the given width in the given font.
 int WrappedLineCount(const QString& text, const QFont& font, int width);
@@ -100,6 +97,9 @@ class SpaAnalysis : public QWidget {
 
   // What every control holds now, as the run reads it. A check box counts only when ticked.
   RunOptions Snapshot() const;
+  // The run the confirm button starts now: the options, the chosen sources with their layer and
+  // filter, and where the tables go.
+  RunRequest RequestSnapshot() const;
 
   // The workbook file or GIS source (a layer file, a .gdb folder) the next runs work on; a
   // source's tables go into a new workbook beside it. An empty path chooses none; a relative one
@@ -132,7 +132,8 @@ class SpaAnalysis : public QWidget {
 
   // Where the run's messages go; nullptr restores the modal boxes. Not owned.
   void SetMessageSink(MessageSink* sink) { sink_ = sink; }
-  // How each run gets its host; OpenHost until replaced.
+  // How each run on a workbook gets its host (a test's); without one the run opens the chosen
+  // file, or the workbook in front of a running office, itself.
   void SetHostFactory(HostFactory factory) { host_factory_ = std::move(factory); }
 
  protected:
@@ -168,7 +169,7 @@ class SpaAnalysis : public QWidget {
   QComboBox* land_use_list_ = nullptr;
   LayerFieldBoxes* layer_boxes_ = nullptr;
   ReportRows* report_rows_ = nullptr;
-  HostFactory host_factory_ = OpenHost;
+  HostFactory host_factory_;
   MessageSink* sink_ = nullptr;
   std::unique_ptr<MessageBoxSink> box_sink_;
   RunProgress* progress_ = nullptr;

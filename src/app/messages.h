@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "src/summary/result_target.h"  // kCompletionText
+
 namespace quilmark {
 
 enum class StopReason {
@@ -42,8 +44,6 @@ std::string BadSourceCoefficientText(std::string_view row_label, std::string_vie
 
 // The fixed text of a stop.
 std::string_view MessageText(StopReason reason);
-
-inline constexpr std::string_view kCompletionText = "统计完毕, 到Excel工作表查看结果!";
 
 // The end of a run the user stopped with 取消 before it wrote anything.
 inline constexpr std::string_view kCancelledText = "统计已取消, 没有写入任何文件。";

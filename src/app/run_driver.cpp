@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "src/app/columns.h"
+#include "src/app/run_target.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/plan_choice.h"
 #include "src/app/watched_rows.h"
-#include "src/app/written_rows.h"
 #include "src/app/zone_choice.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/host/deduction_range.h"
@@ -20,10 +20,11 @@
 #include "src/host/zone_transform.h"
 #include "src/landuse/land_use.h"
 #include "src/masterplan/master_plan.h"
+#include "src/output/worksheet_target.h"
+#include "src/output/written_rows.h"
 #include "src/summary/area_check.h"
 #include "src/summary/area_format.h"
 #include "src/summary/row_feed.h"
-#include "src/summary/worksheet_target.h"
 #include "src/zonetotals/zone_totals.h"
 
 namespace quilmark {
@@ -64,10 +65,6 @@ std::optional<StopReason> CheckFormat(const RunOptions& options, bool sheet_colu
   return std::nullopt;
 }
 
-bool AnyTask(const RunOptions& options) {
-  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea ||
-         !options.ListReports.empty();
-}
 
 // The reports chosen, over rows whose further fields `source` places; nullopt and the reason
 // where the names are unknown or the rows have no such fields.
@@ -192,22 +189,6 @@ bool WarnOfDoubleCount(const std::vector<WrittenRows>& record, const Worksheet& 
   return again.empty() || sink.Ask(DoubleCountWarning(again));
 }
 
-// Hands the tables on and keeps their shapes, so the run can record where they went.
-class RecordedTarget : public ResultTarget {
- public:
-  explicit RecordedTarget(ResultTarget& inner) : inner_(inner) {}
-  bool Fits(std::span<const TableShape> shapes) const override { return inner_.Fits(shapes); }
-  void Write(std::span<const ResultTable> tables) override {
-    inner_.Write(tables);
-    for (const ResultTable& table : tables) shapes_.push_back(table.Shape());
-  }
-  const std::vector<TableShape>& shapes() const { return shapes_; }
-
- private:
-  ResultTarget& inner_;
-  std::vector<TableShape> shapes_;
-};
-
 RunResult Stopped(MessageSink& sink, StopReason reason, std::string text = {}) {
   if (text.empty()) text = MessageText(reason);
   sink.Show(MessageKind::kStop, text);
@@ -285,7 +266,7 @@ std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& r
 // The end of a run that wrote its tables: the completion message, then the warnings.
 RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
                     std::string_view area_name, const std::vector<std::string>& land_use,
-                    std::string text = std::string(kCompletionText)) {
+                    std::string text) {
   sink.Show(MessageKind::kCompletion, text);
   RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::move(text), {}};
   result.warnings = AreaWarnings(area_check, rows, area_name);
@@ -294,8 +275,16 @@ RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSou
   return result;
 }
 
-RunResult Run(const RunOptions& options, const ClassTable* user_table, SpreadsheetHost& host,
-              ResultTarget* outside_target, MessageSink& sink) {
+// The worksheet a run reads, once the user has confirmed it.
+struct OpenedSheet {
+  Workbook* workbook = nullptr;
+  Worksheet* sheet = nullptr;
+  std::vector<WrittenRows> record;  // where earlier runs wrote their tables
+};
+
+// Attaches, finds the workbook in front and its active worksheet, warns of rows an earlier run
+// wrote among the data, and asks for the confirmation; the result where the run ends there.
+std::variant<OpenedSheet, RunResult> OpenSheet(SpreadsheetHost& host, MessageSink& sink) {
   if (!host.Attach()) return Stopped(sink, StopReason::kNoApplication);
   sink.Progress("读取工作簿");
   Workbook* workbook = host.ActiveWorkbook();
@@ -305,65 +294,84 @@ RunResult Run(const RunOptions& options, const ClassTable* user_table, Spreadshe
   if (sheet == nullptr) return Stopped(sink, StopReason::kNotWorksheet);
   const std::string sheet_name = sheet->Name();
   if (sink.CancelRequested()) throw RunCancelled{};  // while the workbook loaded
-  const std::vector<WrittenRows> record =
-      ParseWrittenRows(workbook->CustomProperty(kWrittenRowsProperty).value_or(""));
-  if (!WarnOfDoubleCount(record, *sheet, sink)) {
-    return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  OpenedSheet opened{workbook, sheet,
+                     ParseWrittenRows(workbook->CustomProperty(kWrittenRowsProperty).value_or(""))};
+  if (!WarnOfDoubleCount(opened.record, *sheet, sink) ||
+      !sink.Confirm(ConfirmationText(workbook_name, sheet_name))) {
+    return RunResult{RunResult::Outcome::kCancelled, std::nullopt, "", {}};
   }
-  if (!sink.Confirm(ConfirmationText(workbook_name, sheet_name))) {
-    return {RunResult::Outcome::kCancelled, std::nullopt, "", {}};
-  }
+  return opened;
+}
 
-  // The last row of the used range, not its row count: a used range that starts below row 1
-  // still has every data row visited.
-  const int32_t last_row = sheet->LastUsedRow();
-  Plan plan;
+// The checks of a run on a worksheet, in the order the user meets them; the stop, if one.
+std::optional<RunResult> PlanSheetRun(const RunOptions& options, const ClassTable* user_table,
+                                      const Worksheet& sheet, int32_t last_row, Plan& plan,
+                                      MessageSink& sink) {
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, true, plan)) return Stopped(sink, *stop);
   if (plan.columns.deduction) {
-    if (auto bad = FirstBadCoefficient(*sheet, last_row, *plan.columns.deduction)) {
+    if (auto bad = FirstBadCoefficient(sheet, last_row, *plan.columns.deduction)) {
       return Stopped(sink, StopReason::kBadCoefficient,
                      BadCoefficientText(bad->first, bad->second));
     }
   }
+  return std::nullopt;
+}
 
+// Records where the tables went below the data, so that a later run can warn of them, and saves.
+void SaveBelowData(const OpenedSheet& opened, int32_t last_row, const WorksheetTarget& written,
+                   MessageSink& sink) {
+  const std::string sheet_name = opened.sheet->Name();
+  const std::vector<WrittenRows> placed = PlacedRows(sheet_name, last_row, written.written());
+  opened.workbook->SetCustomProperty(
+      kWrittenRowsProperty,
+      FormatWrittenRows(UpdatedRecord(opened.record, sheet_name, last_row, placed)));
+  sink.Progress("保存工作簿");
+  opened.workbook->Save();
+}
+
+RunResult Run(const RunRequest& request, const ClassTable* user_table, SpreadsheetHost& host,
+              MessageSink& sink) {
+  std::variant<OpenedSheet, RunResult> open = OpenSheet(host, sink);
+  if (RunResult* ended = std::get_if<RunResult>(&open)) return std::move(*ended);
+  const OpenedSheet& opened = std::get<OpenedSheet>(open);
+  // The last row of the used range, not its row count: a used range that starts below row 1
+  // still has every data row visited.
+  const int32_t last_row = opened.sheet->LastUsedRow();
+  const RunOptions& options = request.options;
+  Plan plan;
+  if (auto stopped = PlanSheetRun(options, user_table, *opened.sheet, last_row, plan, sink)) {
+    return std::move(*stopped);
+  }
   // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
   // The zone transforms apply to the sheet's rows as to any source's.
+  OpenedTarget outside = OpenTarget(request, last_row);
   std::unique_ptr<RowSource> rows = TransformZones(
       std::make_unique<WorksheetRows>(
-          *sheet, last_row, plan.columns,
-          outside_target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
+          *opened.sheet, last_row, plan.columns,
+          outside.target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
       ChosenZoneTransform(options));
-  WorksheetTarget below_data(*sheet, last_row);
-  RecordedTarget recorded(below_data);
-  ResultTarget& target = outside_target != nullptr ? *outside_target : recorded;
+  WorksheetTarget below_data(*opened.sheet, last_row);
+  ResultTarget& target = outside.target != nullptr ? *outside.target : below_data;
   AreaCheck area_check;
   std::vector<std::string> land_use_warnings;
   if (std::optional<StopReason> stop =
           Summarize(options, plan, *rows, target, area_check, sink, land_use_warnings)) {
     return Stopped(sink, *stop);
   }
-  std::string done(kCompletionText);
-  if (outside_target == nullptr) {
-    const std::vector<WrittenRows> placed = PlacedRows(sheet_name, last_row, recorded.shapes());
-    const std::vector<WrittenRows> updated = UpdatedRecord(record, sheet_name, last_row, placed);
-    workbook->SetCustomProperty(kWrittenRowsProperty, FormatWrittenRows(updated));
-    sink.Progress("保存工作簿");
-    workbook->Save();
-    done = CompletionText(placed);
-  }
+  if (outside.target == nullptr) SaveBelowData(opened, last_row, below_data, sink);
   return Completed(sink, area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列",
-                   land_use_warnings, std::move(done));
+                   land_use_warnings, target.Completion());
 }
 
-RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSource& rows,
-                  ResultTarget& target, MessageSink& sink, std::string_view area_name,
-                  std::string_view zone_header, const ReportSource* reports) {
+RunResult RunRows(const RunRequest& request, const ClassTable* user_table, RowSource& rows,
+                  const RowsMeaning& meaning, MessageSink& sink) {
+  const RunOptions& options = request.options;
   Plan plan;
-  plan.zone_header = zone_header;
+  plan.zone_header = meaning.zone_header;
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
-  if (auto stop = CheckReports(options, reports, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckReports(options, meaning.reports, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
   AreaCheck area_check(AreaCheck::kEveryRowIsData);
@@ -372,9 +380,10 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
   // The reports read KCXS whenever the layer has no KCMJ, whether it was named or not.
   const bool deduct = (plan.land_use && plan.land_use->deduct) || plan.report;
   RowSource& read = deduct ? checked : rows;
+  OpenedTarget target = OpenTarget(request, std::nullopt);
   try {
     if (std::optional<StopReason> stop =
-            Summarize(options, plan, read, target, area_check, sink, land_use_warnings)) {
+            Summarize(options, plan, read, *target.target, area_check, sink, land_use_warnings)) {
       return Stopped(sink, *stop);
     }
   } catch (const BadCoefficientRow& bad) {
@@ -382,7 +391,8 @@ RunResult RunRows(const RunOptions& options, const ClassTable* user_table, RowSo
   } catch (const Refused& refused) {
     return Stopped(sink, StopReason::kReportsDisagree, refused.text);
   }
-  return Completed(sink, area_check, rows, area_name, land_use_warnings);
+  return Completed(sink, area_check, rows, meaning.area_name, land_use_warnings,
+                   target.target->Completion());
 }
 
 // Reads the user's classification table where the run names one. A table that cannot be read
@@ -445,21 +455,22 @@ std::optional<StopReason> CheckSheetColumnOptions(const RunOptions& options) {
   return std::nullopt;
 }
 
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
-                     ResultTarget* target) {
-  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);  // the host is not contacted
-  if (!options.ListReports.empty()) return Stopped(sink, StopReason::kReportNeedsLayer);
-  return Guarded(options, sink, [&](const ClassTable* user_table) {
-    return Run(options, user_table, host, target, sink);
+bool AnyTask(const RunOptions& options) {
+  return options.CheckTDLY || options.CheckZTGH || options.CheckZQStat || options.ChkNumArea ||
+         !options.ListReports.empty();
+}
+
+RunResult RunOnSheet(const RunRequest& request, SpreadsheetHost& host, MessageSink& sink) {
+  if (!request.options.ListReports.empty()) return Stopped(sink, StopReason::kReportNeedsLayer);
+  return Guarded(request.options, sink, [&](const ClassTable* user_table) {
+    return Run(request, user_table, host, sink);
   });
 }
 
-RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
-                           MessageSink& sink, std::string_view area_name,
-                           std::string_view zone_header, const ReportSource* reports) {
-  if (!AnyTask(options)) return Stopped(sink, StopReason::kNoTask);
-  return Guarded(options, sink, [&](const ClassTable* user_table) {
-    return RunRows(options, user_table, rows, target, sink, area_name, zone_header, reports);
+RunResult RunOnRows(const RunRequest& request, RowSource& rows, const RowsMeaning& meaning,
+                    MessageSink& sink) {
+  return Guarded(request.options, sink, [&](const ClassTable* user_table) {
+    return RunRows(request, user_table, rows, meaning, sink);
   });
 }
 

@@ -1,21 +1,17 @@
-// RunSummary: one run from the confirm button (or the command line) to its last message.
-//
-// It refuses an empty selection before touching the host; attaches to the application, its
-// workbook in front and that workbook's active worksheet; shows the confirmation; checks the
-// methods and the column numbers before any pass, so a run that stops has written nothing; runs
-// the selected tasks in the fixed order land-use, master plan, zone totals, cross-tab; writes each
-// task's block below the one before it; saves once; and ends with the completion message.
+// The run itself, once CarryOut has chosen the input's kind: the checks that may stop it before
+// any pass, the one pass over the rows feeding every chosen task in the fixed order land-use,
+// master plan, zone totals, cross-tab, reports, the tables written once all are known to fit, and
+// the completion with its warnings. A run that stops has written nothing.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <variant>
-#include <vector>
 
-#include "src/app/messages.h"
-#include "src/app/run_options.h"
+#include "src/app/run_request.h"
 #include "src/crosstab/cross_tab.h"
 #include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
@@ -25,44 +21,35 @@
 
 namespace quilmark {
 
-struct RunResult {
-  enum class Outcome {
-    kCompleted,    // every block written and saved; the completion message was shown
-    kStopped,      // a fixed message stopped the run; nothing was saved
-    kHostFailure,  // the host failed (cannot load, save, or reach the sheet); nothing was saved
-    kCancelled,    // the user declined to go on after a warning, or cancelled; nothing was saved
-  };
-  Outcome outcome = Outcome::kCompleted;
-  std::optional<StopReason> stop;  // with kStopped
-  std::string message;             // the last message before any warning
-  std::vector<std::string> warnings;  // shown after the completion message, in this order
-};
+// The run over the active worksheet of the host's workbook in front: attaches, warns of rows an
+// earlier run wrote, confirms, checks the methods, columns and coefficients, and writes the
+// tables below the data (saving the workbook) or to the request's target (the sheet only read).
+RunResult RunOnSheet(const RunRequest& request, SpreadsheetHost& host, MessageSink& sink);
 
-// With a target, the tables go there instead of below the data: the sheet is then only read
-// (zone codes converted by the run show in the tables, the sheet keeps its own) and the workbook
-// is not saved.
-RunResult RunSummary(const RunOptions& options, SpreadsheetHost& host, MessageSink& sink,
-                     ResultTarget* target = nullptr);
-
-// A run over rows that do not come from a spreadsheet host (a GIS layer, a database table): the
-// source already reads the fields the user chose, so the column numbers of the options are not
-// checked. No confirmation and nothing saved; the tables go to the target. area_name names the
-// area column or field in a warning ("第 3 列", "字段 SHAPE_Area"); zone_header heads the
-// cross-tab's zones. `reports` says where the survey reports' further fields sit in the rows and
-// names the units; without it a run that chose reports stops (they read a layer's fields).
+// What a run over rows that do not come from a worksheet knows of them: how a warning names the
+// area ("第 3 列", "字段 SHAPE_Area"), the cross-tab's header of its zones, and where the survey
+// reports' further fields sit (nullptr: the rows have none, and a run that chose reports stops).
 struct ReportSource {
   ReportFields fields;
   std::unordered_map<std::string, std::string> zone_names;  // code -> name
 };
-RunResult RunSummaryOnRows(const RunOptions& options, RowSource& rows, ResultTarget& target,
-                           MessageSink& sink, std::string_view area_name,
-                           std::string_view zone_header = kZoneHeader,
-                           const ReportSource* reports = nullptr);
+struct RowsMeaning {
+  std::string area_name;
+  std::string zone_header = std::string(kZoneHeader);
+  const ReportSource* reports = nullptr;
+};
+
+// The run over such rows: they already read the fields the user chose, so no column number is
+// checked; no confirmation and nothing saved; the tables go to the request's target.
+RunResult RunOnRows(const RunRequest& request, RowSource& rows, const RowsMeaning& meaning,
+                    MessageSink& sink);
 
 // The stop a run on a worksheet would give for the column options the chosen tasks read (zone,
-// class, area, deduction), before it touches the host: the command line refuses such options
-// before it opens anything, the run itself only after its confirmation.
+// class, area, deduction), before it touches the host.
 std::optional<StopReason> CheckSheetColumnOptions(const RunOptions& options);
+
+// Whether the options choose any task.
+bool AnyTask(const RunOptions& options);
 
 // A user's classification table from its file; else the message that says which file and what is
 // wrong with it (the line, where one is to blame).

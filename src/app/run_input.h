@@ -1,44 +1,57 @@
-// What the user named as a run's input, and the one place that turns it into what the run works
-// on; the command line and the window both come through here.
+// What the user named as a run's input, and the kinds of input a run can read. A new kind is its
+// own files plus one row of the table in run_input.cpp.
 #pragma once
 
 #include <chrono>
-#include <filesystem>
-#include <memory>
-#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "src/host/live_contract.h"
+#include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
 
+struct RunRequest;
+struct RunResult;
+class MessageSink;
+
 struct RunInput {
-  // A workbook file; without one, the workbook in front of the live office.
-  std::optional<std::filesystem::path> workbook;
-  std::string sheet;       // the file's worksheet to use; empty: the one it opens on
-  // Where the file's result goes; nullopt: back into the file itself (an empty path is refused).
-  std::optional<std::filesystem::path> output;
+  // A workbook file, or one or more GIS sources (a .shp, .gpkg, .gdb folder, "PG:..." string)
+  // summed as one layer; none: the workbook in front of the live office.
+  std::vector<std::string> sources;
+  std::string sheet;  // the workbook file's worksheet to use; empty: the one it opens on
   int office_port = 2002;  // the loopback port the live office listens on
   // How long the live office may take to answer the connection and each call of the run.
   std::chrono::milliseconds office_timeout = kDefaultOfficeTimeout;
-  // A GIS source named as the workbook (a .shp, .gpkg, .gdb folder, "PG:..." string): its layer
-  // (empty: the only one) and an attribute filter the source evaluates (empty: every feature).
+  // A GIS source's layer (empty: the only one) and an attribute filter the source evaluates
+  // (empty: every feature).
   std::string layer;
   std::string where;
-  // The run only reads its input (a preview, CSV): a file is not checked for writing.
-  bool read_only = false;
+
+  // A host or rows the caller made itself (a window's test, a benchmark), read in place of the
+  // sources; nullptr: none. `rows_area` names the rows' area in a warning ("字段 MJ").
+  SpreadsheetHost* host = nullptr;
+  RowSource* rows = nullptr;
+  std::string rows_area;
 };
 
-// Whether the input names a GIS source rather than a workbook file.
+// A kind of input: which inputs it takes, and the run over one.
+struct InputKind {
+  std::string_view name;
+  bool (*takes)(const RunInput& input);
+  RunResult (*run)(const RunRequest& request, MessageSink& sink);
+};
+
+// The kinds in the order they are asked; the first that takes the input runs it.
+std::span<const InputKind> InputKinds();
+
+// Whether the sources are GIS sources rather than a workbook file.
 bool IsLayerInput(const RunInput& input);
 
 // Whether this build can reach a live office.
 bool LiveOfficeBuiltIn();
-
-// The host for the input. Nothing is opened or read yet: a file is loaded, and the office's
-// plugin loaded and the office reached, when the run starts. Without a workbook file in a build
-// without the live office, a host that answers but has no workbook open.
-std::unique_ptr<SpreadsheetHost> OpenInput(const RunInput& input);
 
 }  // namespace quilmark

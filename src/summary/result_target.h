@@ -3,10 +3,15 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "src/summary/result_table.h"
 
 namespace quilmark {
+
+// The completion of a run whose tables went where the user looks for them without being told.
+inline constexpr std::string_view kCompletionText = "统计完毕, 到Excel工作表查看结果!";
 
 class ResultTarget {
  public:
@@ -18,6 +23,9 @@ class ResultTarget {
   // Writes the tables in order; called once, and only when Fits said yes to their shapes. May
   // throw HostError.
   virtual void Write(std::span<const ResultTable> tables) = 0;
+
+  // The completion message once Write has returned: where the tables went.
+  virtual std::string Completion() const { return std::string(kCompletionText); }
 };
 
 }  // namespace quilmark

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
 #include "tests/recording_sink.h"
 
@@ -84,7 +85,7 @@ TEST(AreaWarnings, FollowTheCompletionMessage) {
     options.CheckZQStat = true;
     options.TextAreaColumn = c.area_column;
     RecordingSink sink;
-    const RunResult result = RunSummary(options, host, sink);
+    const RunResult result = SummarizeHost(options, host, sink);
     ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted);
     EXPECT_EQ(result.warnings, c.warnings);
     ASSERT_EQ(sink.messages.size(), 2 + c.warnings.size());

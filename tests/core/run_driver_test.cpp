@@ -1,4 +1,5 @@
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ class RunDriverTest : public ::testing::Test {
  protected:
   RunDriverTest() : workbook_(host_.OpenWorkbook("图斑.xlsx")), sheet_(workbook_.AddSheet("Sheet1")) {}
 
-  RunResult Run() { return RunSummary(options_, host_, sink_); }
+  RunResult Run() { return SummarizeHost(options_, host_, sink_); }
 
   // Three rows of zone, class and area.
   void FillSmallSheet(int32_t first_row = 1) {
@@ -46,7 +47,7 @@ TEST_F(RunDriverTest, ConnectionMessages) {
   options_.CheckZQStat = true;
   MemoryHost no_workbook;
   RecordingSink sink;
-  EXPECT_EQ(RunSummary(options_, no_workbook, sink).stop, StopReason::kNoWorkbook);
+  EXPECT_EQ(SummarizeHost(options_, no_workbook, sink).stop, StopReason::kNoWorkbook);
   EXPECT_EQ(sink.texts(), std::vector<std::string>{"当前没有Excel文件被打开!"});
 
   host_.StopApplication();
@@ -98,7 +99,7 @@ TEST_F(RunDriverTest, MissingMethodsStopBeforeAnyPass) {
     options.OptClassC_2008 = c.land_use_method;
     options.IsNewGH = c.master_plan_method;
     RecordingSink sink;
-    RunResult result = RunSummary(options, host_, sink);
+    RunResult result = SummarizeHost(options, host_, sink);
     EXPECT_EQ(result.outcome, RunResult::Outcome::kStopped);
     ASSERT_EQ(sink.messages.size(), 2u);
     EXPECT_EQ(sink.messages[0].first, MessageKind::kConfirmation);
@@ -144,7 +145,7 @@ TEST_F(RunDriverTest, ColumnsAreCheckedZoneClassAreaInThatOrder) {
     MemorySheet& sheet = workbook.AddSheet("S");
     sheet.SetRow(1, {T("A"), T("111"), 2.5});
     RecordingSink sink;
-    RunResult result = RunSummary(options, host, sink);
+    RunResult result = SummarizeHost(options, host, sink);
     EXPECT_EQ(result.stop, c.stop);
     if (c.stop) {
       EXPECT_EQ(sink.texts().back(), MessageText(*c.stop));
@@ -227,7 +228,7 @@ TEST_F(RunDriverTest, BlockPastTheLastRowStopsAndSavesNothing) {
 
   sheet_.Set(kMaxRow - 13, 1, T("A"));  // two zones: the block ends exactly on the last row
   RecordingSink sink;
-  EXPECT_EQ(RunSummary(options_, host_, sink).outcome, RunResult::Outcome::kCompleted);
+  EXPECT_EQ(SummarizeHost(options_, host_, sink).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(sheet_.At(kMaxRow, 1), T("A"));
   EXPECT_EQ(sheet_.At(kMaxRow, 2), CellValue{2.0});
 }
@@ -249,7 +250,7 @@ TEST_F(RunDriverTest, WorkbookThatCannotBeLoadedStopsTheRun) {
     Workbook* ActiveWorkbook() override { throw HostError("无法读取工作簿: a.xlsx 不是 zip 文件"); }
   } host;
   options_.ChkNumArea = true;
-  RunResult result = RunSummary(options_, host, sink_);
+  RunResult result = SummarizeHost(options_, host, sink_);
   EXPECT_EQ(result.outcome, RunResult::Outcome::kHostFailure);
   EXPECT_EQ(sink_.texts(), std::vector<std::string>{"无法读取工作簿: a.xlsx 不是 zip 文件"});
 }
@@ -284,7 +285,7 @@ TEST_F(RunDriverTest, TablesGoElsewhereAndTheSheetIsOnlyRead) {
   options_.CheckTDLY = options_.OptQSXZ_ED = options_.CheckZQDM2MC = options_.ChkNumArea = true;
   sheet_.SetRow(1, {T("101"), T("10"), 2.0});
   KeptTables target;
-  ASSERT_EQ(RunSummary(options_, host_, sink_, &target).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options_, host_, sink_, &target).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(sheet_.write_count(), 0);
   EXPECT_EQ(workbook_.save_count(), 0);
   ASSERT_EQ(target.kept.size(), 2u);
@@ -309,7 +310,7 @@ TEST(RunSummaryOnRows, NamesRowsAndFieldTheSourceWay) {
   options.CheckZQStat = true;
   KeptTables target;
   RecordingSink sink;
-  const RunResult result = RunSummaryOnRows(options, rows, target, sink, "字段 MJ");
+  const RunResult result = SummarizeRows(options, rows, target, sink, "字段 MJ");
   ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted);
   ASSERT_EQ(target.kept.size(), 1u);
   EXPECT_EQ(target.kept[0].cells[1][1], CellValue{15.5});

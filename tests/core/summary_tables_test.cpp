@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "src/host/memory_host.h"
-#include "src/summary/worksheet_target.h"
+#include "src/output/worksheet_target.h"
 
 namespace quilmark {
 namespace {

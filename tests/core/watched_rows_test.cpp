@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
 #include "tests/recording_sink.h"
 
@@ -50,7 +51,7 @@ TEST(WatchedRows, CancelStopsTheRunWithNothingWrittenOrSaved) {
     CancellingSink sink;
     sink.cancel_after = c.cancel_after;
     sink.writing = c.writing;
-    const RunResult result = RunSummary(options, host, sink);
+    const RunResult result = SummarizeHost(options, host, sink);
     EXPECT_EQ(result.outcome, RunResult::Outcome::kCancelled);
     EXPECT_EQ(sink.messages.back(), std::pair(MessageKind::kStop, std::string(kCancelledText)));
     EXPECT_EQ(sheet.write_count(), 0);

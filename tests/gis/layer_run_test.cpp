@@ -8,10 +8,12 @@
 
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
+#include "tests/summarize.h"
 #include "src/app/layer_parts.h"
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
-#include "src/summary/worksheet_target.h"
+#include "src/output/worksheet_target.h"
 #include "tests/gis/gis_files.h"
 #include "tests/recording_sink.h"
 
@@ -73,7 +75,7 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
   MemorySheet& sheet = host.OpenWorkbook("patches.xlsx").AddSheet("patches");
   FillSheet(sheet);
   RecordingSink sheet_sink;
-  ASSERT_EQ(RunSummary(Options(names), host, sheet_sink).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(Options(names), host, sheet_sink).outcome, RunResult::Outcome::kCompleted);
   auto expected = Results(sheet);
   ASSERT_FALSE(expected.empty());
   // The layer's zones are named from the names file, not taken from a field: 区域 heads them.
@@ -93,7 +95,7 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
     MemorySheet results("results");
     WorksheetTarget target(results, kDataRows);
     RecordingSink sink;
-    const RunResult result = RunLayerSummary(options, {source, "", ""}, target, sink);
+    const RunResult result = SummarizeLayer(options, {source, "", ""}, target, sink);
     ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
     EXPECT_TRUE(result.warnings.empty());
     EXPECT_EQ(Results(results), expected);
@@ -133,7 +135,7 @@ TEST(LayerRun, NamesTheLayerAndStopsWhenNoPatchIsSelected) {
     MemorySheet results("results");
     WorksheetTarget target(results, 0);
     RecordingSink sink;
-    const RunResult result = RunLayerSummary(options, {c.source, "", c.where}, target, sink);
+    const RunResult result = SummarizeLayer(options, {c.source, "", c.where}, target, sink);
     ASSERT_FALSE(sink.messages.empty());
     EXPECT_EQ(sink.messages[0].second, "确认: 需要统计的图层为 patches, 数据源为 " + c.source);
     EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
@@ -165,7 +167,7 @@ TEST(LayerRun, DoubtfulAreasAreReportedWithFeatureIds) {
   MemorySheet results("results");
   WorksheetTarget target(results, 0);
   RecordingSink sink;
-  const RunResult result = RunLayerSummary(options, {csv, "", ""}, target, sink);
+  const RunResult result = SummarizeLayer(options, {csv, "", ""}, target, sink);
   ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
   ASSERT_EQ(result.warnings.size(), 1u);
   EXPECT_NE(result.warnings[0].find("有 2 个"), std::string::npos) << result.warnings[0];
@@ -203,7 +205,7 @@ TEST(LayerRun, DeductionFieldByNameAndBadCoefficientsStop) {
     MemorySheet results("results");
     WorksheetTarget target(results, 0);
     RecordingSink sink;
-    const RunResult result = RunLayerSummary(options, {csv, "", ""}, target, sink);
+    const RunResult result = SummarizeLayer(options, {csv, "", ""}, target, sink);
     EXPECT_EQ(result.outcome, c.outcome) << result.message;
     EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
     if (c.outcome == RunResult::Outcome::kCompleted) {

@@ -10,6 +10,7 @@
 
 #include "src/app/land_use_choice.h"
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
 #include "src/landuse/land_use.h"
 #include "src/landuse/shipped_tables.h"
@@ -278,7 +279,7 @@ TEST(SurveyRun, WorkedExampleMajorClassesInHectares) {
   options.CheckTotals = true;
   options.ChkNumArea = true;  // the cross-tab's 总面积 takes the same 平差
   RecordingSink sink;
-  ASSERT_EQ(RunSummary(options, host, sink).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options, host, sink).outcome, RunResult::Outcome::kCompleted);
   const Rows rows = RowsFrom(sheet, 31);
   EXPECT_EQ(Rows(rows.begin(), rows.begin() + 4),
             (Rows{{"单位: 公顷", "农用地", "未利用地", "建设用地", "合计"},
@@ -302,7 +303,7 @@ TEST(SurveyRun, SplitKDeductionAndUnknownCodes) {
   options.TextKCXSColumn = "4";
   options.CheckSplitK = true;
   RecordingSink sink;
-  ASSERT_EQ(RunSummary(options, host, sink).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options, host, sink).outcome, RunResult::Outcome::kCompleted);
   const Rows rows = RowsFrom(sheet, 33);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 5),
@@ -325,7 +326,7 @@ TEST(SurveyRun, WrongFamilyAndLostZeroNamed) {
   options.ListUnit = "ha";
   options.TextDecimals = "2";
   RecordingSink sink;
-  const RunResult result = RunSummary(options, host, sink);
+  const RunResult result = SummarizeHost(options, host, sink);
   ASSERT_EQ(result.warnings.size(), 2u);
   for (const char* part :
        {"\n0404: 1 个图斑, 面积 0.31 公顷\n",
@@ -360,7 +361,7 @@ TEST(SurveyRun, BadCoefficientStopsWithItsRow) {
     options.TextKCXSColumn = "4";
     options.CheckZQDM2MC = true;
     RecordingSink sink;
-    const RunResult result = RunSummary(options, host, sink);
+    const RunResult result = SummarizeHost(options, host, sink);
     EXPECT_EQ(result.outcome == RunResult::Outcome::kStopped, c.stops) << ValueText(c.coefficient);
     if (!c.stops) continue;
     EXPECT_EQ(result.message.rfind("第 7 行的田坎系数", 0), 0u) << result.message;

@@ -7,6 +7,7 @@
 
 #include "src/app/messages.h"
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/app/run_options.h"
 #include "src/host/memory_host.h"
 #include "tests/landuse/land_use_test_sheet.h"
@@ -120,7 +121,7 @@ TEST(LandUseRun, BlockForEachMethodWithZoneCodesKept) {
     MemoryHost host;
     MemorySheet& sheet = AddPatches(host);
     ShownMessages messages;
-    const RunResult result = RunSummary(LandUseRun(c.choose, false), host, messages);
+    const RunResult result = SummarizeHost(LandUseRun(c.choose, false), host, messages);
     EXPECT_EQ(result.outcome, RunResult::Outcome::kCompleted);
     EXPECT_EQ(messages.kinds,
               (std::vector<MessageKind>{MessageKind::kConfirmation, MessageKind::kCompletion}));
@@ -142,7 +143,7 @@ TEST(LandUseRun, BlockForEachMethodWithZoneNames) {
     MemoryHost host;
     MemorySheet& sheet = AddPatches(host);
     ShownMessages messages;
-    const RunResult result = RunSummary(LandUseRun(c.choose, true), host, messages);
+    const RunResult result = SummarizeHost(LandUseRun(c.choose, true), host, messages);
     EXPECT_EQ(result.outcome, RunResult::Outcome::kCompleted);
     // 130 and 901 name the same zone, so their rows sum together.
     const Rows expected = {c.classes, SumRow("区域", c.sums[0]), SumRow("石碣镇", c.sums[1]),
@@ -157,7 +158,7 @@ TEST(LandUseRun, ConversionRewritesTheDataRowsOnce) {
   MemorySheet& sheet = AddPatches(host);
   ShownMessages messages;
   const RunOptions options = LandUseRun([](RunOptions& o) { o.OptClassC_2008 = true; }, true);
-  RunSummary(options, host, messages);
+  SummarizeHost(options, host, messages);
   const Rows zones_after_first = {{"区域"},         {"石碣镇"},       {"石碣镇"},
                                   {"松山湖科技园"}, {"松山湖科技园"}, {"1"}};
   Rows zones;
@@ -166,7 +167,7 @@ TEST(LandUseRun, ConversionRewritesTheDataRowsOnce) {
 
   // A second run reads the first block as data too and leaves every name as it is.
   const std::map<std::pair<int32_t, int32_t>, CellValue> before = sheet.cells();
-  const RunResult second = RunSummary(options, host, messages);
+  const RunResult second = SummarizeHost(options, host, messages);
   EXPECT_EQ(second.outcome, RunResult::Outcome::kCompleted);
   for (const auto& [place, value] : before) {
     if (place.second != 1) continue;

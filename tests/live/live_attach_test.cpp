@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/live/live_host.h"
 #include "tests/live/office_documents.h"
 #include "tests/live/office_process.h"
@@ -106,7 +107,7 @@ TEST(LiveAttach, NoOfficeAnsweringStopsWithTheNoApplicationMessageWithinTheLimit
     RecordingSink sink;
 
     const auto start = steady_clock::now();
-    const RunResult result = RunSummary(ZoneTotals(), *host, sink);
+    const RunResult result = SummarizeHost(ZoneTotals(), *host, sink);
     const auto elapsed = steady_clock::now() - start;
 
     EXPECT_EQ(result.outcome, RunResult::Outcome::kStopped);
@@ -123,7 +124,7 @@ TEST(LiveAttach, AnOfficeWithoutADocumentStopsWithTheNoWorkbookMessage) {
   CloseAllDocuments(office.control());
   auto host = MakeLiveHost({.connect = office.connect()});
   RecordingSink sink;
-  const RunResult result = RunSummary(ZoneTotals(), *host, sink);
+  const RunResult result = SummarizeHost(ZoneTotals(), *host, sink);
   EXPECT_EQ(result.stop, StopReason::kNoWorkbook);
   EXPECT_EQ(sink.texts(), std::vector<std::string>{"当前没有Excel文件被打开!"});
 }

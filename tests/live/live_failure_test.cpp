@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/live/live_host.h"
 #include "tests/live/office_documents.h"
 #include "tests/live/office_process.h"
@@ -53,7 +54,7 @@ TEST(LiveFailure, AnOfficeThatDiesStopsTheRunWithTheConnectionMessage) {
   auto host = MakeLiveHost({.connect = office.connect()});
   ActingSink sink([&] { office.Kill(); });
 
-  const RunResult result = RunSummary(LandUseWithZoneNames(), *host, sink);
+  const RunResult result = SummarizeHost(LandUseWithZoneNames(), *host, sink);
 
   EXPECT_EQ(result.outcome, RunResult::Outcome::kHostFailure);
   ASSERT_EQ(sink.messages.size(), 2u);
@@ -67,7 +68,7 @@ TEST(LiveFailure, ADocumentClosedDuringTheRunStopsItWithTheClosedMessage) {
   auto host = MakeLiveHost({.connect = office.connect()});
   ActingSink sink([&] { CloseAllDocuments(office.control()); });
 
-  const RunResult result = RunSummary(LandUseWithZoneNames(), *host, sink);
+  const RunResult result = SummarizeHost(LandUseWithZoneNames(), *host, sink);
 
   EXPECT_EQ(result.outcome, RunResult::Outcome::kHostFailure);
   ASSERT_EQ(sink.messages.size(), 2u);
@@ -83,7 +84,7 @@ TEST(LiveFailure, AnOfficeThatStopsAnsweringEndsTheRunWithinTheLimit) {
   ActingSink sink([&] { office.Pause(); });
 
   const auto start = std::chrono::steady_clock::now();
-  const RunResult result = RunSummary(LandUseWithZoneNames(), *host, sink);
+  const RunResult result = SummarizeHost(LandUseWithZoneNames(), *host, sink);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   office.Resume();
 
@@ -118,7 +119,7 @@ TEST(LiveFailure, ARefusedWriteSaysWhyInPlainWords) {
     auto host = MakeLiveHost({.connect = office.connect()});
     RecordingSink sink;
 
-    const RunResult result = RunSummary(LandUseWithZoneNames(), *host, sink);
+    const RunResult result = SummarizeHost(LandUseWithZoneNames(), *host, sink);
 
     EXPECT_EQ(result.outcome, RunResult::Outcome::kHostFailure);
     EXPECT_TRUE(result.message.starts_with(c.message_start)) << result.message;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/live/live_host.h"
 #include "src/host/memory_host.h"
 #include "src/host/xlsx/xlsx_host.h"
@@ -103,13 +104,13 @@ TEST(LiveRun, EveryTaskGivesTheCellsOfTheOtherHosts) {
 
     auto live = MakeLiveHost({.connect = office.connect()});
     RecordingSink live_sink;
-    const RunResult live_result = RunSummary(c.options, *live, live_sink);
+    const RunResult live_result = SummarizeHost(c.options, *live, live_sink);
 
     MemoryHost memory;
     MemorySheet& memory_sheet = memory.OpenWorkbook("图斑.xlsx").AddSheet("Sheet1");
     for (size_t row = 0; row < Data().size(); ++row) memory_sheet.SetRow(row + 1, Data()[row]);
     RecordingSink memory_sink;
-    const RunResult memory_result = RunSummary(c.options, memory, memory_sink);
+    const RunResult memory_result = SummarizeHost(c.options, memory, memory_sink);
 
     ASSERT_EQ(memory_result.outcome, RunResult::Outcome::kCompleted);
     ASSERT_GT(memory_sheet.write_count(), 0);
@@ -125,7 +126,7 @@ TEST(LiveRun, EveryTaskGivesTheCellsOfTheOtherHosts) {
     std::filesystem::copy_file(fixture, file_path);
     XlsxFileHost file(file_path);
     RecordingSink file_sink;
-    EXPECT_EQ(RunSummary(c.options, file, file_sink).outcome, RunResult::Outcome::kCompleted);
+    EXPECT_EQ(SummarizeHost(c.options, file, file_sink).outcome, RunResult::Outcome::kCompleted);
     EXPECT_EQ(SheetCells(OpenWorkbook(office.control(), file_path)), live_cells);
   }
 }
@@ -140,7 +141,7 @@ TEST(LiveRun, ZoneNamesReplaceCodesInTheOpenDocument) {
   options.CheckTDLY = options.CheckZQDM2MC = options.OptClassC_2008 = true;
   auto live = MakeLiveHost({.connect = office.connect()});
   RecordingSink sink;
-  ASSERT_EQ(RunSummary(options, *live, sink).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options, *live, sink).outcome, RunResult::Outcome::kCompleted);
 
   const Cells cells = SheetCells(document);
   EXPECT_EQ(cells.at({1, 1}), CellValue("石碣镇"s));
@@ -172,7 +173,7 @@ TEST(LiveRun, ARunThatStopsLeavesTheDocumentAsItWas) {
   RunOptions options;
   options.CheckTDLY = options.CheckZQDM2MC = options.OptClassC_2008 = true;
   RecordingSink sink;
-  const RunResult result = RunSummary(options, *MakeLiveHost({.connect = office.connect()}), sink);
+  const RunResult result = SummarizeHost(options, *MakeLiveHost({.connect = office.connect()}), sink);
   EXPECT_EQ(result.stop, StopReason::kBlockOutsideSheet);
   EXPECT_FALSE(IsModified(document));
   EXPECT_EQ(CellAt(document, 1, 1), CellValue("101"s));

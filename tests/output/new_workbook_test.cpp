@@ -4,9 +4,10 @@
 #include <sys/stat.h>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
 #include "src/host/xlsx/xlsx_host.h"
-#include "src/output/output_targets.h"
+#include "src/output/new_workbook_target.h"
 #include "tests/recording_sink.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
@@ -132,7 +133,7 @@ TEST(NewWorkbookTarget, TakesARunsTables) {
   options.CheckZQStat = options.ChkNumArea = true;
   RecordingSink sink;
   NewWorkbookTarget target(folder / "结果.xlsx", std::nullopt);
-  ASSERT_EQ(RunSummary(options, host, sink, &target).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options, host, sink, &target).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(sheet.write_count(), 0);
   EXPECT_EQ(workbook.save_count(), 0);
 

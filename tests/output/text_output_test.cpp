@@ -3,10 +3,10 @@
 #include <sstream>
 
 #include "src/host/sheet_host.h"
-#include "src/output/output_targets.h"
+#include "src/output/preview_target.h"
 #include "src/output/preview_table.h"
 #include "src/output/text_width.h"
-#include "src/summary/csv_target.h"
+#include "src/output/csv_target.h"
 
 namespace quilmark {
 namespace {
@@ -89,7 +89,7 @@ TEST(PreviewTable, AlignsByDisplayWidthAndNeutralisesControls) {
 // Tables placed below the data one after the other, as the worksheet would take them.
 TEST(PreviewTarget, NamesTheRowsEachTableWouldTake) {
   std::ostringstream out;
-  PreviewTarget target(out, [] { return std::optional<int64_t>(36); });
+  PreviewTarget target(out, 36);
   const std::vector<ResultTable> tables = {{"甲", 11, 1, {{T("x")}, {T("A")}}},
                                            {"乙", 11, 0, {{T("B"), 1.0}}}};
   std::vector<TableShape> shapes = {tables[0].Shape(), tables[1].Shape()};

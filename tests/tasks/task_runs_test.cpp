@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
 #include "tests/recording_sink.h"
 #include "tests/tasks/task_sheet.h"
@@ -31,7 +32,7 @@ struct SheetRun {
   }
   // Runs and expects the run to complete.
   void Start(const RunOptions& options) {
-    result = RunSummary(options, host, sink);
+    result = SummarizeHost(options, host, sink);
     EXPECT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
     ASSERT_FALSE(sink.messages.empty());
     EXPECT_EQ(sink.messages.back().first, MessageKind::kCompletion);

@@ -12,7 +12,7 @@
 #include "src/host/memory_host.h"
 #include "src/host/worksheet_rows.h"
 #include "src/summary/row_feed.h"
-#include "src/summary/worksheet_target.h"
+#include "src/output/worksheet_target.h"
 
 namespace quilmark::task_test {
 

@@ -6,6 +6,7 @@
 #include "src/host/xlsx/xlsx_host.h"
 #include "src/host/xlsx/xlsx_workbook.h"
 #include "tests/recording_sink.h"
+#include "tests/summarize.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
 namespace quilmark::testing {
@@ -29,7 +30,7 @@ RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem
   options.ChkNumArea = true;
   RecordingSink sink;
   XlsxFileHost host(input, {"", output});
-  RoundTrip trip{RunSummary(options, host, sink), {}};
+  RoundTrip trip{SummarizeHost(options, host, sink), {}};
   if (trip.run.outcome == RunResult::Outcome::kHostFailure) {
     if (!trip.run.message.starts_with("无法读取工作簿: ") &&
         !trip.run.message.starts_with("内存不足")) {

@@ -19,7 +19,7 @@ std::string CsvField(std::string_view text);
 // Every block, in order; a row that writes no cell (the zone totals' empty header) is left out.
 // Numbers are written as a spreadsheet shows them (NumberShown: the chosen decimals, or at most
 // 15 significant digits), an empty cell as an empty field; records end with CRLF.
-std::string CsvBlocks(std::span<const ResultTable> grids);
+std::string CsvBlocks(std::span<const ResultTable> tables);
 
 // The tables as CsvBlocks on a stream (standard output, for scripts); a stream has no last row,
 // so every table fits.
@@ -29,6 +29,8 @@ class CsvTarget : public ResultTarget {
   bool Fits(std::span<const TableShape> /*shapes*/) const override { return true; }
   // Throws HostError when the stream fails (a closed pipe, a full disk).
   void Write(std::span<const ResultTable> tables) override;
+  // Says the tables went to the stream, not into any file.
+  std::string Completion() const override;
 
  private:
   std::ostream& out_;

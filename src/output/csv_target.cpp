@@ -1,4 +1,4 @@
-#include "src/summary/csv_target.h"
+#include "src/output/csv_target.h"
 
 #include <algorithm>
 #include <variant>
@@ -29,17 +29,17 @@ std::string CsvField(std::string_view text) {
   return quoted;
 }
 
-std::string CsvBlocks(std::span<const ResultTable> grids) {
+std::string CsvBlocks(std::span<const ResultTable> tables) {
   std::string out;
-  for (const ResultTable& grid : grids) {
+  for (const ResultTable& table : tables) {
     if (!out.empty()) out += "\r\n";
-    out += CsvField(grid.name) + "\r\n";
-    const size_t columns = static_cast<size_t>(grid.Shape().columns);
-    for (const auto& row : grid.cells) {
+    out += CsvField(table.name) + "\r\n";
+    const size_t columns = static_cast<size_t>(table.Shape().columns);
+    for (const auto& row : table.cells) {
       if (std::all_of(row.begin(), row.end(), IsEmpty)) continue;  // a row that writes nothing
       for (size_t c = 0; c < columns; ++c) {
         if (c > 0) out += ',';
-        if (c < row.size()) out += CsvField(FieldText(grid, c, row[c]));
+        if (c < row.size()) out += CsvField(FieldText(table, c, row[c]));
       }
       out += "\r\n";
     }
@@ -52,5 +52,7 @@ void CsvTarget::Write(std::span<const ResultTable> tables) {
   out_.flush();
   if (!out_) throw HostError("无法写出汇总结果: 输出流已关闭或磁盘已满");
 }
+
+std::string CsvTarget::Completion() const { return "统计完毕, 汇总结果已以 CSV 写到标准输出。"; }
 
 }  // namespace quilmark

@@ -1,10 +1,9 @@
-#include "src/app/written_rows.h"
+#include "src/output/written_rows.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "src/app/messages.h"
-#include "src/summary/worksheet_target.h"
+#include "src/output/worksheet_target.h"
 
 namespace quilmark {
 namespace {

@@ -1,18 +1,23 @@
-#include "src/summary/worksheet_target.h"
+#include "src/output/worksheet_target.h"
 
 #include <optional>
 #include <variant>
 
+#include "src/output/written_rows.h"
+
 namespace quilmark {
 
-bool WorksheetTarget::Fits(std::span<const TableShape> shapes) const {
-  int64_t base = last_row_;
+bool FitsBelow(std::span<const TableShape> shapes, int64_t base_row) {
   for (const TableShape& shape : shapes) {
-    const int64_t end = TableEndRow(shape, base);
+    const int64_t end = TableEndRow(shape, base_row);
     if (end > kMaxRow || shape.columns > kMaxColumn) return false;
-    base = end;
+    base_row = end;
   }
   return true;
+}
+
+bool WorksheetTarget::Fits(std::span<const TableShape> shapes) const {
+  return FitsBelow(shapes, last_row_);
 }
 
 void WorksheetTarget::Write(std::span<const ResultTable> tables) {
@@ -20,7 +25,12 @@ void WorksheetTarget::Write(std::span<const ResultTable> tables) {
   for (const ResultTable& table : tables) {
     WriteTable(sheet_, base, table);
     base = TableEndRow(table.Shape(), base);
+    written_.push_back(table.Shape());
   }
+}
+
+std::string WorksheetTarget::Completion() const {
+  return CompletionText(PlacedRows(sheet_.Name(), last_row_, written_));
 }
 
 void WriteTable(Worksheet& sheet, int64_t base_row, const ResultTable& table) {

@@ -1,8 +1,9 @@
-#include "src/app/written_rows.h"
+#include "src/output/written_rows.h"
 
 #include <gtest/gtest.h>
 
 #include "src/app/run_driver.h"
+#include "tests/summarize.h"
 #include "src/host/memory_host.h"
 #include "tests/recording_sink.h"
 
@@ -47,14 +48,14 @@ TEST(WrittenRows, SecondRunWarnsBeforeConfirmation) {
   options.CheckZQStat = true;
 
   AskingSink first;
-  ASSERT_EQ(RunSummary(options, host, first).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options, host, first).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(first.messages.front().first, MessageKind::kConfirmation);
   EXPECT_EQ(workbook.CustomProperty(kWrittenRowsProperty), "13:15:Sheet1");
 
   AskingSink second;
   second.answer = false;
   const auto cells = sheet.cells();
-  EXPECT_EQ(RunSummary(options, host, second).outcome, RunResult::Outcome::kCancelled);
+  EXPECT_EQ(SummarizeHost(options, host, second).outcome, RunResult::Outcome::kCancelled);
   ASSERT_EQ(second.messages.size(), 1u);
   EXPECT_EQ(second.messages[0].second,
             "注意: 工作表 Sheet1 的第 13-15 行是先前一次统计写入的汇总结果, "
@@ -64,7 +65,7 @@ TEST(WrittenRows, SecondRunWarnsBeforeConfirmation) {
 
   second.answer = true;
   second.messages.clear();
-  ASSERT_EQ(RunSummary(options, host, second).outcome, RunResult::Outcome::kCompleted);
+  ASSERT_EQ(SummarizeHost(options, host, second).outcome, RunResult::Outcome::kCompleted);
   EXPECT_EQ(second.messages[1].first, MessageKind::kConfirmation);
   EXPECT_EQ(workbook.CustomProperty(kWrittenRowsProperty), "13:15:Sheet1/26:29:Sheet1");
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "src/host/sheet_host.h"
 #include "src/summary/result_target.h"
@@ -19,11 +21,21 @@ class WorksheetTarget : public ResultTarget {
   bool Fits(std::span<const TableShape> shapes) const override;
   // A cell the sheet refuses is skipped.
   void Write(std::span<const ResultTable> tables) override;
+  // Names the sheet and the rows written.
+  std::string Completion() const override;
+
+  // The shapes of the tables written, in order (none before Write).
+  const std::vector<TableShape>& written() const { return written_; }
 
  private:
   Worksheet& sheet_;
   const int32_t last_row_;
+  std::vector<TableShape> written_;
 };
+
+// Whether tables of these shapes, each based where the one before it ended and the first at
+// base_row, all end by a worksheet's last row and column.
+bool FitsBelow(std::span<const TableShape> shapes, int64_t base_row);
 
 // The last row a table of this shape occupies when based at base_row; base_row itself when it
 // writes nothing, so the next table is placed as if it were absent.

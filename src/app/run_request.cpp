@@ -1,0 +1,106 @@
+#include "src/app/run_request.h"
+
+#include <set>
+
+#include "src/app/layer_parts.h"
+#include "src/app/run_driver.h"
+#include "src/host/gdal/layer_path.h"
+#include "src/host/xlsx/file_guard.h"
+#include "src/output/new_workbook.h"
+#include "src/output/targets.h"
+
+namespace quilmark {
+namespace {
+
+RunResult Ended(MessageSink& sink, RunResult::Outcome outcome, std::optional<StopReason> stop,
+                std::string text) {
+  sink.Show(stop ? MessageKind::kStop : MessageKind::kHostFailure, text);
+  return {outcome, stop, std::move(text), {}};
+}
+
+constexpr std::string_view kNoDefaultResult =
+    "数据库连接没有默认的结果文件名, 请用 -o 指定结果工作簿。";
+
+// Throws HostError where the result could not be written: a copy named empty, a new workbook
+// under a name or in a place the file host would refuse, or none where none is named.
+void CheckResultWritable(const RunRequest& request) {
+  if (request.output.given != nullptr) return;
+  if (request.output.file) xlsx::CheckOutputGiven(*request.output.file);
+  const TargetKind* kind = FindTargetKind(TargetName(request));
+  if (kind == nullptr || kind->check == nullptr) return;
+  const std::optional<std::filesystem::path> file = ResultFile(request);
+  if (!file && kind->writes_file) throw HostError(std::string(kNoDefaultResult));
+  kind->check(TargetPlace{file, request.output.stream, std::nullopt, std::nullopt});
+}
+
+// Several sources are summed as one layer; a workbook's tables go below its own data, so several
+// workbooks, or workbooks with layers, are not summed together. A source named twice would count
+// its patches twice.
+std::optional<std::string> SeveralSourcesRefusal(const std::vector<std::string>& sources) {
+  if (sources.size() < 2) return std::nullopt;
+  std::set<std::string> seen;
+  for (const std::string& source : sources) {
+    if (!IsLayerPath(source)) {
+      return "多个数据源只能都是 GIS 图层 (.shp、.gpkg、.gdb、PG:... 等), 而 " + source +
+             " 不是; 工作簿的汇总写在它自己的数据下方, 请每个工作簿单独汇总。";
+    }
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(source, error);
+    if (!seen.insert(error ? source : path.string()).second) {
+      return "数据源 " + HidePassword(source) +
+             " 给了两次, 其图斑会被重复统计; 请每个数据源只给一次。";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string TargetName(const RunRequest& request) {
+  if (!request.output.target.empty()) return request.output.target;
+  return IsLayerInput(request.input) ? "xlsx" : "";
+}
+
+std::optional<std::filesystem::path> ResultFile(const RunRequest& request) {
+  const std::vector<std::string>& sources = request.input.sources;
+  const std::string name = TargetName(request);
+  if (name.empty()) {  // below the data
+    if (request.output.file || sources.size() != 1) return request.output.file;
+    return std::filesystem::path(sources.front());
+  }
+  const TargetKind* kind = FindTargetKind(name);
+  if (kind == nullptr || !kind->writes_file) return std::nullopt;
+  if (request.output.file || sources.empty()) return request.output.file;
+  std::string suffix = request.options.ListReports.empty() ? "-汇总" : "-统计报表";
+  if (sources.size() > 1) suffix = "等" + std::to_string(sources.size()) + "个图层" + suffix;
+  return DefaultResultPath(sources.front(), suffix);
+}
+
+std::optional<std::string> RequestRefusal(const RunRequest& request) {
+  if (auto refusal = SeveralSourcesRefusal(request.input.sources)) return refusal;
+  const TargetKind* kind = FindTargetKind(TargetName(request));
+  if (kind != nullptr && kind->writes_file && request.output.given == nullptr &&
+      !ResultFile(request)) {
+    return std::string(kNoDefaultResult);
+  }
+  return std::nullopt;
+}
+
+RunResult CarryOut(const RunRequest& request, MessageSink& sink) {
+  try {
+    CheckResultWritable(request);  // before anything is read
+  } catch (const HostError& error) {
+    return Ended(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
+  }
+  if (!AnyTask(request.options)) {  // nothing is opened
+    return Ended(sink, RunResult::Outcome::kStopped, StopReason::kNoTask,
+                 std::string(MessageText(StopReason::kNoTask)));
+  }
+  for (const InputKind& kind : InputKinds()) {
+    if (kind.takes(request.input)) return kind.run(request, sink);
+  }
+  return Ended(sink, RunResult::Outcome::kHostFailure, std::nullopt,
+               "无法识别的数据源: 请给出一个 .xlsx 工作簿或 GIS 图层。");
+}
+
+}  // namespace quilmark
