@@ -11,6 +11,7 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/plan_choice.h"
 #include "src/app/run_driver.h"
+#include "src/output/targets.h"
 #include "src/report/report_kinds.h"
 
 namespace quilmark {
@@ -92,6 +93,15 @@ void DefineTaskOptions(CLI::App& app, CommandLine& line) {
       ->type_name("文件");
 }
 
+// The targets --format can name: every one but the preview, which --dry-run asks for.
+std::vector<std::string> FormatNames() {
+  std::vector<std::string> names;
+  for (const TargetKind& kind : TargetKinds()) {
+    if (kind.name != "preview") names.emplace_back(kind.name);
+  }
+  return names;
+}
+
 void DefineOutputOptions(CLI::App& app, CommandLine& line) {
   app.add_option(
          "-o,--output", line.output,
@@ -101,7 +111,7 @@ void DefineOutputOptions(CLI::App& app, CommandLine& line) {
   app.add_option("--format", line.format,
                  "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到标准输出, 不写任何文件)")
       ->type_name("格式")
-      ->check(CLI::IsMember({"xlsx", "csv"}));
+      ->check(CLI::IsMember(FormatNames()));
   app.add_flag("-y,--overwrite", line.overwrite,
                "结果文件 (-o 指定的文件, 或图层旁边的 …-汇总.xlsx) 已存在时直接替换它; "
                "不加此项时, 在终端上运行会拒绝替换");
@@ -231,8 +241,8 @@ void ChooseOutput(const CLI::App& app, CommandLine& line) {
   if (app.count("--output") > 0) output.file = line.output;
   if (line.dry_run) {
     output.target = "preview";
-  } else if (line.format == "csv") {
-    output.target = "csv";
+  } else if (line.format != "xlsx") {
+    output.target = line.format;
   } else if (line.live && output.file) {
     output.target = "xlsx";
   }
