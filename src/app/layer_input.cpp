@@ -8,7 +8,7 @@
 #include "src/app/run_driver.h"
 #include "src/app/zone_choice.h"
 #include "src/host/ascii_text.h"
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/zone_transform.h"
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/source_sequence.h"
 

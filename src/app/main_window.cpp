@@ -45,7 +45,7 @@
 #include "src/app/run_input.h"
 #include "src/app/run_request.h"
 #include "src/app/run_progress.h"
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/masterplan/planning_methods.h"
 #include "src/output/new_workbook.h"
 #include "src/resources/window_controls.h"

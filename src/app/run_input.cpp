@@ -5,7 +5,7 @@
 #include "src/app/layer_input.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_request.h"
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
 

@@ -4,7 +4,7 @@
 
 #include "src/app/layer_parts.h"
 #include "src/app/run_driver.h"
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/xlsx/file_guard.h"
 #include "src/output/new_workbook.h"
 #include "src/output/targets.h"

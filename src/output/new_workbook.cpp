@@ -10,7 +10,7 @@
 #include <variant>
 
 #include "src/host/atomic_file.h"
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/sheet_host.h"
 #include "src/host/utf16.h"
 #include "src/output/chart_sheet.h"

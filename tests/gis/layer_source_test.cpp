@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/host/gdal/filter_problem.h"
+#include "src/host/filter_problem.h"
 #include "src/host/sheet_host.h"
 #include "tests/gis/gis_files.h"
 

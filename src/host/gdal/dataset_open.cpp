@@ -11,7 +11,7 @@
 #include <regex>
 #include <system_error>
 
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/gdal/shapefile_checks.h"
 #include "src/host/postgis/pg_session.h"
 #include "src/host/sheet_host.h"

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "src/host/gdal/dataset_open.h"
-#include "src/host/gdal/filter_problem.h"
+#include "src/host/filter_problem.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/text_encoding.h"
 

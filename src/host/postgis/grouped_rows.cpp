@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/host/gdal/filter_problem.h"
+#include "src/host/filter_problem.h"
 #include "src/host/postgis/pg_session.h"
 #include "src/host/sheet_host.h"
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <regex>
 
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {

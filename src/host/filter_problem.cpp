@@ -1,4 +1,4 @@
-#include "src/host/gdal/filter_problem.h"
+#include "src/host/filter_problem.h"
 
 #include <regex>
 

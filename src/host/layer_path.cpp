@@ -1,4 +1,4 @@
-#include "src/host/gdal/layer_path.h"
+#include "src/host/layer_path.h"
 
 #include <algorithm>
 #include <cctype>
