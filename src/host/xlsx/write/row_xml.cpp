@@ -8,6 +8,7 @@
 
 #include "src/host/xlsx/read/cell_reading.h"
 #include "src/host/xlsx/read/expat_parse.h"
+#include "src/host/xlsx/read/tag_scan.h"
 #include "src/host/xlsx/package/xml_util.h"
 
 namespace quilmark::xlsx {
@@ -120,40 +121,28 @@ class PlainRowScan {
   // false when the text is not what the scan expects.
   bool Scan(std::string_view text, RowXml& row) {
     text_ = text;
+    scan_ = TagScanner(text.data(), text.data() + text.size());
     numbering_ = RowNumbering();
     in_cell_ = in_formula_ = false;
-    Tag& tag = tag_;
+    ScannedTag& tag = tag_;
     if (!ReadTag(0, tag) || tag.end_tag) return false;
     row.qname.assign(tag.name);
-    row.attributes.resize(tag.attributes.size());
-    for (size_t k = 0; k < tag.attributes.size(); ++k) {
-      row.attributes[k].first.assign(tag.attributes[k].first);
-      Normalize(tag.attributes[k].second, row.attributes[k].second);
+    row.attributes.resize(static_cast<size_t>(tag.count));
+    for (int k = 0; k < tag.count; ++k) {
+      row.attributes[k].first.assign(tag.attributes[k].name);
+      Normalize(Raw(tag.attributes[k]), row.attributes[k].second);
     }
-    row.tail_begin = row.tail_end = static_cast<uint32_t>(tag.end);
+    row.tail_begin = row.tail_end = static_cast<uint32_t>(tag_end_);
     numbering_.NextRow(nullptr);
-    if (tag.empty) return tag.end == text_.size();
-    return ScanContent(tag.end, row);
+    if (tag.empty) return tag_end_ == text_.size();
+    return ScanContent(tag_end_, row);
   }
 
  private:
-  struct Tag {
-    std::string_view name;
-    std::vector<std::pair<std::string_view, std::string_view>> attributes;  // raw values
-    size_t end = 0;                                                         // one past the '>'
-    bool end_tag = false;
-    bool empty = false;  // "<x/>"
-  };
-
-  static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  static bool IsSpace(char c) { return tag_scan::Has(c, tag_scan::kSpace); }
   static bool IsBreak(char c) { return c == '\t' || c == '\n' || c == '\r'; }
-  // Names are short: a plain loop beats a call to compare them.
-  static bool Same(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t k = 0; k < a.size(); ++k) {
-      if (a[k] != b[k]) return false;
-    }
-    return true;
+  static std::string_view Raw(const TagAttribute& a) {
+    return {a.value, static_cast<size_t>(a.value_end - a.value)};
   }
 
   // Where `c` next occurs from `at`: a plain loop, as the stretches between marks are short.
@@ -179,100 +168,70 @@ class PlainRowScan {
   }
 
   bool ScanContent(size_t at, RowXml& row) {
-    Tag& tag = tag_;
+    ScannedTag& tag = tag_;
     int depth = 1;  // the row is 1, its cells 2, their parts 3
     while ((at = Next('<', at)) != std::string_view::npos) {
       if (!ReadTag(at, tag)) return false;
       if (tag.end_tag) {
         if (--depth == 0) {
           row.tail_end = static_cast<uint32_t>(at);
-          return tag.end == text_.size();
+          return tag_end_ == text_.size();
         }
-        if (depth == 1 && in_cell_) EndCell(row, tag.end);
-        if (depth == 2 && in_formula_) EndFormula(row, tag.end);
+        if (depth == 1 && in_cell_) EndCell(row, tag_end_);
+        if (depth == 2 && in_formula_) EndFormula(row, tag_end_);
       } else {
-        if (depth == 1 && Same(tag.name, cell_name_)) BeginCell(row, at, tag);
-        if (depth == 2 && in_cell_ && Same(tag.name, formula_name_)) BeginFormula(row, at, tag);
+        if (depth == 1 && tag_scan::Equal(tag.name, cell_name_)) BeginCell(row, at, tag);
+        if (depth == 2 && in_cell_ && tag_scan::Equal(tag.name, formula_name_)) {
+          BeginFormula(row, at, tag);
+        }
         if (!tag.empty) ++depth;
       }
-      at = tag.end;
+      at = tag_end_;
     }
     return false;
   }
 
-  // The tag starting at `at` ('<'). Comments, sections and instructions are left to the parse.
-  bool ReadTag(size_t at, Tag& tag) const {
-    tag.attributes.clear();
-    tag.empty = false;
-    size_t i = at + 1;
-    tag.end_tag = i < text_.size() && text_[i] == '/';
-    if (tag.end_tag) ++i;
-    const size_t name_begin = i;
-    if (i < text_.size() && (text_[i] == '!' || text_[i] == '?')) return false;
-    while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '/' && text_[i] != '>') ++i;
-    tag.name = text_.substr(name_begin, i - name_begin);
-    for (;;) {
-      while (i < text_.size() && IsSpace(text_[i])) ++i;
-      if (i >= text_.size()) return false;
-      if (text_[i] == '>' || (text_[i] == '/' && i + 1 < text_.size() && text_[i + 1] == '>')) {
-        tag.empty = text_[i] == '/';
-        tag.end = i + (tag.empty ? 2 : 1);
-        return !tag.name.empty();
-      }
-      if (tag.end_tag || !ReadAttribute(i, tag)) return false;
+  // The tag starting at `at` ('<'), its end in tag_end_. Comments, sections, instructions,
+  // namespace declarations and values with references are left to the parse.
+  bool ReadTag(size_t at, ScannedTag& tag) {
+    scan_.Seek(text_.data() + at);
+    if (!scan_.AnyTag(tag)) return false;
+    for (int k = 0; k < tag.count; ++k) {
+      if (tag.attributes[k].name.starts_with("xmlns")) return false;
     }
-  }
-
-  // An attribute at i. A declaration, or a value with a reference, is left to the parse.
-  bool ReadAttribute(size_t& i, Tag& tag) const {
-    const size_t name_begin = i;
-    while (i < text_.size() && text_[i] != '=' && !IsSpace(text_[i])) ++i;
-    const std::string_view name = text_.substr(name_begin, i - name_begin);
-    if (name.starts_with("xmlns")) return false;
-    while (i < text_.size() && IsSpace(text_[i])) ++i;
-    if (i >= text_.size() || text_[i] != '=') return false;
-    ++i;
-    while (i < text_.size() && IsSpace(text_[i])) ++i;
-    if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return false;
-    const char quote = text_[i];
-    size_t close = i + 1;
-    for (; close < text_.size() && text_[close] != quote; ++close) {
-      if (text_[close] == '&') return false;
-    }
-    if (close == text_.size()) return false;
-    tag.attributes.emplace_back(name, text_.substr(i + 1, close - i - 1));
-    i = close + 1;
+    tag_end_ = static_cast<size_t>(scan_.At() - text_.data());
     return true;
   }
 
   // The normalised value of the tag's attribute `name`, kept in `buffer`; nullptr when absent.
-  static const char* Find(const Tag& tag, std::string_view name, std::string& buffer) {
-    for (const auto& [key, value] : tag.attributes) {
-      if (Same(key, name)) {
-        Normalize(value, buffer);
+  static const char* Find(const ScannedTag& tag, std::string_view name, std::string& buffer) {
+    for (int k = 0; k < tag.count; ++k) {
+      if (tag_scan::Equal(tag.attributes[k].name, name)) {
+        Normalize(Raw(tag.attributes[k]), buffer);
         return buffer.c_str();
       }
     }
     return nullptr;
   }
 
-  void BeginCell(RowXml& row, size_t at, Tag& tag) {
+  void BeginCell(RowXml& row, size_t at, const ScannedTag& tag) {
     const char* r = Find(tag, "r", r_);
     const std::optional<int32_t> column = numbering_.NextCell(r);
     RowCellXml& cell = row.cells.emplace_back();
     cell.begin = static_cast<uint32_t>(at);
-    cell.start_tag_end = static_cast<uint32_t>(tag.end);
+    cell.start_tag_end = static_cast<uint32_t>(tag_end_);
     cell.column = column.value_or(0);
     cell.qname_length = static_cast<uint32_t>(tag.name.size());
     cell.has_ref = RowNumbering::NamesColumn(r);
     Find(tag, "s", cell.style);
     if (!cell.has_ref) {
-      for (const auto& [name, value] : tag.attributes) {
-        if (name != "r") cell.attributes.emplace_back(std::string(name), Normalized(value));
+      for (int k = 0; k < tag.count; ++k) {
+        const TagAttribute& a = tag.attributes[k];
+        if (a.name != "r") cell.attributes.emplace_back(std::string(a.name), Normalized(Raw(a)));
       }
     }
     in_cell_ = !tag.empty;
-    if (tag.empty) EndCell(row, tag.end);
+    if (tag.empty) EndCell(row, tag_end_);
   }
 
   void EndCell(RowXml& row, size_t end) {
@@ -281,7 +240,7 @@ class PlainRowScan {
     in_cell_ = false;
   }
 
-  void BeginFormula(RowXml& row, size_t at, const Tag& tag) {
+  void BeginFormula(RowXml& row, size_t at, const ScannedTag& tag) {
     const char* si = Find(tag, "si", si_);
     if (SharedFormulaRole(Find(tag, "t", t_), Find(tag, "ref", ref_), si) != SharedRole::kMember) {
       return;
@@ -291,7 +250,7 @@ class PlainRowScan {
     cell.shared_index = si;
     cell.formula_begin = static_cast<uint32_t>(at);
     in_formula_ = !tag.empty;
-    if (tag.empty) EndFormula(row, tag.end);
+    if (tag.empty) EndFormula(row, tag_end_);
   }
 
   void EndFormula(RowXml& row, size_t end) {
@@ -300,8 +259,10 @@ class PlainRowScan {
   }
 
   std::string_view text_;
+  TagScanner scan_{nullptr, nullptr};
+  size_t tag_end_ = 0;  // one past the '>' of the tag last read
   const std::string cell_name_, formula_name_;
-  Tag tag_;
+  ScannedTag tag_;
   std::string r_, t_, si_, ref_;  // attribute values looked up
   RowNumbering numbering_;
   bool in_cell_ = false;
