@@ -7,8 +7,8 @@
 
 #include "src/host/ascii_text.h"
 #include "src/host/sheet_host.h"
-#include "src/host/xlsx/read/cell_ref.h"
 #include "src/host/xlsx/package/xml_util.h"
+#include "src/host/xlsx/read/cell_ref.h"
 
 namespace quilmark::xlsx {
 

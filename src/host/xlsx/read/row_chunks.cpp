@@ -5,8 +5,8 @@
 #include <new>
 #include <system_error>
 
-#include "src/host/xlsx/read/cell_reading.h"
 #include "src/host/xlsx/package/xml_util.h"
+#include "src/host/xlsx/read/cell_reading.h"
 
 namespace quilmark::xlsx {
 namespace {

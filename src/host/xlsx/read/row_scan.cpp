@@ -32,13 +32,13 @@ std::string_view Normalised(char* begin, char* end) {
 class Pass {
  public:
   Pass(const RowScanner::Names& names, char* text, size_t length, uint64_t base, ScannedRows& out)
-      : names_(names), text_(text), scan_(text, text + length), base_(base), out_(out) {}
+      : names_(names), text_(text), at_(text), end_(text + length), base_(base), out_(out) {}
 
   bool Rows() {
     for (;;) {
-      scan_.SkipSpace();
-      if (scan_.AtEnd()) return true;
-      if (scan_.Peek() != '<' || !Row()) return false;
+      SkipSpace();
+      if (at_ == end_) return true;
+      if (Peek() != '<' || !Row()) return false;
     }
   }
 
@@ -51,7 +51,7 @@ class Pass {
   const char* Value(ScannedTag& tag, std::string_view wanted) const {
     for (int i = 0; i < tag.count; ++i) {
       TagAttribute& a = tag.attributes[i];
-      if (!Equal(a.name, wanted)) continue;
+      if (!Equal(a.Name(), wanted)) continue;
       char* const value = Writable(a.value);
       if (a.spaced) {
         char* out = value;
@@ -68,27 +68,34 @@ class Pass {
     return nullptr;
   }
 
-  bool StartTag(ScannedTag& tag) { return scan_.StartTag(tag); }
-  bool EndTag(std::string_view name) { return scan_.EndTag(name); }
+  // The byte `k` places on, NUL beyond the end of the text: the scanner reads nothing past it.
+  char Peek(size_t k = 0) const { return k < static_cast<size_t>(end_ - at_) ? at_[k] : '\0'; }
+  void SkipSpace() { at_ = tag_scan::SkipSpace(at_, end_); }
+
+  // Moves the cursor to `next` if the tag scanner read something there.
+  bool MoveTo(const char* next) {
+    if (next == nullptr) return false;
+    at_ = next;
+    return true;
+  }
+  bool StartTag(ScannedTag& tag) { return MoveTo(tag_scan::StartTag(at_, end_, tag)); }
+  bool EndTag(std::string_view name) { return MoveTo(tag_scan::EndTag(at_, end_, name)); }
 
   // Moves to the "<" of the next child or end tag; false when text comes first.
   bool NextMarkup() {
-    scan_.SkipSpace();
-    return scan_.Peek() == '<';
+    SkipSpace();
+    return Peek() == '<';
   }
-  bool AtEndTag() const { return scan_.Peek(1) == '/'; }
+  bool AtEndTag() const { return Peek(1) == '/'; }
 
   // Moves to the next "<"; false when there is none. Notes whether a "\r" came first.
   bool ToMarkup(bool& carriage_return) {
     carriage_return = false;
-    const char* at = scan_.At();
-    const char* const end = scan_.End();
-    for (; at < end; ++at) {
-      if (*at == '<') break;
-      carriage_return |= *at == '\r';
+    for (; at_ < end_; ++at_) {
+      if (*at_ == '<') return true;
+      carriage_return |= *at_ == '\r';
     }
-    scan_.Seek(at);
-    return at < end;
+    return false;
   }
 
   // The text of an element that holds nothing but text, up to its end tag; `text` may be null.
@@ -97,10 +104,10 @@ class Pass {
       if (text != nullptr) *text = {};
       return true;
     }
-    char* const from = Writable(scan_.At());
+    char* const from = Writable(at_);
     bool carriage_return;
     if (!ToMarkup(carriage_return)) return false;
-    char* const lt = Writable(scan_.At());
+    char* const lt = Writable(at_);
     if (!EndTag(tag.name)) return false;
     if (text != nullptr) {
       *text = carriage_return ? Normalised(from, lt)
@@ -109,7 +116,7 @@ class Pass {
     return true;
   }
 
-  uint64_t Offset() const { return base_ + static_cast<uint64_t>(scan_.At() - text_); }
+  uint64_t Offset() const { return base_ + static_cast<uint64_t>(at_ - text_); }
 
   bool Row() {
     RowToken row;
@@ -245,7 +252,8 @@ class Pass {
 
   const RowScanner::Names& names_;
   char* const text_;
-  TagScanner scan_;
+  const char* at_;
+  const char* const end_;
   const uint64_t base_;
   ScannedRows& out_;
 };

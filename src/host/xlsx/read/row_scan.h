@@ -4,7 +4,8 @@
 // an element it does not know, text between elements, markup other than start and end tags, a
 // tag it cannot read, or an end tag that does not match makes it refuse the whole text, which is
 // then left to the streaming parse. What it accepts, it reads as any XML parser would: attribute
-// values and texts with their line ends normalised, white space between elements ignored.
+// values and texts with their line ends normalised, white space between elements ignored. Tags and
+// their names are read by the tag scanner the writer's re-reading of rows uses too (tag_scan.h).
 //
 // The caller checks the text first for what the scanner does not look at: references ("&"),
 // "]]>", bytes that are not UTF-8 and characters XML does not allow.

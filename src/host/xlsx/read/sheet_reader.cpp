@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "src/host/sheet_host.h"
+#include "src/host/xlsx/package/xml_util.h"
 #include "src/host/xlsx/read/cell_reading.h"
 #include "src/host/xlsx/read/expat_parse.h"
 #include "src/host/xlsx/read/row_chunks.h"
 #include "src/host/xlsx/read/xml_encoding.h"
-#include "src/host/xlsx/package/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {

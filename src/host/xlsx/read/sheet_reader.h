@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "src/host/xlsx/read/chunked.h"
 #include "src/host/xlsx/package/package.h"
+#include "src/host/xlsx/read/chunked.h"
 #include "src/host/xlsx/read/sheet_layout.h"
 #include "src/host/xlsx/read/sheet_model.h"
 

@@ -5,9 +5,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "src/host/xlsx/package/xml_util.h"
 #include "src/host/xlsx/read/cell_ref.h"
 #include "src/host/xlsx/write/formula_shift.h"
-#include "src/host/xlsx/package/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "src/host/xlsx/write/row_xml.h"
 #include "src/host/xlsx/read/sheet_layout.h"
 #include "src/host/xlsx/read/sheet_model.h"
+#include "src/host/xlsx/write/row_xml.h"
 
 namespace quilmark::xlsx {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "src/host/xlsx/package/xml_util.h"
 #include "src/host/xlsx/read/cell_reading.h"
 #include "src/host/xlsx/read/expat_parse.h"
 #include "src/host/xlsx/read/tag_scan.h"
-#include "src/host/xlsx/package/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {
@@ -121,7 +121,6 @@ class PlainRowScan {
   // false when the text is not what the scan expects.
   bool Scan(std::string_view text, RowXml& row) {
     text_ = text;
-    scan_ = TagScanner(text.data(), text.data() + text.size());
     numbering_ = RowNumbering();
     in_cell_ = in_formula_ = false;
     ScannedTag& tag = tag_;
@@ -129,7 +128,7 @@ class PlainRowScan {
     row.qname.assign(tag.name);
     row.attributes.resize(static_cast<size_t>(tag.count));
     for (int k = 0; k < tag.count; ++k) {
-      row.attributes[k].first.assign(tag.attributes[k].name);
+      row.attributes[k].first.assign(tag.attributes[k].Name());
       Normalize(Raw(tag.attributes[k]), row.attributes[k].second);
     }
     row.tail_begin = row.tail_end = static_cast<uint32_t>(tag_end_);
@@ -194,19 +193,19 @@ class PlainRowScan {
   // The tag starting at `at` ('<'), its end in tag_end_. Comments, sections, instructions,
   // namespace declarations and values with references are left to the parse.
   bool ReadTag(size_t at, ScannedTag& tag) {
-    scan_.Seek(text_.data() + at);
-    if (!scan_.AnyTag(tag)) return false;
+    const char* const end = tag_scan::AnyTag(text_.data() + at, text_.data() + text_.size(), tag);
+    if (end == nullptr) return false;
     for (int k = 0; k < tag.count; ++k) {
-      if (tag.attributes[k].name.starts_with("xmlns")) return false;
+      if (tag.attributes[k].Name().starts_with("xmlns")) return false;
     }
-    tag_end_ = static_cast<size_t>(scan_.At() - text_.data());
+    tag_end_ = static_cast<size_t>(end - text_.data());
     return true;
   }
 
   // The normalised value of the tag's attribute `name`, kept in `buffer`; nullptr when absent.
   static const char* Find(const ScannedTag& tag, std::string_view name, std::string& buffer) {
     for (int k = 0; k < tag.count; ++k) {
-      if (tag_scan::Equal(tag.attributes[k].name, name)) {
+      if (tag_scan::Equal(tag.attributes[k].Name(), name)) {
         Normalize(Raw(tag.attributes[k]), buffer);
         return buffer.c_str();
       }
@@ -227,7 +226,9 @@ class PlainRowScan {
     if (!cell.has_ref) {
       for (int k = 0; k < tag.count; ++k) {
         const TagAttribute& a = tag.attributes[k];
-        if (a.name != "r") cell.attributes.emplace_back(std::string(a.name), Normalized(Raw(a)));
+        if (a.Name() != "r") {
+          cell.attributes.emplace_back(std::string(a.Name()), Normalized(Raw(a)));
+        }
       }
     }
     in_cell_ = !tag.empty;
@@ -259,7 +260,6 @@ class PlainRowScan {
   }
 
   std::string_view text_;
-  TagScanner scan_{nullptr, nullptr};
   size_t tag_end_ = 0;  // one past the '>' of the tag last read
   const std::string cell_name_, formula_name_;
   ScannedTag tag_;

@@ -55,7 +55,8 @@ class RowXmlReader {
 // Throws PackageError if the element cannot be read again (it could the first time). A row of
 // plain markup (no comments, instructions or declarations of its own, no references in attribute
 // values) is read by a simple scan many times faster than the XML parse, which reads every other
-// row; `plain_scan` false makes the parse read every row (for comparing the two).
+// row; `plain_scan` false makes the parse read every row (for comparing the two). The scan reads
+// tags with the row reader's tag scanner, so it takes a name by the same rule as that reader.
 RowXml ReadRowXml(std::string_view row_text, const SheetLayout& layout, bool plain_scan = true);
 
 }  // namespace quilmark::xlsx

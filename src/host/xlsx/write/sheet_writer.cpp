@@ -8,11 +8,11 @@
 #include <functional>
 #include <limits>
 
+#include "src/host/xlsx/package/package_error.h"
+#include "src/host/xlsx/package/xml_util.h"
 #include "src/host/xlsx/read/cell_ref.h"
 #include "src/host/xlsx/write/formula_shift.h"
-#include "src/host/xlsx/package/package_error.h"
 #include "src/host/xlsx/write/row_xml.h"
-#include "src/host/xlsx/package/xml_util.h"
 
 namespace quilmark::xlsx {
 

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "src/host/xlsx/write/part_text.h"
-#include "src/host/xlsx/write/row_writer.h"
 #include "src/host/xlsx/read/sheet_layout.h"
 #include "src/host/xlsx/read/sheet_model.h"
+#include "src/host/xlsx/write/part_text.h"
+#include "src/host/xlsx/write/row_writer.h"
 
 namespace quilmark::xlsx {
 
