@@ -6,6 +6,7 @@ target_sources(quilmark_tests PRIVATE
   xlsx/xlsx_write_test.cpp
   xlsx/corpus_test.cpp
   xlsx/row_chunks_test.cpp
+  xlsx/tag_scan_test.cpp
   xlsx/parallel_deflate_test.cpp
   xlsx/round_trip.cpp
   xlsx/fuzz_findings_test.cpp)

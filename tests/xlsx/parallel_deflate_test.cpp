@@ -1,6 +1,6 @@
 // The sheet compressed in blocks on several threads must inflate, as one stream, to exactly the
 // text it was given, with the right checksum; a failure while producing the text must surface.
-#include "src/host/xlsx/parallel_deflate.h"
+#include "src/host/xlsx/package/parallel_deflate.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -2,7 +2,7 @@
 
 #include <expat.h>
 
-#include "src/host/xlsx/package.h"
+#include "src/host/xlsx/package/package.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "src/host/xlsx/xlsx_workbook.h"
 #include "tests/recording_sink.h"

@@ -1,14 +1,14 @@
 // The rows of a worksheet read in chunks against the same rows read by the streaming parse: the
 // two must give the same rows, cells, byte ranges and layout, and the chunked reading must step
 // aside for anything it does not expect, even after it has read many rows.
-#include "src/host/xlsx/row_chunks.h"
+#include "src/host/xlsx/read/row_chunks.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 
-#include "src/host/xlsx/package.h"
-#include "src/host/xlsx/sheet_reader.h"
+#include "src/host/xlsx/package/package.h"
+#include "src/host/xlsx/read/sheet_reader.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
 namespace quilmark::xlsx {

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "src/host/xlsx/row_xml.h"
-#include "src/host/xlsx/sheet_writer.h"
-#include "src/host/xlsx/xml_util.h"
+#include "src/host/xlsx/package/xml_util.h"
+#include "src/host/xlsx/write/row_xml.h"
+#include "src/host/xlsx/write/sheet_writer.h"
 #include "src/host/xlsx/xlsx_host.h"
 #include "tests/xlsx/xlsx_fixture.h"
 

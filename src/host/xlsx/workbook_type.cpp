@@ -1,6 +1,6 @@
 #include "src/host/xlsx/workbook_type.h"
 
-#include "src/host/xlsx/xml_util.h"
+#include "src/host/xlsx/package/xml_util.h"
 
 namespace quilmark::xlsx {
 namespace {

@@ -16,16 +16,16 @@
 
 #include "src/host/atomic_file.h"
 #include "src/host/xlsx/file_guard.h"
-#include "src/host/xlsx/number_formats.h"
-#include "src/host/xlsx/package.h"
-#include "src/host/xlsx/package_editor.h"
-#include "src/host/xlsx/package_parts.h"
-#include "src/host/xlsx/parallel_deflate.h"
-#include "src/host/xlsx/part_text.h"
-#include "src/host/xlsx/sheet_writer.h"
+#include "src/host/xlsx/package/package.h"
+#include "src/host/xlsx/package/package_editor.h"
+#include "src/host/xlsx/package/package_parts.h"
+#include "src/host/xlsx/package/parallel_deflate.h"
+#include "src/host/xlsx/package/write_all.h"
+#include "src/host/xlsx/package/xml_util.h"
 #include "src/host/xlsx/workbook_type.h"
-#include "src/host/xlsx/write_all.h"
-#include "src/host/xlsx/xml_util.h"
+#include "src/host/xlsx/write/number_formats.h"
+#include "src/host/xlsx/write/part_text.h"
+#include "src/host/xlsx/write/sheet_writer.h"
 
 namespace quilmark::xlsx {
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "src/host/sheet_host.h"
-#include "src/host/xlsx/custom_properties.h"
-#include "src/host/xlsx/parallel_deflate.h"
-#include "src/host/xlsx/sheet_model.h"
-#include "src/host/xlsx/sheet_reader.h"
+#include "src/host/xlsx/package/custom_properties.h"
+#include "src/host/xlsx/package/parallel_deflate.h"
+#include "src/host/xlsx/read/sheet_model.h"
+#include "src/host/xlsx/read/sheet_reader.h"
 
 namespace pugi {
 class xml_node;

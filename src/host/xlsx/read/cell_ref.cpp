@@ -1,0 +1,83 @@
+#include "src/host/xlsx/read/cell_ref.h"
+
+#include <charconv>
+
+#include "src/host/ascii_text.h"
+#include "src/host/sheet_host.h"
+
+namespace quilmark::xlsx {
+namespace {
+
+// Reads the letters at the start of text; returns how many were read (0 when none or too many).
+size_t ReadColumn(std::string_view text, int32_t& column) {
+  size_t i = 0;
+  int64_t value = 0;
+  while (i < text.size() && IsAsciiLetter(text[i])) {
+    value = value * 26 + ((text[i] & ~0x20) - 'A' + 1);
+    if (++i > 3) return 0;
+  }
+  if (i == 0 || value > kMaxColumn) return 0;
+  column = static_cast<int32_t>(value);
+  return i;
+}
+
+}  // namespace
+
+std::optional<CellRef> ParseCellRef(std::string_view text) {
+  CellRef ref;
+  const size_t letters = ReadColumn(text, ref.column);
+  if (letters == 0 || letters == text.size() || text[letters] == '0') return std::nullopt;
+  const char* begin = text.data() + letters;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(begin, end, ref.row);
+  if (ec != std::errc() || ptr != end || ref.row < 1 || ref.row > kMaxRow) return std::nullopt;
+  return ref;
+}
+
+std::optional<int32_t> ParseColumnOfRef(std::string_view text) {
+  int32_t column = 0;
+  if (ReadColumn(text, column) == 0) return std::nullopt;
+  return column;
+}
+
+std::optional<RangeRef> ParseRangeRef(std::string_view text) {
+  const size_t colon = text.find(':');
+  const auto first = ParseCellRef(text.substr(0, colon));
+  if (!first) return std::nullopt;
+  if (colon == std::string_view::npos) return RangeRef{*first, *first};
+  const auto last = ParseCellRef(text.substr(colon + 1));
+  if (!last) return std::nullopt;
+  return RangeRef{*first, *last};
+}
+
+std::string ColumnLetters(int32_t column) {
+  char letters[4];
+  int n = 0;
+  while (column > 0 && n < 4) {
+    const int32_t digit = (column - 1) % 26;
+    letters[n++] = static_cast<char>('A' + digit);
+    column = (column - 1) / 26;
+  }
+  std::string out;
+  while (n > 0) out.push_back(letters[--n]);
+  return out;
+}
+
+void AppendCellRef(std::string& out, int32_t row, int32_t column) {
+  out += ColumnLetters(column);
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, row);
+  out.append(digits, result.ptr);
+}
+
+std::string FormatRangeRef(const RangeRef& range) {
+  std::string out;
+  AppendCellRef(out, range.first.row, range.first.column);
+  if (!(range.first == range.last)) {
+    out.push_back(':');
+    AppendCellRef(out, range.last.row, range.last.column);
+  }
+  return out;
+}
+
+}  // namespace quilmark::xlsx
