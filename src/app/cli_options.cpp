@@ -11,6 +11,7 @@
 #include "src/app/land_use_choice.h"
 #include "src/app/plan_choice.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_target.h"
 #include "src/output/targets.h"
 #include "src/report/report_kinds.h"
 

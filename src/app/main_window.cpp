@@ -44,6 +44,7 @@
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
 #include "src/app/run_request.h"
+#include "src/app/run_target.h"
 #include "src/app/run_progress.h"
 #include "src/host/layer_path.h"
 #include "src/masterplan/planning_methods.h"

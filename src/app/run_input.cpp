@@ -4,8 +4,8 @@
 
 #include "src/app/layer_input.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_target.h"
 #include "src/app/run_request.h"
-#include "src/host/layer_path.h"
 #include "src/host/live_loader.h"
 #include "src/host/xlsx/xlsx_host.h"
 
@@ -66,10 +66,6 @@ constexpr InputKind kInputKinds[] = {
 }  // namespace
 
 std::span<const InputKind> InputKinds() { return kInputKinds; }
-
-bool IsLayerInput(const RunInput& input) {
-  return !input.sources.empty() && IsLayerPath(input.sources.front());
-}
 
 bool LiveOfficeBuiltIn() {
 #ifdef QUILMARK_HAVE_LIVE

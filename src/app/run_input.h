@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "src/host/layer_path.h"
 #include "src/host/live_contract.h"
 #include "src/host/row_source.h"
 #include "src/host/sheet_host.h"
@@ -49,7 +50,9 @@ struct InputKind {
 std::span<const InputKind> InputKinds();
 
 // Whether the sources are GIS sources rather than a workbook file.
-bool IsLayerInput(const RunInput& input);
+inline bool IsLayerInput(const RunInput& input) {
+  return !input.sources.empty() && IsLayerPath(input.sources.front());
+}
 
 // Whether this build can reach a live office.
 bool LiveOfficeBuiltIn();

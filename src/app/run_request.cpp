@@ -4,9 +4,9 @@
 
 #include "src/app/layer_parts.h"
 #include "src/app/run_driver.h"
+#include "src/app/run_target.h"
 #include "src/host/layer_path.h"
 #include "src/host/xlsx/file_guard.h"
-#include "src/output/new_workbook.h"
 #include "src/output/targets.h"
 
 namespace quilmark {
@@ -55,26 +55,6 @@ std::optional<std::string> SeveralSourcesRefusal(const std::vector<std::string>&
 }
 
 }  // namespace
-
-std::string TargetName(const RunRequest& request) {
-  if (!request.output.target.empty()) return request.output.target;
-  return IsLayerInput(request.input) ? "xlsx" : "";
-}
-
-std::optional<std::filesystem::path> ResultFile(const RunRequest& request) {
-  const std::vector<std::string>& sources = request.input.sources;
-  const std::string name = TargetName(request);
-  if (name.empty()) {  // below the data
-    if (request.output.file || sources.size() != 1) return request.output.file;
-    return std::filesystem::path(sources.front());
-  }
-  const TargetKind* kind = FindTargetKind(name);
-  if (kind == nullptr || !kind->writes_file) return std::nullopt;
-  if (request.output.file || sources.empty()) return request.output.file;
-  std::string suffix = request.options.ListReports.empty() ? "-汇总" : "-统计报表";
-  if (sources.size() > 1) suffix = "等" + std::to_string(sources.size()) + "个图层" + suffix;
-  return DefaultResultPath(sources.front(), suffix);
-}
 
 std::optional<std::string> RequestRefusal(const RunRequest& request) {
   if (auto refusal = SeveralSourcesRefusal(request.input.sources)) return refusal;

@@ -58,12 +58,4 @@ RunResult CarryOut(const RunRequest& request, MessageSink& sink);
 // no number, a new workbook that has no default place. nullopt where it may go ahead.
 std::optional<std::string> RequestRefusal(const RunRequest& request);
 
-// The file the run writes its tables into: the new workbook (named, or beside the first source
-// with -汇总, -统计报表 for the reports, "等3个图层" for several sources), or the workbook itself
-// or its copy; nullopt where it writes no file or the source has no place beside it (a database).
-std::optional<std::filesystem::path> ResultFile(const RunRequest& request);
-
-// The target a request's tables go to, by name ("" below the data); a layer's default is "xlsx".
-std::string TargetName(const RunRequest& request);
-
 }  // namespace quilmark

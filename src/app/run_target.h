@@ -1,14 +1,26 @@
-// The target a request's tables go to, opened once the run knows where its data ends.
+// Where a request's tables go: the target's name, the file it writes, and the target itself,
+// opened once the run knows where its data ends. Apart from CarryOut, so that the sheet and row
+// runs use it without linking every input kind.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <filesystem>
 #include <optional>
+#include <string>
 
 #include "src/app/run_request.h"
 #include "src/summary/result_target.h"
 
 namespace quilmark {
+
+// The file the run writes its tables into: the new workbook (named, or beside the first source
+// with -汇总, -统计报表 for the reports, "等3个图层" for several sources), or the workbook itself
+// or its copy; nullopt where it writes no file or the source has no place beside it (a database).
+std::optional<std::filesystem::path> ResultFile(const RunRequest& request);
+
+// The target a request's tables go to, by name ("" below the data); a layer's default is "xlsx".
+std::string TargetName(const RunRequest& request);
 
 struct OpenedTarget {
   std::unique_ptr<ResultTarget> owned;
