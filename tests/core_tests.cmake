@@ -8,4 +8,5 @@ target_sources(quilmark_tests PRIVATE
   core/summary_tables_test.cpp
   core/area_check_test.cpp
   core/run_driver_test.cpp
+  core/run_request_test.cpp
   core/watched_rows_test.cpp)
