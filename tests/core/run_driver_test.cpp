@@ -296,7 +296,7 @@ TEST_F(RunDriverTest, TablesGoElsewhereAndTheSheetIsOnlyRead) {
 }
 
 // Rows from a source other than a sheet: no confirmation, and warnings name its rows and field.
-TEST(RunSummaryOnRows, NamesRowsAndFieldTheSourceWay) {
+TEST(RunOnRows, NamesRowsAndFieldTheSourceWay) {
   struct Features : RowSource {
     bool Next(SourceRow& row) override {
       if (next == 2) return false;

@@ -1,4 +1,4 @@
-// Whole runs through RunSummary on the in-memory host: the master plan, zone totals and
+// Whole runs through CarryOut on the in-memory host: the master plan, zone totals and
 // cross-tab blocks as they land in the sheet, alone and together with the other tasks.
 #include <gtest/gtest.h>
 
