@@ -76,6 +76,10 @@ RunResult CarryOut(const RunRequest& request, MessageSink& sink) {
     return Ended(sink, RunResult::Outcome::kStopped, StopReason::kNoTask,
                  std::string(MessageText(StopReason::kNoTask)));
   }
+  // The programs refuse these before they build the request; a caller that did not is told so.
+  if (std::optional<std::string> refusal = SeveralSourcesRefusal(request.input.sources)) {
+    return Ended(sink, RunResult::Outcome::kHostFailure, std::nullopt, std::move(*refusal));
+  }
   for (const InputKind& kind : InputKinds()) {
     if (kind.takes(request.input)) return kind.run(request, sink);
   }
