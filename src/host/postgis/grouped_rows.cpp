@@ -192,15 +192,20 @@ class GroupedRows : public RowSource {
     PQclear(result);
   }
 
-  void FillGroup(At at, SourceRow& row) {
+  // The zone, class and area at these columns, numbered as the next row.
+  void FillKeys(At at, int zone, int class_column, int area, SourceRow& row) {
     row.number = ++count_;
-    at.SetText(kGroupZone, row.zone);
+    at.SetText(zone, row.zone);
     if (query_.class_) {
-      at.SetText(kGroupClass, row.class_);
+      at.SetText(class_column, row.class_);
       row.cross_class = row.class_;
     }
-    at.SetNumber(kGroupArea, row.area);
+    at.SetNumber(area, row.area);
     row.fields.clear();
+  }
+
+  void FillGroup(At at, SourceRow& row) {
+    FillKeys(at, kGroupZone, kGroupClass, kGroupArea, row);
     row.patches = at.whole(kGroupPatches);
     row.deduction.reset();
     if (query_.deduction) row.ridge = at.number(kGroupRidge).value_or(0.0);
@@ -208,14 +213,7 @@ class GroupedRows : public RowSource {
 
   // A patch the server did not sum: the run judges its area and coefficient itself.
   void FillSingle(At at, SourceRow& row) {
-    row.number = ++count_;
-    at.SetText(kSingleZone, row.zone);
-    if (query_.class_) {
-      at.SetText(kSingleClass, row.class_);
-      row.cross_class = row.class_;
-    }
-    at.SetNumber(kSingleArea, row.area);
-    row.fields.clear();
+    FillKeys(at, kSingleZone, kSingleClass, kSingleArea, row);
     row.patches = 1;
     row.ridge.reset();
     if (query_.deduction) at.SetNumber(kSingleCoefficient, row.deduction);
