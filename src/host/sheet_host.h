@@ -9,12 +9,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "src/host/cell_value.h"
+#include "src/host/row_source.h"
+#include "src/host/sheet_columns.h"
 
 namespace quilmark {
 
@@ -52,7 +55,21 @@ class Worksheet {
   // Shows the number the run wrote into the cell with `decimals` places (0.00 for 2), trailing
   // zeros included. false where the host keeps no formats (the cell then shows as it would).
   virtual bool SetDecimals(int32_t /*row*/, int32_t /*column*/, int /*decimals*/) { return false; }
+
+  // Rows 1 to the last used row as they are read in, where the sheet can give them so before it
+  // has loaded (a large workbook file need then not be held row by row): each row's cells of
+  // `columns`, read as Read would read them, and the rows after the last one with a value left
+  // out. nullptr where the sheet cannot, or has loaded already: the caller then reads the cells.
+  // The sheet is loaded once the rows have ended (LastUsedRow and the rest as usual). Next throws
+  // RowsNotInOrder, and the sheet then loads as it would have, when its rows turn out not to stand
+  // in ascending order; HostError when the sheet cannot be read.
+  virtual std::unique_ptr<RowSource> StreamedRows(const SheetColumns& /*columns*/) {
+    return nullptr;
+  }
 };
+
+// Thrown by a streamed worksheet's rows whose row numbers do not ascend: read the sheet's cells.
+struct RowsNotInOrder {};
 
 class Workbook {
  public:

@@ -20,9 +20,9 @@ bool WorksheetRows::Next(SourceRow& row) {
   return true;
 }
 
-std::string WorksheetRows::RowLabel(int64_t number) const {
-  return "第 " + std::to_string(number) + " 行";
-}
+std::string SheetRowLabel(int64_t number) { return "第 " + std::to_string(number) + " 行"; }
+
+std::string WorksheetRows::RowLabel(int64_t number) const { return SheetRowLabel(number); }
 
 bool WorksheetRows::RewriteZone(const SourceRow& row, std::string_view text) {
   if (writes_ == kReadOnly) return false;

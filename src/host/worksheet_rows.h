@@ -8,19 +8,13 @@
 #include <string_view>
 
 #include "src/host/row_source.h"
+#include "src/host/sheet_columns.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
 
-// The columns a run reads, 1-based and already checked to lie within the sheet. A column left
-// out is not read, and its cell in every SourceRow stays nullopt.
-struct SheetColumns {
-  int32_t zone = 1;
-  std::optional<int32_t> class_;
-  std::optional<int32_t> cross_class;
-  int32_t area = 3;
-  std::optional<int32_t> deduction;  // the 田坎 deduction coefficients, when a column is chosen
-};
+// How a message names a worksheet's row: "第 12 行".
+std::string SheetRowLabel(int64_t number);
 
 class WorksheetRows : public RowSource {
  public:
