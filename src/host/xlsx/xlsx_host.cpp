@@ -14,7 +14,8 @@ Workbook* XlsxFileHost::ActiveWorkbook() {
   if (!workbook_) {
     if (!options_.read_only) xlsx::CheckRunTarget(path_, options_.output);
     workbook_ =
-        std::make_unique<xlsx::XlsxWorkbook>(path_, options_.sheet, options_.output.value_or(""));
+        std::make_unique<xlsx::XlsxWorkbook>(path_, options_.sheet, options_.output.value_or(""),
+                                             options_.stream_rows);
   }
   return workbook_.get();
 }

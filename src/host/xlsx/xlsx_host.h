@@ -17,6 +17,10 @@ struct XlsxHostOptions {
   std::optional<std::filesystem::path> output;
   // The run only reads the file (a preview, CSV): nothing is checked for writing.
   bool read_only = false;
+  // The worksheet's rows are read when first needed, or streamed to a run that asks for them
+  // (Worksheet::StreamedRows) so that they are never all held: a damaged sheet is then reported
+  // by the first use of its rows rather than by ActiveWorkbook.
+  bool stream_rows = false;
 };
 
 namespace xlsx {

@@ -116,8 +116,8 @@ void CheckEmptyPartsCopy(const std::string& bytes) {
 }  // namespace
 
 XlsxWorkbook::XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
-                           std::filesystem::path output)
-    : path_(std::move(path)), output_(std::move(output)) {
+                           std::filesystem::path output, bool defer_rows)
+    : path_(std::move(path)), output_(std::move(output)), defer_rows_(defer_rows) {
   try {
     Load(sheet);
   } catch (const PackageError& e) {
@@ -199,10 +199,28 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   if (!shared_strings_part.empty() && package.Has(shared_strings_part)) {
     ReadSharedStrings(package, shared_strings_part, sheet_->model());
   }
+  if (defer_rows_) {
+    package.VerifyAll({sheet_part_, shared_strings_part});
+    CheckEmptyPartsCopy(bytes_);
+    sheet_->DeferRows([this](SheetModel& model, SheetLayout& layout) { LoadRows(model, layout); });
+    return;
+  }
   ByteChunks xml;  // only a window of it is held while reading; saving inflates it again
   ReadWorksheet(package, sheet_part_, sheet_->model(), xml, sheet_->layout());
   package.VerifyAll({sheet_part_, shared_strings_part});
   CheckEmptyPartsCopy(bytes_);
+}
+
+void XlsxWorkbook::LoadRows(SheetModel& model, SheetLayout& layout) const {
+  try {
+    const Package package(bytes_);
+    ByteChunks xml;
+    ReadWorksheet(package, sheet_part_, model, xml, layout);
+  } catch (const PackageError& e) {
+    LoadFailure(path_, e.what());
+  } catch (const std::bad_alloc&) {
+    LoadFailure(path_, "内存不足");
+  }
 }
 
 void XlsxWorkbook::CheckIsWorkbook(const Package& package) {

@@ -28,32 +28,54 @@ class XlsxSheet final : public Worksheet {
   explicit XlsxSheet(std::string name) : name_(std::move(name)) {}
 
   std::string Name() const override { return name_; }
-  int32_t LastUsedRow() const override { return model_.LastUsedRow(); }
+  int32_t LastUsedRow() const override { return model().LastUsedRow(); }
   std::optional<CellValue> Read(int32_t row, int32_t column) const override {
-    return model_.Read(row, column);
+    return model().Read(row, column);
   }
   bool Write(int32_t row, int32_t column, const CellValue& value) override {
-    return model_.Write(row, column, value);
+    return model().Write(row, column, value);
   }
   bool SetDecimals(int32_t row, int32_t column, int decimals) override {
-    return model_.SetDecimals(row, column, decimals);
+    return model().SetDecimals(row, column, decimals);
+  }
+  // While the rows are still to load.
+  std::unique_ptr<RowSource> StreamedRows(const SheetColumns& columns) override;
+
+  // Fills the model and the layout from the file; throws HostError.
+  using RowLoad = std::function<void(SheetModel&, SheetLayout&)>;
+  // The rows are loaded by `load` when first needed rather than now.
+  void DeferRows(RowLoad load) { pending_ = std::move(load); }
+
+  SheetModel& model() {
+    LoadRows();
+    return model_;
+  }
+  const SheetModel& model() const {
+    LoadRows();
+    return model_;
+  }
+  SheetLayout& layout() {
+    LoadRows();
+    return layout_;
   }
 
-  SheetModel& model() { return model_; }
-  const SheetModel& model() const { return model_; }
-  SheetLayout& layout() { return layout_; }
-
  private:
+  void LoadRows() const;
+
   std::string name_;
-  SheetModel model_;
-  SheetLayout layout_;
+  // Filled on first use where the rows were deferred.
+  mutable SheetModel model_;
+  mutable SheetLayout layout_;
+  mutable RowLoad pending_;
 };
 
 class XlsxWorkbook final : public Workbook {
  public:
   // Loads the file. Throws HostError("无法读取工作簿: ...").
   // `sheet`: the sheet to work on instead of the active one, when not empty.
-  XlsxWorkbook(std::filesystem::path path, const std::string& sheet, std::filesystem::path output);
+  // `defer_rows`: the worksheet's rows are read when first needed, or streamed to the run.
+  XlsxWorkbook(std::filesystem::path path, const std::string& sheet, std::filesystem::path output,
+               bool defer_rows = false);
 
   std::string Name() const override;
   // nullptr when the sheet in front is a chart, dialog or macro sheet.
@@ -85,6 +107,8 @@ class XlsxWorkbook final : public Workbook {
   // The entry of the sheet to work on. Throws PackageError when there is no such sheet.
   size_t ChooseSheet(const std::string& wanted_sheet, const pugi::xml_node& root) const;
   void LoadCustomProperties(const Package& package);
+  // Reads the worksheet's rows into the model and the layout. Throws HostError.
+  void LoadRows(SheetModel& model, SheetLayout& layout) const;
   // The package with the run's changes, written to `target` through a temporary file.
   void WritePackage(const std::filesystem::path& target);
   // The small parts a save to `target` changes, by name: the new custom properties, without the
@@ -102,6 +126,7 @@ class XlsxWorkbook final : public Workbook {
   std::filesystem::path output_;
   std::string bytes_;  // the file as loaded; released while saving
   bool saved_ = false;
+  bool defer_rows_ = false;
   std::vector<SheetEntry> sheets_;
   std::string active_name_;
   std::string sheet_part_;

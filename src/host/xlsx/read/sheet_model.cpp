@@ -9,6 +9,9 @@
 namespace quilmark::xlsx {
 namespace {
 
+// Rows held at most while streaming before the ones already handed on are forgotten.
+constexpr size_t kStreamHeld = 16384;
+
 bool ColumnLess(const Cell& a, const Cell& b) { return a.column < b.column; }
 
 }  // namespace
@@ -53,6 +56,27 @@ void SheetModel::EndRow(uint32_t xml_end) {
     for (uint32_t i = 0; i < row.cell_count; ++i) cells_[row.first_cell + i] = copy[i];
   }
   if (has_value) last_used_row_ = std::max(last_used_row_, row.number);
+  if (stream_ != nullptr) Streamed(has_value);
+}
+
+void SheetModel::Streamed(bool has_value) {
+  if (!rows_in_order_) throw RowsNotInOrder{};
+  if (!has_value) return;
+  stream_->RowsUpTo(rows_.back().number);
+  if (rows_.size() >= kStreamHeld) KeepLastRowOnly();
+}
+
+void SheetModel::KeepLastRowOnly() {
+  Row last = rows_.back();
+  std::vector<Cell> cells;
+  for (uint32_t i = 0; i < last.cell_count; ++i) cells.push_back(cells_[last.first_cell + i]);
+  for (size_t slot = 0; slot + 1 < rows_.size(); ++slot) row_index_[rows_[slot].number] = -1;
+  rows_.truncate(0);
+  cells_.truncate(0);
+  last.first_cell = 0;
+  rows_.push_back(last);
+  for (const Cell& cell : cells) cells_.push_back(cell);
+  row_index_[last.number] = 0;
 }
 
 void SheetModel::ResetRows() {

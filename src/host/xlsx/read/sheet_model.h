@@ -72,6 +72,15 @@ struct SharedFormula {
   std::string formula;  // as written in the defining cell
 };
 
+// Where a model read as a stream hands its rows on.
+class RowStream {
+ public:
+  virtual ~RowStream() = default;
+  // The row just read, `number`, has a value: every row up to it is among the used rows. The
+  // model still holds each row from the one before that last had a value.
+  virtual void RowsUpTo(int32_t number) = 0;
+};
+
 class SheetModel {
  public:
   // The shared strings, read-only (appended while the workbook loads).
@@ -86,6 +95,11 @@ class SheetModel {
   void EndRow(uint32_t xml_end);
   // Forgets every row and cell loaded so far (the shared strings stay), to load them again.
   void ResetRows();
+  // While set, each row with a value is announced to `stream` as it ends, and the rows before it
+  // are then forgotten (a few thousand at a time): the model holds the rows from the last one
+  // with a value on, which is all a save below the data needs. The building calls throw
+  // RowsNotInOrder once a row number does not ascend. nullptr ends the streaming.
+  void StreamTo(RowStream* stream) { stream_ = stream; }
 
   // The value of a cell; nullopt outside the sheet or when the value cannot be read.
   std::optional<CellValue> Read(int32_t row, int32_t column) const;
@@ -130,6 +144,10 @@ class SheetModel {
   Cell* FindCellMutable(int32_t row, int32_t column);
   bool HasValueInRow(int32_t row) const;
   void Store(Cell& cell, const CellValue& value);
+  // The streaming part of ending a row.
+  void Streamed(bool has_value);
+  // Forgets every row but the last one.
+  void KeepLastRowOnly();
 
   ChunkedVector<uint64_t> shared_strings_;  // arena handles
   TextArena arena_;
@@ -150,6 +168,7 @@ class SheetModel {
   int32_t written_last_row_ = 0;
   int32_t written_min_column_ = 0;
   int32_t written_max_column_ = 0;
+  RowStream* stream_ = nullptr;
 };
 
 }  // namespace quilmark::xlsx
