@@ -178,7 +178,9 @@ bool RunJob(const fs::path& input, const fs::path& output, bool convert = false)
   options.CheckZQDM2MC = convert;
   options.OptClassC_2008 = true;
   options.ChkNumArea = true;
-  quilmark::XlsxFileHost host(input, {"", output});
+  quilmark::XlsxHostOptions host_options{"", output};
+  host_options.stream_rows = true;  // as the command line and the window load a workbook
+  quilmark::XlsxFileHost host(input, host_options);
   NullSink sink;
   // The sheet run itself rather than CarryOut: the input kinds would link the GIS sources, and
   // loading GDAL's libraries (some 25 MB and 50 ms) would count in every job's figures.

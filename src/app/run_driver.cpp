@@ -141,12 +141,17 @@ struct BadCoefficientRow {
 
 class CoefficientCheckedRows final : public RowSource {
  public:
-  explicit CoefficientCheckedRows(RowSource& inner) : inner_(inner) {}
+  // `sheet_rows`: the rows are a worksheet's, and the stop names the row as for a sheet checked
+  // before its pass.
+  explicit CoefficientCheckedRows(RowSource& inner, bool sheet_rows = false)
+      : inner_(inner), sheet_rows_(sheet_rows) {}
   bool Next(SourceRow& row) override {
     if (!inner_.Next(row)) return false;
     if (row.deduction && IsBadCoefficient(*row.deduction)) {
+      const std::string text = ValueText(*row.deduction);
       throw BadCoefficientRow{
-          BadSourceCoefficientText(inner_.RowLabel(row.number), ValueText(*row.deduction))};
+          sheet_rows_ ? BadCoefficientText(static_cast<int32_t>(row.number), text)
+                      : BadSourceCoefficientText(inner_.RowLabel(row.number), text)};
     }
     return true;
   }
@@ -158,6 +163,7 @@ class CoefficientCheckedRows final : public RowSource {
 
  private:
   RowSource& inner_;
+  const bool sheet_rows_;
 };
 
 // The selected tasks in their fixed order.
@@ -213,36 +219,53 @@ struct Refused {
   std::string text;
 };
 
-std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
-                                    ResultTarget& target, AreaCheck& area_check, MessageSink& sink,
-                                    std::vector<std::string>& land_use_warnings) {
+// The chosen tasks, fed with every row.
+struct SummedTasks {
+  std::vector<std::unique_ptr<RowTask>> tasks;
   LandUseTask* land_use = nullptr;
-  std::vector<std::unique_ptr<RowTask>> tasks = ChosenTasks(options, plan, land_use);
+};
+
+SummedTasks SumRows(const RunOptions& options, const Plan& plan, RowSource& rows,
+                    AreaCheck& area_check, MessageSink& sink) {
+  SummedTasks summed;
+  summed.tasks = ChosenTasks(options, plan, summed.land_use);
   std::vector<RowSink*> sinks;
-  for (const auto& task : tasks) sinks.push_back(task.get());
+  for (const auto& task : summed.tasks) sinks.push_back(task.get());
   sinks.push_back(&area_check);
   const bool convert = plan.land_use && options.CheckZQDM2MC;
   sink.Progress("汇总图斑");
   WatchedRows watched(rows, rows.RowCount(), sink);
   FeedRows(watched, convert ? &ConvertedZone : nullptr, sinks);
-
-  for (const auto& task : tasks) {
+  for (const auto& task : summed.tasks) {
     if (std::optional<std::string> refusal = task->Refusal()) throw Refused{std::move(*refusal)};
   }
+  return summed;
+}
+
+std::optional<StopReason> WriteTables(SummedTasks& summed, ResultTarget& target,
+                                      MessageSink& sink,
+                                      std::vector<std::string>& land_use_warnings) {
   std::vector<TableShape> shapes;
-  for (const auto& task : tasks) {
+  for (const auto& task : summed.tasks) {
     for (const TableShape& shape : task->Shapes()) shapes.push_back(shape);
   }
   if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
   if (!sink.BeginWriting()) throw RunCancelled{};
   std::vector<ResultTable> tables;
-  for (const auto& task : tasks) {
+  for (const auto& task : summed.tasks) {
     for (ResultTable& table : task->Tables()) tables.push_back(std::move(table));
   }
   sink.Progress("写入汇总结果");
   target.Write(tables);
-  if (land_use != nullptr) land_use_warnings = land_use->Warnings();
+  if (summed.land_use != nullptr) land_use_warnings = summed.land_use->Warnings();
   return std::nullopt;
+}
+
+std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
+                                    ResultTarget& target, AreaCheck& area_check, MessageSink& sink,
+                                    std::vector<std::string>& land_use_warnings) {
+  SummedTasks summed = SumRows(options, plan, rows, area_check, sink);
+  return WriteTables(summed, target, sink, land_use_warnings);
 }
 
 // The warnings of a run that completed, in the order they are shown.
@@ -331,11 +354,61 @@ void SaveBelowData(const OpenedSheet& opened, int32_t last_row, const WorksheetT
   opened.workbook->Save();
 }
 
+// After the pass: the tables go below the last row or to the target the request opened, and a
+// workbook written into is saved.
+RunResult WriteSheetRun(OpenedTarget& outside, const OpenedSheet& opened, int32_t last_row,
+                        const Plan& plan, SummedTasks& summed, const AreaCheck& area_check,
+                        const RowSource& rows, MessageSink& sink) {
+  WorksheetTarget below_data(*opened.sheet, last_row);
+  ResultTarget& target = outside.target != nullptr ? *outside.target : below_data;
+  std::vector<std::string> land_use_warnings;
+  if (std::optional<StopReason> stop = WriteTables(summed, target, sink, land_use_warnings)) {
+    return Stopped(sink, *stop);
+  }
+  if (outside.target == nullptr) SaveBelowData(opened, last_row, below_data, sink);
+  return Completed(sink, area_check, rows, "第 " + std::to_string(plan.columns.area) + " 列",
+                   land_use_warnings, target.Completion());
+}
+
+// A sheet that gives its rows as they are read is summed as it loads, so that its rows are never
+// all held. Not where the last row must be known before the pass (an earlier run's tables to
+// look for among the rows) nor where the pass writes zone cells. nullopt where the sheet's cells
+// are to be read instead: it cannot stream, or its rows turned out not to stand in order.
+std::optional<RunResult> RunStreamed(const RunRequest& request, const ClassTable* user_table,
+                                     const OpenedSheet& opened, MessageSink& sink) {
+  const RunOptions& options = request.options;
+  Plan plan;
+  if (!opened.record.empty() || (options.CheckTDLY && options.CheckZQDM2MC)) return std::nullopt;
+  if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
+  if (auto stop = CheckFormat(options, true, plan)) return Stopped(sink, *stop);
+  std::unique_ptr<RowSource> streamed = opened.sheet->StreamedRows(plan.columns);
+  if (streamed == nullptr) return std::nullopt;
+  std::unique_ptr<RowSource> rows = TransformZones(std::move(streamed), ChosenZoneTransform(options));
+  // The first bad coefficient stops the run as the check before a loaded sheet's pass does.
+  CoefficientCheckedRows checked(*rows, true);
+  AreaCheck area_check;
+  SummedTasks summed;
+  try {
+    summed = SumRows(options, plan, checked, area_check, sink);
+  } catch (const RowsNotInOrder&) {
+    return std::nullopt;
+  } catch (const BadCoefficientRow& bad) {
+    return Stopped(sink, StopReason::kBadCoefficient, bad.text);
+  }
+  const int32_t last_row = opened.sheet->LastUsedRow();
+  OpenedTarget outside = OpenTarget(request, last_row);
+  return WriteSheetRun(outside, opened, last_row, plan, summed, area_check, *rows, sink);
+}
+
 RunResult Run(const RunRequest& request, const ClassTable* user_table, SpreadsheetHost& host,
               MessageSink& sink) {
   std::variant<OpenedSheet, RunResult> open = OpenSheet(host, sink);
   if (RunResult* ended = std::get_if<RunResult>(&open)) return std::move(*ended);
   const OpenedSheet& opened = std::get<OpenedSheet>(open);
+  if (std::optional<RunResult> streamed = RunStreamed(request, user_table, opened, sink)) {
+    return std::move(*streamed);
+  }
   // The last row of the used range, not its row count: a used range that starts below row 1
   // still has every data row visited.
   const int32_t last_row = opened.sheet->LastUsedRow();
@@ -352,17 +425,9 @@ RunResult Run(const RunRequest& request, const ClassTable* user_table, Spreadshe
           *opened.sheet, last_row, plan.columns,
           outside.target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
       ChosenZoneTransform(options));
-  WorksheetTarget below_data(*opened.sheet, last_row);
-  ResultTarget& target = outside.target != nullptr ? *outside.target : below_data;
   AreaCheck area_check;
-  std::vector<std::string> land_use_warnings;
-  if (std::optional<StopReason> stop =
-          Summarize(options, plan, *rows, target, area_check, sink, land_use_warnings)) {
-    return Stopped(sink, *stop);
-  }
-  if (outside.target == nullptr) SaveBelowData(opened, last_row, below_data, sink);
-  return Completed(sink, area_check, *rows, "第 " + std::to_string(plan.columns.area) + " 列",
-                   land_use_warnings, target.Completion());
+  SummedTasks summed = SumRows(options, plan, *rows, area_check, sink);
+  return WriteSheetRun(outside, opened, last_row, plan, summed, area_check, *rows, sink);
 }
 
 RunResult RunRows(const RunRequest& request, const ClassTable* user_table, RowSource& rows,

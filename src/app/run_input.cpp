@@ -33,13 +33,15 @@ RunResult RunGivenHost(const RunRequest& request, MessageSink& sink) {
   return RunOnSheet(request, *request.input.host, sink);
 }
 
-// The file is loaded when the run attaches, and written back (or into its copy) only when the
-// tables go below its data; else it is only read and not checked for writing.
+// The file is loaded when the run attaches (its rows streamed to the pass where the run can take
+// them so), and written back (or into its copy) only when the tables go below its data; else it
+// is only read and not checked for writing.
 RunResult RunWorkbookFile(const RunRequest& request, MessageSink& sink) {
   const bool below_data = request.output.given == nullptr && TargetName(request).empty();
   XlsxFileHost host(request.input.sources.front(),
                     XlsxHostOptions{request.input.sheet,
-                                    below_data ? request.output.file : std::nullopt, !below_data});
+                                    below_data ? request.output.file : std::nullopt, !below_data,
+                                    true});
   return RunOnSheet(request, host, sink);
 }
 
