@@ -11,7 +11,8 @@ namespace quilmark::fuzz {
 // A folder for one fuzzing process, on a memory file system where there is one.
 const std::filesystem::path& WorkFolder();
 
-// Runs on the workbook file `input` and aborts when the run or its saved result is at fault.
+// Runs on the workbook file `input` and aborts when the run or its saved result is at fault, or
+// when the run with the sheet's rows streamed and with the sheet loaded first end differently.
 void RunOnWorkbook(const std::filesystem::path& input);
 
 // Writes `bytes` to `path`; aborts when it cannot.

@@ -9,6 +9,7 @@ target_sources(quilmark_tests PRIVATE
   xlsx/tag_scan_test.cpp
   xlsx/parallel_deflate_test.cpp
   xlsx/round_trip.cpp
+  xlsx/streamed_rows_test.cpp
   xlsx/fuzz_findings_test.cpp)
 target_link_libraries(quilmark_tests PRIVATE libzip::zip EXPAT::EXPAT)
 

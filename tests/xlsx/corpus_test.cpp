@@ -3,8 +3,6 @@
 // in the repository, and on the whole corpus when it lies beside the clone.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "src/host/xlsx/xlsx_host.h"
 #include "tests/xlsx/xlsx_fixture.h"
 
@@ -12,32 +10,6 @@ namespace quilmark {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> Workbooks(const fs::path& folder) {
-  std::vector<fs::path> files;
-  if (!fs::is_directory(folder)) return files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string extension = entry.path().extension().string();
-    if (extension == ".xlsx" || extension == ".xlsm" || extension == ".xltx") {
-      files.push_back(entry.path());
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-std::vector<fs::path> CorpusFolders() {
-  std::vector<fs::path> folders = {testing::TestData()};
-  const char* corpus = std::getenv("QUILMARK_CORPUS");
-  const fs::path beside = testing::TestData() / ".." / ".." / ".." / ".." / "shared" / "corpus";
-  for (const fs::path& candidate : {corpus ? fs::path(corpus) : fs::path(), beside}) {
-    if (!candidate.empty() && fs::is_directory(candidate / "valid")) {
-      folders.push_back(candidate);
-      break;
-    }
-  }
-  return folders;
-}
 
 void CheckValid(const fs::path& file) {
   SCOPED_TRACE(file.filename().string());
@@ -105,8 +77,8 @@ void CheckValid(const fs::path& file) {
 
 TEST(XlsxCorpus, ValidWorkbooksRoundTrip) {
   size_t count = 0;
-  for (const fs::path& folder : CorpusFolders()) {
-    for (const fs::path& file : Workbooks(folder / "valid")) {
+  for (const fs::path& folder : testing::CorpusFolders()) {
+    for (const fs::path& file : testing::WorkbookFiles(folder / "valid")) {
       CheckValid(file);
       ++count;
     }
@@ -115,8 +87,8 @@ TEST(XlsxCorpus, ValidWorkbooksRoundTrip) {
 }
 
 TEST(XlsxCorpus, BrokenWorkbooksAreRefused) {
-  for (const fs::path& folder : CorpusFolders()) {
-    for (const fs::path& file : Workbooks(folder / "broken")) {
+  for (const fs::path& folder : testing::CorpusFolders()) {
+    for (const fs::path& file : testing::WorkbookFiles(folder / "broken")) {
       SCOPED_TRACE(file.filename().string());
       testing::TempFolder temp;
       XlsxFileHost host(file, {"", temp / "out.xlsx"});

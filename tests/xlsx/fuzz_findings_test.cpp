@@ -26,6 +26,9 @@ TEST_P(FuzzFinding, RefusedOrReadAndSavedWellFormed) {
   const testing::RoundTrip trip = RunFinding(GetParam());
   EXPECT_EQ(trip.problem, "");
   EXPECT_NE(trip.run.outcome, RunResult::Outcome::kStopped) << trip.run.message;
+  testing::TempFolder folder;
+  EXPECT_EQ(testing::StreamedDiffers(Finding(GetParam()), testing::RoundTripOptions(), folder.path()),
+            "");
 }
 
 INSTANTIATE_TEST_SUITE_P(

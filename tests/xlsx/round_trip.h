@@ -17,7 +17,17 @@ struct RoundTrip {
   std::string problem;
 };
 
+// As the command line does, the sheet's rows are streamed to the run where it can take them so.
 RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem::path& output);
+
+// Empty when the run with `options` on `input` ends alike with its rows streamed and with the
+// sheet loaded first: the same outcome, message and warnings, and the same saved entries (each
+// inflated); else what differs. The results are written into `folder`.
+std::string StreamedDiffers(const std::filesystem::path& input, const RunOptions& options,
+                            const std::filesystem::path& folder);
+
+// The options of RunAndReload's run: land use by 2008 third-level class and the cross-tab.
+RunOptions RoundTripOptions();
 
 // Empty when `xml` is well-formed XML (a strict parser's verdict), else the parser's reason.
 std::string XmlError(std::string_view xml);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -111,6 +112,33 @@ std::filesystem::path TestData() {
   // ctest sets the variable; run by hand, the binary finds the data in the source tree.
   const char* root = std::getenv("QUILMARK_TEST_DATA");
   return std::filesystem::path(root != nullptr ? root : QUILMARK_SOURCE_TEST_DATA) / "xlsx";
+}
+
+std::vector<std::filesystem::path> WorkbookFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  if (!std::filesystem::is_directory(folder)) return files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string extension = entry.path().extension().string();
+    if (extension == ".xlsx" || extension == ".xlsm" || extension == ".xltx") {
+      files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::filesystem::path> CorpusFolders() {
+  std::vector<std::filesystem::path> folders = {TestData()};
+  const char* corpus = std::getenv("QUILMARK_CORPUS");
+  const std::filesystem::path beside = TestData() / ".." / ".." / ".." / ".." / "shared" / "corpus";
+  for (const std::filesystem::path& candidate :
+       {corpus ? std::filesystem::path(corpus) : std::filesystem::path(), beside}) {
+    if (!candidate.empty() && std::filesystem::is_directory(candidate / "valid")) {
+      folders.push_back(candidate);
+      break;
+    }
+  }
+  return folders;
 }
 
 }  // namespace quilmark::testing

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace quilmark::testing {
 
@@ -34,5 +35,11 @@ std::string ReadFile(const std::filesystem::path& path);
 
 // The folder of the workbooks copied from the corpus into the repository.
 std::filesystem::path TestData();
+
+// That folder, and the whole corpus when it lies beside the clone (or QUILMARK_CORPUS names it);
+// each holds valid/ and broken/.
+std::vector<std::filesystem::path> CorpusFolders();
+// The workbooks in a folder, by name.
+std::vector<std::filesystem::path> WorkbookFiles(const std::filesystem::path& folder);
 
 }  // namespace quilmark::testing
