@@ -179,7 +179,7 @@ bool RunJob(const fs::path& input, const fs::path& output, bool convert = false)
   options.OptClassC_2008 = true;
   options.ChkNumArea = true;
   quilmark::XlsxHostOptions host_options{"", output};
-  host_options.stream_rows = true;  // as the command line and the window load a workbook
+  host_options.stream_rows_from = quilmark::kStreamRowsFrom;  // as the programs load a workbook
   quilmark::XlsxFileHost host(input, host_options);
   NullSink sink;
   // The sheet run itself rather than CarryOut: the input kinds would link the GIS sources, and

@@ -41,7 +41,7 @@ RunResult RunWorkbookFile(const RunRequest& request, MessageSink& sink) {
   XlsxFileHost host(request.input.sources.front(),
                     XlsxHostOptions{request.input.sheet,
                                     below_data ? request.output.file : std::nullopt, !below_data,
-                                    true});
+                                    kStreamRowsFrom});
   return RunOnSheet(request, host, sink);
 }
 

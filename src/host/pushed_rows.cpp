@@ -6,8 +6,8 @@
 namespace quilmark {
 namespace {
 
-constexpr size_t kBatchRows = 2048;
-constexpr size_t kBatchesAhead = 3;
+constexpr size_t kBatchRows = 512;
+constexpr size_t kBatchesAhead = 4;
 
 }  // namespace
 

@@ -29,7 +29,7 @@ RunResult RunOn(const std::filesystem::path& input, const std::filesystem::path&
                 const RunOptions& options, bool stream_rows) {
   RecordingSink sink;
   XlsxHostOptions host_options{"", output};
-  host_options.stream_rows = stream_rows;
+  if (stream_rows) host_options.stream_rows_from = 0;
   XlsxFileHost host(input, host_options);
   return SummarizeHost(options, host, sink);
 }

@@ -17,7 +17,7 @@ struct RoundTrip {
   std::string problem;
 };
 
-// As the command line does, the sheet's rows are streamed to the run where it can take them so.
+// The sheet's rows are streamed to the run, as the command line streams a large sheet's.
 RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem::path& output);
 
 // Empty when the run with `options` on `input` ends alike with its rows streamed and with the

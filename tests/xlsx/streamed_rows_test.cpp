@@ -115,7 +115,7 @@ TEST(StreamedRows, TheSummedRowsAreNotHeld) {
   const fs::path input = folder / "in.xlsx";
   testing::WriteZip(input, testing::OneSheetWorkbook(testing::SheetXml(PatchRows(1, 60000))));
   XlsxHostOptions options{"", folder / "out.xlsx"};
-  options.stream_rows = true;
+  options.stream_rows_from = 0;
   XlsxFileHost host(input, options);
   RecordingSink sink;
   ASSERT_EQ(SummarizeHost(testing::RoundTripOptions(), host, sink).outcome,

@@ -15,7 +15,7 @@ Workbook* XlsxFileHost::ActiveWorkbook() {
     if (!options_.read_only) xlsx::CheckRunTarget(path_, options_.output);
     workbook_ =
         std::make_unique<xlsx::XlsxWorkbook>(path_, options_.sheet, options_.output.value_or(""),
-                                             options_.stream_rows);
+                                             options_.stream_rows_from);
   }
   return workbook_.get();
 }

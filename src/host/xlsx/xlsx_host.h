@@ -17,11 +17,16 @@ struct XlsxHostOptions {
   std::optional<std::filesystem::path> output;
   // The run only reads the file (a preview, CSV): nothing is checked for writing.
   bool read_only = false;
-  // The worksheet's rows are read when first needed, or streamed to a run that asks for them
-  // (Worksheet::StreamedRows) so that they are never all held: a damaged sheet is then reported
-  // by the first use of its rows rather than by ActiveWorkbook.
-  bool stream_rows = false;
+  // From this size of its XML on, the worksheet's rows are read when first needed, or streamed
+  // to a run that asks for them (Worksheet::StreamedRows) so that they are never all held; a
+  // damaged sheet is then reported by the first use of its rows rather than by ActiveWorkbook.
+  // nullopt: the rows load with the workbook.
+  std::optional<uint64_t> stream_rows_from;
 };
+
+// Where the programs start streaming a sheet's rows: below it the rows are loaded, which is a
+// little quicker on two cores, and holding them costs at most some 15 MB.
+inline constexpr uint64_t kStreamRowsFrom = uint64_t{32} << 20;
 
 namespace xlsx {
 class XlsxWorkbook;

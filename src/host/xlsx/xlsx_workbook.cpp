@@ -116,8 +116,8 @@ void CheckEmptyPartsCopy(const std::string& bytes) {
 }  // namespace
 
 XlsxWorkbook::XlsxWorkbook(std::filesystem::path path, const std::string& sheet,
-                           std::filesystem::path output, bool defer_rows)
-    : path_(std::move(path)), output_(std::move(output)), defer_rows_(defer_rows) {
+                           std::filesystem::path output, std::optional<uint64_t> defer_rows_from)
+    : path_(std::move(path)), output_(std::move(output)), defer_rows_from_(defer_rows_from) {
   try {
     Load(sheet);
   } catch (const PackageError& e) {
@@ -199,7 +199,8 @@ void XlsxWorkbook::Load(const std::string& wanted_sheet) {
   if (!shared_strings_part.empty() && package.Has(shared_strings_part)) {
     ReadSharedStrings(package, shared_strings_part, sheet_->model());
   }
-  if (defer_rows_) {
+  const uint64_t sheet_size = package.DeclaredSize(sheet_part_).value_or(UINT64_MAX);
+  if (defer_rows_from_ && sheet_size >= *defer_rows_from_) {
     package.VerifyAll({sheet_part_, shared_strings_part});
     CheckEmptyPartsCopy(bytes_);
     sheet_->DeferRows([this](SheetModel& model, SheetLayout& layout) { LoadRows(model, layout); });

@@ -73,9 +73,10 @@ class XlsxWorkbook final : public Workbook {
  public:
   // Loads the file. Throws HostError("无法读取工作簿: ...").
   // `sheet`: the sheet to work on instead of the active one, when not empty.
-  // `defer_rows`: the worksheet's rows are read when first needed, or streamed to the run.
+  // `defer_rows_from`: from this size of its XML on, the worksheet's rows are read when first
+  // needed, or streamed to the run.
   XlsxWorkbook(std::filesystem::path path, const std::string& sheet, std::filesystem::path output,
-               bool defer_rows = false);
+               std::optional<uint64_t> defer_rows_from = std::nullopt);
 
   std::string Name() const override;
   // nullptr when the sheet in front is a chart, dialog or macro sheet.
@@ -126,7 +127,7 @@ class XlsxWorkbook final : public Workbook {
   std::filesystem::path output_;
   std::string bytes_;  // the file as loaded; released while saving
   bool saved_ = false;
-  bool defer_rows_ = false;
+  std::optional<uint64_t> defer_rows_from_;
   std::vector<SheetEntry> sheets_;
   std::string active_name_;
   std::string sheet_part_;

@@ -99,6 +99,16 @@ std::optional<uint64_t> Package::IndexOf(std::string_view part) const {
 
 bool Package::Has(std::string_view part) const { return IndexOf(part).has_value(); }
 
+std::optional<uint64_t> Package::DeclaredSize(std::string_view part) const {
+  const std::optional<uint64_t> index = IndexOf(part);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (!index || zip_stat_index(archive_, *index, 0, &st) != 0 || (st.valid & ZIP_STAT_SIZE) == 0) {
+    return std::nullopt;
+  }
+  return st.size;
+}
+
 uint64_t Package::InflateBound(std::string_view part, uint64_t index, uint64_t limit) const {
   zip_stat_t st;
   zip_stat_init(&st);

@@ -58,6 +58,8 @@ class Package {
   bool Has(std::string_view part) const;
   // The zip index of the part; nullopt when absent.
   std::optional<uint64_t> IndexOf(std::string_view part) const;
+  // The inflated size the zip directory declares for the part; nullopt when absent or undeclared.
+  std::optional<uint64_t> DeclaredSize(std::string_view part) const;
 
   // The whole inflated part. Throws PackageError when missing, damaged or over the limit.
   std::string Read(std::string_view part, uint64_t limit = kMaxSmallPart) const;
