@@ -16,7 +16,8 @@ struct RunCancelled {};
 
 class WatchedRows final : public RowSource {
  public:
-  // `total`: the rows the source holds, 0 where that is not known in advance.
+  // `total`: the rows the source holds, 0 where that is not known in advance (the source is then
+  // asked again at each count, as a source read as it loads may learn it on the way).
   WatchedRows(RowSource& inner, int64_t total, MessageSink& sink)
       : inner_(inner), total_(total), sink_(sink) {}
 

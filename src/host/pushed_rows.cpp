@@ -11,8 +11,9 @@ constexpr size_t kBatchesAhead = 4;
 
 }  // namespace
 
-std::unique_ptr<PushedRows> PushedRows::Start(Reader read, Label label) {
-  std::unique_ptr<PushedRows> rows(new PushedRows(std::move(read), std::move(label)));
+std::unique_ptr<PushedRows> PushedRows::Start(Reader read, Label label, Count count) {
+  std::unique_ptr<PushedRows> rows(
+      new PushedRows(std::move(read), std::move(label), std::move(count)));
   try {
     rows->thread_ = std::thread([source = rows.get()] { source->Read(); });
   } catch (const std::system_error&) {
@@ -21,8 +22,8 @@ std::unique_ptr<PushedRows> PushedRows::Start(Reader read, Label label) {
   return rows;
 }
 
-PushedRows::PushedRows(Reader read, Label label)
-    : read_(std::move(read)), label_(std::move(label)) {}
+PushedRows::PushedRows(Reader read, Label label, Count count)
+    : read_(std::move(read)), label_(std::move(label)), count_(std::move(count)) {}
 
 PushedRows::~PushedRows() {
   {

@@ -26,14 +26,17 @@ class PushedRows : public RowSource {
   // throws reaches the caller of Next after the rows it pushed before.
   using Reader = std::function<void(const Push&)>;
   using Label = std::function<std::string(int64_t)>;
+  // The rows the source is expected to hold, as far as the reader has found out; 0 when unknown.
+  using Count = std::function<int64_t()>;
 
   // Starts `read` on a thread of its own; nullptr where no thread can be started.
-  static std::unique_ptr<PushedRows> Start(Reader read, Label label);
+  static std::unique_ptr<PushedRows> Start(Reader read, Label label, Count count = nullptr);
   // Stops the reader at its next push (which throws Stopped through it) and waits for it.
   ~PushedRows() override;
 
   bool Next(SourceRow& row) override;
   std::string RowLabel(int64_t number) const override { return label_(number); }
+  int64_t RowCount() const override { return count_ ? count_() : 0; }
 
   // What a push throws once the rows are no longer wanted; the reader lets it pass.
   struct Stopped {};
@@ -44,7 +47,7 @@ class PushedRows : public RowSource {
     size_t count = 0;
   };
 
-  PushedRows(Reader read, Label label);
+  PushedRows(Reader read, Label label, Count count);
   void Read();
   void Add(SourceRow& row);
   void HandOver(bool end, std::exception_ptr error);
@@ -52,6 +55,7 @@ class PushedRows : public RowSource {
 
   Reader read_;
   Label label_;
+  Count count_;
 
   std::mutex mutex_;  // guards what follows, up to the thread
   std::condition_variable changed_;

@@ -61,6 +61,8 @@ class XlsxSheet final : public Worksheet {
 
  private:
   void LoadRows() const;
+  // Loads the rows with `load`, each handed to `stream` as it is read.
+  void LoadStreaming(RowStream& stream, const RowLoad& load);
 
   std::string name_;
   // Filled on first use where the rows were deferred.
