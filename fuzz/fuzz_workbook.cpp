@@ -36,7 +36,8 @@ void RunOnWorkbook(const std::filesystem::path& input) {
   std::string problem = trip.problem;
   // The rows streamed to the run and the sheet loaded first must come to the same.
   if (problem.empty()) {
-    problem = testing::StreamedDiffers(input, testing::RoundTripOptions(), WorkFolder());
+    problem =
+        testing::LoadedDiffers(input, testing::RoundTripOptions(), trip.run, output, WorkFolder());
   }
   if (!problem.empty()) {
     std::fprintf(stderr, "quilmark fuzz: %s\n", problem.c_str());

@@ -1,5 +1,6 @@
 #include "src/host/pushed_rows.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -7,13 +8,13 @@ namespace quilmark {
 namespace {
 
 constexpr size_t kBatchRows = 512;
-constexpr size_t kBatchesAhead = 4;
 
 }  // namespace
 
-std::unique_ptr<PushedRows> PushedRows::Start(Reader read, Label label, Count count) {
+std::unique_ptr<PushedRows> PushedRows::Start(Reader read, Label label, Count count,
+                                              size_t rows_ahead) {
   std::unique_ptr<PushedRows> rows(
-      new PushedRows(std::move(read), std::move(label), std::move(count)));
+      new PushedRows(std::move(read), std::move(label), std::move(count), rows_ahead));
   try {
     rows->thread_ = std::thread([source = rows.get()] { source->Read(); });
   } catch (const std::system_error&) {
@@ -22,8 +23,11 @@ std::unique_ptr<PushedRows> PushedRows::Start(Reader read, Label label, Count co
   return rows;
 }
 
-PushedRows::PushedRows(Reader read, Label label, Count count)
-    : read_(std::move(read)), label_(std::move(label)), count_(std::move(count)) {}
+PushedRows::PushedRows(Reader read, Label label, Count count, size_t rows_ahead)
+    : read_(std::move(read)),
+      label_(std::move(label)),
+      count_(std::move(count)),
+      batches_ahead_(std::max<size_t>(1, rows_ahead / kBatchRows)) {}
 
 PushedRows::~PushedRows() {
   {
@@ -55,7 +59,7 @@ void PushedRows::Add(SourceRow& row) {
 // when the caller has gone.
 void PushedRows::HandOver(bool end, std::exception_ptr error) {
   std::unique_lock lock(mutex_);
-  if (!end) changed_.wait(lock, [this] { return stop_ || full_.size() < kBatchesAhead; });
+  if (!end) changed_.wait(lock, [this] { return stop_ || full_.size() < batches_ahead_; });
   if (stop_) {
     done_ = true;
     if (end) return;
@@ -63,7 +67,7 @@ void PushedRows::HandOver(bool end, std::exception_ptr error) {
   }
   if (filling_.count > 0) full_.push_back(std::move(filling_));
   filling_ = Batch();
-  if (!spare_.empty()) {
+  if (!end && !spare_.empty()) {
     filling_ = std::move(spare_.back());
     spare_.pop_back();
     filling_.count = 0;

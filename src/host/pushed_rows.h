@@ -1,6 +1,8 @@
-// Rows that a reader pushes as it comes to them (a worksheet as its file inflates), taken by the
-// run as a row source: the reader runs on a thread of its own and hands the rows over in batches,
-// a few at most waiting, so memory stays flat however many rows there are.
+// Rows that a reader pushes as it comes to them (a worksheet as its file inflates, a source read
+// ahead of the run), taken by the run as a row source: the reader runs on a thread of its own and
+// hands the rows over in batches, a few at most waiting, so memory stays flat however many rows
+// there are. Once the reader has ended and its rows are taken, the thread is gone and the batches
+// are freed.
 #pragma once
 
 #include <condition_variable>
@@ -29,8 +31,13 @@ class PushedRows : public RowSource {
   // The rows the source is expected to hold, as far as the reader has found out; 0 when unknown.
   using Count = std::function<int64_t()>;
 
-  // Starts `read` on a thread of its own; nullptr where no thread can be started.
-  static std::unique_ptr<PushedRows> Start(Reader read, Label label, Count count = nullptr);
+  // Rows a reader keeps ready by default: enough to keep the run and the reader apart.
+  static constexpr size_t kDefaultRowsAhead = 2048;
+
+  // Starts `read` on a thread of its own, at most about `rows_ahead` rows ahead of the caller;
+  // nullptr where no thread can be started.
+  static std::unique_ptr<PushedRows> Start(Reader read, Label label, Count count = nullptr,
+                                           size_t rows_ahead = kDefaultRowsAhead);
   // Stops the reader at its next push (which throws Stopped through it) and waits for it.
   ~PushedRows() override;
 
@@ -47,7 +54,7 @@ class PushedRows : public RowSource {
     size_t count = 0;
   };
 
-  PushedRows(Reader read, Label label, Count count);
+  PushedRows(Reader read, Label label, Count count, size_t rows_ahead);
   void Read();
   void Add(SourceRow& row);
   void HandOver(bool end, std::exception_ptr error);
@@ -56,6 +63,7 @@ class PushedRows : public RowSource {
   Reader read_;
   Label label_;
   Count count_;
+  const size_t batches_ahead_;
 
   std::mutex mutex_;  // guards what follows, up to the thread
   std::condition_variable changed_;

@@ -6,15 +6,12 @@
 // row labels at the cost of the inner source's own state alone.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
-#include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <vector>
+#include <string>
 
+#include "src/host/pushed_rows.h"
 #include "src/host/row_source.h"
 
 namespace quilmark {
@@ -26,45 +23,21 @@ class ReadAheadRows : public RowSource {
 
   // Starts reading `inner` on a thread of its own, at most about `rows_ahead` rows ahead of the
   // caller; where no thread can be started, it is read on the caller's thread as it would be
-  // without this wrapper.
+  // without this wrapper. The reading thread stops (after the row it is reading) when this goes.
   explicit ReadAheadRows(std::unique_ptr<RowSource> inner, size_t rows_ahead = kDefaultRowsAhead);
-  // Stops the reading thread (after the row it is reading) and waits for it.
-  ~ReadAheadRows() override;
 
   // The inner source's rows in order; rethrows what the inner source threw, at the row where it
   // threw.
-  bool Next(SourceRow& row) override;
+  bool Next(SourceRow& row) override { return ahead_ ? ahead_->Next(row) : inner_->Next(row); }
   std::string RowLabel(int64_t number) const override;
   // The inner source's, asked once when reading starts.
   int64_t RowCount() const override { return count_; }
 
  private:
-  struct Batch {
-    std::vector<SourceRow> rows;
-    size_t count = 0;
-  };
-
-  void Produce();
-  bool NextBatch();
-  void Release();
-
   std::unique_ptr<RowSource> inner_;
-  int64_t count_ = 0;
-  const size_t batches_ahead_;
+  const int64_t count_;
   mutable std::mutex inner_mutex_;  // held while the inner source reads, and for its labels
-
-  std::mutex mutex_;  // guards what follows, up to the thread
-  std::condition_variable changed_;
-  std::deque<Batch> full_;
-  std::vector<Batch> spare_;
-  bool done_ = false;  // the inner source ended or failed
-  bool stop_ = false;  // the reader is to stop
-  std::exception_ptr error_;
-  std::thread thread_;
-  bool threaded_ = false;  // set once, in the constructor
-
-  Batch current_;  // the batch Next hands out, on the caller's thread only
-  size_t at_ = 0;
+  std::unique_ptr<PushedRows> ahead_;  // last: its thread stops before the inner source goes
 };
 
 }  // namespace quilmark

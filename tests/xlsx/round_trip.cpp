@@ -56,21 +56,28 @@ RunOptions RoundTripOptions() {
   return options;
 }
 
-std::string StreamedDiffers(const std::filesystem::path& input, const RunOptions& options,
-                            const std::filesystem::path& folder) {
+std::string LoadedDiffers(const std::filesystem::path& input, const RunOptions& options,
+                          const RunResult& streamed, const std::filesystem::path& streamed_file,
+                          const std::filesystem::path& folder) {
   const std::filesystem::path loaded_file = folder / "loaded.xlsx";
-  const std::filesystem::path streamed_file = folder / "streamed.xlsx";
   std::error_code ec;
   std::filesystem::remove(loaded_file, ec);
-  std::filesystem::remove(streamed_file, ec);
   const RunResult loaded = RunOn(input, loaded_file, options, false);
-  const RunResult streamed = RunOn(input, streamed_file, options, true);
   std::string differences = Differences(loaded, streamed);
   if (differences.empty() && loaded.outcome == RunResult::Outcome::kCompleted &&
       ReadZip(loaded_file) != ReadZip(streamed_file)) {
     differences = "the saved workbooks differ";
   }
   return differences;
+}
+
+std::string StreamedDiffers(const std::filesystem::path& input, const RunOptions& options,
+                            const std::filesystem::path& folder) {
+  const std::filesystem::path streamed_file = folder / "streamed.xlsx";
+  std::error_code ec;
+  std::filesystem::remove(streamed_file, ec);
+  const RunResult streamed = RunOn(input, streamed_file, options, true);
+  return LoadedDiffers(input, options, streamed, streamed_file, folder);
 }
 
 RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem::path& output) {

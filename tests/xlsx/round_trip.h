@@ -26,6 +26,11 @@ RoundTrip RunAndReload(const std::filesystem::path& input, const std::filesystem
 std::string StreamedDiffers(const std::filesystem::path& input, const RunOptions& options,
                             const std::filesystem::path& folder);
 
+// The same for a streamed run already made, whose result and saved file are given.
+std::string LoadedDiffers(const std::filesystem::path& input, const RunOptions& options,
+                          const RunResult& streamed, const std::filesystem::path& streamed_file,
+                          const std::filesystem::path& folder);
+
 // The options of RunAndReload's run: land use by 2008 third-level class and the cross-tab.
 RunOptions RoundTripOptions();
 
