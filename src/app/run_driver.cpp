@@ -160,6 +160,7 @@ class CoefficientCheckedRows final : public RowSource {
     return inner_.RewriteZone(row, text);
   }
   int64_t RowCount() const override { return inner_.RowCount(); }
+  bool ReadAhead() const override { return inner_.ReadAhead(); }
 
  private:
   RowSource& inner_;

@@ -28,6 +28,7 @@ class WatchedRows final : public RowSource {
   bool RewriteZone(const SourceRow& row, std::string_view text) override {
     return inner_.RewriteZone(row, text);
   }
+  bool ReadAhead() const override { return inner_.ReadAhead(); }
 
   static constexpr int64_t kEvery = 512;
 

@@ -44,6 +44,7 @@ class PushedRows : public RowSource {
   bool Next(SourceRow& row) override;
   std::string RowLabel(int64_t number) const override { return label_(number); }
   int64_t RowCount() const override { return count_ ? count_() : 0; }
+  bool ReadAhead() const override { return true; }
 
   // What a push throws once the rows are no longer wanted; the reader lets it pass.
   struct Stopped {};

@@ -32,6 +32,7 @@ class ReadAheadRows : public RowSource {
   std::string RowLabel(int64_t number) const override;
   // The inner source's, asked once when reading starts.
   int64_t RowCount() const override { return count_; }
+  bool ReadAhead() const override { return ahead_ != nullptr; }
 
  private:
   std::unique_ptr<RowSource> inner_;

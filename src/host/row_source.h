@@ -79,6 +79,10 @@ class RowSource {
   // How many rows the source holds, where it knows without reading them (a sheet's used rows, a
   // layer's feature count); 0 where it does not.
   virtual int64_t RowCount() const { return 0; }
+
+  // Whether Next only takes rows another thread has read already: the run then need not read
+  // them on a thread of its own while its tasks sum.
+  virtual bool ReadAhead() const { return false; }
 };
 
 }  // namespace quilmark

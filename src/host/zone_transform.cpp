@@ -81,6 +81,7 @@ class TransformedRows : public RowSource {
     return inner_->RewriteZone(row, text);
   }
   int64_t RowCount() const override { return inner_->RowCount(); }
+  bool ReadAhead() const override { return inner_->ReadAhead(); }
 
  private:
   std::unique_ptr<RowSource> inner_;

@@ -188,6 +188,12 @@ void FeedRows(RowSource& source, ZoneRewrite rewrite_zone, std::span<RowSink* co
   if (!reader.Fill(batch)) return;
   feeder.Feed(batch);
   if (reader.ended()) return;
+  // Rows another thread has read already are taken and summed here: a thread more would only
+  // hand them on once again.
+  if (source.ReadAhead()) {
+    while (reader.Fill(batch)) feeder.Feed(batch);
+    return;
+  }
   // From then on the rows are read on this thread while the tasks take them on another.
   BatchRing ring;
   std::thread tasks;
