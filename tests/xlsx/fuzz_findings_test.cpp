@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "damaged-folder-entry-fails-at-save", "bad-local-extra-field-fails-at-save",
                       "short-deflate-long-claim-fails-at-save",
                       "ub-memcpy-null-empty-formula-value", "utf16-name-char-fastpath",
-                      "damaged-folder-header-fails-at-save"));
+                      "damaged-folder-header-fails-at-save", "rows-out-of-order-in-xml-parse"));
 
 TEST(FuzzFindings, AnUnrelatedCellDoesNotChangeTheVerdict) {
   const std::pair<const char*, const char*> pairs[] = {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "src/host/xlsx/package/package_error.h"
 #include "src/host/xlsx/package/xml_util.h"
@@ -57,6 +58,7 @@ void ExpatParse::Fail(std::string reason) {
 
 bool ExpatParse::Feed(const char* data, size_t length, bool last) {
   const XML_Status status = XML_Parse(parser_, data, static_cast<int>(length), last ? 1 : 0);
+  if (caught_) std::rethrow_exception(std::exchange(caught_, nullptr));
   if (status == XML_STATUS_SUSPENDED) return false;
   if (status != XML_STATUS_OK) ThrowError();
   return true;

@@ -4,6 +4,7 @@
 
 #include <expat.h>
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -36,10 +37,22 @@ class ExpatParse {
   void Fail(std::string reason);
 
   // Returns false when a handler suspended the parse (the rest of `data` is left unread).
-  // Throws PackageError.
+  // Throws PackageError, or what a handler run through Guarded threw.
   bool Feed(const char* data, size_t length, bool last);
 
  protected:
+  // Runs a handler's work so that nothing it throws unwinds through expat, whose own allocations
+  // would then leak: the parse stops, and Feed throws it once expat has returned.
+  template <typename Work>
+  void Guarded(const Work& work) noexcept {
+    try {
+      work();
+    } catch (...) {
+      if (!caught_) caught_ = std::current_exception();
+      XML_StopParser(parser_, XML_FALSE);
+    }
+  }
+
   // A fresh parser without namespace processing in place of the current one.
   void ReplaceParser();
   [[noreturn]] void ThrowError();
@@ -58,6 +71,7 @@ class ExpatParse {
   bool root_seen_ = false;
 
  private:
+  std::exception_ptr caught_;  // what a guarded handler threw
   void RefuseDeclarations();
 };
 

@@ -114,10 +114,16 @@ class WorksheetParse : public ExpatParse {
     }
   }
 
+  // The rows a handler ends go into the model, which may throw (out of memory, or a streamed
+  // sheet's rows out of order or no longer wanted).
   static void Start(void* data, const char* name, const char** attributes) {
-    static_cast<WorksheetParse*>(data)->OnStart(name, attributes);
+    auto* self = static_cast<WorksheetParse*>(data);
+    self->Guarded([&] { self->OnStart(name, attributes); });
   }
-  static void End(void* data, const char* name) { static_cast<WorksheetParse*>(data)->OnEnd(name); }
+  static void End(void* data, const char* name) {
+    auto* self = static_cast<WorksheetParse*>(data);
+    self->Guarded([&] { self->OnEnd(name); });
+  }
   static void Text(void* data, const char* s, int length) {
     auto* self = static_cast<WorksheetParse*>(data);
     if (self->collect_ != nullptr) self->collect_->append(s, length);
