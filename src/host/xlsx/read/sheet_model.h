@@ -96,7 +96,7 @@ class SheetModel {
   // Forgets every row and cell loaded so far (the shared strings stay), to load them again.
   void ResetRows();
   // While set, each row with a value is announced to `stream` as it ends, and the rows before it
-  // are then forgotten (a few thousand at a time): the model holds the rows from the last one
+  // are then forgotten (16,384 rows at a time): the model holds the rows from the last one
   // with a value on, which is all a save below the data needs. The building calls throw
   // RowsNotInOrder once a row number does not ascend. nullptr ends the streaming.
   void StreamTo(RowStream* stream) { stream_ = stream; }
