@@ -888,9 +888,14 @@ void SpaAnalysisTest::FieldListShowsWholeNamesAndAliases() {
   QCOMPARE(completed, (QStringList{"ZLDWDM", "ZLDWMC", "DLBM"}));
   QVERIFY(completer->popup()->minimumWidth() >
           zone->fontMetrics().horizontalAdvance(QStringLiteral("ZLDWMC 坐落单位名称")));
-  // A choice puts the bare name into the box.
+  // A choice puts the bare name into the box, which shows it whole (not "DWDM"); a workbook
+  // brings the box back to its drawn width.
   completer->setCompletionPrefix(QStringLiteral("zldwm"));
   QCOMPARE(completer->currentCompletion(), QStringLiteral("ZLDWMC"));
+  const int drawn = SpaAnalysis().findChild<QLineEdit*>("TextZQColumn")->width();
+  QVERIFY(zone->contentsRect().width() > zone->fontMetrics().horizontalAdvance("ZLDWMC") + 4);
+  window.SetWorkbook(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"));
+  QCOMPARE(zone->width(), drawn);
 }
 
 // Ticking a report fills the column boxes still at their start with the survey's fields; the
