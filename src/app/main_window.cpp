@@ -96,24 +96,17 @@ void LayOutLines(QTextLayout& layout, qreal width, int pitch, qreal baseline) {
 
 // Where no workbook is chosen and no office answers (or none can be reached in this build), the
 // user has most likely not chosen one yet: ask for it instead of reporting the missing office.
-class AskForWorkbookSink final : public MessageSink {
+class AskForWorkbookSink final : public RelaySink {
  public:
-  AskForWorkbookSink(MessageSink& sink, bool chosen) : sink_(sink), chosen_(chosen) {}
+  AskForWorkbookSink(MessageSink& sink, bool chosen) : RelaySink(sink), chosen_(chosen) {}
   void Show(MessageKind kind, std::string_view text) override {
     const bool no_office = kind == MessageKind::kStop &&
                            (text == MessageText(StopReason::kNoApplication) ||
                             (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
     sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
   }
-  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
-  bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
-  void Progress(std::string_view stage) override { sink_.Progress(stage); }
-  void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
-  bool CancelRequested() override { return sink_.CancelRequested(); }
-  bool BeginWriting() override { return sink_.BeginWriting(); }
 
  private:
-  MessageSink& sink_;
   bool chosen_;
 };
 

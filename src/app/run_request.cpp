@@ -57,27 +57,20 @@ std::optional<std::string> SeveralSourcesRefusal(const std::vector<std::string>&
 
 // Passes everything on; a run whose zone codes the built-in table names says so, and whose
 // place that table is, in its confirmation, where the user can still stop it.
-class ZoneTableNoteSink final : public MessageSink {
+class ZoneTableNoteSink final : public RelaySink {
  public:
-  ZoneTableNoteSink(MessageSink& sink, const RunOptions& options) : sink_(sink) {
+  ZoneTableNoteSink(MessageSink& sink, const RunOptions& options) : RelaySink(sink) {
     if (options.CheckTDLY && options.CheckZQDM2MC) {
       note_ = "\r区域代码按内置的" + std::string(kBuiltInZonesPlace) + "镇区名称表转换为名称 (如 " +
               "101 → " + ConvertZoneCode("101") +
               "); 其他地方的数据请用本地的区域代码与名称对照表。";
     }
   }
-  void Show(MessageKind kind, std::string_view text) override { sink_.Show(kind, text); }
-  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
   bool Confirm(std::string_view text) override {
     return sink_.Confirm(note_.empty() ? std::string(text) : std::string(text) + note_);
   }
-  void Progress(std::string_view stage) override { sink_.Progress(stage); }
-  void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
-  bool CancelRequested() override { return sink_.CancelRequested(); }
-  bool BeginWriting() override { return sink_.BeginWriting(); }
 
  private:
-  MessageSink& sink_;
   std::string note_;
 };
 
