@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? quilmark::kExitCompleted : quilmark::kExitUsage;
   }
   if (const auto refused = quilmark::FinishRequest(app, line)) return *refused;
-  // CSV carries the result on standard output: every message goes to standard error.
-  quilmark::ConsoleSink sink(line.request.output.target == "csv");
+  // CSV on standard output carries the result: every message goes to standard error.
+  const quilmark::RunOutput& output = line.request.output;
+  quilmark::ConsoleSink sink(output.target == "csv" && !output.file);
   return quilmark::ExitCodeOf(quilmark::CarryOut(line.request, sink).outcome);
 }

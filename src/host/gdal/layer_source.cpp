@@ -336,13 +336,17 @@ namespace {
 
 // `read` applied to the fields of `layer` (empty: the only layer, else the first).
 template <typename Read>
+auto ReadLayer(const std::string& source, const std::string& layer, Read read) {
+  GDALDatasetUniquePtr dataset = OpenDataset(source);
+  if (layer.empty() && dataset->GetLayerCount() > 1) return read(*dataset->GetLayer(0));
+  return read(ChooseLayer(*dataset, source, layer));
+}
+
+template <typename Read>
 std::vector<std::string> ReadFields(const std::string& source, const std::string& layer,
                                     Read read) {
-  GDALDatasetUniquePtr dataset = OpenDataset(source);
-  if (layer.empty() && dataset->GetLayerCount() > 1) {
-    return read(*dataset->GetLayer(0)->GetLayerDefn());
-  }
-  return read(*ChooseLayer(*dataset, source, layer).GetLayerDefn());
+  return ReadLayer(source, layer,
+                   [&read](OGRLayer& chosen) { return read(*chosen.GetLayerDefn()); });
 }
 
 }  // namespace
@@ -353,6 +357,24 @@ std::vector<std::string> LayerFieldNames(const std::string& source, const std::s
 
 std::vector<std::string> LayerFieldAliases(const std::string& source, const std::string& layer) {
   return ReadFields(source, layer, FieldAliases);
+}
+
+std::vector<std::vector<std::string>> LayerFirstFeatures(const std::string& source,
+                                                         const std::string& layer, int count) {
+  return ReadLayer(source, layer, [count](OGRLayer& chosen) {
+    std::vector<std::vector<std::string>> features;
+    chosen.ResetReading();
+    while (static_cast<int>(features.size()) < count) {
+      const OGRFeatureUniquePtr feature(chosen.GetNextFeature());
+      if (!feature) break;
+      std::vector<std::string>& texts = features.emplace_back();
+      for (int i = 0; i < feature->GetFieldCount(); ++i) {
+        const char* text = feature->IsFieldSetAndNotNull(i) ? feature->GetFieldAsString(i) : "";
+        texts.push_back(DecodeChineseText(text).value_or(text));
+      }
+    }
+    return features;
+  });
 }
 
 }  // namespace quilmark
