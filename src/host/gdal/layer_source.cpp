@@ -9,12 +9,15 @@
 #include <utility>
 
 #include "src/host/gdal/arrow_rows.h"
+#include "src/host/gdal/database_filter.h"
 #include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/layer_cells.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/gdal/layer_filter.h"
 #include "src/host/gdal/pushdown.h"
+#include "src/host/layer_path.h"
 #include "src/host/postgis/grouped_rows.h"
+#include "src/host/postgis/table_check.h"
 #include "src/host/read_ahead.h"
 #include "src/host/text_encoding.h"
 
@@ -258,10 +261,80 @@ bool HoldsLongCodesAsReal(GDALDataset& dataset, const OGRFeatureDefn& fields,
 
 }  // namespace
 
+namespace {
+
+// A database table's filter, parsed and written again: the text GDAL's cursor gets, and the
+// statement's part with its literals as parameters.
+struct DatabaseFilter {
+  std::string text;
+  GroupedQuery query;
+};
+
+DatabaseFilter ParsedFilter(const LayerRequest& request, OGRLayer& layer) {
+  DatabaseFilter filter;
+  if (request.where.empty()) return filter;
+  const FilterNode tree = ParseDatabaseFilter(request.where, layer);
+  filter.text = WriteFilterText(tree);
+  FilterSql sql = WriteFilterSql(tree, 1);
+  filter.query.where = std::move(sql.sql);
+  filter.query.parameters = std::move(sql.parameters);
+  filter.query.typed_where = request.where;
+  return filter;
+}
+
+// A table of a "PG:" source: checked in a session of Quilmark's own, then summed by the server
+// where it can be, else read feature by feature through GDAL's cursor.
+OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr dataset,
+                              OGRLayer& layer, const ChosenFields& chosen, size_t rows_ahead) {
+  const OGRFeatureDefn& fields = *layer.GetLayerDefn();
+  DatabaseFilter filter = ParsedFilter(request, layer);
+  const PgSource source = ParsePgSource(request.source);
+  const std::string shown = SourceForMessage(request.source);
+  const CheckedTable table =
+      CheckTable(source, shown, layer.GetName(), filter.query, NumberedFieldList(fields));
+  OpenedLayer opened{table.schema + "." + table.table,
+                     ChosenFieldName(fields, chosen.zone, request.zone_field), table.empty,
+                     nullptr};
+  const PushdownFields read{chosen.zone, chosen.class_, chosen.area, chosen.deduction,
+                            !chosen.extras.empty()};
+  if (std::optional<GroupedQuery> query =
+          PushdownQuery(*dataset, layer, read, request.zone_prefix)) {
+    query->schema = table.schema;
+    query->table = table.table;
+    query->where = std::move(filter.query.where);
+    query->parameters = std::move(filter.query.parameters);
+    query->typed_where = request.where;
+    opened.rows = OpenGroupedRows(source, shown, std::move(*query), NumberedFieldList(fields));
+    return opened;
+  }
+  auto layer_filter = std::make_unique<LayerFilter>(layer, filter.text, false, request.where);
+  IgnoreOtherFields(layer, fields, chosen, *layer_filter);
+  CPLErrorReset();
+  layer_filter->Install(layer);
+  OGRFeatureUniquePtr first = layer_filter->Next(layer);
+  if (!first && CPLGetLastErrorType() >= CE_Failure) {
+    // The server took the filter a moment ago: what fails now is the server, not the filter.
+    ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
+  }
+  opened.empty = first == nullptr;
+  opened.rows = std::make_unique<ReadAheadRows>(
+      std::make_unique<LayerRows>(std::move(dataset), layer, chosen, std::move(layer_filter),
+                                  std::move(first), 0),
+      rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
+  return opened;
+}
+
+}  // namespace
+
 OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
+  const bool database = IsConnectionString(request.source);
+  if (database) CheckDatabaseFilter(request.where);  // before anything connects
   GDALDatasetUniquePtr dataset = OpenDataset(request.source);
   OGRLayer* layer = &ChooseLayer(*dataset, request.source, request.layer);
   const ChosenFields chosen = ChooseFields(*layer, request);
+  if (database) {
+    return OpenDatabaseLayer(request, std::move(dataset), *layer, chosen, rows_ahead);
+  }
   if (HoldsLongCodesAsReal(*dataset, *layer->GetLayerDefn(), chosen)) {
     dataset = OpenDataset(request.source, DatasetTypes::kByValues);
     layer = &ChooseLayer(*dataset, request.source, request.layer);
@@ -285,14 +358,6 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   }
   OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
   opened.empty = first == nullptr;
-  // The filter was accepted above: the server would refuse the grouping for the same reasons.
-  const PushdownFields read{chosen.zone, chosen.class_, chosen.area, chosen.deduction,
-                            !chosen.extras.empty()};
-  if (std::optional<GroupedQuery> query =
-          PushdownQuery(*dataset, *layer, read, request.where, request.zone_prefix)) {
-    opened.rows = OpenGroupedRows(request.source, std::move(*query), NumberedFieldList(fields));
-    return opened;
-  }
   // The driver decodes the next features while the run sums the ones before.
   opened.rows = std::make_unique<ReadAheadRows>(
       std::make_unique<LayerRows>(std::move(dataset), *layer, chosen, std::move(filter),
@@ -302,6 +367,7 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
 }
 
 CheckedLayer CheckLayer(const LayerRequest& request) {
+  if (IsConnectionString(request.source)) CheckDatabaseFilter(request.where);
   GDALDatasetUniquePtr dataset = OpenDataset(request.source);
   OGRLayer& layer = ChooseLayer(*dataset, request.source, request.layer);
   const ChosenFields chosen = ChooseFields(layer, request);

@@ -53,6 +53,11 @@ std::string QuoteTableName(std::string_view name) {
   return QuoteIdentifier(name.substr(0, dot)) + "." + QuoteIdentifier(name.substr(dot + 1));
 }
 
+std::string QualifiedTable(const GroupedQuery& query) {
+  if (query.schema.empty()) return QuoteTableName(query.table);
+  return QuoteIdentifier(query.schema) + "." + QuoteIdentifier(query.table);
+}
+
 namespace {
 
 // The table's patches with the values the statements read: f, z, c, a, k, the partition columns
@@ -67,7 +72,7 @@ std::string Patches(const GroupedQuery& query) {
   for (size_t i = 0; i < query.partition_columns.size(); ++i) {
     inner += ", " + QuoteIdentifier(query.partition_columns[i]) + " AS p" + std::to_string(i);
   }
-  inner += " FROM " + QuoteTableName(query.table);
+  inner += " FROM " + QualifiedTable(query);
   if (!query.where.empty()) inner += " WHERE (" + query.where + ")";
   const std::string ridge = query.deduction ? "k > 0 AND a * k > 0" : "false";
   // CASE rather than coalesce: postgres_fdw sends CASE to a shard, not coalesce.
@@ -84,8 +89,8 @@ std::string GroupedSql(const GroupedQuery& query) {
     group_by += ", p" + std::to_string(i);
   }
   const std::string ridge = query.deduction ? "sum(a * k) FILTER (WHERE k > 0)" : "NULL::float8";
-  return "SELECT z, c, count(*), sum(a), " + ridge + ", min(f), g FROM (" + Patches(query) +
-         ") AS p GROUP BY " + group_by + " ORDER BY 6";
+  return "SELECT z, c, count(*), sum(a::numeric), " + ridge + ", min(f), g FROM (" +
+         Patches(query) + ") AS p GROUP BY " + group_by + " ORDER BY 6";
 }
 
 std::string SinglesSql(const GroupedQuery& query) {
