@@ -83,14 +83,28 @@ std::string Patches(const GroupedQuery& query) {
 }  // namespace
 
 std::string GroupedSql(const GroupedQuery& query) {
-  // Every flag is a grouping key, evaluated once per patch, rather than a filter of each sum.
-  std::string group_by = query.deduction ? "z, c, g, r" : "z, c, g";
+  // Partitions on other servers (postgres_fdw) form their groups there only with the flags among
+  // the keys and no filtered aggregates: each row then holds one kind of group, the other's
+  // count 0. Otherwise each kind's aggregates filter its patches.
+  const bool keyed = !query.partition_columns.empty();
+  std::string group_by = keyed ? "z, c, g, r" : "z, c";
   for (size_t i = 0; i < query.partition_columns.size(); ++i) {
     group_by += ", p" + std::to_string(i);
   }
-  const std::string ridge = query.deduction ? "sum(a * k) FILTER (WHERE k > 0)" : "NULL::float8";
-  return "SELECT z, c, count(*), sum(a::numeric), " + ridge + ", min(f), g FROM (" +
-         Patches(query) + ") AS p GROUP BY " + group_by + " ORDER BY 6";
+  std::string sql = "SELECT z, c";
+  for (const std::string group : {"g AND NOT r", "g AND r"}) {
+    const std::string filter = keyed ? "" : " FILTER (WHERE " + group + ")";
+    sql += keyed ? ", CASE WHEN " + group + " THEN count(*) ELSE 0 END" : ", count(*)" + filter;
+    sql += ", sum(a::numeric)" + filter + ", ";
+    if (query.deduction) {
+      sql += "sum(a * k) FILTER (WHERE " + (keyed ? "" : group + " AND ") + "k > 0)";
+    } else {
+      sql += "NULL::float8";
+    }
+    sql += ", min(f)" + filter;
+  }
+  sql += keyed ? ", NOT g" : ", bool_or(NOT g)";
+  return sql + " FROM (" + Patches(query) + ") AS p GROUP BY " + group_by;
 }
 
 std::string SinglesSql(const GroupedQuery& query) {

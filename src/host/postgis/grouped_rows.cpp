@@ -2,7 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
+#include <regex>
 #include <utility>
 #include <vector>
 
@@ -81,7 +83,13 @@ struct At {
   }
 };
 
-bool Summed(At at) { return at.text(kGroupSummed) == "t"; }
+// A group of the statement's results: its row, which of the row's groups, its first feature id.
+struct Group {
+  int64_t first;
+  int row;
+  GroupKind kind;
+  bool operator<(const Group& other) const { return first < other.first; }
+};
 
 class GroupedRows : public RowSource {
  public:
@@ -114,18 +122,14 @@ class GroupedRows : public RowSource {
  private:
   bool NextRow(SourceRow& row) {
     if (!session_) Start();
-    while (group_ < PQntuples(groups_.get()) && !Summed(At{groups_.get(), group_})) {
-      ++group_;  // its patches come one by one
-    }
-    const bool group_left = group_ < PQntuples(groups_.get());
-    if (single_ && (!group_left || At{single_.get(), 0}.whole(kSingleFid) <
-                                       At{groups_.get(), group_}.whole(kGroupFirstFid))) {
+    const bool group_left = next_ < order_.size();
+    if (single_ && (!group_left || At{single_.get(), 0}.whole(kSingleFid) < order_[next_].first)) {
       FillSingle(At{single_.get(), 0}, row);
       FetchSingle();
       return true;
     }
     if (group_left) {
-      FillGroup(At{groups_.get(), group_++}, row);
+      FillGroup(order_[next_++], row);
       return true;
     }
     if (!done_) {
@@ -141,21 +145,18 @@ class GroupedRows : public RowSource {
     session_ = std::make_unique<PgSession>(source_, shown_);
     session_->Run("BEGIN READ ONLY");
     session_->Run("SET LOCAL enable_partitionwise_aggregate = on");
-    // The planner multiplies the distinct zones, classes and flags as if they were independent
-    // and expects far more groups than codes give (800,000 for 19,000 on 10 million patches),
-    // so it would sort every patch, or not run in parallel: at 10 million patches, 11 s where
-    // hashing the groups in every worker takes 5 s. Memory stays bounded by work_mem. Settings
-    // the server or the connection already has more generous are kept.
-    session_->Run("SET LOCAL enable_sort = off");
+    // One statement of a few seconds gains nothing from compiling its expressions, which its
+    // cost (the table's size) would switch on. Hashing the groups in every worker needs room:
+    // memory stays bounded by work_mem. Settings the server or the connection already has more
+    // generous are kept.
+    session_->Run("SET LOCAL jit = off");
     session_->Query(
         "SELECT set_config('work_mem', greatest(pg_size_bytes(current_setting('work_mem')), "
         "64 * 1024 * 1024) / 1024 || 'kB', true), set_config('parallel_tuple_cost', "
         "least(current_setting('parallel_tuple_cost')::float8, 0.01)::text, true)");
     query_.partition_columns = PartitionColumns();
     groups_ = session_->Query(GroupedSql(query_), query_.parameters);
-    bool singles = false;
-    for (int i = 0; i < PQntuples(groups_.get()); ++i) singles |= !Summed(At{groups_.get(), i});
-    if (!singles) return;
+    if (!OrderGroups()) return;
     const std::string sql = SinglesSql(query_);
     std::vector<const char*> values;
     for (const std::string& parameter : query_.parameters) values.push_back(parameter.c_str());
@@ -165,6 +166,22 @@ class GroupedRows : public RowSource {
       throw session_->FailureOf(nullptr);
     }
     FetchSingle();
+  }
+
+  // The groups in the order of their first feature id; whether some patches come one by one.
+  bool OrderGroups() {
+    bool singles = false;
+    for (int i = 0; i < PQntuples(groups_.get()); ++i) {
+      const At at{groups_.get(), i};
+      for (GroupKind kind : {kPlainGroup, kRidgeGroup}) {
+        if (at.whole(GroupColumn(kind, kGroupPatches)) > 0) {
+          order_.push_back({at.whole(GroupColumn(kind, kGroupFirstFid)), i, kind});
+        }
+      }
+      singles |= at.text(kGroupSingles) == "t";
+    }
+    std::sort(order_.begin(), order_.end());
+    return singles;
   }
 
   // The next single patch into single_; nullptr after the last.
@@ -201,11 +218,14 @@ class GroupedRows : public RowSource {
     row.fields.clear();
   }
 
-  void FillGroup(At at, SourceRow& row) {
-    FillKeys(at, kGroupZone, kGroupClass, kGroupArea, row);
-    row.patches = at.whole(kGroupPatches);
+  void FillGroup(const Group& group, SourceRow& row) {
+    const At at{groups_.get(), group.row};
+    FillKeys(at, kGroupZone, kGroupClass, GroupColumn(group.kind, kGroupArea), row);
+    row.patches = at.whole(GroupColumn(group.kind, kGroupPatches));
     row.deduction.reset();
-    if (query_.deduction) row.ridge = at.number(kGroupRidge).value_or(0.0);
+    if (query_.deduction) {
+      row.ridge = at.number(GroupColumn(group.kind, kGroupRidge)).value_or(0.0);
+    }
   }
 
   // A patch the server did not sum: the run judges its area and coefficient itself.
@@ -223,8 +243,9 @@ class GroupedRows : public RowSource {
   const std::string fields_;
   std::unique_ptr<PgSession> session_;
   PgResult groups_;
-  int group_ = 0;    // the next group to hand on
-  PgResult single_;  // the next single patch, read ahead; nullptr when none is left
+  std::vector<Group> order_;  // the groups in the order they are handed on
+  size_t next_ = 0;           // the next of them
+  PgResult single_;           // the next single patch, read ahead; nullptr when none is left
   bool done_ = false;
   int64_t count_ = 0;
   std::vector<std::pair<int64_t, int64_t>> kept_ids_;  // row number, feature id
@@ -239,6 +260,16 @@ std::string GroupedProblemText(std::string_view sqlstate, bool lost, std::string
   if (lost && (sqlstate.empty() || sqlstate.rfind("08", 0) == 0)) {
     return "与数据库服务器的连接在统计中断开" + after + nothing +
            "; 请确认服务器在运行、网络通畅后重试";
+  }
+  if (sqlstate.rfind("08", 0) == 0) {
+    // The connection to the server is there: what went away is a shard behind it (postgres_fdw
+    // names its foreign server where it could not connect).
+    static const std::regex kServer(R"re(server "([^"]+)")re");
+    const std::string text(said);
+    std::smatch match;
+    const std::string shard = std::regex_search(text, match, kServer) ? " " + match[1].str() : "";
+    return "数据库服务器与分片服务器" + shard + " 的连接在统计中断开" + after + nothing +
+           "; 请确认各分片服务器在运行后重试";
   }
   for (const Problem& problem : kProblems) {
     if (sqlstate.rfind(problem.sqlstate, 0) == 0) return problem.text + after + nothing;
