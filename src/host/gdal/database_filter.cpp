@@ -256,7 +256,7 @@ void CheckDatabaseFilter(const std::string& where) {
   }
   if (outside.find(';') != std::string::npos) Refuse(where, "分号 (第二条语句)");
   static const std::regex kCall(R"re(([A-Za-z_][A-Za-z_0-9]*)\s*\()re");
-  static const std::regex kAllowedWord(R"re(substr|concat|cast|in|and|or|not|like|ilike)re",
+  static const std::regex kAllowedWord(R"re(substr|concat|cast|in|and|or|not|like|ilike|between|is|null|escape)re",
                                        std::regex::icase);
   for (std::sregex_iterator call(outside.begin(), outside.end(), kCall), end; call != end; ++call) {
     if (!std::regex_match((*call)[1].str(), kAllowedWord))

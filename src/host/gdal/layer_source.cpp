@@ -309,6 +309,9 @@ OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr 
   }
   auto layer_filter = std::make_unique<LayerFilter>(layer, filter.text, false, request.where);
   IgnoreOtherFields(layer, fields, chosen, *layer_filter);
+  const int64_t count = request.where.empty() && layer.TestCapability(OLCFastFeatureCount)
+                            ? std::max<GIntBig>(layer.GetFeatureCount(FALSE), 0)
+                            : 0;
   CPLErrorReset();
   layer_filter->Install(layer);
   OGRFeatureUniquePtr first = layer_filter->Next(layer);
@@ -319,7 +322,7 @@ OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr 
   opened.empty = first == nullptr;
   opened.rows = std::make_unique<ReadAheadRows>(
       std::make_unique<LayerRows>(std::move(dataset), layer, chosen, std::move(layer_filter),
-                                  std::move(first), 0),
+                                  std::move(first), count),
       rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
   return opened;
 }
