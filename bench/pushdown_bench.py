@@ -44,7 +44,8 @@ PSQL_GROUP_BY = ("SELECT left(btrim(zldwdm), 9), btrim(dlbm), kcxs > 0, count(*)
                  "GROUP BY 1, 2, 3")
 REPORTS = ["--report", "level1,level2,major,ownership", "--level", "village",
            "--ownership-column", "QSXZ", "--format", "csv", "--zone-column", "ZLDWDM",
-           "--class-column", "DLBM", "--area-column", "TBMJ", "--layer", "patches"]
+           "--class-column", "DLBM", "--area-column", "TBMJ", "--layer", "patches",
+           "--where", "dlbm <> '0801'"]  # 0801 is no survey code: the reports would stop
 RUN = ["--land-use", "survey3-level2", "--deduction-column", "KCXS", "--zone-totals",
        "--cross-tab", "--zone-prefix", "9", "--decimals", "2", "--format", "csv",
        "--zone-column", "ZLDWDM", "--class-column", "DLBM", "--area-column", "TBMJ",

@@ -59,7 +59,7 @@ class GisCommandLine(unittest.TestCase):
         self.assertEqual(done.stdout, self.expected("--where", where))
         self.assertIn("常平镇", done.stdout)
         self.assertNotIn("石碣镇", done.stdout)
-        self.assertIn("需要统计的图层为 patches, 数据源为 PG:", done.stderr)
+        self.assertIn("需要统计的图层为 public.patches, 数据源为 PG:", done.stderr)
         self.assertEqual(codes.stdout.replace("\r\n", "\n"), "按区域统计\n441900102,425.25\n",
                          codes.stderr)
         self.assertEqual(none.returncode, 1, none.stderr)

@@ -99,8 +99,7 @@ class LayerRows : public RowSource {
                         " 个要素时出错: " + LastGdalError("数据源中断"));
       }
       // Closed at once: a run over many sources keeps an ended one only for its row labels.
-      filter_.reset();
-      dataset_.reset();
+      Close();
       return false;
     }
     row.number = ++count_;
@@ -127,10 +126,21 @@ class LayerRows : public RowSource {
     return true;
   }
 
+  ~LayerRows() override { Close(); }
+
+  // Where the layer is a statement's result (see NeededColumns), the dataset releases it.
+  void ReleasesLayer() { release_layer_ = true; }
+
   int64_t RowCount() const override { return count_known_; }
   std::string RowLabel(int64_t number) const override { return ids_.Label(number); }
 
  private:
+  void Close() {
+    filter_.reset();
+    if (dataset_ && release_layer_) dataset_->ReleaseResultSet(&layer_);
+    dataset_.reset();
+  }
+
   void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
     ReadField(feature, index, types_[static_cast<size_t>(index)], cell);
   }
@@ -163,6 +173,7 @@ class LayerRows : public RowSource {
   OGRFeatureUniquePtr first_;
   std::vector<OGRFieldType> types_;  // by field index
   bool decode_texts_;
+  bool release_layer_ = false;
   const int64_t count_known_;  // the features the layer holds; 0: not known without reading
   int64_t count_ = 0;
   RowIds ids_;
@@ -282,6 +293,66 @@ DatabaseFilter ParsedFilter(const LayerRequest& request, OGRLayer& layer) {
   return filter;
 }
 
+// The rows a streamed read of a database table needs, as a statement's result: the feature id,
+// the chosen fields (their indices in `chosen` become the result's), the geometry only where it
+// gives the area, and the filter in the statement. GDAL's cursor over the table itself fetches
+// every column and the geometry whatever the run reads. nullptr (nothing changed) for a table
+// without a feature id column.
+OGRLayer* NeededColumns(GDALDataset& dataset, OGRLayer& table, const CheckedTable& checked,
+                        const std::string& filter, ChosenFields& chosen) {
+  const std::string fid = table.GetFIDColumn();
+  if (fid.empty()) return nullptr;
+  ChosenFields result = chosen;
+  std::vector<int> selected;  // the table's field indices, in the statement's order
+  const auto select = [&](int& index) {
+    if (index == kNoField) return;
+    auto at = std::find(selected.begin(), selected.end(), index);
+    if (at == selected.end()) at = selected.insert(selected.end(), index);
+    index = static_cast<int>(at - selected.begin());
+  };
+  for (int* index : {&result.zone, &result.class_, &result.area, &result.deduction}) select(*index);
+  for (int& extra : result.extras) select(extra);
+  const OGRFeatureDefn& fields = *table.GetLayerDefn();
+  std::string sql = "SELECT " + QuoteIdentifier(fid);
+  for (int index : selected)
+    sql += ", " + QuoteIdentifier(fields.GetFieldDefn(index)->GetNameRef());
+  if (chosen.area == kNoField) sql += ", " + QuoteIdentifier(table.GetGeometryColumn());
+  sql += " FROM " + QuoteIdentifier(checked.schema) + "." + QuoteIdentifier(checked.table);
+  if (!filter.empty()) sql += " WHERE " + filter;
+  OGRLayer* rows = dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr);
+  if (rows != nullptr) chosen = result;
+  return rows;
+}
+
+// A database table read feature by feature through GDAL's cursor; `empty` says whether the
+// filter passes none.
+std::unique_ptr<RowSource> StreamTable(const LayerRequest& request, GDALDatasetUniquePtr dataset,
+                                       OGRLayer& layer, const ChosenFields& chosen,
+                                       const CheckedTable& table, const std::string& filter,
+                                       size_t rows_ahead, bool& empty) {
+  const int64_t count = request.where.empty() && layer.TestCapability(OLCFastFeatureCount)
+                            ? std::max<GIntBig>(layer.GetFeatureCount(FALSE), 0)
+                            : 0;
+  ChosenFields needed = chosen;
+  OGRLayer* result = NeededColumns(*dataset, layer, table, filter, needed);
+  OGRLayer& rows = result != nullptr ? *result : layer;
+  auto layer_filter =
+      std::make_unique<LayerFilter>(rows, result != nullptr ? "" : filter, false, request.where);
+  if (result == nullptr) IgnoreOtherFields(layer, *layer.GetLayerDefn(), chosen, *layer_filter);
+  CPLErrorReset();
+  layer_filter->Install(rows);
+  OGRFeatureUniquePtr first = layer_filter->Next(rows);
+  const bool failed = !first && CPLGetLastErrorType() >= CE_Failure;
+  empty = first == nullptr;
+  auto read = std::make_unique<LayerRows>(std::move(dataset), rows, needed, std::move(layer_filter),
+                                          std::move(first), count);
+  if (result != nullptr) read->ReleasesLayer();
+  // The server took the filter a moment ago: what fails now is the server, not the filter.
+  if (failed) ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
+  return std::make_unique<ReadAheadRows>(
+      std::move(read), rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
+}
+
 // A table of a "PG:" source: checked in a session of Quilmark's own, then summed by the server
 // where it can be, else read feature by feature through GDAL's cursor.
 OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr dataset,
@@ -307,23 +378,8 @@ OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr 
     opened.rows = OpenGroupedRows(source, shown, std::move(*query), NumberedFieldList(fields));
     return opened;
   }
-  auto layer_filter = std::make_unique<LayerFilter>(layer, filter.text, false, request.where);
-  IgnoreOtherFields(layer, fields, chosen, *layer_filter);
-  const int64_t count = request.where.empty() && layer.TestCapability(OLCFastFeatureCount)
-                            ? std::max<GIntBig>(layer.GetFeatureCount(FALSE), 0)
-                            : 0;
-  CPLErrorReset();
-  layer_filter->Install(layer);
-  OGRFeatureUniquePtr first = layer_filter->Next(layer);
-  if (!first && CPLGetLastErrorType() >= CE_Failure) {
-    // The server took the filter a moment ago: what fails now is the server, not the filter.
-    ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
-  }
-  opened.empty = first == nullptr;
-  opened.rows = std::make_unique<ReadAheadRows>(
-      std::make_unique<LayerRows>(std::move(dataset), layer, chosen, std::move(layer_filter),
-                                  std::move(first), count),
-      rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
+  opened.rows = StreamTable(request, std::move(dataset), layer, chosen, table, filter.text,
+                            rows_ahead, opened.empty);
   return opened;
 }
 
