@@ -314,6 +314,24 @@ class AdministratorCanAllow(unittest.TestCase):
             self.assertIn("permission denied for table patches", done.stderr)
             self.assertIn("没有读取该表的权限", done.stderr)
 
+    def test_a_server_stopped_during_the_check_is_not_the_filter(self):
+        with PostgisServer(tcp=True) as server:
+            load(server, "patches", 1, 300, 150)
+            server.psql(ADMINISTERED + "UPDATE pause SET seconds = 0.2")
+            process = subprocess.Popen([QUILMARK, *self.TASKS, "--where", "ogc_fid > 290",
+                                        reader(server)], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.PIPE, text=True)
+            for _ in range(600):  # the check's statement, which passes no patch for a minute
+                if server.value("SELECT count(*) FROM pg_stat_activity WHERE state = 'active' "
+                                "AND query LIKE 'SELECT 1 FROM%'") != "0":
+                    break
+                time.sleep(0.05)
+            server.stop()
+            said = process.communicate(timeout=60)[1]
+        self.assertEqual(process.returncode, 3, said)
+        self.assertIn("统计未完成", said)
+        self.assertNotIn("筛选条件", said)
+
     def test_a_stop_stops_the_server(self):
         with PostgisServer(tcp=True, settings=EXPLAINED) as server:
             load(server, "patches", 1, 3000, 1500)

@@ -83,28 +83,22 @@ std::string Patches(const GroupedQuery& query) {
 }  // namespace
 
 std::string GroupedSql(const GroupedQuery& query) {
-  // Partitions on other servers (postgres_fdw) form their groups there only with the flags among
-  // the keys and no filtered aggregates: each row then holds one kind of group, the other's
-  // count 0. Otherwise each kind's aggregates filter its patches.
-  const bool keyed = !query.partition_columns.empty();
-  std::string group_by = keyed ? "z, c, g, r" : "z, c";
+  // The flags are keys: each row holds one kind of group, the other's count 0. Aggregates
+  // filtered by the flags instead cost the server the flags' tests once per aggregate and patch
+  // (2.2 s against 0.9 s at a million patches), and postgres_fdw sends none of that shape to a
+  // shard. Given work_mem and a cheap tuple transfer, the planner lets each parallel worker
+  // aggregate its share with the flags among the keys too.
+  std::string group_by = "z, c, g, r";
   for (size_t i = 0; i < query.partition_columns.size(); ++i) {
     group_by += ", p" + std::to_string(i);
   }
+  const std::string ridge = query.deduction ? "sum(a * k) FILTER (WHERE k > 0)" : "NULL::float8";
   std::string sql = "SELECT z, c";
-  for (const std::string group : {"g AND NOT r", "g AND r"}) {
-    const std::string filter = keyed ? "" : " FILTER (WHERE " + group + ")";
-    sql += keyed ? ", CASE WHEN " + group + " THEN count(*) ELSE 0 END" : ", count(*)" + filter;
-    sql += ", sum(a::numeric)" + filter + ", ";
-    if (query.deduction) {
-      sql += "sum(a * k) FILTER (WHERE " + (keyed ? "" : group + " AND ") + "k > 0)";
-    } else {
-      sql += "NULL::float8";
-    }
-    sql += ", min(f)" + filter;
+  for (const char* group : {"g AND NOT r", "g AND r"}) {
+    sql += std::string(", CASE WHEN ") + group + " THEN count(*) ELSE 0 END, sum(a::numeric), " +
+           ridge + ", min(f)";
   }
-  sql += keyed ? ", NOT g" : ", bool_or(NOT g)";
-  return sql + " FROM (" + Patches(query) + ") AS p GROUP BY " + group_by;
+  return sql + ", NOT g FROM (" + Patches(query) + ") AS p GROUP BY " + group_by;
 }
 
 std::string SinglesSql(const GroupedQuery& query) {

@@ -64,13 +64,10 @@ std::string QualifiedTable(const GroupedQuery& query);
 // them one by one with their own values, so that the run judges each as it judges a patch read
 // alone. Patches with a coefficient above 0 and a positive 田坎 share are grouped apart from the
 // others, so that the run meets the 田坎 key where it would meet it patch by patch; the caller
-// orders the groups by their first feature id. The statement groups by zone and class alone
-// (each flag filters an aggregate instead), so that the planner, which multiplies the distinct
-// values of every grouping key, expects about as many groups as there are and lets each parallel
-// worker aggregate its share. The areas are summed as numeric, exactly: each area is
-// taken as its 15 significant digits, as the streaming read takes it through its text, so the sum
-// does not depend on the order in which the server's workers add them. The filter takes its
-// literals as the statement's parameters.
+// orders the groups by their first feature id. The areas are summed as numeric, exactly: each
+// area is taken as its 15 significant digits, as the streaming read takes it through its text, so
+// the sum does not depend on the order in which the server's workers add them. The filter takes
+// its literals as the statement's parameters.
 std::string GroupedSql(const GroupedQuery& query);
 std::string SinglesSql(const GroupedQuery& query);
 
