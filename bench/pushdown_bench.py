@@ -2,7 +2,9 @@
 """PostGIS three ways: the same land-use, zone-totals and cross-tab run of Quilmark reading every
 patch through GDAL's cursor (QUILMARK_PG_PUSHDOWN=off), with the grouping left to the server, and
 with the grouping left to two shard servers behind a third whose partitioned table holds them as
-postgres_fdw foreign tables. Medians of several runs, taken round by round; wall and CPU time of
+postgres_fdw foreign tables; beside them psql's own GROUP BY of the same figures (the baseline
+a pushed-down run is held to) and the survey reports of the same table. Medians of several
+runs, taken round by round; wall and CPU time of
 Quilmark (all its threads); its peak memory; and the rows that reach Quilmark (the patches, or
 the groups), and for the shards the rows that reach the coordinator from them.
 
