@@ -7,8 +7,11 @@
 #include "src/app/cli_text.h"
 #include "src/app/console_sink.h"
 #include "src/app/run_request.h"
+#include "src/host/postgis/pg_cancel.h"
 
 int main(int argc, char** argv) {
+  // Ctrl-C stops what the database servers run for this process before the process ends.
+  quilmark::CancelServerStatementsOnSignals();
   CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方第十行之后。",
                "quilmark"};
   quilmark::UseChineseText(app);

@@ -495,6 +495,8 @@ RunResult Guarded(const RunOptions& options, MessageSink& sink, Body body) {
   try {
     return body(user_table ? &*user_table : nullptr);
   } catch (const HostError& error) {
+    // A server statement the user's cancel stopped fails: the run was cancelled, not lost.
+    if (sink.CancelRequested()) return Cancelled(sink);
     return HostFailed(sink, error.what());
   } catch (const RunCancelled&) {
     return Cancelled(sink);
