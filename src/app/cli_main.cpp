@@ -23,5 +23,5 @@ int main(int argc, char** argv) {
   if (const auto refused = quilmark::FinishRequest(app, line)) return *refused;
   // CSV carries the result on standard output: every message goes to standard error.
   quilmark::ConsoleSink sink(line.request.output.target == "csv");
-  return quilmark::ExitCodeOf(quilmark::CarryOut(line.request, sink).outcome);
+  return quilmark::ExitCodeOf(quilmark::CarryOut(line.request, sink));
 }

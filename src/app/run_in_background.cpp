@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quilmark {
 
@@ -32,6 +33,11 @@ class ForwardingSink final : public MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     const std::string shown(text);
     Wait([&] { sink_.Show(kind, shown); });
+  }
+
+  void Complete(std::string_view completion, const std::vector<std::string>& warnings) override {
+    const std::string shown(completion);
+    Wait([&] { sink_.Complete(shown, warnings); });
   }
 
   bool Ask(std::string_view warning) override {

@@ -8,6 +8,7 @@
 
 #include "src/host/filter_problem.h"
 #include "src/host/postgis/pg_session.h"
+#include "src/host/postgis/pushed_check.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
@@ -118,6 +119,8 @@ class GroupedRows : public RowSource {
     return false;
   }
 
+  HiddenFaults Hidden() const override { return hidden_; }
+
   std::string RowLabel(int64_t number) const override {
     for (const auto& [kept_number, fid] : kept_ids_) {
       if (kept_number == number) return "FID " + std::to_string(fid);
@@ -143,6 +146,7 @@ class GroupedRows : public RowSource {
           "least(current_setting('parallel_tuple_cost')::float8, 0.01)::text, true)");
     query_.partition_columns = PartitionColumns();
     groups_ = Query(GroupedSql(query_));
+    CheckHidden();
     bool singles = false;
     for (int i = 0; i < PQntuples(groups_.get()); ++i) singles |= !Summed(At{groups_.get(), i});
     if (!singles) return;
@@ -174,6 +178,26 @@ class GroupedRows : public RowSource {
                                nullptr, values, nullptr, nullptr, 0));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) Fail(result.release());
     return result;
+  }
+
+  // The data check's statement, in the same transaction: what the groups' sums would hide.
+  void CheckHidden() {
+    const Result result = Query(PushedCheckSql(query_));
+    const At at{result.get(), 0};
+    const auto labels = [&](int column) {
+      std::vector<std::string> first;
+      std::string_view ids = at.text(column);  // {12,40}
+      while (!ids.empty() && (ids.front() == '{' || ids.front() == ',')) {
+        ids.remove_prefix(1);
+        const size_t end = ids.find_first_of(",}");
+        if (end == 0 || end == std::string_view::npos) break;
+        first.push_back("FID " + std::string(ids.substr(0, end)));
+        ids.remove_prefix(end);
+      }
+      return first;
+    };
+    hidden_ = {true, at.whole(kCheckNegative), labels(kCheckNegativeFids),
+               at.whole(kCheckInexactZone), labels(kCheckInexactZoneFids)};
   }
 
   std::vector<std::string> PartitionColumns() {
@@ -246,6 +270,7 @@ class GroupedRows : public RowSource {
   bool done_ = false;
   int64_t count_ = 0;
   std::vector<std::pair<int64_t, int64_t>> kept_ids_;  // row number, feature id
+  HiddenFaults hidden_;
 };
 
 }  // namespace
