@@ -511,11 +511,14 @@ RunResult RunRows(const RunRequest& request, const ClassTable* user_table, RowSo
   if (auto stop = CheckReports(options, meaning.reports, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
-  // The reports read KCXS whenever the layer has no KCMJ, whether it was named or not.
+  // The reports read KCXS whenever the layer has it; its range stops the run only where the
+  // tables take the 田坎 area from it, not where the layer gives KCMJ (the check compares them).
   const bool deduct = (plan.land_use && plan.land_use->deduct) || plan.report;
+  const bool from_coefficient = (plan.land_use && plan.land_use->deduct) ||
+                                (plan.report && !plan.report->fields.terrace_area);
   RunChecks checks(options, rows, false, RowsChecked(options, meaning, deduct));
   CoefficientCheckedRows checked(checks.patches());
-  RowSource& read = deduct ? checked : checks.patches();
+  RowSource& read = from_coefficient ? checked : checks.patches();
   OpenedTarget target = ChosenTarget(request, std::nullopt);
   SummedTasks summed;
   try {
