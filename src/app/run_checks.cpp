@@ -33,7 +33,6 @@ CheckedFields ReportChecks(const ReportSource* reports) {
 DataCheckSettings Settings(const RunOptions& options, bool sheet_rows,
                            const CheckedColumns& columns) {
   DataCheckSettings settings;
-  settings.every_row_is_data = !sheet_rows;
   settings.accept_negative = options.AcceptNegative;
   settings.class_read = columns.class_read;
   settings.deduction_read = columns.deduction_read;

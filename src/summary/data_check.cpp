@@ -101,7 +101,7 @@ DataCheck::DataCheck(DataCheckSettings settings) : settings_(std::move(settings)
       {"缺扣除面积", Severity::kError,
        "扣除地类系数 (KCXS) 大于 0 而扣除地类面积 (KCMJ) 为空, 会按 0 计, 田坎面积偏少。"
        "请补上 KCMJ (图斑面积 × KCXS) 后重新统计。"},
-      {"耕地缺扣除系数", settings_.survey_tables ? Severity::kError : Severity::kWarning,
+      {"耕地缺扣除系数", Severity::kError,
        "耕地图斑的扣除地类系数 (KCXS) 为空, 会按 0 计, 不扣除田坎。请补上系数 (平地为 0) 后"
        "重新统计。"},
       {"扣除面积与系数不符", Severity::kWarning,
@@ -193,9 +193,9 @@ void DataCheck::CheckAreas(const PatchRow& row) {
   const std::optional<CellValue>& cell = row.cells.deduction;
   const std::optional<double> coefficient = IsBlank(cell) ? std::nullopt : CellNumber(*cell);
   if (!coefficient) {
-    // A worksheet's empty coefficient is 0 by the column's own rule; a survey layer's 耕地 patch
-    // always has one, and its 田坎 area where KCMJ is given.
-    if (settings_.every_row_is_data && !terrace && IsCropland(row.class_text)) {
+    // A survey layer's 耕地 patch always has a coefficient, or its 田坎 area in KCMJ. Elsewhere
+    // an empty coefficient is 0 by the column's own rule (a worksheet's, a land-use run's).
+    if (settings_.survey_tables && !terrace && IsCropland(row.class_text)) {
       tallies_[kCoefficientMissing].Add(number, 1);
     }
     return;

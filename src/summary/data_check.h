@@ -62,12 +62,11 @@ struct CheckedFields {
 };
 
 struct DataCheckSettings {
-  bool every_row_is_data = false;  // a layer's features; a worksheet's empty rows are no patches
   bool accept_negative = false;    // --accept-negative: a negative area is a warning only
   bool class_read = false;         // whether a task reads the class column
   bool deduction_read = false;     // whether the rows carry KCXS in SourceRow::deduction
   bool exact_zone_prefix = false;  // --zone-prefix keeps at most 15 characters of each zone
-  bool survey_tables = false;      // the survey reports are made: their figures are signed
+  bool survey_tables = false;      // the survey reports are made from a survey layer
   std::string zone_name, class_name, area_name;  // as a message names the columns
   CheckedFields fields;
 };
