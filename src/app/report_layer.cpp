@@ -115,6 +115,8 @@ std::variant<ReportFields, std::string> ChooseReportFields(const RunOptions& opt
   if (options.ListReportLevel == "village" && HasField(fields, name_field)) {
     chosen.unit_name = add(name_field);
   }
+  // The patch's own area less its 田坎, which the data check holds against TBMJ and KCMJ.
+  if (chosen.terrace_area && HasField(fields, "TBDLMJ")) chosen.net_area = add("TBDLMJ");
   return chosen;
 }
 

@@ -19,6 +19,7 @@ CheckedFields ReportChecks(const ReportSource* reports) {
   CheckedFields fields;
   if (reports == nullptr) return fields;
   fields.terrace_area = reports->fields.terrace_area;
+  fields.net_area = reports->fields.net_area;
   if (reports->fields.ownership) {
     fields.domains.push_back(
         {*reports->fields.ownership, "权属性质 (QSXZ)", IsOwnershipCode, "10、20、30-34、40"});

@@ -43,6 +43,7 @@ enum TallyIndex : size_t {
   kTerraceMissing,
   kCoefficientMissing,
   kTerraceDisagrees,
+  kNetAreaDisagrees,
   kFixedTallies,
 };
 
@@ -107,6 +108,9 @@ DataCheck::DataCheck(DataCheckSettings settings) : settings_(std::move(settings)
       {"扣除面积与系数不符", Severity::kWarning,
        "扣除地类面积 (KCMJ) 与图斑面积 × 扣除地类系数 (KCXS) 相差超过 0.01。汇总按 KCMJ 计, "
        "请核对。"},
+      {"图斑地类面积不符", Severity::kWarning,
+       "图斑地类面积 (TBDLMJ) 与图斑面积减扣除地类面积 (TBMJ − KCMJ) 相差超过 0.01。汇总按 TBMJ "
+       "和 KCMJ 计, 请核对。"},
   };
   for (const FieldDomain& domain : settings_.fields.domains) {
     tallies_.push_back({domain.name + " 值域", Severity::kError,
@@ -188,6 +192,10 @@ void DataCheck::CheckAreas(const PatchRow& row) {
   const std::optional<double> terrace = FieldNumber(row, settings_.fields.terrace_area);
   if (terrace && (*terrace < 0 || *terrace > *row.area + kTerraceTolerance)) {
     tallies_[kTerraceAboveArea].Add(number, 1);
+  }
+  const std::optional<double> net = FieldNumber(row, settings_.fields.net_area);
+  if (terrace && net && std::fabs(*net - (*row.area - *terrace)) > kTerraceTolerance) {
+    tallies_[kNetAreaDisagrees].Add(number, 1);
   }
   if (!settings_.deduction_read) return;
   const std::optional<CellValue>& cell = row.cells.deduction;

@@ -58,6 +58,7 @@ struct FieldDomain {
 struct CheckedFields {
   std::optional<size_t> identifier;    // BSM, which no two patches share
   std::optional<size_t> terrace_area;  // KCMJ
+  std::optional<size_t> net_area;      // TBDLMJ, TBMJ less KCMJ
   std::vector<FieldDomain> domains;
 };
 
