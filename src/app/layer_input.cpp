@@ -109,11 +109,16 @@ struct OpenedLayers {
 };
 
 // BSM added to the fields read where every source has it, so that the check finds patches
-// counted twice. Not for a server that would sum the patches itself: a further field keeps the
-// patches from being grouped there.
-std::optional<size_t> AddIdentifierField(const RunInput& input, LayerRequest& request) {
+// counted twice: where several sources are summed as one (overlapping parts), for the survey
+// reports and for a check alone. A single layer's plain summary does not pay for reading it (a
+// sixth of the run on a shapefile), nor does a server that would sum the patches itself: a
+// further field keeps the patches from being grouped there.
+std::optional<size_t> AddIdentifierField(const RunOptions& options, const RunInput& input,
+                                         LayerRequest& request) {
   constexpr const char* kIdentifier = "BSM";
-  if (IsConnectionString(input.sources.front()) && request.extra_fields.empty()) {
+  const bool wanted =
+      options.CheckOnly || !options.ListReports.empty() || input.sources.size() > 1;
+  if (!wanted || (IsConnectionString(input.sources.front()) && request.extra_fields.empty())) {
     return std::nullopt;
   }
   for (const std::string& source : input.sources) {
@@ -134,7 +139,7 @@ std::variant<OpenedLayers, RunResult> OpenLayers(const RunOptions& options, cons
     }
     layers.reports = std::move(std::get<ReportSource>(chosen));
   }
-  layers.identifier = AddIdentifierField(input, request);
+  layers.identifier = AddIdentifierField(options, input, request);
   std::variant<OpenedRows, RunResult> opened = input.sources.size() == 1
                                                    ? OpenOneLayer(request, input, sink)
                                                    : OpenLayerParts(request, input, sink);
