@@ -11,9 +11,8 @@ reused by later runs. The generated layer has BSM, so the duplicate check reads 
 """
 import argparse
 import os
-import statistics
 
-from gis_bench import layers, measure
+from gis_bench import layers, medians
 
 
 def main():
@@ -38,15 +37,7 @@ def main():
                 "--check alone": [args.quilmark, "--check", "--format", "csv"] + run[:-3] +
                                  [source],
             }
-            for command in jobs.values():
-                measure(command)  # warms the page cache and the program's own files
-            runs = {name: [] for name in jobs}
-            for _ in range(args.runs):
-                for name, command in jobs.items():
-                    runs[name].append(measure(command))
-            results = {name: (statistics.median(r[0] for r in taken),
-                              statistics.median(r[1] for r in taken), max(r[2] for r in taken))
-                       for name, taken in runs.items()}
+            results = medians(jobs, args.runs)
             base = results["without the check (baseline)"][0]
             for name, (seconds, cpu, peak) in results.items():
                 print(f"| {rows:,} | {kind} | {name} | {seconds:.2f} | {seconds / base:.3f} | "

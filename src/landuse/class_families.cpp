@@ -48,13 +48,18 @@ double PaddedShare(const ClassFamily& family, std::span<const TextArea> texts, d
   return known / total;
 }
 
+double TotalArea(std::span<const TextArea> texts) {
+  double total = 0;
+  for (const TextArea& text : texts) total += text.area;
+  return total;
+}
+
 }  // namespace
 
 PaddingCheck CheckPadding(LandUseMethod chosen, std::span<const TextArea> texts) {
   PaddingCheck check;
   const ClassFamily* own = FamilyOf(chosen);
-  double total = 0;
-  for (const TextArea& text : texts) total += text.area;
+  const double total = TotalArea(texts);
   if (own == nullptr || !(total > 0)) return check;
   const ClassFamily* data = own;  // the family that recognises the data
   double best = PaddedShare(*own, texts, total);
@@ -96,8 +101,7 @@ const ClassFamily* FamilyOf(LandUseMethod method) {
 FamilyCheck CheckFamily(LandUseMethod chosen, std::span<const TextArea> texts) {
   FamilyCheck check;
   const ClassFamily* own = FamilyOf(chosen);
-  double total = 0;
-  for (const TextArea& text : texts) total += text.area;
+  const double total = TotalArea(texts);
   if (own == nullptr || !(total > 0)) return check;
   check.chosen_share = KnownShare(*own, texts, total);
   const bool level1 = chosen == own->level1;

@@ -158,11 +158,10 @@ void DataCheck::AddDuplicates(std::vector<Finding>& findings,
 // What tells a column chosen wrongly: zone and class cells, the area's numbers.
 void DataCheck::CheckColumns(const PatchRow& row) {
   const std::optional<CellValue>& zone = row.cells.zone;
-  if (IsText(zone)) {
-    any_zone_text_ = true;
-  } else if (zone && std::holds_alternative<double>(*zone)) {
-    const double number = std::get<double>(*zone);
-    if (number == std::floor(number)) any_zone_text_ = true;  // a code kept as a number
+  if (!any_zone_text_ && zone) {
+    const double* number = std::get_if<double>(&*zone);
+    // A whole number is a code kept as a number; one with a fraction is no zone (an area).
+    any_zone_text_ = IsText(zone) || (number != nullptr && *number == std::floor(*number));
   }
   // A prefix of at most 15 characters keeps only digits a floating-point value holds exactly.
   const bool lost = row.cells.inexact_zone || (zone && std::holds_alternative<double>(*zone) &&

@@ -15,18 +15,6 @@ constexpr double kSumTolerance = 0.005;
 // The most rows a title and header above the data take.
 constexpr int kTitleRows = 5;
 
-// ASCII or full-width (U+FF10..U+FF19: EF BC 90..99) digits.
-bool HasAnyDigit(std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (IsAsciiDigit(text[i])) return true;
-    if (i + 2 < text.size() && text[i] == '\xEF' && text[i + 1] == '\xBC' &&
-        text[i + 2] >= '\x90' && text[i + 2] <= '\x99') {
-      return true;
-    }
-  }
-  return false;
-}
-
 std::string WithoutBlanks(std::string_view text) {
   std::string kept;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -75,7 +63,7 @@ const char* PatchRowsOnly::NotPatch(const SourceRow& row) {
     // without digits (TBMJ, 面积). Anything else, or more rows than a title takes, is data.
     const std::string* area_text = TextOf(row.area);
     const bool title = (blank_area && IsBlankCell(row.class_) && !IsBlankCell(row.zone)) ||
-                       (area_text != nullptr && !blank_area && !HasAnyDigit(*area_text));
+                       (area_text != nullptr && !blank_area && !HasDigit(*area_text));
     data_started_ = !title || ++titles_ > kTitleRows;
     if (!data_started_) return "标题";
   }
@@ -91,7 +79,8 @@ bool PatchRowsOnly::Next(SourceRow& row) {
     const char* why = NotPatch(row);
     if (why == nullptr) {
       kept_ += row.patches;
-      if (row.area) kept_area_ += CellNumber(*row.area).value_or(0);
+      // Only a worksheet's sum rows are told by their area.
+      if (sheet_rows_ && row.area) kept_area_ += CellNumber(*row.area).value_or(0);
       return true;
     }
     ++left_out_;
@@ -105,9 +94,10 @@ bool PatchRowsOnly::Next(SourceRow& row) {
 std::optional<Finding> PatchRowsOnly::LeftOut(std::string_view area_name) const {
   if (left_out_ == 0) return std::nullopt;
   if (kept_ == 0) {
-    return Finding{"面积列无数字", Severity::kColumn, left_out_, first_,
-                   "面积 (" + std::string(area_name) +
-                       ") 没有一个数字, 每一行都像标题或合计, 没有可统计的图斑。请检查所选的面积列。"};
+    return Finding{
+        "面积列无数字", Severity::kColumn, left_out_, first_,
+        "面积 (" + std::string(area_name) +
+            ") 没有一个数字, 每一行都像标题或合计, 没有可统计的图斑。请检查所选的面积列。"};
   }
   return Finding{"非图斑行", Severity::kWarning, left_out_, first_,
                  "这些行是合计、标题或表头, 不是图斑, 已不计入汇总。"};

@@ -9,6 +9,7 @@
 #include "src/host/memory_host.h"
 #include "src/output/csv_target.h"
 #include "src/summary/total_rows.h"
+#include "tests/listed_rows.h"
 #include "tests/recording_sink.h"
 #include "tests/summarize.h"
 
@@ -17,22 +18,6 @@ namespace {
 
 using Row = std::vector<CellValue>;
 CellValue T(const char* text) { return std::string(text); }
-
-// Rows of a layer: every one a patch, named by its number.
-class ListedRows : public RowSource {
- public:
-  explicit ListedRows(std::vector<SourceRow> rows) : rows_(std::move(rows)) {}
-  bool Next(SourceRow& row) override {
-    if (at_ == rows_.size()) return false;
-    row = rows_[at_++];
-    return true;
-  }
-  std::string RowLabel(int64_t number) const override { return "FID " + std::to_string(number); }
-
- private:
-  std::vector<SourceRow> rows_;
-  size_t at_ = 0;
-};
 
 SourceRow Patch(int64_t number, CellValue zone, const char* class_text, CellValue area) {
   SourceRow row;
