@@ -29,7 +29,7 @@ def main():
     print("|---|---|---|---|---|---|---|")
     for rows in [int(r) for r in args.rows.split(",")]:
         for kind, source in layers(args.tool, args.folder, rows).items():
-            run = ["--land-use", "survey3-level1", "--cross-tab", "--zone-column", "ZLDWDM",
+            run = ["--land-use", "survey-level1", "--cross-tab", "--zone-column", "ZLDWDM",
                    "--class-column", "DLBM", "--area-column", "TBMJ", "--format", "csv", source]
             jobs = {
                 "without the check (baseline)": [args.baseline] + run,
