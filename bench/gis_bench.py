@@ -34,6 +34,21 @@ def measure(command):
     return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
+def medians(jobs, rounds):
+    """Each job (name -> command) measured `rounds` times, round by round so that a machine shared
+    with other work loads every job alike, after one run that warms the page cache and the
+    programs' own files: name -> (median wall s, median CPU s, peak MB)."""
+    for command in jobs.values():
+        measure(command)
+    runs = {name: [] for name in jobs}
+    for _ in range(rounds):
+        for name, command in jobs.items():
+            runs[name].append(measure(command))
+    return {name: (statistics.median(r[0] for r in taken),
+                   statistics.median(r[1] for r in taken), max(r[2] for r in taken))
+            for name, taken in runs.items()}
+
+
 def layers(tool, folder, rows):
     gpkg = os.path.join(folder, f"patches-{rows}.gpkg")
     if not os.path.exists(gpkg):
@@ -95,16 +110,7 @@ def main():
                 jobs["sqlite3 GROUP BY"] = ["sqlite3", source, SQL]
                 jobs["Quilmark, the same in 3 parts"] = \
                     [args.quilmark] + run[:-1] + parts(args.folder, rows, source)
-            for command in jobs.values():
-                measure(command)  # warms the page cache and the program's own files
-            # Round by round, so that a machine shared with other work loads every job alike.
-            runs = {name: [] for name in jobs}
-            for _ in range(args.runs):
-                for name, command in jobs.items():
-                    runs[name].append(measure(command))
-            results = {name: (statistics.median(r[0] for r in taken),
-                              statistics.median(r[1] for r in taken), max(r[2] for r in taken))
-                       for name, taken in runs.items()}
+            results = medians(jobs, args.runs)
             floor, floor_cpu, _ = results["GDAL bare loop, three fields"]
             for name, (seconds, cpu, peak) in results.items():
                 print(f"| {rows:,} | {kind} | {name} | {seconds:.2f} | {seconds / floor:.2f} | "

@@ -27,5 +27,5 @@ int main(int argc, char** argv) {
   // CSV on standard output carries the result: every message goes to standard error.
   const quilmark::RunOutput& output = line.request.output;
   quilmark::ConsoleSink sink(output.target == "csv" && !output.file);
-  return quilmark::ExitCodeOf(quilmark::CarryOut(line.request, sink).outcome);
+  return quilmark::ExitCodeOf(quilmark::CarryOut(line.request, sink));
 }

@@ -94,6 +94,11 @@ void DefineTaskOptions(CLI::App& app, CommandLine& line) {
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
       ->check(CLI::Range(1, 1000));
+  app.add_flag("--check", options.CheckOnly,
+               "只检查数据, 不汇总: 检查结果列在终端上 (--format csv 以 CSV 输出, -o 写入工作簿); "
+               "有错误时退出码为 1");
+  app.add_flag("--accept-negative", options.AcceptNegative,
+               "面积为负的图斑照常汇总, 只给出警告 (默认为错误, 不写入任何结果)");
   app.add_option("--zone-names", options.ZoneNamesFile, "区域代码与名称对照表 (两列 CSV/TSV)")
       ->type_name("文件");
 }
@@ -286,7 +291,10 @@ void ChooseOutput(const CLI::App& app, CommandLine& line) {
   if (app.count("--output") > 0) output.file = line.output;
   const bool csv_named = output.file && LowerAscii(output.file->extension().string()) == ".csv";
   if (app.count("--format") == 0 && csv_named) line.format = "csv";
-  if (line.dry_run) {
+  if (line.request.options.CheckOnly) {
+    // The findings on the terminal unless a format or a file is asked for.
+    output.target = line.format != "xlsx" ? line.format : output.file ? "xlsx" : "preview";
+  } else if (line.dry_run) {
     output.target = "preview";
   } else if (line.format != "xlsx") {
     output.target = line.format;
@@ -371,6 +379,13 @@ ExitCode ExitCodeOf(RunResult::Outcome outcome) {
       return kExitHostFailure;
   }
   return kExitHostFailure;
+}
+
+ExitCode ExitCodeOf(const RunResult& result) {
+  // A column that holds nothing to sum is a wrong choice on the command line, as a bad column
+  // number is.
+  if (result.stop == StopReason::kUselessColumn) return kExitUsage;
+  return ExitCodeOf(result.outcome);
 }
 
 }  // namespace quilmark

@@ -45,5 +45,7 @@ std::optional<ExitCode> FinishRequest(const CLI::App& app, CommandLine& line);
 
 // The exit code of a run that ended so.
 ExitCode ExitCodeOf(RunResult::Outcome outcome);
+// The same for a whole result: a stop for a useless column is a usage error.
+ExitCode ExitCodeOf(const RunResult& result);
 
 }  // namespace quilmark

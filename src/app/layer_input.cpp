@@ -105,7 +105,28 @@ std::variant<OpenedRows, RunResult> OpenLayerParts(const LayerRequest& request,
 struct OpenedLayers {
   OpenedRows opened;
   std::optional<ReportSource> reports;
+  std::optional<size_t> identifier;  // BSM among the further fields
 };
+
+// BSM added to the fields read where every source has it, so that the check finds patches
+// counted twice: where several sources are summed as one (overlapping parts), for the survey
+// reports and for a check alone. A single layer's plain summary does not pay for reading it (a
+// sixth of the run on a shapefile), nor does a server that would sum the patches itself: a
+// further field keeps the patches from being grouped there.
+std::optional<size_t> AddIdentifierField(const RunOptions& options, const RunInput& input,
+                                         LayerRequest& request) {
+  constexpr const char* kIdentifier = "BSM";
+  const bool wanted =
+      options.CheckOnly || !options.ListReports.empty() || input.sources.size() > 1;
+  if (!wanted || (IsConnectionString(input.sources.front()) && request.extra_fields.empty())) {
+    return std::nullopt;
+  }
+  for (const std::string& source : input.sources) {
+    if (!HasLayerField(LayerFieldNames(source, input.layer), kIdentifier)) return std::nullopt;
+  }
+  request.extra_fields.emplace_back(kIdentifier);
+  return request.extra_fields.size() - 1;
+}
 
 std::variant<OpenedLayers, RunResult> OpenLayers(const RunOptions& options, const RunInput& input,
                                                  LayerRequest& request, MessageSink& sink) {
@@ -118,6 +139,7 @@ std::variant<OpenedLayers, RunResult> OpenLayers(const RunOptions& options, cons
     }
     layers.reports = std::move(std::get<ReportSource>(chosen));
   }
+  layers.identifier = AddIdentifierField(options, input, request);
   std::variant<OpenedRows, RunResult> opened = input.sources.size() == 1
                                                    ? OpenOneLayer(request, input, sink)
                                                    : OpenLayerParts(request, input, sink);
@@ -145,8 +167,8 @@ RunResult RunOnLayers(const RunRequest& request, MessageSink& sink) {
                      layers.reports ? ZoneTransform{} : ChosenZoneTransform(options));
   const RowsMeaning meaning{
       layer_request.area_field ? "字段 " + *layer_request.area_field : "几何图形的面积",
-      ZoneHeader(options, layers.opened.zone_field),
-      layers.reports ? &*layers.reports : nullptr};
+      ZoneHeader(options, layers.opened.zone_field), layers.reports ? &*layers.reports : nullptr,
+      layers.identifier};
   try {
     return RunOnRows(request, *rows, meaning, sink);
   } catch (const NoPatchInParts&) {

@@ -353,6 +353,14 @@ void MessageBoxSink::Show(MessageKind kind, std::string_view text) {
   ShowCompletion(text);
 }
 
+// One box for the end of a run: the completion, then every warning, instead of a box each.
+void MessageBoxSink::Complete(std::string_view completion,
+                              const std::vector<std::string>& warnings) {
+  std::string text(completion);
+  for (const std::string& warning : warnings) text += (text.empty() ? "" : "\n\n") + warning;
+  Show(MessageKind::kCompletion, text);
+}
+
 // The completion with the result file named (where the text does not name it already) and two
 // buttons that open it or its folder with the desktop's handler; either closes the box.
 void MessageBoxSink::ShowCompletion(std::string_view text) {
@@ -483,6 +491,7 @@ void SpaAnalysis::BuildControls() {
   connect(Button("CheckTDLY"), &QAbstractButton::toggled, this, &SpaAnalysis::CheckTDLYClick);
   connect(Button("CheckZTGH"), &QAbstractButton::toggled, this, &SpaAnalysis::CheckZTGHClick);
   connect(Button("CommandProc"), &QAbstractButton::clicked, this, &SpaAnalysis::CommandProcClick);
+  connect(Button("CommandCheck"), &QAbstractButton::clicked, this, &SpaAnalysis::CommandCheckClick);
   connect(Button("CommandExit"), &QAbstractButton::clicked, this, &SpaAnalysis::CommandExitClick);
 }
 
@@ -756,14 +765,27 @@ RunRequest SpaAnalysis::RequestSnapshot() const {
   return request;
 }
 
+void SpaAnalysis::CommandCheckClick() {
+  if (running_) return;
+  RunRequest request = RequestSnapshot();
+  request.options.CheckOnly = true;
+  request.output.target.clear();  // no file: the findings come in the completion's box
+  StartRun(std::move(request));
+}
+
 void SpaAnalysis::CommandProcClick() {
   if (running_) return;
-  const RunRequest request = RequestSnapshot();
+  StartRun(RequestSnapshot());
+}
+
+void SpaAnalysis::StartRun(RunRequest request) {
   SaveSettings();
   MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
   AskForWorkbookSink sink(shown, workbook_.has_value());
-  const std::optional<std::filesystem::path> result = ResultFile(request);
-  const bool separate = !TargetName(request).empty();
+  const bool check_only = request.options.CheckOnly;
+  const std::optional<std::filesystem::path> result =
+      check_only ? std::nullopt : ResultFile(request);
+  const bool separate = !check_only && !TargetName(request).empty();
   if (separate && !result) {  // a source that is no path (a database) has no file beside it
     shown.Show(MessageKind::kStop,
                "数据库连接没有默认的结果文件名, 请用命令行的 -o 指定结果工作簿。");
@@ -853,8 +875,8 @@ void SpaAnalysis::PutCommandsFirst() {
 void SpaAnalysis::SetRunning(bool running) {
   running_ = running;
   for (const char* name :
-       {"CommandProc", "CommandExit", "CommandChooseWorkbook", "CommandChooseFolder",
-        "CommandRecent", "CommandDefaults", "CommandChooseZoneNames"}) {
+       {"CommandProc", "CommandCheck", "CommandExit", "CommandChooseWorkbook",
+        "CommandChooseFolder", "CommandRecent", "CommandDefaults", "CommandChooseZoneNames"}) {
     Button(name)->setEnabled(!running);
   }
   // The table's button belongs to the land-use summary: it comes back only with that ticked.

@@ -53,6 +53,8 @@ class MessageBoxSink : public MessageSink {
   bool Ask(std::string_view warning) override;
   // The confirmation with OK and Cancel, OK the default; Esc or closing the box cancels.
   bool Confirm(std::string_view text) override;
+  // The completion and the run's warnings in one box.
+  void Complete(std::string_view completion, const std::vector<std::string>& warnings) override;
   // The file the next runs write (empty: none, as for the live office): their completion names
   // it and offers 打开结果 and 打开所在文件夹.
   void SetResultFile(const QString& path) { result_file_ = path; }
@@ -161,6 +163,9 @@ class SpaAnalysis : public QWidget {
   void CheckTDLYClick(bool ticked);
   void CheckZTGHClick(bool ticked);
   void CommandProcClick();
+  // The data check alone: the findings in one box, nothing written.
+  void CommandCheckClick();
+  void StartRun(RunRequest request);
   void CommandExitClick();
   void ChooseWorkbookClick();
   void ChooseFolderClick();

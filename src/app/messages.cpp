@@ -29,6 +29,10 @@ std::string_view MessageText(StopReason reason) {
       return "图层缺少统计报表需要的字段!";
     case StopReason::kReportsDisagree:
       return "统计报表之间不一致!";
+    case StopReason::kDataError:
+      return "数据检查发现错误, 统计未完成!";
+    case StopReason::kUselessColumn:
+      return "所选的列中没有可统计的内容!";
   }
   return {};
 }

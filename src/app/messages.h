@@ -35,6 +35,8 @@ enum class StopReason {
   kReportNeedsLayer,  // the survey reports read a GIS layer's fields, not a worksheet's columns
   kReportField,       // a field a chosen report needs is missing; the text names it
   kReportsDisagree,   // the reports contradict each other; the text names table, unit, difference
+  kDataError,         // the data check found an error; the text lists the findings
+  kUselessColumn,     // a chosen column holds nothing a task can use; the text names it
 };
 
 // The text of a coefficient that stops the run, naming its row.
@@ -68,7 +70,7 @@ enum class MessageKind {
   kCompletion,    // the run completed
   kStop,          // a fixed message that stopped the run
   kHostFailure,   // the workbook could not be read or saved, or the connection was lost
-  kWarning,       // something the user should check: after the completion, or before a run
+  kWarning,       // something the user should check, said before the completion
 };
 
 // The warning about area cells that were not plain numbers: how many, the area they counted, and
@@ -96,6 +98,13 @@ class MessageSink {
     Show(MessageKind::kConfirmation, text);
     return true;
   }
+  // The end of a run that wrote its result: its warnings (the data check's findings and the
+  // rest), then the completion. Sinks that show one message at a time show each warning, then
+  // the completion, so that the completion is the last line; the window puts them in one box.
+  virtual void Complete(std::string_view completion, const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) Show(MessageKind::kWarning, warning);
+    Show(MessageKind::kCompletion, completion);
+  }
   // Names the stage the run has reached ("读取工作簿", a pass, "保存"); most sinks ignore it.
   virtual void Progress(std::string_view /*stage*/) {}
   // The rows read so far of `total` (0: not known in advance); most sinks ignore it.
@@ -116,6 +125,9 @@ class RelaySink : public MessageSink {
   void Show(MessageKind kind, std::string_view text) override { sink_.Show(kind, text); }
   bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
   bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
+  void Complete(std::string_view completion, const std::vector<std::string>& warnings) override {
+    sink_.Complete(completion, warnings);
+  }
   void Progress(std::string_view stage) override { sink_.Progress(stage); }
   void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
   bool CancelRequested() override { return sink_.CancelRequested(); }

@@ -27,6 +27,14 @@ bool HasField(const std::vector<std::string>& fields, const std::string& choice)
   return number >= 1 && number <= fields.size();
 }
 
+}  // namespace
+
+bool HasLayerField(const std::vector<std::string>& fields, const std::string& choice) {
+  return HasField(fields, choice);
+}
+
+namespace {
+
 std::string MissingText(ReportKind kind, const std::string& field, const char* what,
                         const char* option, const std::vector<std::string>& fields,
                         const std::string& layer) {
@@ -80,12 +88,14 @@ std::variant<ReportFields, std::string> ChooseReportFields(const RunOptions& opt
   }
   ReportFields chosen;
   // The 田坎 area where the layer has it; else the coefficient.
+  const std::string coefficient = options.TextKCXSColumn.empty() ? "KCXS" : options.TextKCXSColumn;
   if (HasField(fields, "KCMJ")) {
     chosen.terrace_area = add("KCMJ");
+    // The coefficient beside it is read too, so that the data check can hold one against the
+    // other; the tables take KCMJ wherever it is given.
     request.deduction_field.reset();
+    if (HasField(fields, coefficient)) request.deduction_field = coefficient;
   } else {
-    const std::string coefficient =
-        options.TextKCXSColumn.empty() ? "KCXS" : options.TextKCXSColumn;
     if (!HasField(fields, coefficient)) {
       return MissingText(first, "KCMJ 或 " + coefficient, "田坎面积或田坎系数",
                          "--deduction-column", fields, layer);
@@ -105,6 +115,8 @@ std::variant<ReportFields, std::string> ChooseReportFields(const RunOptions& opt
   if (options.ListReportLevel == "village" && HasField(fields, name_field)) {
     chosen.unit_name = add(name_field);
   }
+  // The patch's own area less its 田坎, which the data check holds against TBMJ and KCMJ.
+  if (chosen.terrace_area && HasField(fields, "TBDLMJ")) chosen.net_area = add("TBDLMJ");
   return chosen;
 }
 

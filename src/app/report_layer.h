@@ -13,6 +13,9 @@
 
 namespace quilmark {
 
+// Whether the layer's fields (in order) hold the one chosen by name (in any case) or by number.
+bool HasLayerField(const std::vector<std::string>& fields, const std::string& choice);
+
 // Adds to `request` the further fields the chosen reports read, given the layer's field names
 // (`fields`, in order) and its name: KCMJ where the layer has it (else the deduction coefficient
 // field, KCXS by default, must exist), the ownership, 城镇村, slope and terraced-or-sloping fields

@@ -12,6 +12,7 @@
 #include "src/app/run_target.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/plan_choice.h"
+#include "src/app/run_checks.h"
 #include "src/app/watched_rows.h"
 #include "src/app/zone_choice.h"
 #include "src/crosstab/cross_tab.h"
@@ -176,6 +177,8 @@ std::vector<std::unique_ptr<RowTask>> ChosenTasks(const RunOptions& options, con
     land_use = task.get();
     tasks.push_back(std::move(task));
   }
+  // A check alone keeps the land-use task for the families its class codes belong to.
+  if (options.CheckOnly) return tasks;
   if (plan.master_plan) {
     tasks.push_back(std::make_unique<MasterPlanTask>(*plan.master_plan, plan.format));
   }
@@ -220,92 +223,102 @@ struct Refused {
   std::string text;
 };
 
-// The chosen tasks, fed with every row.
+// The chosen tasks, fed with every row, and what the data check found.
 struct SummedTasks {
   std::vector<std::unique_ptr<RowTask>> tasks;
   LandUseTask* land_use = nullptr;
   std::unique_ptr<ZoneCodeCheck> zone_codes;  // where codes were rewritten by the built-in table
+  std::vector<Finding> findings;  // warnings only, unless the run checks alone
 };
 
-SummedTasks SumRows(const RunOptions& options, const Plan& plan, RowSource& rows,
-                    AreaCheck& area_check, MessageSink& sink) {
+// `rows` are the checks' patches, perhaps wrapped further; an error found stops the run here
+// (DataStop), before anything is written, unless the run checks alone.
+SummedTasks SumRows(const RunOptions& options, const Plan& plan, RowSource& rows, RunChecks& checks,
+                    MessageSink& sink) {
   SummedTasks summed;
   summed.tasks = ChosenTasks(options, plan, summed.land_use);
   std::vector<RowSink*> sinks;
   for (const auto& task : summed.tasks) sinks.push_back(task.get());
-  sinks.push_back(&area_check);
+  for (RowSink* check : checks.sinks()) sinks.push_back(check);
   const bool convert = plan.land_use && options.CheckZQDM2MC;
   if (convert) {
     summed.zone_codes = std::make_unique<ZoneCodeCheck>();
     sinks.push_back(summed.zone_codes.get());
   }
-  sink.Progress("汇总图斑");
+  sink.Progress(options.CheckOnly ? "检查数据" : "汇总图斑");
   WatchedRows watched(rows, rows.RowCount(), sink);
   FeedRows(watched, convert ? &ConvertedZone : nullptr, sinks);
+  std::vector<std::string> warnings;
+  if (summed.land_use != nullptr) warnings = summed.land_use->Warnings();
+  if (summed.zone_codes != nullptr) {
+    if (std::optional<std::string> warning = summed.zone_codes->Warning()) {
+      warnings.push_back(std::move(*warning));
+    }
+  }
+  summed.findings = checks.Findings(std::move(warnings));
+  if (options.CheckOnly) return summed;
+  StopOnErrors(summed.findings);
   for (const auto& task : summed.tasks) {
     if (std::optional<std::string> refusal = task->Refusal()) throw Refused{std::move(*refusal)};
   }
   return summed;
 }
 
-std::optional<StopReason> WriteTables(SummedTasks& summed, ResultTarget& target,
-                                      MessageSink& sink,
-                                      std::vector<std::string>& land_use_warnings) {
+// What goes to the target: the tasks' tables (not when the run checks alone), and the data
+// check's findings as a table of their own where the target is a new workbook or the run checks
+// alone.
+std::vector<ResultTable> TablesWritten(const RunOptions& options, const SummedTasks& summed,
+                                       bool findings_table) {
+  std::vector<ResultTable> tables;
+  if (!options.CheckOnly) {
+    for (const auto& task : summed.tasks) {
+      for (ResultTable& table : task->Tables()) tables.push_back(std::move(table));
+    }
+  }
+  if (findings_table && (options.CheckOnly || !summed.findings.empty())) {
+    tables.push_back(FindingsTable(summed.findings));
+  }
+  return tables;
+}
+
+std::optional<StopReason> WriteTables(const RunOptions& options, SummedTasks& summed,
+                                      ResultTarget& target, bool findings_table,
+                                      MessageSink& sink) {
   std::vector<TableShape> shapes;
-  for (const auto& task : summed.tasks) {
-    for (const TableShape& shape : task->Shapes()) shapes.push_back(shape);
+  if (!options.CheckOnly) {
+    for (const auto& task : summed.tasks) {
+      for (const TableShape& shape : task->Shapes()) shapes.push_back(shape);
+    }
+  }
+  if (findings_table && (options.CheckOnly || !summed.findings.empty())) {
+    shapes.push_back(FindingsTable(summed.findings).Shape());
   }
   if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
   if (!sink.BeginWriting()) throw RunCancelled{};
-  std::vector<ResultTable> tables;
-  for (const auto& task : summed.tasks) {
-    for (ResultTable& table : task->Tables()) tables.push_back(std::move(table));
-  }
   sink.Progress("写入汇总结果");
-  target.Write(tables);
-  if (summed.land_use != nullptr) land_use_warnings = summed.land_use->Warnings();
-  if (summed.zone_codes != nullptr) {
-    if (std::optional<std::string> warning = summed.zone_codes->Warning()) {
-      land_use_warnings.push_back(std::move(*warning));
-    }
-  }
+  target.Write(TablesWritten(options, summed, findings_table));
   return std::nullopt;
 }
 
-std::optional<StopReason> Summarize(const RunOptions& options, const Plan& plan, RowSource& rows,
-                                    ResultTarget& target, AreaCheck& area_check, MessageSink& sink,
-                                    std::vector<std::string>& land_use_warnings) {
-  SummedTasks summed = SumRows(options, plan, rows, area_check, sink);
-  return WriteTables(summed, target, sink, land_use_warnings);
-}
-
-// The warnings of a run that completed, in the order they are shown.
-std::vector<std::string> AreaWarnings(const AreaCheck& check, const RowSource& rows,
-                                      std::string_view area_name) {
-  std::vector<std::string> warnings;
-  if (check.odd_count() > 0) {
-    std::vector<std::string> first;
-    for (const AreaCheck::OddCell& cell : check.first_odd()) {
-      first.push_back(rows.RowLabel(cell.row) + " \"" + cell.text + "\" 计为 " +
-                      NumberText(cell.counted));
+// The end of a run that wrote its result: the findings said first, then the completion. A run
+// that checks alone ends with the count of its findings, stopped where one is an error.
+RunResult Completed(const RunOptions& options, MessageSink& sink, const SummedTasks& summed,
+                    std::string text, bool findings_written) {
+  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::move(text),
+                   FindingTexts(summed.findings)};
+  if (options.CheckOnly) {
+    size_t errors = 0;
+    for (const Finding& f : summed.findings) errors += f.severity != Severity::kWarning;
+    result.message = "数据检查完毕: " + std::to_string(errors) + " 个错误, " +
+                     std::to_string(summed.findings.size() - errors) + " 个警告。" +
+                     result.message;
+    if (errors > 0) {
+      result.outcome = RunResult::Outcome::kStopped;
+      result.stop = StopReason::kDataError;
     }
-    warnings.push_back(OddAreasText(check.odd_count(), check.odd_area(), first));
+    if (findings_written) result.warnings.clear();  // the table holds them
   }
-  if (check.NoNumber()) {
-    warnings.push_back(NoAreaNumberText(area_name));
-  }
-  return warnings;
-}
-
-// The end of a run that wrote its tables: the completion message, then the warnings.
-RunResult Completed(MessageSink& sink, const AreaCheck& area_check, const RowSource& rows,
-                    std::string_view area_name, const std::vector<std::string>& land_use,
-                    std::string text) {
-  sink.Show(MessageKind::kCompletion, text);
-  RunResult result{RunResult::Outcome::kCompleted, std::nullopt, std::move(text), {}};
-  result.warnings = AreaWarnings(area_check, rows, area_name);
-  result.warnings.insert(result.warnings.end(), land_use.begin(), land_use.end());
-  for (const std::string& warning : result.warnings) sink.Show(MessageKind::kWarning, warning);
+  sink.Complete(result.message, result.warnings);
   return result;
 }
 
@@ -365,20 +378,64 @@ void SaveBelowData(const OpenedSheet& opened, int32_t last_row, const WorksheetT
   opened.workbook->Save();
 }
 
+// Whether the findings go to the target as a table of their own: into a new workbook beside
+// the tables (not into a target the caller made), and wherever a run that checks alone writes.
+bool FindingsTableWritten(const RunRequest& request) {
+  if (request.options.CheckOnly) return true;
+  return request.output.given == nullptr && TargetName(request) == "xlsx";
+}
+
+// The target's completion; for a check alone only a file's name (a preview or CSV speaks of
+// a summary to be written).
+std::string TargetCompletion(const RunRequest& request, const ResultTarget& target) {
+  if (request.options.CheckOnly && TargetName(request) != "xlsx") return {};
+  return target.Completion();
+}
+
+// The target a run opens: none for a run that checks alone without a target named (its findings
+// are then only said), nothing below the data either.
+OpenedTarget ChosenTarget(const RunRequest& request, std::optional<int64_t> below_row) {
+  const RunOutput& output = request.output;
+  if (request.options.CheckOnly && output.target.empty() && output.given == nullptr) return {};
+  return OpenTarget(request, below_row);
+}
+
 // After the pass: the tables go below the last row or to the target the request opened, and a
-// workbook written into is saved.
-RunResult WriteSheetRun(OpenedTarget& outside, const OpenedSheet& opened, int32_t last_row,
-                        const Plan& plan, SummedTasks& summed, const AreaCheck& area_check,
-                        const RowSource& rows, MessageSink& sink) {
+// workbook written into is saved. A run that checks alone never writes below the data.
+RunResult WriteSheetRun(const RunRequest& request, OpenedTarget& outside, const OpenedSheet& opened,
+                        int32_t last_row, SummedTasks& summed, MessageSink& sink) {
+  const RunOptions& options = request.options;
+  if (options.CheckOnly && outside.target == nullptr) {
+    return Completed(options, sink, summed, "", false);
+  }
   WorksheetTarget below_data(*opened.sheet, last_row, outside.copy);
   ResultTarget& target = outside.target != nullptr ? *outside.target : below_data;
-  std::vector<std::string> land_use_warnings;
-  if (std::optional<StopReason> stop = WriteTables(summed, target, sink, land_use_warnings)) {
+  if (std::optional<StopReason> stop =
+          WriteTables(options, summed, target, FindingsTableWritten(request), sink)) {
     return Stopped(sink, *stop);
   }
   if (outside.target == nullptr) SaveBelowData(opened, last_row, below_data, sink);
-  return Completed(sink, area_check, rows, "第 " + std::to_string(plan.columns.area) + " 列",
-                   land_use_warnings, target.Completion());
+  return Completed(options, sink, summed, TargetCompletion(request, target), true);
+}
+
+// Where the tables would stand below the data; nowhere for a check alone, which writes none there.
+std::optional<int64_t> CheckedBelow(const RunOptions& options, int32_t last_row) {
+  if (options.CheckOnly) return std::nullopt;
+  return last_row;
+}
+
+// How the check names a worksheet's columns.
+CheckedColumns SheetChecked(const Plan& plan) {
+  const auto named = [](std::optional<int32_t> column) {
+    return column ? "第 " + std::to_string(*column) + " 列" : std::string();
+  };
+  CheckedColumns checked;
+  checked.zone = named(plan.columns.zone);
+  checked.class_ = named(plan.columns.class_);
+  checked.area = named(plan.columns.area);
+  checked.class_read = plan.columns.class_.has_value();
+  checked.deduction_read = plan.columns.deduction.has_value();
+  return checked;
 }
 
 // A sheet that gives its rows as they are read is summed as it loads, so that its rows are never
@@ -397,19 +454,19 @@ std::optional<RunResult> RunStreamed(const RunRequest& request, const ClassTable
   if (streamed == nullptr) return std::nullopt;
   std::unique_ptr<RowSource> rows = TransformZones(std::move(streamed), ChosenZoneTransform(options));
   // The first bad coefficient stops the run as the check before a loaded sheet's pass does.
-  CoefficientCheckedRows checked(*rows, true);
-  AreaCheck area_check;
+  RunChecks checks(options, *rows, true, SheetChecked(plan));
+  CoefficientCheckedRows checked(checks.patches(), true);
   SummedTasks summed;
   try {
-    summed = SumRows(options, plan, checked, area_check, sink);
+    summed = SumRows(options, plan, checked, checks, sink);
   } catch (const RowsNotInOrder&) {
     return std::nullopt;
   } catch (const BadCoefficientRow& bad) {
     return Stopped(sink, StopReason::kBadCoefficient, bad.text);
   }
   const int32_t last_row = opened.sheet->LastUsedRow();
-  OpenedTarget outside = OpenTarget(request, last_row);
-  return WriteSheetRun(outside, opened, last_row, plan, summed, area_check, *rows, sink);
+  OpenedTarget outside = ChosenTarget(request, CheckedBelow(options, last_row));
+  return WriteSheetRun(request, outside, opened, last_row, summed, sink);
 }
 
 RunResult Run(const RunRequest& request, const ClassTable* user_table, SpreadsheetHost& host,
@@ -430,15 +487,30 @@ RunResult Run(const RunRequest& request, const ClassTable* user_table, Spreadshe
   }
   // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
   // The zone transforms apply to the sheet's rows as to any source's.
-  OpenedTarget outside = OpenTarget(request, last_row);
-  std::unique_ptr<RowSource> rows = TransformZones(
-      std::make_unique<WorksheetRows>(
-          *opened.sheet, last_row, plan.columns,
-          outside.target != nullptr ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
-      ChosenZoneTransform(options));
-  AreaCheck area_check;
-  SummedTasks summed = SumRows(options, plan, *rows, area_check, sink);
-  return WriteSheetRun(outside, opened, last_row, plan, summed, area_check, *rows, sink);
+  OpenedTarget outside = ChosenTarget(request, CheckedBelow(options, last_row));
+  const bool read_only = outside.target != nullptr || options.CheckOnly;
+  std::unique_ptr<RowSource> rows =
+      TransformZones(std::make_unique<WorksheetRows>(
+                         *opened.sheet, last_row, plan.columns,
+                         read_only ? WorksheetRows::kReadOnly : WorksheetRows::kWriteZones),
+                     ChosenZoneTransform(options));
+  RunChecks checks(options, *rows, true, SheetChecked(plan));
+  SummedTasks summed = SumRows(options, plan, checks.patches(), checks, sink);
+  return WriteSheetRun(request, outside, opened, last_row, summed, sink);
+}
+
+// How the check names a layer's fields.
+CheckedColumns RowsChecked(const RunOptions& options, const RowsMeaning& meaning, bool deduct) {
+  CheckedColumns checked;
+  checked.zone = "字段 " + options.TextZQColumn;
+  checked.class_ = "字段 " + options.TextDKStyleColumn;
+  checked.area = meaning.area_name;
+  checked.class_read =
+      options.CheckTDLY || options.CheckZTGH || options.ChkNumArea || meaning.reports != nullptr;
+  checked.deduction_read = deduct;
+  checked.reports = meaning.reports;
+  checked.identifier = meaning.identifier;
+  return checked;
 }
 
 RunResult RunRows(const RunRequest& request, const ClassTable* user_table, RowSource& rows,
@@ -450,25 +522,29 @@ RunResult RunRows(const RunRequest& request, const ClassTable* user_table, RowSo
   if (auto stop = CheckReports(options, meaning.reports, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, false, plan)) return Stopped(sink, *stop);
   // Every row of such a source is a patch: its first area is no title, an empty one a doubt.
-  AreaCheck area_check(AreaCheck::kEveryRowIsData);
-  std::vector<std::string> land_use_warnings;
-  CoefficientCheckedRows checked(rows);
-  // The reports read KCXS whenever the layer has no KCMJ, whether it was named or not.
+  // The reports read KCXS whenever the layer has it; its range stops the run only where the
+  // tables take the 田坎 area from it, not where the layer gives KCMJ (the check compares them).
   const bool deduct = (plan.land_use && plan.land_use->deduct) || plan.report;
-  RowSource& read = deduct ? checked : rows;
-  OpenedTarget target = OpenTarget(request, std::nullopt);
+  const bool from_coefficient = (plan.land_use && plan.land_use->deduct) ||
+                                (plan.report && !plan.report->fields.terrace_area);
+  RunChecks checks(options, rows, false, RowsChecked(options, meaning, deduct));
+  CoefficientCheckedRows checked(checks.patches());
+  RowSource& read = from_coefficient ? checked : checks.patches();
+  OpenedTarget target = ChosenTarget(request, std::nullopt);
+  SummedTasks summed;
   try {
-    if (std::optional<StopReason> stop =
-            Summarize(options, plan, read, *target.target, area_check, sink, land_use_warnings)) {
-      return Stopped(sink, *stop);
-    }
+    summed = SumRows(options, plan, read, checks, sink);
   } catch (const BadCoefficientRow& bad) {
     return Stopped(sink, StopReason::kBadCoefficient, bad.text);
   } catch (const Refused& refused) {
     return Stopped(sink, StopReason::kReportsDisagree, refused.text);
   }
-  return Completed(sink, area_check, rows, meaning.area_name, land_use_warnings,
-                   target.target->Completion());
+  if (target.target == nullptr) return Completed(options, sink, summed, "", false);
+  if (std::optional<StopReason> stop =
+          WriteTables(options, summed, *target.target, FindingsTableWritten(request), sink)) {
+    return Stopped(sink, *stop);
+  }
+  return Completed(options, sink, summed, TargetCompletion(request, *target.target), true);
 }
 
 // Reads the user's classification table where the run names one. A table that cannot be read
@@ -500,6 +576,9 @@ RunResult Guarded(const RunOptions& options, MessageSink& sink, Body body) {
     return HostFailed(sink, error.what());
   } catch (const RunCancelled&) {
     return Cancelled(sink);
+  } catch (const DataStop& stop) {
+    return Stopped(sink, stop.column ? StopReason::kUselessColumn : StopReason::kDataError,
+                   stop.text);
   } catch (const std::bad_alloc&) {
     return HostFailed(sink, "内存不足, 统计未完成, 工作簿未保存。");
   }

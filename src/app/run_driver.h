@@ -37,6 +37,7 @@ struct RowsMeaning {
   std::string area_name;
   std::string zone_header = std::string(kZoneHeader);
   const ReportSource* reports = nullptr;
+  std::optional<size_t> identifier;  // where the rows' further fields hold BSM
 };
 
 // The run over such rows: they already read the fields the user chose, so no column number is

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "src/host/postgis/pg_cancel.h"
 
@@ -40,6 +41,11 @@ class ForwardingSink final : public MessageSink {
   void Show(MessageKind kind, std::string_view text) override {
     const std::string shown(text);
     Wait([&] { sink_.Show(kind, shown); });
+  }
+
+  void Complete(std::string_view completion, const std::vector<std::string>& warnings) override {
+    const std::string shown(completion);
+    Wait([&] { sink_.Complete(shown, warnings); });
   }
 
   bool Ask(std::string_view warning) override {

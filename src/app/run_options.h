@@ -62,6 +62,11 @@ struct RunOptions {
   int ZonePrefix = 0;
   std::string ZoneNamesFile;
 
+  // The data check before any figure: a negative area only warned of (--accept-negative), and a
+  // run that checks the data and writes its findings instead of any summary (--check).
+  bool AcceptNegative = false;
+  bool CheckOnly = false;
+
   friend bool operator==(const RunOptions&, const RunOptions&) = default;
 };
 

@@ -26,6 +26,8 @@ constexpr std::string_view kNoDefaultResult =
 // under a name or in a place the file host would refuse, or none where none is named.
 void CheckResultWritable(const RunRequest& request) {
   if (request.output.given != nullptr) return;
+  // A check alone with no target named writes nothing: its findings are only said.
+  if (request.options.CheckOnly && request.output.target.empty()) return;
   if (request.output.file) xlsx::CheckOutputGiven(*request.output.file);
   const TargetKind* kind = FindTargetKind(TargetName(request));
   if (kind == nullptr || kind->check == nullptr) return;
@@ -92,7 +94,7 @@ RunResult CarryOut(const RunRequest& request, MessageSink& sink) {
   } catch (const HostError& error) {
     return Ended(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
-  if (!AnyTask(request.options)) {  // nothing is opened
+  if (!AnyTask(request.options) && !request.options.CheckOnly) {  // nothing is opened
     return Ended(sink, RunResult::Outcome::kStopped, StopReason::kNoTask,
                  std::string(MessageText(StopReason::kNoTask)));
   }

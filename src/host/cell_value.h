@@ -28,6 +28,10 @@ struct CellError {
 // Empty, number, text, truth value, date or error. Texts are UTF-8.
 using CellValue = std::variant<std::monostate, double, std::string, bool, CellDate, CellError>;
 
+// Whether a floating-point number is too large to hold every digit of a whole number (2^53 and
+// above): a code of 16 digits or more stored so has lost its last digits.
+inline bool LosesDigits(double number) { return number >= 0x1p53 || number <= -0x1p53; }
+
 inline bool IsEmpty(const CellValue& value) {
   return std::holds_alternative<std::monostate>(value);
 }

@@ -45,6 +45,9 @@ struct SourceRow {
   // A group's 田坎 part, the sum of area x coefficient over its patches whose coefficient is above
   // 0; nullopt for a single patch, whose `deduction` cell gives its coefficient.
   std::optional<double> ridge;
+  // The zone came from a floating-point value too large to hold its digits (LosesDigits): its
+  // last digits may be wrong, and two zones may have become one.
+  bool inexact_zone = false;
 
   // Cell by cell, so that texts trade their buffers rather than being moved through a third row.
   friend void swap(SourceRow& a, SourceRow& b) noexcept {
@@ -57,7 +60,19 @@ struct SourceRow {
     a.fields.swap(b.fields);  // the cells keep their texts' buffers for the next reads
     std::swap(a.patches, b.patches);
     std::swap(a.ridge, b.ridge);
+    std::swap(a.inexact_zone, b.inexact_zone);
   }
+};
+
+// What a source that sums its patches itself found among them that its groups would hide: patches
+// with a negative area, and zones of a floating-point field too large to hold their digits. Each
+// with how many and how messages name the first few.
+struct HiddenFaults {
+  bool checked = false;  // the source checked its patches: these counts stand for all of them
+  int64_t negative_area = 0;
+  std::vector<std::string> negative_first;
+  int64_t inexact_zone = 0;
+  std::vector<std::string> inexact_first;
 };
 
 class RowSource {
@@ -83,6 +98,10 @@ class RowSource {
   // Whether Next only takes rows another thread has read already: the run then need not read
   // them on a thread of its own while its tasks sum.
   virtual bool ReadAhead() const { return false; }
+
+  // What a source that sums its patches found hidden in its groups, once every row was read;
+  // nothing for a source that hands on its patches one by one (the run sees them itself).
+  virtual HiddenFaults Hidden() const { return {}; }
 };
 
 }  // namespace quilmark

@@ -1,6 +1,8 @@
 #include "src/host/zone_transform.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -73,6 +75,9 @@ class TransformedRows : public RowSource {
 
   bool Next(SourceRow& row) override {
     if (!inner_->Next(row)) return false;
+    if (row.zone && std::holds_alternative<double>(*row.zone)) {
+      row.inexact_zone = row.inexact_zone || LosesDigits(std::get<double>(*row.zone));
+    }
     ApplyZoneTransform(transform_, row.zone);
     return true;
   }
@@ -82,6 +87,7 @@ class TransformedRows : public RowSource {
   }
   int64_t RowCount() const override { return inner_->RowCount(); }
   bool ReadAhead() const override { return inner_->ReadAhead(); }
+  HiddenFaults Hidden() const override { return inner_->Hidden(); }
 
  private:
   std::unique_ptr<RowSource> inner_;
@@ -128,7 +134,14 @@ std::unordered_map<std::string, std::string> ReadZoneNames(const std::string& pa
 
 void ApplyZoneTransform(const ZoneTransform& transform, std::optional<CellValue>& zone) {
   if (transform.IsIdentity() || !zone || IsEmpty(*zone)) return;
-  if (!std::holds_alternative<std::string>(*zone)) zone.emplace(CellText(*zone));
+  if (const double* number = std::get_if<double>(&*zone);
+      number != nullptr && std::trunc(*number) == *number && std::fabs(*number) < 0x1p63) {
+    // A whole number is a code: its digits, not its 15-digit display ("4.50312211000205E+17"),
+    // so that a prefix keeps the leading digits, which a Real holds exactly.
+    zone.emplace(std::to_string(static_cast<int64_t>(*number)));
+  } else if (!std::holds_alternative<std::string>(*zone)) {
+    zone.emplace(CellText(*zone));
+  }
   std::string& text = std::get<std::string>(*zone);
   if (transform.prefix) KeepTrimmedPrefix(text, *transform.prefix);
   if (transform.names.empty()) return;

@@ -1,5 +1,6 @@
-// The shipped classification families whose codes overlap: the third survey's working
-// classification, the land-use classification of 2017 and the planning classes of 2020 and 2023.
+// The classification families whose codes overlap: the third survey's working classification,
+// the land-use classification of 2017, the planning classes of 2020 and 2023, the second survey's
+// classes and the classes the 2008 methods read.
 // One code is a different class in each (1001 is 铁路用地 in the third survey, 工业用地 in the
 // planning classes), so data run through the wrong family is booked under wrong classes without a
 // word. The check here tells, from the class texts of a run and their areas, which other families
@@ -9,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "src/landuse/land_use_methods.h"
@@ -25,7 +27,7 @@ struct ClassFamily {
 // Every family, in the order the window lists their methods.
 std::span<const ClassFamily> ClassFamilies();
 
-// The family of a method; nullptr for the rule methods and ownership, which have none.
+// The family of a method; nullptr for the ownership methods, which have none.
 const ClassFamily* FamilyOf(LandUseMethod method);
 
 // A distinct class text of a run and the area of its patches.
@@ -59,5 +61,21 @@ FamilyCheck CheckFamily(LandUseMethod chosen, std::span<const TextArea> texts);
 // those that know as much (the third survey's codes are nearly all 2017's), where that is over
 // half; nullptr otherwise.
 const ClassFamily* LikelyFamily(std::span<const TextArea> texts);
+
+// Which codes of digits that the chosen family knows only with a 0 in front (11 for 011, 202 for
+// 0202) lost that 0. The family that recognises the data is the one that knows most of its area,
+// each code tried as it stands and with a 0 in front (the chosen one where others only tie). A
+// padded code is suggested only where that family knows the padded code too; where it knows the
+// code as it stands instead (202 is 建制镇 in the second survey, not 0202 茶园), padding would
+// corrupt the code, and that family is named.
+struct PaddingCheck {
+  // The family that knows, as they stand, codes the chosen one would pad; nullptr: none.
+  const ClassFamily* as_is = nullptr;
+  LandUseMethod as_is_method{};  // its method at the chosen one's level
+  // The digit texts whose padding is safe, with the padded code's class in the chosen family, in
+  // the order given.
+  std::vector<std::pair<std::string, std::string>> padded;
+};
+PaddingCheck CheckPadding(LandUseMethod chosen, std::span<const TextArea> texts);
 
 }  // namespace quilmark

@@ -26,6 +26,7 @@ struct ReportFields {
   std::optional<size_t> slope;         // PDJB
   std::optional<size_t> terrace_kind;  // GDLX
   std::optional<size_t> unit_name;     // ZLDWMC
+  std::optional<size_t> net_area;      // TBDLMJ, read for the data check only
 };
 
 inline constexpr size_t kMajorKinds = 4;  // 农用地, 建设用地, 未利用地, none

@@ -79,6 +79,7 @@ inline constexpr ControlEntry kWindowControls[] = {
      120, 520, 5535, 255},
 
     {"CommandDefaults", ControlKind::kButton, nullptr, "恢复默认", 240, 9120, 1000, 330},
+    {"CommandCheck", ControlKind::kButton, nullptr, "检查数据", 1920, 9120, 1000, 330},
     {"CommandProc", ControlKind::kButton, nullptr, "确 认", 3240, 9120, 700, 330},
     {"CommandExit", ControlKind::kButton, nullptr, "退 出", 4680, 9120, 700, 330},
 };

@@ -35,7 +35,8 @@ bool IsDecimalText(std::string_view text) {
   return at == text.size();
 }
 
-// A title row's area cell ("面积") is a text without digits of any width.
+}  // namespace
+
 bool HasDigit(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (IsAsciiDigit(text[i])) return true;
@@ -47,8 +48,6 @@ bool HasDigit(std::string_view text) {
   }
   return false;
 }
-
-}  // namespace
 
 bool IsPlainNumber(const CellValue& value) {
   if (std::holds_alternative<double>(value)) return true;

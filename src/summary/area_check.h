@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "src/host/cell_value.h"
@@ -16,6 +17,9 @@ namespace quilmark {
 // most one ".", an optional exponent (E, optional sign, digits), and blanks, tabs or line breaks
 // around it. The empty cell and the blank text are not plain numbers either.
 bool IsPlainNumber(const CellValue& value);
+
+// Whether the text holds a digit, ASCII or full-width: a title's area cell ("面积") holds none.
+bool HasDigit(std::string_view text);
 
 // Looks at every row's area cell.
 class AreaCheck : public RowSink {

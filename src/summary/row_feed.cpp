@@ -54,6 +54,7 @@ class RowReader {
       SourceRow& cells = batch.cells[batch.count];
       cells.patches = 1;  // a source that groups its patches says otherwise
       cells.ridge.reset();
+      cells.inexact_zone = false;  // a source whose zone field is a Real says otherwise
       if (!source_.Next(cells)) {
         ended_ = true;
         break;

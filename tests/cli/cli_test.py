@@ -312,6 +312,44 @@ class CommandLine(unittest.TestCase):
         done = run("--zone-totals", "-o", self.path("结果.xlsx"), source)
         self.assertIn("结果保存在 " + self.path("结果.xlsx"), done.stdout)
 
+    def test_check_alone_and_faults_that_stop_a_run(self):
+        source = self.path("in.xlsx")
+        workbook = openpyxl.Workbook()
+        sheet = workbook.active
+        for row in [("ZLDWDM", "DLBM", "TBMJ"), *ROWS, ("002", "111", -0.5), ("合计", None, 27.5)]:
+            sheet.append(list(row))
+        workbook.save(source)
+        before = read_bytes(source)
+        # The check alone: the findings on standard output, exit 1 for the negative area.
+        done = run("--check", source)
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertIn("负面积", done.stdout)
+        self.assertIn("第 9 行", done.stdout)
+        self.assertIn("非图斑行", done.stdout)
+        self.assertIn("数据检查完毕: 1 个错误, 1 个警告。", done.stdout)
+        table = list(csv.reader(io.StringIO(run("--check", "--format", "csv", source).stdout)))
+        self.assertEqual(table[:2], [["数据检查"],
+                                     ["检查项", "严重程度", "数量", "最先的图斑", "说明和处理办法"]])
+        # A summary stops before anything is written; accepted, the warnings precede the end.
+        done = run("--zone-totals", source)
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertIn("数据检查发现错误", done.stderr)
+        self.assertEqual(read_bytes(source), before)
+        result = self.path("out.xlsx")
+        done = run("--zone-totals", "--accept-negative", "-o", result, source)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("第 1 行 (标题)、第 10 行 (合计)", done.stderr)
+        totals = {row[0]: row[1] for row in openpyxl.load_workbook(result).active.iter_rows(
+            min_row=21, values_only=True) if row[0] in ("001", "002", "003", "合计")}
+        self.assertEqual(totals, {"001": 16.0, "002": 4.5, "003": 7.0})
+        # A column that holds nothing to sum is the command line's usage error.
+        done = run("--check", "--area-column", "4", source)
+        self.assertEqual(done.returncode, 1, done.stderr)  # the check lists it, as an error
+        self.assertIn("面积列无数字", done.stdout)
+        done = run("--zone-totals", "--area-column", "4", source)
+        self.assertEqual(done.returncode, 2, done.stderr)
+        self.assertIn("面积列无数字", done.stderr)
+
     def test_refuses_targets_it_may_not_write(self):
         source, result = self.path("in.xlsx"), self.path("out.xlsx")
         lock = ",root,vm,08.12.2026 00:36,file:///root/.config/libreoffice/4;"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_input.h"
@@ -75,7 +76,10 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
   MemorySheet& sheet = host.OpenWorkbook("patches.xlsx").AddSheet("patches");
   FillSheet(sheet);
   RecordingSink sheet_sink;
-  ASSERT_EQ(SummarizeHost(Options(names), host, sheet_sink).outcome, RunResult::Outcome::kCompleted);
+  const RunResult sheet_run = SummarizeHost(Options(names), host, sheet_sink);
+  ASSERT_EQ(sheet_run.outcome, RunResult::Outcome::kCompleted);
+  const std::vector<std::string>& sheet_warnings = sheet_run.warnings;
+  ASSERT_EQ(sheet_warnings.size(), 1u);
   auto expected = Results(sheet);
   ASSERT_FALSE(expected.empty());
   // The layer's zones are named from the names file, not taken from a field: 区域 heads them.
@@ -97,7 +101,7 @@ TEST(LayerRun, EveryKindGivesWhatTheWorksheetGives) {
     RecordingSink sink;
     const RunResult result = SummarizeLayer(options, {source, "", ""}, target, sink);
     ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
-    EXPECT_TRUE(result.warnings.empty());
+    EXPECT_EQ(result.warnings, sheet_warnings);  // third-survey codes under a 2008 method
     EXPECT_EQ(Results(results), expected);
   }
 }
@@ -174,6 +178,69 @@ TEST(LayerRun, DoubtfulAreasAreReportedWithFeatureIds) {
   EXPECT_NE(result.warnings[0].find("FID 2 \"(空)\" 计为 0; FID 3 \"3亩\" 计为 3"),
             std::string::npos)
       << result.warnings[0];
+}
+
+// Faults the data check stops a layer run for, read feature by feature (CSV) and in column batches
+// (GeoPackage): zone codes a Real field could not hold (two zones would merge into a code of
+// neither), a negative area; and, checked alone, a patch identifier twice.
+TEST(LayerRun, DataCheckStopsBeforeAnythingIsWritten) {
+  GisFiles files;
+  struct Case {
+    const char* name;
+    const char* rows;  // BSM, ZONE, AREA
+    int zone_prefix;
+    const char* stop;  // empty: the run completes
+    bool check_only = false;
+  };
+  const Case cases[] = {
+      {"long", "1,450312211000204522,12.5\n2,450312211000204563,3\n", 0,
+       "长编码存成了浮点数: 2 处"},
+      {"prefixed", "1,450312211000204522,12.5\n2,450312211000204563,3\n", 9, ""},
+      {"negative", "1,101,12.5\n2,102,-3\n", 0, "负面积: 1 处"},
+      {"twice", "1,101,12.5\n1,102,3\n", 0, "标识码重复", true},
+  };
+  for (const Case& c : cases) {
+    const std::string csv = (files.folder() / (std::string(c.name) + ".csv")).string();
+    std::ofstream(csv.substr(0, csv.size() - 4) + ".csvt")
+        << "\"WKT\",\"String\",\"Real\",\"String\",\"Real\"\n";
+    std::ofstream out(csv);
+    out << "WKT,BSM,ZONE,CLASS,AREA\n";
+    std::istringstream rows(c.rows);
+    for (std::string row; std::getline(rows, row);) {
+      const size_t area = row.rfind(',');
+      out << "\"POLYGON((0 0,1 0,1 1,0 1,0 0))\"," << row.substr(0, area) << ",011"
+          << row.substr(area) << "\n";
+    }
+    out.close();
+    for (const LayerKind kind : {LayerKind::kCsv, LayerKind::kGeoPackage}) {
+      SCOPED_TRACE(std::string(c.name) + (kind == LayerKind::kCsv ? " csv" : " gpkg"));
+      RunOptions options;
+      options.CheckZQStat = true;
+      options.TextZQColumn = "ZONE";
+      options.TextAreaColumn = "AREA";
+      options.ZonePrefix = c.zone_prefix;
+      options.CheckOnly = c.check_only;
+      MemorySheet results("results");
+      WorksheetTarget target(results, 0);
+      RecordingSink sink;
+      const RunResult result =
+          SummarizeLayer(options, {files.Make(kind, csv), "", ""}, target, sink);
+      if (*c.stop == '\0') {
+        EXPECT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
+        continue;
+      }
+      EXPECT_EQ(result.stop, StopReason::kDataError);
+      if (c.check_only) {  // the findings are the table written, and nothing else
+        const auto& cells = results.cells();
+        EXPECT_TRUE(std::any_of(cells.begin(), cells.end(), [&](const auto& cell) {
+          return cell.second == CellValue(std::string(c.stop));
+        }));
+        continue;
+      }
+      EXPECT_NE(result.message.find(c.stop), std::string::npos) << result.message;
+      EXPECT_TRUE(results.cells().empty());
+    }
+  }
 }
 
 // The deduction coefficient comes from a field named like any other; one outside [0, 1) stops

@@ -159,6 +159,30 @@ class Pushdown(unittest.TestCase):
         self.assertTrue(all("HashAggregate" in plan and "Parallel Seq Scan" in plan
                             for plan in plans), plans[0])
 
+    def test_the_check_sees_inside_the_groups(self):
+        # A negative area summed into a group, and zones of a float8 column too long for its
+        # digits, stop the pushed run as they stop the streaming one; the server names them.
+        with PostgisServer() as server:
+            load(server, "patches", 1, 300, 150)
+            server.psql("UPDATE patches SET tbmj = -5 WHERE ogc_fid = 42")
+            server.psql("CREATE TABLE reals AS SELECT ogc_fid, 450312211000204522::float8 + "
+                        "(ogc_fid % 3) * 41 AS zldwdm, dlbm, tbmj, geom FROM patches WHERE "
+                        "ogc_fid <> 42; ALTER TABLE reals ADD PRIMARY KEY (ogc_fid)")
+            cases = [("patches", [], "负面积: 1 处"), ("reals", [], "长编码存成了浮点数: 299 处"),
+                     ("reals", ["--zone-prefix", "9"], "")]
+            for table, prefix, said in cases:
+                for streaming in (False, True):
+                    with self.subTest(table=table, prefix=prefix, streaming=streaming):
+                        done = run("--zone-totals", "--format", "csv", "--layer", table, *FIELDS,
+                                   "--area-column", "TBMJ", *prefix, server.connection,
+                                   streaming=streaming)
+                        self.assertEqual(done.returncode, 1 if said else 0, done.stderr)
+                        self.assertIn(said, done.stderr)
+                        if said:
+                            self.assertEqual(done.stdout, "")
+                        if said and not streaming and table == "patches":
+                            self.assertIn("(FID 42)", done.stderr)
+
     def test_shards_group_their_own_patches(self):
         with PostgisServer(tcp=True) as one, PostgisServer(tcp=True) as two, \
                 PostgisServer(settings=EXPLAINED) as coordinator:

@@ -191,6 +191,7 @@ class SpaAnalysisTest : public QObject {
   void ClassificationListAndFormatReachTheSnapshot();
   void RunWithoutWorkbookSaysNoneIsOpen();
   void RunFromButtonWritesIntoTheFile();
+  void CheckButtonSaysWhatItFoundAndWritesNothing();
   void LongRunKeepsWindowAliveAndShowsProgress();
   void CancelStopsTheRunWithNothingWritten();
   void ProgressCountsTheRunNotTheBoxes();
@@ -603,6 +604,28 @@ void SpaAnalysisTest::RunFromButtonWritesIntoTheFile() {
   QCOMPARE(sink.messages[7].kind, MessageKind::kConfirmation);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), before);
+}
+
+// 检查数据 runs the data check alone: its findings end in one completion, the file stays as it was.
+void SpaAnalysisTest::CheckButtonSaysWhatItFoundAndWritesNothing() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
+  QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray before = file.readAll();
+  file.close();
+  SpaAnalysis window;
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.SetWorkbook(path);
+  ButtonOf(window, "CommandCheck")->click();
+  QCOMPARE(sink.messages.size(), size_t{2});
+  QCOMPARE(sink.messages[1].kind, MessageKind::kCompletion);
+  QCOMPARE(sink.messages[1].text, std::string("数据检查完毕: 0 个错误, 0 个警告。"));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), before);
+  QVERIFY(ButtonOf(window, "CommandCheck")->isEnabled());
 }
 
 // A run of over half a second: the event loop keeps turning, the stage shows, the buttons stay

@@ -48,8 +48,13 @@ TEST(CheckFamily, NamesTheFamiliesThatKnowClearlyMore) {
       // One point of the area is no clear difference.
       {M::kPlan2023Level2, "0101:990 0307:10", {}},
       {M::kSurvey3Major, "0101:500 0508:300 05H1:200", {}},
-      // Methods without a family, and a run without area, are left alone.
-      {M::OptClassA_2008, "0101:500 0307:500", {}},
+      // Second-survey codes under a 2008 method: 111 河流水面, 113 水库, 114 坑塘 and 122
+      // 设施农用地
+      // are 2008 codes too (灌溉水田, 水浇地, 旱地, 桑园), but 011, 117 and 118 are not.
+      {M::OptClassA_2008,
+       "011:300 111:100 113:50 114:50 117:20 118:10 122:20 203:450",
+       {M::OptClassA_ED}},
+      // Ownership has no family, and a run without area is left alone.
       {M::kSurvey3Ownership, "0101:500 0307:500", {}},
       {M::kPlan2023Level2, "0307:0", {}},
   };
@@ -80,6 +85,38 @@ TEST(LikelyFamily, TheFamilyThatKnowsMostOfTheArea) {
     const ClassFamily* family = LikelyFamily(Texts(c.texts));
     EXPECT_EQ(family != nullptr ? family->name : "", c.family) << c.texts;
   }
+}
+
+// A padded code is suggested only where the chosen family, so padded, knows the data at least as
+// well as another family knows it as it stands.
+TEST(CheckPadding, SuggestsZerosOnlyWithinTheFamilyOfTheData) {
+  using Padded = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    M chosen;
+    const char* texts;
+    const ClassFamily* as_is;  // nullptr: padding is safe
+    Padded padded;
+  };
+  const ClassFamily* second_survey = FamilyOf(M::OptClassA_ED);
+  const Case cases[] = {
+      // Second-survey 202 建制镇, 203 村庄, 204 采矿用地 are no third-survey 0202 茶园 and so on.
+      {M::kSurvey3Level2, "011:100 013:100 202:300 203:400 204:100", second_survey, {}},
+      // Third-survey codes kept as numbers: 101, 103 and 201 are second-survey codes as well,
+      // but 1001 and 0301 are not, and padded the third survey knows them all.
+      {M::kSurvey3Level2,
+       "101:300 103:200 201:100 1001:100 0301:300",
+       nullptr,
+       {{"101", "水田"}, {"103", "旱地"}, {"201", "果园"}}},
+      // Under a rule method every text has a key: 11 went to 未利用地, 13 to 林地.
+      {M::OptClassA_ED, "11:200 13:300 021:100 203:400", nullptr, {{"11", "水田"}, {"13", "旱地"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.texts);
+    const PaddingCheck check = CheckPadding(c.chosen, Texts(c.texts));
+    EXPECT_EQ(check.as_is, c.as_is);
+    EXPECT_EQ(check.padded, c.padded);
+  }
+  EXPECT_EQ(CheckPadding(cases[0].chosen, Texts(cases[0].texts)).as_is_method, M::OptClassA_ED);
 }
 
 }  // namespace

@@ -311,8 +311,8 @@ TEST(SurveyRun, SplitKDeductionAndUnknownCodes) {
   EXPECT_EQ(std::vector<std::string>(rows[1].begin(), rows[1].begin() + 5),
             (std::vector<std::string>{"石碣镇", "#11728.3865", "#2117.2835", "#7200", "#5432.1"}));
   ASSERT_EQ(sink.messages.size(), 3u);
-  EXPECT_EQ(sink.messages[2].first, MessageKind::kWarning);
-  EXPECT_NE(sink.messages[2].second.find("0199: 2 个图斑, 面积 15"), std::string::npos);
+  EXPECT_EQ(sink.messages[1].first, MessageKind::kWarning);
+  EXPECT_NE(sink.messages[1].second.find("0199: 2 个图斑, 面积 15"), std::string::npos);
 }
 
 // The survey sheet under the 2023 planning classes, in 公顷: the unknown codes are listed in the
@@ -342,6 +342,40 @@ TEST(SurveyRun, WrongFamilyAndLostZeroNamed) {
                               "土地利用现状分类 2017 二级类 (2017-level2): 认得 99.8% 的面积"),
       std::string::npos)
       << result.warnings[1];
+}
+
+// Codes that lost their leading 0 are named under a rule method too (which books 11 under
+// 未利用地 without a word otherwise); and codes of another family are never advised a 0 that
+// would turn them into codes of the chosen one (202 建制镇 into 0202 茶园).
+TEST(SurveyRun, LostZerosOnlyWithinTheFamilyOfTheCodes) {
+  struct Case {
+    M method;
+    std::vector<std::vector<CellValue>> rows;
+    const char* said;
+    const char* not_said;
+  };
+  const Case cases[] = {
+      {M::OptClassA_ED,
+       {{T("A"), N(11), N(200)}, {T("A"), N(13), N(300)}, {T("A"), T("021"), N(100)}},
+       "\n11 (补上开头的 0 即 011 水田)\n13 (补上开头的 0 即 013 旱地)\n编码开头的 0 很可能丢了",
+       "0 即 0021"},
+      {M::kSurvey3Level2,
+       {{T("A"), T("011"), N(100)}, {T("A"), N(202), N(300)}, {T("A"), N(203), N(400)}},
+       "按原样是 二调土地利用现状分类 的编码 (OptClassA_ED (survey-level1))",
+       "补上开头的 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    MemoryHost host;
+    MemorySheet& sheet = host.OpenWorkbook("图斑.xlsx").AddSheet("图斑");
+    for (size_t i = 0; i < c.rows.size(); ++i) sheet.SetRow(static_cast<int32_t>(i + 1), c.rows[i]);
+    RecordingSink sink;
+    const RunResult result = SummarizeHost(SurveyRun(c.method), host, sink);
+    std::string warnings;
+    for (const std::string& warning : result.warnings) warnings += warning + "\n";
+    EXPECT_NE(warnings.find(c.said), std::string::npos) << warnings;
+    EXPECT_EQ(warnings.find(c.not_said), std::string::npos) << warnings;
+  }
 }
 
 // A coefficient outside [0, 1) stops the run before anything is written, naming its row; the

@@ -11,24 +11,10 @@
 #include "src/crosstab/cross_tab.h"
 #include "src/landuse/land_use.h"
 #include "src/summary/row_feed.h"
+#include "tests/listed_rows.h"
 
 namespace quilmark {
 namespace {
-
-class ListedRows : public RowSource {
- public:
-  explicit ListedRows(std::vector<SourceRow> rows) : rows_(std::move(rows)) {}
-  bool Next(SourceRow& row) override {
-    if (at_ == rows_.size()) return false;
-    row = rows_[at_++];
-    return true;
-  }
-  std::string RowLabel(int64_t number) const override { return std::to_string(number); }
-
- private:
-  std::vector<SourceRow> rows_;
-  size_t at_ = 0;
-};
 
 // Land-use and cross-tab as they would be without ids: every row's key and places from its texts.
 class TextByTextSink : public RowSink {

@@ -111,6 +111,14 @@ class Column {
     }
   }
 
+  // Whether the row's value is a Real too large to hold a code's every digit.
+  bool LosesDigits(int64_t row) const {
+    const int64_t at = offset_ + row;
+    if (kind_ != ColumnKind::kDouble) return false;
+    if (validity_ != nullptr && ((validity_[at >> 3] >> (at & 7)) & 1) == 0) return false;
+    return quilmark::LosesDigits(static_cast<const double*>(values_)[at]);
+  }
+
  private:
   void ReadWhole(int64_t value, std::optional<CellValue>& cell) const {
     if (code_) return SetDigits(cell, value);
@@ -189,6 +197,7 @@ class ArrowRows : public RowSource {
     row.ridge.reset();
     ids_.Start(row.number, fids_ != nullptr ? fids_[at] : OGRNullFID);
     columns_.zone->Read(at, row.zone);
+    row.inexact_zone = columns_.zone->LosesDigits(at);
     if (columns_.class_) {
       columns_.class_->Read(at, row.class_);
       row.cross_class = row.class_;

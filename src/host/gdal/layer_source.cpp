@@ -106,7 +106,10 @@ class LayerRows : public RowSource {
     row.patches = 1;  // the row is reused: it may have stood for a group before
     row.ridge.reset();
     ids_.Start(row.number, feature->GetFID());
-    ReadCode(*feature, fields_.zone, types_[static_cast<size_t>(fields_.zone)], row.zone);
+    const OGRFieldType zone_type = types_[static_cast<size_t>(fields_.zone)];
+    ReadCode(*feature, fields_.zone, zone_type, row.zone);
+    row.inexact_zone = zone_type == OFTReal && feature->IsFieldSetAndNotNullUnsafe(fields_.zone) &&
+                       LosesDigits(feature->GetRawFieldRef(fields_.zone)->Real);
     if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
       ReadCode(*feature, fields_.class_, types_[static_cast<size_t>(fields_.class_)], row.class_);

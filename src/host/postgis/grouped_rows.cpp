@@ -10,6 +10,7 @@
 
 #include "src/host/filter_problem.h"
 #include "src/host/postgis/pg_session.h"
+#include "src/host/postgis/pushed_check.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
@@ -112,6 +113,8 @@ class GroupedRows : public RowSource {
     }
   }
 
+  HiddenFaults Hidden() const override { return hidden_; }
+
   std::string RowLabel(int64_t number) const override {
     for (const auto& [kept_number, fid] : kept_ids_) {
       if (kept_number == number) return "FID " + std::to_string(fid);
@@ -159,6 +162,7 @@ class GroupedRows : public RowSource {
         "least(current_setting('parallel_tuple_cost')::float8, 0.01)::text, true)");
     query_.partition_columns = PartitionColumns();
     groups_ = session_->Query(GroupedSql(query_), query_.parameters);
+    CheckHidden();
     if (!OrderGroups()) return;
     const std::string sql = SinglesSql(query_);
     std::vector<const char*> values;
@@ -196,6 +200,26 @@ class GroupedRows : public RowSource {
     if (status != PGRES_TUPLES_OK) throw session_->FailureOf(single_.release());
     single_.reset();
     while (PGresult* rest = PQgetResult(session_->connection())) PQclear(rest);
+  }
+
+  // The data check's statement, in the same transaction: what the groups' sums would hide.
+  void CheckHidden() {
+    const PgResult result = session_->Query(PushedCheckSql(query_), query_.parameters);
+    const At at{result.get(), 0};
+    const auto labels = [&](int column) {
+      std::vector<std::string> first;
+      std::string_view ids = at.text(column);  // {12,40}
+      while (!ids.empty() && (ids.front() == '{' || ids.front() == ',')) {
+        ids.remove_prefix(1);
+        const size_t end = ids.find_first_of(",}");
+        if (end == 0 || end == std::string_view::npos) break;
+        first.push_back("FID " + std::string(ids.substr(0, end)));
+        ids.remove_prefix(end);
+      }
+      return first;
+    };
+    hidden_ = {true, at.whole(kCheckNegative), labels(kCheckNegativeFids),
+               at.whole(kCheckInexactZone), labels(kCheckInexactZoneFids)};
   }
 
   // Statements go one at a time, never several: the extended protocol refuses a second after a
@@ -252,6 +276,7 @@ class GroupedRows : public RowSource {
   bool done_ = false;
   int64_t count_ = 0;
   std::vector<std::pair<int64_t, int64_t>> kept_ids_;  // row number, feature id
+  HiddenFaults hidden_;
 };
 
 }  // namespace
