@@ -185,13 +185,7 @@ OverlayLayer ReadOverlay(const OverlaySpec& spec, const OGRSpatialReference* tar
   }
   std::unique_ptr<OGRCoordinateTransformation> transform =
       IntoPatches(layer, target, overlay.reprojected);
-  if (target != nullptr) {
-    char* wkt = nullptr;
-    const char* const wkt2[] = {"FORMAT=WKT2_2018", nullptr};
-    target->exportToWkt(&wkt, wkt2);
-    overlay.patches_srs = wkt != nullptr ? wkt : "";
-    CPLFree(wkt);
-  }
+  if (target != nullptr) overlay.patches_srs = std::make_shared<OGRSpatialReference>(*target);
   GeosContext geos;
   ReadFeatures(layer, fields, transform.get(), geos, overlay);
   RefuseOverlaps(overlay, area);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,7 +44,7 @@ struct OverlayLayer {
   int64_t repaired = 0;      // invalid features repaired (MakeValid)
   int64_t without_area = 0;  // features without a polygon, left out
   std::string reprojected;   // where the coordinates were taken into the patches' system: the word
-  std::string patches_srs;   // the patches' system as WKT; empty: unknown
+  std::shared_ptr<const OGRSpatialReference> patches_srs;  // nullptr: unknown
 };
 
 // Reads the overlay into the patches' coordinate system `target` (nullptr: unknown), computing

@@ -311,12 +311,8 @@ void IgnoreOtherFields(OGRLayer& layer, const PieceFields& chosen) {
 // Every source is cut by the overlay read for the first: each must be in the same system.
 void CheckSameSystem(OGRLayer& layer, const OverlayLayer& overlay) {
   const OGRSpatialReference* own = layer.GetSpatialRef();
-  bool same = own == nullptr && overlay.patches_srs.empty();
-  if (own != nullptr && !overlay.patches_srs.empty()) {
-    OGRSpatialReference first;
-    same = first.importFromWkt(overlay.patches_srs.c_str()) == OGRERR_NONE &&
-           SameSystem(*own, first);
-  }
+  const OGRSpatialReference* first = overlay.patches_srs.get();
+  const bool same = own == nullptr || first == nullptr ? own == first : SameSystem(*own, *first);
   if (!same) {
     ThrowLayerError(std::string("图层 ") + layer.GetName() +
                     " 的坐标系与第一个数据源的不同; 叠加时各数据源须在同一坐标系中");
