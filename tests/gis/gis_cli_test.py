@@ -199,6 +199,44 @@ class GisCommandLine(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(os.path.exists(os.path.join(self.folder, "p0等3个图层-汇总.xlsx")))
 
+    def test_overlay_is_the_same_from_every_source(self):
+        # Planning zones cutting the patches: a GeoPackage, a shapefile and PostGIS tables give
+        # the same pieces, and their areas add up to the patches' TBMJ.
+        zones = os.path.join(self.folder, "zones.csv")
+        with open(zones, "w", encoding="utf-8") as out:
+            out.write("WKT,YDYH\n")
+            out.write('"POLYGON((499990 2499990,500110 2499990,500110 2500200,499990 2500200,'
+                      '499990 2499990))",城镇建设用地\n')
+            out.write('"POLYGON((500110 2499990,500400 2499990,500400 2500200,500110 2500200,'
+                      '500110 2499990))",农业用地\n')
+        load = ["ogr2ogr", "-q", "-a_srs", "EPSG:4547", "-oo", "KEEP_GEOM_COLUMNS=NO"]
+        sources = {}
+        for kind, extension, options in (("GPKG", ".gpkg", []),
+                                         ("ESRI Shapefile", ".shp", ["-lco", "ENCODING=UTF-8"])):
+            sources[kind] = []
+            for name, csv in (("patches", CSV), ("zones", zones)):
+                path = os.path.join(self.folder, name + extension)
+                subprocess.run([*load, *options, "-f", kind, path, csv, "-nln", name],
+                               check=True)
+                sources[kind].append(path)
+        overlay = ["--zone-column", "YDYH", "--class-column", "DLBM", "--area-column", "TBMJ",
+                   "--land-use", "2008-level3", "--totals", "--format", "csv"]
+        results = {kind: run("--overlay", zone + ":YDYH", *overlay, patch)
+                   for kind, (patch, zone) in sources.items()}
+        with PostgisServer() as server:
+            for name, csv in (("patches", CSV), ("zones", zones)):
+                subprocess.run([*load, "-nlt", "POLYGON", "-f", "PostgreSQL", server.connection,
+                                csv, "-nln", name], check=True)
+            results["PostGIS"] = run("--overlay", server.connection + " tables=zones:YDYH",
+                                     *overlay, "--layer", "patches", server.connection)
+        for kind, done in results.items():
+            self.assertEqual(done.returncode, 0, f"{kind}: {done.stderr}")
+            self.assertIn("范围外", done.stdout)
+            self.assertEqual(done.stdout, results["GPKG"].stdout, kind)
+        plain = run(*overlay[2:], "--zone-column", "ZLMC", sources["GPKG"][0])
+        self.assertEqual(results["GPKG"].stdout.splitlines()[-1].split(",")[-1],
+                         plain.stdout.splitlines()[-1].split(",")[-1])
+
     def test_refusals_of_several_sources_write_nothing(self):
         # A part without the class field (the others are checked before any is read), a workbook
         # among the sources, a source given twice, and a filter that selects nothing in any part.

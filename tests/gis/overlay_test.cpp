@@ -249,5 +249,26 @@ TEST_F(OverlayLayers, CheckListsThePatchesOff) {
   EXPECT_NEAR(off.first[0].field - off.first[0].computed, 0.05, 0.006);
 }
 
+// The field list after the last colon, unless that colon belongs to the source.
+TEST(OverlaySpec, FieldsAfterTheColon) {
+  const struct {
+    const char* text;
+    const char* source;
+    std::vector<std::string> fields;
+  } cases[] = {
+      {"规划.gpkg:YDYH, GHFQ", "规划.gpkg", {"YDYH", "GHFQ"}},
+      {"红线.shp", "红线.shp", {}},
+      {"C:/data/规划.gpkg", "C:/data/规划.gpkg", {}},
+      {"C:/data/规划.gpkg:YDYH", "C:/data/规划.gpkg", {"YDYH"}},
+      {"PG:dbname=gis host=db", "PG:dbname=gis host=db", {}},
+      {"PG:dbname=gis:YDYH", "PG:dbname=gis", {"YDYH"}},
+  };
+  for (const auto& c : cases) {
+    const OverlaySpec spec = ParseOverlaySpec(c.text);
+    EXPECT_EQ(spec.source, c.source) << c.text;
+    EXPECT_EQ(spec.fields, c.fields) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace quilmark
