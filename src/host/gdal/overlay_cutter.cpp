@@ -52,18 +52,6 @@ OverlayCutter::~OverlayCutter() {
   GEOSSTRtree_destroy_r(context, tree_);
 }
 
-std::vector<size_t> OverlayCutter::Candidates(const GEOSGeometry& patch) {
-  std::vector<size_t> found;
-  GEOSSTRtree_query_r(
-      geos_.handle(), tree_, &patch,
-      [](void* item, void* list) {
-        static_cast<std::vector<size_t>*>(list)->push_back(reinterpret_cast<uintptr_t>(item));
-      },
-      &found);
-  std::sort(found.begin(), found.end());  // the pieces in the overlay's order, run after run
-  return found;
-}
-
 const GEOSPreparedGeometry* OverlayCutter::Prepared(size_t index) {
   if (prepared_[index] == nullptr) {
     prepared_[index] = GEOSPrepare_r(geos_.handle(), geometries_[index].get());
@@ -88,7 +76,7 @@ void OverlayCutter::CutInto(const GEOSGeometry& patch, const PatchIn& in,
   const GEOSContextHandle_t context = geos_.handle();
   const double whole = Area(patch, in);
   double inside = 0.0;
-  for (size_t index : Candidates(patch)) {
+  for (size_t index : QueryTree(geos_, *tree_, patch)) {  // in the overlay's order
     const GEOSPreparedGeometry* prepared = Prepared(index);
     if (GEOSPreparedContains_r(context, prepared, &patch) == 1) {
       pieces.assign(1, {static_cast<int>(index), whole});

@@ -64,7 +64,6 @@ class OverlayCutter {
   void Cut(const PatchIn& patch, std::vector<PieceOut>& pieces, OverlayTally& tally);
 
  private:
-  std::vector<size_t> Candidates(const GEOSGeometry& patch);
   const GEOSPreparedGeometry* Prepared(size_t index);
   double Area(const GEOSGeometry& geometry, const PatchIn& patch);
   void CutInto(const GEOSGeometry& patch, const PatchIn& in, std::vector<PieceOut>& pieces);

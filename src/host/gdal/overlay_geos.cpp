@@ -1,5 +1,7 @@
 #include "src/host/gdal/overlay_geos.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace quilmark {
@@ -46,6 +48,19 @@ GeosGeometry Intersection(const GeosContext& geos, const GEOSGeometry& a, const 
   GEOSGeometry* exact = GEOSIntersection_r(context, &a, &b);
   if (exact != nullptr) return GeosGeometry(exact, GeosDeleter{context});
   return GeosGeometry(GEOSIntersectionPrec_r(context, &a, &b, 1e-4), GeosDeleter{context});
+}
+
+std::vector<size_t> QueryTree(const GeosContext& geos, GEOSSTRtree& tree,
+                              const GEOSGeometry& geometry) {
+  std::vector<size_t> found;
+  GEOSSTRtree_query_r(
+      geos.handle(), &tree, &geometry,
+      [](void* item, void* list) {
+        static_cast<std::vector<size_t>*>(list)->push_back(reinterpret_cast<uintptr_t>(item));
+      },
+      &found);
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "src/host/gdal/geometry_area.h"
 
@@ -48,6 +49,11 @@ GeosGeometry Valid(const GeosContext& geos, GeosGeometry geometry, bool& repaire
 // The intersection, on a grid of 0.1 mm where GEOS fails on the exact one (a robustness failure
 // on nearly coincident edges); empty where both fail.
 GeosGeometry Intersection(const GeosContext& geos, const GEOSGeometry& a, const GEOSGeometry& b);
+
+// The indices (inserted as the items) of the tree's geometries whose envelopes meet the
+// geometry's, in ascending order.
+std::vector<size_t> QueryTree(const GeosContext& geos, GEOSSTRtree& tree,
+                              const GEOSGeometry& geometry);
 
 // The area of the polygons in the geometry (lines and points have none), planar or ellipsoidal
 // as `area` computes. nullopt where a vertex cannot be taken back to latitude and longitude.

@@ -20,7 +20,7 @@ OverlaySpec ParseOverlaySpec(std::string_view text) {
   const size_t colon = spec.source.rfind(':');
   if (colon == std::string::npos || colon < 2) return spec;  // none, or a drive letter
   const std::string list = spec.source.substr(colon + 1);
-  if (list.empty() || list.find_first_of("/\\= ") != std::string::npos) return spec;
+  if (list.empty() || list.find_first_of("/\\=") != std::string::npos) return spec;
   const std::string before = spec.source.substr(0, colon);
   if (before.size() == 2 && (before[0] == 'P' || before[0] == 'p')) return spec;  // "PG:"
   spec.source = before;
@@ -118,20 +118,6 @@ void ReadFeatures(OGRLayer& layer, const std::vector<int>& fields, OGRCoordinate
   }
 }
 
-// The overlay's features whose candidates overlap feature `i`'s envelope, after it in order.
-std::vector<size_t> LaterNeighbours(GEOSContextHandle_t context, GEOSSTRtree& tree,
-                                    const GEOSGeometry& geometry, size_t i) {
-  std::vector<size_t> found;
-  GEOSSTRtree_query_r(
-      context, &tree, &geometry,
-      [](void* item, void* list) {
-        static_cast<std::vector<size_t>*>(list)->push_back(reinterpret_cast<uintptr_t>(item));
-      },
-      &found);
-  std::erase_if(found, [i](size_t j) { return j <= i; });
-  return found;
-}
-
 // Two overlay features that overlap would each carry the patch's part under both: it would be
 // counted twice. Shared edges, and overlaps of less than 0.01 m2 left by digitising, do not count.
 void RefuseOverlaps(const OverlayLayer& overlay, GeometryArea& area) {
@@ -147,8 +133,8 @@ void RefuseOverlaps(const OverlayLayer& overlay, GeometryArea& area) {
   std::string first;
   for (size_t i = 0; i < geometries.size(); ++i) {
     const GEOSPreparedGeometry* prepared = GEOSPrepare_r(context, geometries[i].get());
-    for (size_t j : LaterNeighbours(context, *index, *geometries[i], i)) {
-      if (GEOSPreparedIntersects_r(context, prepared, geometries[j].get()) != 1 ||
+    for (size_t j : QueryTree(geos, *index, *geometries[i])) {
+      if (j <= i || GEOSPreparedIntersects_r(context, prepared, geometries[j].get()) != 1 ||
           GEOSPreparedTouches_r(context, prepared, geometries[j].get()) == 1) {
         continue;
       }
@@ -188,6 +174,10 @@ OverlayLayer ReadOverlay(const OverlaySpec& spec, const OGRSpatialReference* tar
   if (target != nullptr) overlay.patches_srs = std::make_shared<OGRSpatialReference>(*target);
   GeosContext geos;
   ReadFeatures(layer, fields, transform.get(), geos, overlay);
+  if (overlay.features.empty()) {
+    ThrowLayerError("叠加图层 " + overlay.name + " (" + SourceForMessage(spec.source) +
+                    ") 中没有任何面状要素, 无法叠加; 请检查叠加图层是否选对");
+  }
   RefuseOverlaps(overlay, area);
   return overlay;
 }

@@ -49,9 +49,10 @@ struct OverlayLayer {
 
 // Reads the overlay into the patches' coordinate system `target` (nullptr: unknown), computing
 // areas as `area` does. Throws HostError whose text starts "无法读取图层: " where the source
-// cannot be read, a field does not exist, exactly one of the two coordinate systems is unknown
-// (the layers cannot be known to fit), a geometry cannot be repaired or reprojected, or features
-// overlap by more than 0.01 m2 (a piece would count twice: the message names the first pairs).
+// cannot be read, has no polygon, a field does not exist, exactly one of the two coordinate systems
+// is unknown (the layers cannot be known to fit), a geometry cannot be repaired or reprojected, or
+// features overlap by more than 0.01 m2 (a piece would count twice: the message names the first
+// pairs).
 OverlayLayer ReadOverlay(const OverlaySpec& spec, const OGRSpatialReference* target,
                          GeometryArea& area);
 

@@ -175,15 +175,16 @@ void OverlayRows::Work(AreaFrom from, bool adjust) {
   while (true) {
     Job* job = nullptr;
     changed_.wait(lock, [&] {
+      if (stopping_) return true;  // the run has stopped taking pieces: no more cutting
       for (const auto& waiting : jobs_) {
         if (waiting->state == Job::State::kWaiting) {
           job = waiting.get();
           return true;
         }
       }
-      return stopping_;
+      return false;
     });
-    if (job == nullptr) return;
+    if (stopping_) return;
     job->state = Job::State::kCutting;
     lock.unlock();
     try {
@@ -336,7 +337,8 @@ std::vector<std::string> OverlayReport::Words() const {
       "叠加: 图层 " + overlay_name + " 的 " + std::to_string(overlay_features) + " 个要素与 " +
       std::to_string(t.patches) + " 个图斑相交, 得到 " + std::to_string(t.pieces) + " 块 (其中 " +
       std::to_string(t.outside) + " 块在叠加范围外, " +
-      (inside_only ? std::string("未计入汇总") : "叠加图层的字段记为 " + std::string(kOutsideOverlay)) +
+      (inside_only ? std::string("未计入汇总")
+                   : "叠加图层的字段记为 " + std::string(kOutsideOverlay)) +
       ")"};
   if (!reprojected.empty()) words.push_back(reprojected);
   if (overlay_repaired > 0) {
@@ -399,9 +401,9 @@ OpenedLayer OpenOverlayRows(const LayerRequest& patches,
   // Counted only where the layer knows without reading: a patch layer is often large.
   opened.empty = patches.where.empty() && layer.TestCapability(OLCFastFeatureCount) &&
                  layer.GetFeatureCount(FALSE) == 0;
-  opened.rows = std::make_unique<OverlayRows>(std::move(dataset), layer, patches,
-                                              std::move(overlay), std::move(fields), report,
-                                              inside_only);
+  opened.rows =
+      std::make_unique<OverlayRows>(std::move(dataset), layer, patches, std::move(overlay),
+                                    std::move(fields), report, inside_only);
   return opened;
 }
 

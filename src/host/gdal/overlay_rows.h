@@ -3,9 +3,9 @@
 // and the patch's fields under their own names, with its ellipsoidal (or planar) area, adjusted
 // so that a patch's pieces add up to its recorded area (TBMJ) where the request names that
 // field. The part of a patch outside every overlay feature is a piece of its own whose overlay
-// fields read 范围外, or is left out where the run asks only for the inside. Patches stream: they are read in batches on the caller's thread and cut on
-// worker threads (one per core), and the pieces come in the patches' order; memory grows with
-// the overlay, not with the patches.
+// fields read 范围外, or is left out where the run asks only for the inside. Patches stream: they
+// are read in batches on the caller's thread and cut on worker threads (one per core), and the
+// pieces come in the patches' order; memory grows with the overlay, not with the patches.
 #pragma once
 
 #include <memory>
