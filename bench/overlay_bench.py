@@ -8,6 +8,7 @@ another engine. Medians of several runs, taken round by round; wall and CPU seco
 the programs started here: for PostGIS only psql's, the server's work is in the wall time).
 
     overlay_bench.py QUILMARK CACHE_FOLDER [--patches 100000] [--zones 2000] [--runs 3]
+                     [--no-qgis]
 
 The layers (a grid of 20-vertex patches with a little jitter, 10 m to 60 m across, and a grid of
 planning zones offset from it, leaving an edge outside) are generated once into CACHE_FOLDER.
@@ -154,6 +155,7 @@ def main():
     parser.add_argument("--patches", type=int, default=100000)
     parser.add_argument("--zones", type=int, default=2000)
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--no-qgis", action="store_true", help="leave QGIS out (large layers)")
     args = parser.parse_args()
     patches, zones = layers(args.cache, args.patches, args.zones)
     commands = {"quilmark --overlay (ellipsoid, adjusted to TBMJ)": [
@@ -161,7 +163,7 @@ def main():
         "DLBM", "--area-column", "TBMJ", "--land-use", "survey3-level2", "--format", "csv",
         patches]}
     # Debian's qgis_process wrapper passes an option only the desktop knows; the binary does not.
-    qgis = shutil.which("qgis_process.bin") or shutil.which("qgis_process")
+    qgis = None if args.no_qgis else shutil.which("qgis_process.bin") or shutil.which("qgis_process")
     # QGIS's own Python must not see the Python this script runs under.
     qgis_env = {"PATH": "/usr/bin:/bin", "HOME": os.environ.get("HOME", "/tmp"),
                 "QT_QPA_PLATFORM": "offscreen"}
@@ -191,7 +193,7 @@ def main():
         first = first or wall
         print(f"  {name:62s} {wall:8.2f} s wall {cpu:8.2f} s CPU  x{wall / first:.2f}")
     if not qgis:
-        print("  (qgis_process not installed: QGIS left out)")
+        print("  (QGIS left out: not installed, or --no-qgis)")
 
 
 if __name__ == "__main__":

@@ -125,11 +125,12 @@ class OverlayRows : public RowSource {
     }
   }
 
+  // A message names the piece taken last (a deduction coefficient out of range stops the run
+  // there) by its patch; pieces are not remembered, so memory stays flat.
   std::string RowLabel(int64_t number) const override {
-    if (number < 1 || static_cast<size_t>(number) > fids_.size())
-      return "第 " + std::to_string(number) + " 块";
-    return "FID " + std::to_string(fids_[static_cast<size_t>(number) - 1]) + " 的第 " +
-           std::to_string(number) + " 块";
+    const std::string piece = "第 " + std::to_string(number) + " 块";
+    if (number != count_) return piece;
+    return "FID " + std::to_string(last_fid_) + " (" + piece + ")";
   }
 
  private:
@@ -157,7 +158,8 @@ class OverlayRows : public RowSource {
 
   std::unique_ptr<Job> current_;
   size_t patch_ = 0, piece_ = 0;
-  std::vector<int64_t> fids_;  // each piece's patch, by row number
+  int64_t count_ = 0;     // pieces taken
+  int64_t last_fid_ = 0;  // the patch of the piece taken last
 };
 
 // Each worker cuts with its own GEOS context and prepared overlay; the first waiting batch is
@@ -277,8 +279,8 @@ void OverlayRows::FillCell(const Slot& slot, const PatchIn& patch, const PieceOu
 }
 
 void OverlayRows::Fill(const PatchIn& patch, const PieceOut& piece, SourceRow& row) {
-  fids_.push_back(patch.fid);
-  row.number = static_cast<int64_t>(fids_.size());
+  last_fid_ = patch.fid;
+  row.number = ++count_;
   row.patches = 1;
   row.ridge.reset();
   FillCell(*fields_.zone, patch, piece, row.zone);
