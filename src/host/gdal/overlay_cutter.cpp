@@ -68,21 +68,25 @@ double OverlayCutter::Area(const GEOSGeometry& geometry, const PatchIn& patch) {
   return *area;
 }
 
-// A patch wholly inside one feature is one piece without cutting; else each feature it meets
-// gives the common part, and what is left of the patch's area lies outside them all (the
-// overlay's features do not overlap: ReadOverlay refuses that).
+// A patch wholly inside one feature is one piece without cutting, whose area is the recorded one
+// where the pieces are adjusted to it (no need to compute it); else each feature it meets gives
+// the common part, and what is left of the patch's area lies outside them all (the overlay's
+// features do not overlap: ReadOverlay refuses that).
 void OverlayCutter::CutInto(const GEOSGeometry& patch, const PatchIn& in,
                             std::vector<PieceOut>& pieces) {
   const GEOSContextHandle_t context = geos_.handle();
-  const double whole = Area(patch, in);
-  double inside = 0.0;
-  for (size_t index : QueryTree(geos_, *tree_, patch)) {  // in the overlay's order
-    const GEOSPreparedGeometry* prepared = Prepared(index);
-    if (GEOSPreparedContains_r(context, prepared, &patch) == 1) {
-      pieces.assign(1, {static_cast<int>(index), whole});
+  const std::vector<size_t> candidates = QueryTree(geos_, *tree_, patch);  // the overlay's order
+  for (size_t index : candidates) {
+    if (GEOSPreparedContains_r(context, Prepared(index), &patch) == 1) {
+      const bool recorded = adjust_ && in.total && *in.total > 0.0;
+      pieces.assign(1, {static_cast<int>(index), recorded ? *in.total : Area(patch, in)});
       return;
     }
-    if (GEOSPreparedIntersects_r(context, prepared, &patch) != 1) continue;
+  }
+  const double whole = Area(patch, in);
+  double inside = 0.0;
+  for (size_t index : candidates) {
+    if (GEOSPreparedIntersects_r(context, Prepared(index), &patch) != 1) continue;
     GeosGeometry common = Intersection(geos_, *geometries_[index], patch);
     if (!common) {
       ThrowLayerError(PatchText(in) + " 与叠加图层的要素 FID " +
