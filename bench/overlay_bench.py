@@ -5,7 +5,7 @@ SQL (planar areas, no adjustment: less work than Quilmark does) and, where QGIS 
 qgis_process's intersection followed by statistics by categories. Before timing, Quilmark's
 planar run (--area-from plane, no TBMJ) is compared with PostGIS's sums: the same pieces, cut by
 another engine. Medians of several runs, taken round by round; wall and CPU seconds (the CPU of
-the programs started here: for PostGIS only psql's, the server's work is in the wall time).
+the programs started here; for PostGIS psql's and the server's, read from the postmaster).
 
     overlay_bench.py QUILMARK CACHE_FOLDER [--patches 100000] [--zones 2000] [--runs 3]
                      [--no-qgis]
@@ -85,14 +85,30 @@ def layers(folder, patches, zones):
     return patch_path + ".gpkg", zone_path + ".gpkg"
 
 
-def measure(command, env=None):
+def server_cpu(server):
+    """CPU seconds the server has used, its finished backends and parallel workers included (the
+    postmaster reaps them, so their time is in its children's)."""
+    if server is None:
+        return 0.0
+    with open(os.path.join(server.folder, "data", "postmaster.pid")) as pid_file:
+        pid = pid_file.readline().strip()
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return sum(int(value) for value in fields[11:15]) / os.sysconf("SC_CLK_TCK")
+
+
+def measure(command, env=None, server=None):
+    before = server_cpu(server)
     start = time.perf_counter()
     with open(os.devnull, "wb") as null:
         process = subprocess.Popen(command, stdout=null, stderr=null, env=env)
         _, status, usage = os.wait4(process.pid, 0)
     if os.waitstatus_to_exitcode(status) != 0:
         raise SystemExit(f"failed: {' '.join(command)}")
-    return time.perf_counter() - start, usage.ru_utime + usage.ru_stime
+    seconds = time.perf_counter() - start
+    if server is not None:
+        time.sleep(0.5)  # the postmaster reaps the finished backend a moment later
+    return seconds, usage.ru_utime + usage.ru_stime + server_cpu(server) - before
 
 
 def psql(server):
@@ -184,7 +200,8 @@ def main():
         times = {name: [] for name in commands}
         for _ in range(args.runs):
             for name, command in commands.items():
-                times[name].append(measure(command, qgis_env if "qgis" in name else None))
+                times[name].append(measure(command, qgis_env if "qgis" in name else None,
+                                           server if "PostGIS" in name else None))
     print(f"{args.patches} patches x {args.zones} zones, medians of {args.runs} runs:")
     first = None
     for name, runs in times.items():
