@@ -237,6 +237,34 @@ class GisCommandLine(unittest.TestCase):
         self.assertEqual(results["GPKG"].stdout.splitlines()[-1].split(",")[-1],
                          plain.stdout.splitlines()[-1].split(",")[-1])
 
+    def test_area_options_and_the_area_check(self):
+        # The check's exit status says whether every TBMJ agrees (the shipped patches lie on the
+        # central meridian, where planar and ellipsoidal areas agree); options that cannot work
+        # are refused before anything is read.
+        gpkg = os.path.join(self.folder, "patches.gpkg")
+        subprocess.run(["ogr2ogr", "-q", "-a_srs", "EPSG:4547", "-oo", "KEEP_GEOM_COLUMNS=NO",
+                        gpkg, CSV], check=True)
+        xlsx = os.path.join(os.path.dirname(CSV), "..", "xlsx", "missing.xlsx")
+        cases = [
+            (["--check-area", gpkg], 0, "与椭球面积都相符"),
+            (["--check-area", "--area-column", "ZLMC", gpkg], 1, "FID 1: ZLMC 0.00"),
+            (["--zone-totals", "--area-from", "field", gpkg], 2, "需要用 --area-column"),
+            (["--zone-totals", "--area-from", "plane", "--area-column", "TBMJ", gpkg], 2,
+             "请只用其中一个"),
+            (["--zone-totals", "--overlay", gpkg, xlsx], 2, "只用于 GIS 图层"),
+            (["--zone-totals", "--overlay", os.path.join(self.folder, "none.gpkg"),
+              "--format", "csv", gpkg], 3, "无法读取图层"),
+        ]
+        for args, code, text in cases:
+            with self.subTest(args=args):
+                done = run("--zone-column", "ZLMC", *args)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertIn(text, done.stdout + done.stderr)
+        done = run("--zone-totals", "--zone-column", "ZLMC", "--area-from", "ellipsoid",
+                   "--format", "csv", gpkg)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("石碣镇", done.stdout)
+
     def test_refusals_of_several_sources_write_nothing(self):
         # A part without the class field (the others are checked before any is read), a workbook
         # among the sources, a source given twice, and a filter that selects nothing in any part.
