@@ -10,9 +10,9 @@ namespace quilmark {
 
 OverlayPieces OpenOverlayPieces(const LayerRequest& request, const RunInput& input,
                                 OverlayReport& report) {
-  OverlaySpec spec = ParseOverlaySpec(input.overlay);
-  spec.layer = input.overlay_layer;
-  std::shared_ptr<const OverlayLayer> overlay = ReadOverlayFor(request, spec, report);
+  OverlayChoice choice = ParseOverlayChoice(input.overlay);
+  choice.layer = input.overlay_layer;
+  std::shared_ptr<const OverlayLayer> overlay = ReadOverlayFor(request, choice, report);
   report.inside_only = input.overlay_inside;
   OverlayPieces pieces;
   const std::string first = HidePassword(input.sources.front());
@@ -38,7 +38,7 @@ OverlayPieces OpenOverlayPieces(const LayerRequest& request, const RunInput& inp
       first +
       (input.sources.size() > 1 ? " 等 " + std::to_string(input.sources.size()) + " 个"
                                 : std::string()) +
-      "; 叠加图层为 " + overlay->name + ", 数据源为 " + HidePassword(spec.source);
+      "; 叠加图层为 " + overlay->name + ", 数据源为 " + HidePassword(choice.source);
   return pieces;
 }
 

@@ -143,7 +143,7 @@ class OverlayLayers : public ::testing::Test {
     request.class_field = "DLBM";
     request.area_field = "TBMJ";
     OverlayReport report;
-    auto overlay = ReadOverlayFor(request, ParseOverlaySpec(zones + ":YDYH"), report);
+    auto overlay = ReadOverlayFor(request, ParseOverlayChoice(zones + ":YDYH"), report);
     OpenedLayer opened = OpenOverlayRows(request, overlay, report);
     std::map<std::string, double> sums;
     SourceRow row;
@@ -250,7 +250,7 @@ TEST_F(OverlayLayers, CheckListsThePatchesOff) {
 }
 
 // The field list after the last colon, unless that colon belongs to the source.
-TEST(OverlaySpec, FieldsAfterTheColon) {
+TEST(OverlayChoice, FieldsAfterTheColon) {
   const struct {
     const char* text;
     const char* source;
@@ -264,9 +264,9 @@ TEST(OverlaySpec, FieldsAfterTheColon) {
       {"PG:dbname=gis:YDYH", "PG:dbname=gis", {"YDYH"}},
   };
   for (const auto& c : cases) {
-    const OverlaySpec spec = ParseOverlaySpec(c.text);
-    EXPECT_EQ(spec.source, c.source) << c.text;
-    EXPECT_EQ(spec.fields, c.fields) << c.text;
+    const OverlayChoice choice = ParseOverlayChoice(c.text);
+    EXPECT_EQ(choice.source, c.source) << c.text;
+    EXPECT_EQ(choice.fields, c.fields) << c.text;
   }
 }
 

@@ -15,23 +15,23 @@
 
 namespace quilmark {
 
-OverlaySpec ParseOverlaySpec(std::string_view text) {
-  OverlaySpec spec{std::string(TrimBlanks(text)), {}, {}};
-  const size_t colon = spec.source.rfind(':');
-  if (colon == std::string::npos || colon < 2) return spec;  // none, or a drive letter
-  const std::string list = spec.source.substr(colon + 1);
-  if (list.empty() || list.find_first_of("/\\=") != std::string::npos) return spec;
-  const std::string before = spec.source.substr(0, colon);
-  if (before.size() == 2 && (before[0] == 'P' || before[0] == 'p')) return spec;  // "PG:"
-  spec.source = before;
+OverlayChoice ParseOverlayChoice(std::string_view text) {
+  OverlayChoice choice{std::string(TrimBlanks(text)), {}, {}};
+  const size_t colon = choice.source.rfind(':');
+  if (colon == std::string::npos || colon < 2) return choice;  // none, or a drive letter
+  const std::string list = choice.source.substr(colon + 1);
+  if (list.empty() || list.find_first_of("/\\=") != std::string::npos) return choice;
+  const std::string before = choice.source.substr(0, colon);
+  if (before.size() == 2 && (before[0] == 'P' || before[0] == 'p')) return choice;  // "PG:"
+  choice.source = before;
   size_t start = 0;
   while (start <= list.size()) {
     const size_t comma = std::min(list.find(',', start), list.size());
     const std::string_view field = TrimBlanks(std::string_view(list).substr(start, comma - start));
-    if (!field.empty()) spec.fields.emplace_back(field);
+    if (!field.empty()) choice.fields.emplace_back(field);
     start = comma + 1;
   }
-  return spec;
+  return choice;
 }
 
 bool SameSystem(const OGRSpatialReference& a, const OGRSpatialReference& b) {
@@ -158,14 +158,14 @@ void RefuseOverlaps(const OverlayLayer& overlay, GeometryArea& area) {
 
 }  // namespace
 
-OverlayLayer ReadOverlay(const OverlaySpec& spec, const OGRSpatialReference* target,
+OverlayLayer ReadOverlay(const OverlayChoice& choice, const OGRSpatialReference* target,
                          GeometryArea& area) {
-  GDALDatasetUniquePtr dataset = OpenDataset(spec.source);
-  OGRLayer& layer = ChooseLayer(*dataset, spec.source, spec.layer);
+  GDALDatasetUniquePtr dataset = OpenDataset(choice.source);
+  OGRLayer& layer = ChooseLayer(*dataset, choice.source, choice.layer);
   OverlayLayer overlay;
   overlay.name = layer.GetName();
   std::vector<int> fields;
-  for (const std::string& field : spec.fields) {
+  for (const std::string& field : choice.fields) {
     fields.push_back(ChooseField(*layer.GetLayerDefn(), field, field, overlay.name));
     overlay.fields.emplace_back(layer.GetLayerDefn()->GetFieldDefn(fields.back())->GetNameRef());
   }
@@ -175,7 +175,7 @@ OverlayLayer ReadOverlay(const OverlaySpec& spec, const OGRSpatialReference* tar
   GeosContext geos;
   ReadFeatures(layer, fields, transform.get(), geos, overlay);
   if (overlay.features.empty()) {
-    ThrowLayerError("叠加图层 " + overlay.name + " (" + SourceForMessage(spec.source) +
+    ThrowLayerError("叠加图层 " + overlay.name + " (" + SourceForMessage(choice.source) +
                     ") 中没有任何面状要素, 无法叠加; 请检查叠加图层是否选对");
   }
   RefuseOverlaps(overlay, area);

@@ -20,12 +20,12 @@ class GeometryArea;
 
 // "规划.gpkg:YDYH,GHFQ": the source and the fields its pieces carry. A colon followed by text
 // that could be no field list (a path, a "PG:" connection's settings) belongs to the source.
-struct OverlaySpec {
+struct OverlayChoice {
   std::string source;
   std::string layer;  // empty: the source's only layer
   std::vector<std::string> fields;
 };
-OverlaySpec ParseOverlaySpec(std::string_view text);
+OverlayChoice ParseOverlayChoice(std::string_view text);
 
 // Whether two coordinate systems are the same for the overlay: the same definition, whatever
 // order of axes a driver reads them in.
@@ -34,7 +34,7 @@ bool SameSystem(const OGRSpatialReference& a, const OGRSpatialReference& b);
 struct OverlayFeature {
   int64_t fid = 0;
   std::string wkb;                              // in the patches' coordinate system, valid
-  std::vector<std::optional<CellValue>> cells;  // the carried fields, in the spec's order
+  std::vector<std::optional<CellValue>> cells;  // the carried fields, in the choice's order
 };
 
 struct OverlayLayer {
@@ -53,7 +53,7 @@ struct OverlayLayer {
 // is unknown (the layers cannot be known to fit), a geometry cannot be repaired or reprojected, or
 // features overlap by more than 0.01 m2 (a piece would count twice: the message names the first
 // pairs).
-OverlayLayer ReadOverlay(const OverlaySpec& spec, const OGRSpatialReference* target,
+OverlayLayer ReadOverlay(const OverlayChoice& choice, const OGRSpatialReference* target,
                          GeometryArea& area);
 
 }  // namespace quilmark

@@ -373,13 +373,14 @@ std::vector<std::string> OverlayReport::Words() const {
 }
 
 std::shared_ptr<const OverlayLayer> ReadOverlayFor(const LayerRequest& patches,
-                                                   const OverlaySpec& spec, OverlayReport& report) {
+                                                   const OverlayChoice& choice,
+                                                   OverlayReport& report) {
   GDALDatasetUniquePtr dataset = OpenDataset(patches.source);
   OGRLayer& layer = ChooseLayer(*dataset, patches.source, patches.layer);
   GeometryArea area(layer.GetSpatialRef(),
                     patches.area_from == AreaFrom::kPlane ? AreaFrom::kPlane : AreaFrom::kEllipsoid,
                     layer.GetName());
-  auto overlay = std::make_shared<OverlayLayer>(ReadOverlay(spec, layer.GetSpatialRef(), area));
+  auto overlay = std::make_shared<OverlayLayer>(ReadOverlay(choice, layer.GetSpatialRef(), area));
   report.overlay_name = overlay->name;
   report.overlay_features = static_cast<int64_t>(overlay->features.size());
   report.overlay_repaired = overlay->repaired;

@@ -48,10 +48,11 @@ class OverlayReport {
 // The overlay read for the patches of `patches.source` (its layer's coordinate system and area
 // method). Throws HostError as ReadOverlay and OpenLayer do.
 std::shared_ptr<const OverlayLayer> ReadOverlayFor(const LayerRequest& patches,
-                                                   const OverlaySpec& spec, OverlayReport& report);
+                                                   const OverlayChoice& choice,
+                                                   OverlayReport& report);
 
 // The pieces of `patches.source` cut by the overlay. A field the request names is the overlay's
-// where the spec carries it (case does not matter), else the patch layer's. The area field (if
+// where the choice carries it (case does not matter), else the patch layer's. The area field (if
 // any) is the patches' recorded area: with AreaFrom::kField the pieces are its shares, else the
 // field is not read. Throws HostError as OpenLayer does, and where the source's coordinate system
 // is not the one the overlay was read for. `report` must outlive the rows.
