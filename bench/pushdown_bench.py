@@ -2,7 +2,9 @@
 """PostGIS three ways: the same land-use, zone-totals and cross-tab run of Quilmark reading every
 patch through GDAL's cursor (QUILMARK_PG_PUSHDOWN=off), with the grouping left to the server, and
 with the grouping left to two shard servers behind a third whose partitioned table holds them as
-postgres_fdw foreign tables. Medians of several runs, taken round by round; wall and CPU time of
+postgres_fdw foreign tables; beside them psql's own GROUP BY of the same figures (the baseline
+a pushed-down run is held to) and the survey reports of the same table. Medians of several
+runs, taken round by round; wall and CPU time of
 Quilmark (all its threads); its peak memory; and the rows that reach Quilmark (the patches, or
 the groups), and for the shards the rows that reach the coordinator from them.
 
@@ -37,6 +39,15 @@ PATCHES = """COPY (SELECT i, county, county || lpad(town::text, 3, '0') || lpad(
 FROM (SELECT i, (440000 + (i - 1) / 300000)::text AS county, 1 + (i / 7) % 20 AS town,
   1 + (i / 3) % 15 AS village FROM generate_series({first}::bigint, {last}::bigint) AS i) AS generated)
 TO STDOUT"""
+# What a database engineer would type into psql for the same figures: its own GROUP BY, the
+# baseline a pushed-down run is measured against (its output thrown away as Quilmark's is).
+PSQL_GROUP_BY = ("SELECT left(btrim(zldwdm), 9), btrim(dlbm), kcxs > 0, count(*), sum(tbmj), "
+                 "sum(tbmj * kcxs) FILTER (WHERE kcxs > 0), min(ogc_fid) FROM patches "
+                 "GROUP BY 1, 2, 3")
+REPORTS = ["--report", "level1,level2,major,ownership", "--level", "village",
+           "--ownership-column", "QSXZ", "--format", "csv", "--zone-column", "ZLDWDM",
+           "--class-column", "DLBM", "--area-column", "TBMJ", "--layer", "patches",
+           "--where", "dlbm <> '0801'"]  # 0801 is no survey code: the reports would stop
 RUN = ["--land-use", "survey3-level2", "--deduction-column", "KCXS", "--zone-totals",
        "--cross-tab", "--zone-prefix", "9", "--decimals", "2", "--format", "csv",
        "--zone-column", "ZLDWDM", "--class-column", "DLBM", "--area-column", "TBMJ",
@@ -99,9 +110,9 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
     streaming = dict(os.environ, QUILMARK_PG_PUSHDOWN="off")
-    print("| patches | what runs | median s | x pushed down | CPU s | peak MB | rows to Quilmark "
-          "| rows from shards |")
-    print("|---|---|---|---|---|---|---|---|")
+    print("| patches | what runs | median s | x pushed down | x psql | CPU s | peak MB "
+          "| rows to Quilmark | rows from shards |")
+    print("|---|---|---|---|---|---|---|---|---|")
     for rows in [int(r) for r in args.rows.split(",")]:
         counties = -(-rows // 300000)
         half = (counties // 2) * 300000 or rows // 2  # whole counties on each shard
@@ -117,7 +128,13 @@ def main():
             coordinate(coordinator, [(one, "000000", split), (two, split, "999999")])
             print(f"<!-- {rows:,} patches loaded in {time.perf_counter() - began:.0f} s -->",
                   flush=True)
+            as_server = ["runuser", "-u", "postgres", "--"] if os.geteuid() == 0 else []
+            psql = [*as_server, f"{BIN}/psql", "-h", single.folder, "-p", str(single.port), "-U",
+                    single.user, "-d", "postgres", "-Atqc", PSQL_GROUP_BY]
             jobs = {
+                "psql's own GROUP BY": (psql, None, groups(single), ""),
+                "survey reports (level1, level2, major, ownership)": (
+                    [args.quilmark, *REPORTS, single.connection], None, rows, ""),
                 "streaming read (GDAL cursor)": ([args.quilmark, *RUN, single.connection],
                                                  streaming, rows, ""),
                 "pushed down, one server": ([args.quilmark, *RUN, single.connection], None,
@@ -134,11 +151,13 @@ def main():
                     taken[name].append(measure(command, environment))
             medians = {name: statistics.median(t[0] for t in runs) for name, runs in taken.items()}
             pushed = medians["pushed down, one server"]
+            baseline = medians["psql's own GROUP BY"]
             for name, runs in taken.items():
                 cpu = statistics.median(t[1] for t in runs)
                 peak = max(t[2] for t in runs)
                 _, _, to_quilmark, from_shards = jobs[name]
-                print(f"| {rows:,} | {name} | {medians[name]:.2f} | {medians[name] / pushed:.1f} "
+                print(f"| {rows:,} | {name} | {medians[name]:.2f} | {medians[name] / pushed:.2f} "
+                      f"| {medians[name] / baseline:.2f} "
                       f"| {cpu:.2f} | {peak:.0f} | {to_quilmark:,} | "
                       f"{f'{from_shards:,}' if from_shards else ''} |", flush=True)
 

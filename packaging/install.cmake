@@ -6,11 +6,29 @@ include(GNUInstallDirs)
 # office's libraries, into quilmark-live (src/host/live installs it as that component).
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME main)
 set(_packaging ${PROJECT_SOURCE_DIR}/packaging)
+set(_doc ${CMAKE_INSTALL_DATADIR}/doc/quilmark)
+
+# Manual pages and the changelog go in compressed, as Debian's policy asks (gzip -n: the same
+# bytes on every build); made again when their source changes.
+function(quilmark_gzipped source name)
+  execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${PROJECT_BINARY_DIR}/${name}.gz
+                  COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+configure_file(${_packaging}/changelog.in ${PROJECT_BINARY_DIR}/changelog @ONLY)
+quilmark_gzipped(${PROJECT_BINARY_DIR}/changelog changelog)
+foreach(_page IN ITEMS quilmark quilmark-gui)
+  quilmark_gzipped(${_packaging}/${_page}.1 ${_page}.1)
+endforeach()
+
 install(TARGETS quilmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${_packaging}/quilmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_BINARY_DIR}/quilmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The copyright, the changelog and the examples the manual's quick start uses.
+install(FILES ${_packaging}/copyright ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${_doc})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${_doc}/examples)
 if(TARGET quilmark-gui)
   install(TARGETS quilmark-gui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${_packaging}/quilmark-gui.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_BINARY_DIR}/quilmark-gui.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${_packaging}/quilmark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   foreach(_size IN ITEMS 16 24 32 48 64 128 256)
     install(FILES ${PROJECT_SOURCE_DIR}/src/resources/icons/quilmark-${_size}.png
@@ -22,7 +40,7 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quilmark)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Quilmark maintainers <quilmark@localhost>")
+set(CPACK_PACKAGE_CONTACT "Quilmark maintainers <quilmark@example.org>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # One package per component: the main package needs no office, the plugin's package does.
@@ -32,8 +50,9 @@ set(CPACK_DEBIAN_MAIN_PACKAGE_NAME quilmark)
 # A description is one string: its first line the summary, the rest the long text (a CMake list
 # would put ";" into the package's description lines). CPACK_PACKAGE_DESCRIPTION_SUMMARY stays
 # unset, or CPack would put it above every package's own summary.
+# Lines of the long text stay within 80 characters, as lintian asks.
 set(CPACK_DEBIAN_MAIN_DESCRIPTION
-    "图斑分区域统计汇总 (sums land patches by zone and class)\n按区域和地类汇总工作表或 GIS 图层中的图斑面积, 结果写在数据下方或新的工作簿中。\nReads patch rows (zone, class, area) from an .xlsx worksheet, a GIS layer or the document\nopen in LibreOffice Calc and writes per-zone summaries below the data or into a new workbook.")
+    "图斑分区域统计汇总 (sums land patches by zone and class)\n按区域和地类汇总工作表或 GIS 图层中的图斑面积, 结果写在数据下方或新的工作簿中。\nReads patch rows (zone, class, area) from an .xlsx worksheet, a GIS layer\nor the document open in LibreOffice Calc and writes per-zone summaries\nbelow the data or into a new workbook.")
 # The libraries' packages come from the programs themselves; what they load by name does not.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
@@ -42,11 +61,16 @@ if(TARGET quilmark-gui)
   set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS "fonts-wqy-microhei, qt6-translations-l10n")
 endif()
 if(TARGET quilmark_live_plugin)
+  install(FILES ${_packaging}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quilmark-live COMPONENT live)
+  install(FILES ${_packaging}/lintian/quilmark-live
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT live)
   list(APPEND CPACK_COMPONENTS_ALL live)
-  set(CPACK_DEBIAN_MAIN_PACKAGE_RECOMMENDS quilmark-live)
+  # Suggested, not recommended: the plugin's package is made here, in no repository apt knows.
+  set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS quilmark-live)
   set(CPACK_DEBIAN_LIVE_PACKAGE_NAME quilmark-live)
   set(CPACK_DEBIAN_LIVE_DESCRIPTION
-      "图斑统计汇总的 LibreOffice 实时连接 (Quilmark on the open Calc document)\n让 quilmark --live 和窗口汇总 LibreOffice Calc 中打开的工作簿。\nLets quilmark --live and the window work on the document open in a running LibreOffice Calc.")
+      "图斑统计汇总的 LibreOffice 实时连接 (Quilmark on the open Calc document)\n让 quilmark --live 和窗口汇总 LibreOffice Calc 中打开的工作簿。\nLets quilmark --live and the window work on the document open in a\nrunning LibreOffice Calc.")
   set(CPACK_DEBIAN_LIVE_PACKAGE_DEPENDS
       "quilmark (= ${PROJECT_VERSION}), libreoffice-calc | libreoffice-calc-nogui")
 else()

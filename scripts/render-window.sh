@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Draws the window as it first appears into docs/window.png, without a display (Qt's offscreen
 # platform), with the example workbook chosen; and as the program shows it on a 1366x768 screen at
-# 100% and 125% display scale into docs/window-1366x768-100.png and -125.png. Builds what it
-# needs first.
+# 100%, 125% and 150% display scale into docs/window-1366x768-100.png, -125.png and -150.png.
+# Builds what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +18,7 @@ mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build/tests/quilmark_render_window" "${args[@]}"
 echo "docs/window.png"
 screen="offscreen:configfile=$PWD/tests/data/gui/screen-1366x768.json"
-for scale in 100 125; do
+for scale in 100 125 150; do
   out=docs/window-1366x768-$scale.png
   QT_QPA_PLATFORM="$screen" QT_SCALE_FACTOR=$(awk "BEGIN { print $scale / 100 }") \
     "$build/tests/quilmark_render_window" --screen "$out" "${args[@]:1}"

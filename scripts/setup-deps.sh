@@ -11,7 +11,7 @@ packages=(
 )
 # The tests also check written workbooks with an independent reader, run the live host against
 # a headless office, build the Debian package (CPack's dependency scan needs `file`) and check
-# its desktop entry; the GIS tests write their layers with ogr2ogr and start a PostGIS server of
+# it with lintian and its desktop entry; the GIS tests write their layers with ogr2ogr and start a PostGIS server of
 # their own; the fuzz targets run briefly (clang with libFuzzer); the printed page of a survey
 # report in the README is the office's PDF drawn by pdftoppm; the benchmark times ISA-L's igzip
 # next to the run (isal); the survey's ellipsoidal area is checked against GeographicLib's
@@ -20,7 +20,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev isal
   python3 python3-openpyxl python3-xlsxwriter
   libreoffice-calc-nogui libreoffice-dev
-  dpkg-dev file desktop-file-utils
+  dpkg-dev file desktop-file-utils lintian
   gdal-bin postgresql-15-postgis-3 sqlite3 poppler-utils
   clang libclang-rt-14-dev
   libgeographiclib-dev

@@ -9,8 +9,11 @@
 #include "src/app/cli_text.h"
 #include "src/app/console_sink.h"
 #include "src/app/run_request.h"
+#include "src/host/postgis/pg_cancel.h"
 
 int main(int argc, char** argv) {
+  // Ctrl-C stops what the database servers run for this process before the process ends.
+  quilmark::CancelServerStatementsOnSignals();
   CLI::App app{"汇总工作表中的图斑: 按区域和地类统计面积, 结果写在数据下方第十行之后。",
                "quilmark"};
   quilmark::UseChineseText(app);
@@ -24,7 +27,8 @@ int main(int argc, char** argv) {
   }
   if (const auto refused = quilmark::FinishRequest(app, line)) return *refused;
   if (line.check_area) return quilmark::RunAreaCheck(line.request, std::cout, std::cerr);
-  // CSV carries the result on standard output: every message goes to standard error.
-  quilmark::ConsoleSink sink(line.request.output.target == "csv");
+  // CSV on standard output carries the result: every message goes to standard error.
+  const quilmark::RunOutput& output = line.request.output;
+  quilmark::ConsoleSink sink(output.target == "csv" && !output.file);
   return quilmark::ExitCodeOf(quilmark::CarryOut(line.request, sink).outcome);
 }

@@ -1,10 +1,12 @@
 #include "src/app/cli_options.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 #include <utility>
 
 #include "src/app/cli_text.h"
@@ -12,6 +14,7 @@
 #include "src/app/plan_choice.h"
 #include "src/app/run_driver.h"
 #include "src/app/run_target.h"
+#include "src/host/ascii_text.h"
 #include "src/output/targets.h"
 #include "src/report/report_kinds.h"
 
@@ -21,33 +24,31 @@ namespace {
 // The names of a method table's rows on the command line (the master-plan ones listed by name, as
 // they always were), and the help's list of them with each one's caption in the window.
 template <typename Entries>
-std::vector<std::string> MethodNames(Entries entries, bool sorted = false) {
-  std::vector<std::string> names;
-  for (const auto& entry : entries) names.emplace_back(entry.cli_name);
-  if (sorted) std::sort(names.begin(), names.end());
-  return names;
-}
-
-template <typename Entries>
-std::string Described(const std::string& lead, Entries entries) {
+std::vector<std::pair<std::string, std::string>> Methods(Entries entries, bool sorted = false) {
   std::vector<std::pair<std::string, std::string>> listed;
   for (const auto& entry : entries) {
     listed.emplace_back(std::string(entry.cli_name), std::string(entry.control));
   }
-  return MethodsDescription(lead, std::move(listed));
+  if (sorted) std::sort(listed.begin(), listed.end());
+  return listed;
+}
+
+template <typename Entries>
+std::string Described(const std::string& lead, Entries entries) {
+  return MethodsDescription(lead, Methods(entries));
 }
 
 void DefineColumnOptions(CLI::App& app, RunOptions& options) {
   app.add_option("--zone-column", options.TextZQColumn,
-                 "区域名称 (如镇区名称、图斑号) 所在列号; GIS 图层: 字段名或序号")
+                 "区域名称 (如镇区名称、图斑号) 所在列号或列字母 (2 或 B); GIS 图层: 字段名或序号")
       ->type_name("列号")
       ->capture_default_str();
   app.add_option("--class-column", options.TextDKStyleColumn,
-                 "地块类别 (如地类、规划用途) 所在列号; GIS 图层: 字段名或序号")
+                 "地块类别 (如地类、规划用途) 所在列号或列字母; GIS 图层: 字段名或序号")
       ->type_name("列号")
       ->capture_default_str();
   app.add_option("--area-column", options.TextAreaColumn,
-                 "地块面积所在列号; GIS 图层: 字段名或序号, 省略时按几何图形计算")
+                 "地块面积所在列号或列字母; GIS 图层: 字段名或序号, 省略时按几何图形计算")
       ->type_name("列号")
       ->capture_default_str();
 }
@@ -55,10 +56,12 @@ void DefineColumnOptions(CLI::App& app, RunOptions& options) {
 void DefineLandUseOptions(CLI::App& app, CommandLine& line) {
   RunOptions& options = line.request.options;
   line.land_use_option =
-      app.add_option("--land-use", line.land_use,
-                     Described("土地利用情况分区域汇总, 按以下方式之一归类:", LandUseMethods()))
+      app.add_option(
+             "--land-use", line.land_use,
+             Described("土地利用情况分区域汇总, 按以下方式之一归类 (可写方式名或其中文名称):",
+                       LandUseMethods()))
           ->type_name("方式")
-          ->check(OneOf(MethodNames(LandUseMethods())));
+          ->transform(MethodOneOf(Methods(LandUseMethods())));
   app.add_flag("--convert-zone-codes", options.CheckZQDM2MC,
                "与 --land-use 同用: 汇总前把表中的镇区代码改写为镇区名称 (101 → 石碣镇)")
       ->needs(line.land_use_option);
@@ -69,7 +72,7 @@ void DefineLandUseOptions(CLI::App& app, CommandLine& line) {
           ->excludes(line.land_use_option);
   app.add_flag("--split-k", options.CheckSplitK, "带K (可调整) 图斑另列为 带K+地类");
   app.add_option("--deduction-column", options.TextKCXSColumn,
-                 "田坎系数 (KCXS) 所在的列号, 按系数扣除田坎; GIS 图层: 字段名或序号")
+                 "田坎系数 (KCXS) 所在的列号或列字母, 按系数扣除田坎; GIS 图层: 字段名或序号")
       ->type_name("列号");
 }
 
@@ -83,9 +86,10 @@ void DefineTaskOptions(CLI::App& app, CommandLine& line) {
   app.add_flag("--totals", options.CheckTotals,
                "每个汇总表加 合计 列和 合计 行 (宗数和面积统计只加 合计 行)");
   app.add_option("--master-plan", line.master_plan,
-                 Described("总体规划情况分区域汇总, 按以下方式之一归类:", PlanningMethods()))
+                 Described("总体规划情况分区域汇总, 按以下方式之一归类 (可写方式名或其中文名称):",
+                           PlanningMethods()))
       ->type_name("方式")
-      ->check(OneOf(MethodNames(PlanningMethods(), true)));
+      ->transform(MethodOneOf(Methods(PlanningMethods(), true)));
   app.add_flag("--zone-totals", options.CheckZQStat, "按区域统计总面积, 不细分用地类别");
   app.add_flag("--cross-tab", options.ChkNumArea, "统计每个区域内每一种类别地块的宗数和面积");
   app.add_option("--zone-prefix", options.ZonePrefix, "区域只取代码的前 N 个字符")
@@ -109,13 +113,20 @@ void DefineOutputOptions(CLI::App& app, CommandLine& line) {
          "结果写入此文件, 原工作簿保持不变; 与 --live 同用: 汇总表写入这个新的 .xlsx 工作簿, "
          "每项汇总一张工作表")
       ->type_name("文件");
-  app.add_option("--format", line.format,
-                 "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到标准输出, 不写任何文件)")
+  app.add_option(
+         "--format", line.format,
+         "结果格式: xlsx (写入工作簿), 或 csv (各汇总表以 CSV 写到 -o 指定的文件, 没有 -o 时"
+         "写到标准输出); -o 的文件名以 .csv 结尾时默认为 csv")
       ->type_name("格式")
       ->check(CLI::IsMember(FormatNames()));
+  app.add_option("--encoding", line.encoding,
+                 "CSV 的编码: utf-8 (默认; 写入文件时带 BOM, 中文电子表格程序据此识别), "
+                 "或 gbk (供只认 GBK 的旧程序)")
+      ->type_name("编码")
+      ->check(CLI::IsMember({"utf-8", "gbk"}));
   app.add_flag("-y,--overwrite", line.overwrite,
                "结果文件 (-o 指定的文件, 或图层旁边的 …-汇总.xlsx) 已存在时直接替换它; "
-               "不加此项时, 在终端上运行会拒绝替换");
+               "不加此项时, 在终端上运行会先询问 是否替换? (y/N)");
   app.add_flag("--dry-run", line.dry_run,
                "只预览: 照常统计, 把各汇总表按将写入的样子列在终端上, 不写入任何文件");
 }
@@ -124,10 +135,12 @@ void DefineSourceOptions(CLI::App& app, CommandLine& line) {
   RunInput& input = line.request.input;
   app.add_option("--sheet", input.sheet, "使用此工作表, 而不是工作簿打开时显示的工作表")
       ->type_name("工作表");
-  CLI::Option* sources = app.add_option(
-      "SOURCE", line.sources,
-      "要汇总的 .xlsx 工作簿文件 (结果默认写回此文件), 或 GIS 图层 (.shp、.gpkg、.gdb、PG:...; "
-      "结果写入旁边新的工作簿); 可以给多个 GIS 图层, 合为一个图层汇总");
+  CLI::Option* sources =
+      app.add_option(kSourceName, line.sources,
+                     "要汇总的 .xlsx 工作簿文件 (结果默认写回此文件), 或 GIS 图层 "
+                     "(.shp、.gpkg、.gdb、PG:...; "
+                     "结果写入旁边新的工作簿); 可以给多个 GIS 图层, 合为一个图层汇总")
+          ->type_name("文件");
   line.office_timeout = static_cast<int>(kDefaultOfficeTimeout.count());
   CLI::Option* live = app.add_flag(
       "--live", line.live,
@@ -180,7 +193,7 @@ CLI::Validator ReportListCheck() {
         return "应为 level1、level2、major、ownership、urban、slope 中的一个或几个 "
                "(逗号分隔), 或 all";
       },
-      "表名");
+      "");
 }
 
 void DefineReportOptions(CLI::App& app, CommandLine& line) {
@@ -219,18 +232,34 @@ void DefineReportOptions(CLI::App& app, CommandLine& line) {
 }
 
 // Whether a run may write `result`, a file other than its input: where one is there already and
-// the user sits at a terminal, only with --overwrite; scripts (standard input not a terminal)
-// replace it as they always have.
+// the user sits at a terminal, when they answer yes (or gave --overwrite); scripts (standard input
+// not a terminal) replace it as they always have.
 bool MayReplace(const std::filesystem::path& result, const std::string& input, bool overwrite) {
   std::error_code error;
   if (overwrite || ::isatty(STDIN_FILENO) != 1 || !std::filesystem::exists(result, error)) {
     return true;
   }
   if (std::filesystem::equivalent(result, input, error)) return true;  // -o naming the input
-  std::cerr << "结果文件已存在: " << result.string()
-            << "\n要替换它请加 --overwrite (或 -y); 要保留它请用 -o 指定别的文件名。\n";
+  std::cerr << "结果文件已存在: " << result.string() << "\n是否替换? (y/N) " << std::flush;
+  std::string answer;
+  std::getline(std::cin, answer);
+  const std::string_view said = TrimSpace(answer);
+  if (said == "y" || said == "Y" || said == "yes" || said == "是") return true;
+  std::cerr << "没有替换, 什么也没有写。要保留它请用 -o 指定别的文件名; 不再询问请加 --overwrite "
+               "(或 -y)。\n";
   return false;
 }
+
+// The options that choose a task, for a command line that chose none.
+constexpr const char* kTaskList =
+    "请至少选择一项统计:\n"
+    "  --land-use 方式       土地利用情况分区域汇总 (如 --land-use 三大类)\n"
+    "  --classification 文件 按自己的 编码<TAB>类别 对照表归类\n"
+    "  --master-plan 方式    总体规划情况分区域汇总\n"
+    "  --zone-totals         按区域统计总面积\n"
+    "  --cross-tab           统计每个区域内每一种类别地块的宗数和面积\n"
+    "  --report 表名         三调统计报表 (GIS 地类图斑层)\n"
+    "例如: quilmark --land-use 三大类 图斑.xlsx; 各方式见 quilmark --help。";
 
 // The methods named on the command line, chosen as the window's controls would be.
 void ChooseMethods(CommandLine& line) {
@@ -258,12 +287,29 @@ void UseSurveyFields(const CLI::App& app, RunOptions& options) {
   }
 }
 
-// Where the tables go: CSV or a preview on standard output, a new workbook from the live office
-// with -o (a layer's go into one by default), else below the data.
+// Whether standard output is a file (a redirection), not a terminal or another program.
+bool StandardOutputIsFile() {
+  struct stat status {};
+  return ::fstat(STDOUT_FILENO, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// How CSV is written: GBK when asked; else UTF-8, led by the byte-order mark a Chinese spreadsheet
+// program needs to read it where it lands in a file, without it where a script reads it.
+CsvEncoding ChooseCsvEncoding(const CommandLine& line) {
+  if (line.encoding == "gbk") return CsvEncoding::kGbk;
+  const bool file = line.request.output.file.has_value() || StandardOutputIsFile();
+  return file ? CsvEncoding::kUtf8WithBom : CsvEncoding::kUtf8;
+}
+
+// Where the tables go: CSV (into -o's file, else on standard output) or a preview on standard
+// output, a new workbook from the live office with -o (a layer's go into one by default), else
+// below the data.
 void ChooseOutput(const CLI::App& app, CommandLine& line) {
   RunOutput& output = line.request.output;
   // An -o given empty is refused, not taken for no -o.
   if (app.count("--output") > 0) output.file = line.output;
+  const bool csv_named = output.file && LowerAscii(output.file->extension().string()) == ".csv";
+  if (app.count("--format") == 0 && csv_named) line.format = "csv";
   if (line.dry_run) {
     output.target = "preview";
   } else if (line.format != "xlsx") {
@@ -271,6 +317,7 @@ void ChooseOutput(const CLI::App& app, CommandLine& line) {
   } else if (line.live && output.file) {
     output.target = "xlsx";
   }
+  output.csv_encoding = ChooseCsvEncoding(line);
 }
 
 // The area options fit the input: they read layers, and the field they name must be given. The
@@ -307,7 +354,7 @@ void DefineOptions(CLI::App& app, CommandLine& line) {
 }
 
 void CheckParsed(const CLI::App& app, const CommandLine& line) {
-  if (!line.live && line.sources.empty()) throw CLI::RequiredError("SOURCE");
+  if (!line.live && line.sources.empty()) throw CLI::RequiredError(kSourceName);
   if (line.report_option->count() > 0 && line.live) {
     throw CLI::ExcludesError("--report", "--live");
   }
@@ -323,6 +370,11 @@ void CheckParsed(const CLI::App& app, const CommandLine& line) {
 std::optional<ExitCode> FinishRequest(const CLI::App& app, CommandLine& line) {
   RunRequest& request = line.request;
   ChooseMethods(line);
+  // As the run would stop, with the options that choose one; the area check alone needs none.
+  if (!AnyTask(request.options) && !line.check_area) {
+    std::cerr << MessageText(StopReason::kNoTask) << "\n" << kTaskList << "\n";
+    return kExitStopped;
+  }
   if (line.live && !LiveOfficeBuiltIn()) {
     std::cerr << "这个 quilmark 编译时没有包含 LibreOffice 实时连接 (--live)。"
                  " 请安装 libreoffice-dev 后以 -DQUILMARK_BUILD_LIVE=ON 重新编译。\n";
@@ -355,7 +407,7 @@ std::optional<ExitCode> FinishRequest(const CLI::App& app, CommandLine& line) {
   }
   const std::optional<std::filesystem::path> result = ResultFile(request);
   const std::string input = line.live ? std::string() : line.sources.front();
-  if (result && !MayReplace(*result, input, line.overwrite)) return kExitUsage;
+  if (result && !MayReplace(*result, input, line.overwrite)) return kExitStopped;
   return std::nullopt;
 }
 

@@ -24,6 +24,7 @@ struct CommandLine {
   std::string land_use, master_plan;  // the methods' names on the command line
   std::string output;                 // -o as typed
   std::string format = "xlsx";
+  std::string encoding;    // --encoding as typed; empty: UTF-8, with a byte-order mark in a file
   int office_timeout = 0;  // seconds
   bool live = false, dry_run = false, overwrite = false;
   bool check_area = false;  // only compare each patch's area field with its ellipsoidal area

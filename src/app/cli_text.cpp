@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "src/host/ascii_text.h"
 #include "src/output/text_width.h"
 #include "src/resources/window_controls.h"
 
@@ -38,6 +39,43 @@ size_t ControlIndex(std::string_view control) {
     if (control == kWindowControls[i].name) return i;
   }
   return count;
+}
+
+// The caption of a window's control by its name; a method the window lists is named there by its
+// caption, which stands in place of a control's name.
+std::string CaptionOf(const std::string& control) {
+  const size_t index = ControlIndex(control);
+  return index < std::size(kWindowControls) ? kWindowControls[index].caption : control;
+}
+
+// The text's characters (UTF-8 code points, each as its leading byte's position).
+std::vector<std::string_view> Characters(std::string_view text) {
+  std::vector<std::string_view> characters;
+  for (size_t i = 0; i < text.size();) {
+    size_t next = i + 1;
+    while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
+    characters.push_back(text.substr(i, next - i));
+    i = next;
+  }
+  return characters;
+}
+
+// Edits (insert, delete, replace a character) from one text to the other, either case alike.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  const std::vector<std::string_view> x = Characters(a), y = Characters(b);
+  std::vector<size_t> row(y.size() + 1);
+  for (size_t j = 0; j <= y.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= x.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= y.size(); ++j) {
+      const size_t above = row[j];
+      const bool same = LowerAscii(std::string(x[i - 1])) == LowerAscii(std::string(y[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[y.size()];
 }
 
 // The help screen with the group headings in Chinese.
@@ -107,19 +145,33 @@ bool Is(const CLI::Error& error) {
 
 // An option as a sentence names it; the workbooks or layers by what they are.
 std::string Named(const std::string& name) {
-  return name == "SOURCE" ? "工作簿文件或图层 (SOURCE)" : "选项 " + name;
+  return name == kSourceName ? "工作簿文件或图层" : "选项 " + name;
 }
 
-std::string ErrorSentence(const CLI::Error& error) {
+// "; 可能是要用 --land-use" where the first unknown argument misspells an option.
+std::string MeantOption(const CLI::App& app, const std::string& extras) {
+  const std::string first = extras.substr(0, extras.find(' '));
+  if (first.rfind("--", 0) != 0) return "";
+  const std::string typed = first.substr(0, first.find('='));
+  std::vector<std::string> names;
+  for (const CLI::Option* option : app.get_options()) {
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+  }
+  const std::optional<std::string> meant = NearestName(typed, names);
+  return meant ? "; 可能是要用 " + *meant : "";
+}
+
+std::string ErrorSentence(const CLI::App& app, const CLI::Error& error) {
   const std::string what = error.what();
   std::smatch match;
   if (Is<CLI::ExtrasError>(error)) {
-    return "无法识别的参数: " + SplitName(what).second + " (选项拼写有误, 或给了不止一个工作簿)";
+    return "无法识别的参数: " + SplitName(what).second + " (选项拼写有误, 或给了不止一个工作簿)" +
+           MeantOption(app, SplitName(what).second);
   }
   if (Is<CLI::RequiredError>(error)) {
     static const std::regex kRequired(R"((\S+) is required)");
     if (std::regex_match(what, match, kRequired)) {
-      if (match[1] == "SOURCE") {
+      if (match[1] == kSourceName) {
         return "缺少工作簿或图层: 请在选项之后给出要汇总的 .xlsx 工作簿文件, 或一个或多个 GIS 图层";
       }
       return "缺少必需的选项 " + match[1].str();
@@ -155,7 +207,8 @@ std::string ErrorSentence(const CLI::Error& error) {
     static const std::regex kExcludes(R"((\S+) excludes (\S+))");
     if (std::regex_match(what, match, kExcludes)) {
       return Named(match[1].str()) + " 不能与 " +
-             (match[2] == "SOURCE" ? std::string("工作簿文件或图层") : match[2].str()) + " 同时使用";
+             (match[2] == kSourceName ? std::string("工作簿文件或图层") : match[2].str()) +
+             " 同时使用";
     }
   }
   return "选项有误: " + what;
@@ -173,7 +226,7 @@ void UseChineseText(CLI::App& app) {
 }
 
 std::string UsageErrorText(const CLI::App& app, const CLI::Error& error) {
-  return app.get_name() + ": " + ErrorSentence(error) + "。\n" + kSeeHelp + "\n";
+  return app.get_name() + ": " + ErrorSentence(app, error) + "。\n" + kSeeHelp + "\n";
 }
 
 std::string MethodsDescription(const std::string& lead,
@@ -186,22 +239,61 @@ std::string MethodsDescription(const std::string& lead,
   std::ostringstream text;
   text << lead;
   for (const auto& [name, control] : methods) {
-    const size_t index = ControlIndex(control);
-    // A method the window offers in a list is named there by its caption.
-    const std::string caption =
-        index < std::size(kWindowControls) ? kWindowControls[index].caption : control;
-    text << "\n  " << std::left << std::setw(static_cast<int>(width)) << name << "  " << caption;
+    text << "\n  " << std::left << std::setw(static_cast<int>(width)) << name << "  "
+         << CaptionOf(control);
   }
   return text.str();
 }
 
-CLI::Validator OneOf(std::vector<std::string> names) {
+std::optional<std::string> NearestName(const std::string& typed,
+                                       const std::vector<std::string>& candidates) {
+  std::optional<std::string> nearest;
+  size_t best = std::max<size_t>(1, Characters(typed).size() / 3) + 1;  // near enough: a third
+  for (const std::string& candidate : candidates) {
+    const size_t distance = EditDistance(typed, candidate);
+    if (distance < best) {
+      best = distance;
+      nearest = candidate;
+    }
+  }
+  return nearest;
+}
+
+// The method `value` names: its name, its caption in the window, or a part of one caption only
+// ("三大类"); empty where none or several do (`several` then lists their captions).
+std::string MethodNamed(const std::vector<std::pair<std::string, std::string>>& methods,
+                        const std::string& value, std::string& several) {
+  std::vector<const std::pair<std::string, std::string>*> containing;
+  for (const auto& method : methods) {
+    const std::string caption = CaptionOf(method.second);
+    if (value == method.first || value == caption) return method.first;
+    if (!value.empty() && caption.find(value) != std::string::npos) containing.push_back(&method);
+  }
+  if (containing.size() == 1) return containing.front()->first;
+  for (const auto* method : containing) {
+    several += (several.empty() ? "" : "、") + CaptionOf(method->second);
+  }
+  return "";
+}
+
+CLI::Validator MethodOneOf(std::vector<std::pair<std::string, std::string>> methods) {
   return CLI::Validator(
-      [names](std::string& value) -> std::string {
-        if (std::find(names.begin(), names.end(), value) != names.end()) return "";
+      [methods](std::string& value) -> std::string {
+        std::string several;
+        if (std::string name = MethodNamed(methods, value, several); !name.empty()) {
+          value = std::move(name);
+          return "";
+        }
+        if (!several.empty()) return value + " 对应多种方式: " + several + "; 请写得更完整";
+        std::vector<std::string> names, typable;
+        for (const auto& [name, control] : methods) names.push_back(name);
+        typable = names;
+        for (const auto& method : methods) typable.push_back(CaptionOf(method.second));
+        std::string text = value + " 不是可选的取值";
+        if (const auto meant = NearestName(value, typable)) text += ", 是不是 " + *meant + "?";
         std::string list;
         for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
-        return value + " 不是可选的取值, 可选: " + list;
+        return text + " 可选: " + list + " (或窗口中的中文名称, 见 --help)";
       },
       "");
 }
@@ -234,7 +326,8 @@ std::string BadColumnOptionText(StopReason stop, const RunOptions& options) {
   for (const ColumnOption& option : kColumnOptions) {
     if (option.stop != stop) continue;
     text += std::string(" ") + option.name + " 的值 \"" + options.*option.text +
-            "\" 不是工作表的列号: 应为 1 到 16384 之间的数 (A 列为 1); 字段名只用于 GIS 图层。";
+            "\" 不是工作表的列: 应为 1 到 16384 之间的列号 (A 列为 1), 或 A 到 XFD 的列字母; "
+            "字段名只用于 GIS 图层。";
   }
   return text;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,9 @@
 #include "src/app/run_options.h"
 
 namespace quilmark {
+
+// The name of the workbooks or layers to sum, in the help's usage line and in errors.
+inline constexpr const char* kSourceName = "工作簿或图层";
 
 // Gives the app the Chinese help screen (headings, the help and version flags, a closing note
 // with an example and the exit codes) and Chinese usage errors. Call before adding options.
@@ -30,8 +34,15 @@ std::string BadColumnOptionText(StopReason stop, const RunOptions& options);
 std::string MethodsDescription(const std::string& lead,
                                std::vector<std::pair<std::string, std::string>> methods);
 
-// Accepts exactly one of the names; the error lists them all.
-CLI::Validator OneOf(std::vector<std::string> names);
+// Accepts one of the methods, each pair (method name, control) as for MethodsDescription, by its
+// name or by the caption the window shows it with, which it rewrites to the name. The error
+// suggests the nearest name, where one is near, and lists them all.
+CLI::Validator MethodOneOf(std::vector<std::pair<std::string, std::string>> methods);
+
+// Of the candidates, the one `typed` most likely misspells: the nearest by edits of characters
+// (not bytes), where it is near enough to be meant; nullopt otherwise.
+std::optional<std::string> NearestName(const std::string& typed,
+                                       const std::vector<std::string>& candidates);
 
 // Accepts a whole number from low to high.
 CLI::Validator WholeNumberFrom(int low, int high);

@@ -7,6 +7,7 @@
 
 #include "src/host/ascii_text.h"
 #include "src/host/cell_value.h"
+#include "src/host/column_letters.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark {
@@ -51,6 +52,7 @@ std::optional<int16_t> ParseColumnNumber(std::string_view raw) {
 }
 
 std::optional<int32_t> SheetColumn(std::string_view text) {
+  if (std::optional<int32_t> lettered = ColumnOfLetters(TrimBlanks(text))) return lettered;
   std::optional<int16_t> column = ParseColumnNumber(text);
   if (!column || *column < 1 || *column > kMaxColumn) return std::nullopt;
   return *column;

@@ -1,4 +1,4 @@
-// The column numbers the user types: read, rounded and checked before any pass.
+// The column numbers (or letters) the user types: read, rounded and checked before any pass.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,8 @@ namespace quilmark {
 // nullopt for the empty text, a text that is not a number, and results outside -32768..32767.
 std::optional<int16_t> ParseColumnNumber(std::string_view text);
 
-// The parsed column when it lies within the sheet (1..16384); nullopt otherwise.
+// The column a number (1..16384) or letters as the sheet's heading shows them (A..XFD, either
+// case; blanks around allowed) name; nullopt otherwise.
 std::optional<int32_t> SheetColumn(std::string_view text);
 
 }  // namespace quilmark

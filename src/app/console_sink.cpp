@@ -9,8 +9,8 @@
 namespace quilmark {
 
 ConsoleSink::ConsoleSink(bool all_to_stderr)
-    : all_to_stderr_(all_to_stderr), show_progress_(::isatty(STDERR_FILENO) == 1) {
-  if (show_progress_) ticker_ = std::thread([this] { Tick(); });
+    : all_to_stderr_(all_to_stderr), terminal_(::isatty(STDERR_FILENO) == 1) {
+  ticker_ = std::thread([this] { Tick(); });
 }
 
 ConsoleSink::~ConsoleSink() {
@@ -61,9 +61,14 @@ void ConsoleSink::Tick() {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     if (seconds < 1.0 || stage_.empty()) continue;
-    std::cerr << "\r\033[K" << ProgressText(stage_, done_rows_, total_rows_, seconds)
-              << std::flush;
-    line_shown_ = true;
+    const std::string text = ProgressText(stage_, done_rows_, total_rows_, seconds);
+    if (terminal_) {
+      std::cerr << "\r\033[K" << text << std::flush;
+      line_shown_ = true;
+    } else if (stage_ != logged_stage_) {  // a log gets one line a stage, never overwritten
+      std::cerr << text << std::endl;
+      logged_stage_ = stage_;
+    }
   }
 }
 

@@ -25,6 +25,7 @@ std::unique_ptr<QWidget> FitWindowToScreen(std::unique_ptr<SpaAnalysis> window,
   const QSize room = Room(available);
   if (window->height() > room.height() && window->SideBySideSize().width() <= room.width()) {
     window->ArrangeSideBySide();
+    if (window->height() > room.height()) window->PutCommandsFirst();
   }
   return FitToScreen(std::move(window), available);
 }

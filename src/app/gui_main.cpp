@@ -7,9 +7,11 @@
 
 #include "src/app/fit_to_screen.h"
 #include "src/app/main_window.h"
+#include "src/host/postgis/pg_cancel.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  quilmark::CancelServerStatementsOnSignals();
   QApplication::setApplicationName(QStringLiteral("quilmark-gui"));
   QApplication::setApplicationVersion(QStringLiteral(QUILMARK_VERSION));
   quilmark::ApplyAppearance(app);

@@ -45,7 +45,7 @@ QLabel* RowLabel(QWidget& window, const char* text, QRect geometry) {
 
 LayerFieldBoxes::LayerFieldBoxes(QWidget& window, int left, int right, int top, int row_height,
                                  int gap, const std::vector<const char*>& column_boxes)
-    : QObject(&window) {
+    : QObject(&window), right_(right) {
   RowLabel(window, "GIS 图层:", QRect(left, top, kLabelWidth, row_height));
   layers_ = new QComboBox(&window);
   layers_->setObjectName(QStringLiteral("ListLayer"));
@@ -79,6 +79,7 @@ LayerFieldBoxes::LayerFieldBoxes(QWidget& window, int left, int right, int top, 
     box->installEventFilter(this);
     column_boxes_.push_back(box);
     column_tips_.push_back(box->toolTip());
+    column_widths_.push_back(box->width());
   }
   connect(layers_, &QComboBox::currentTextChanged, this, [this](const QString& layer) {
     if (source_ && !layer.isEmpty()) {
@@ -167,8 +168,15 @@ void LayerFieldBoxes::ShowFields(const LayerChoices& choices) {
     }
   }
   const QString tip = QStringLiteral("图层的字段 (可填字段名或序号): ") + names.join(", ");
+  int longest = 0;  // the widest bare name, as a box shows it
+  for (const QString& name : names) {
+    if (!column_boxes_.empty()) {
+      longest = std::max(longest, column_boxes_[0]->fontMetrics().horizontalAdvance(name));
+    }
+  }
   for (size_t i = 0; i < column_boxes_.size(); ++i) {
     column_boxes_[i]->setToolTip(names.isEmpty() ? column_tips_[i] : tip);
+    WidenForNames(i, longest);
     // The list is as wide as its widest entry (room for the frame, margins and a scroll bar),
     // never narrower than its box.
     QAbstractItemView* popup = column_boxes_[i]->completer()->popup();
@@ -176,8 +184,22 @@ void LayerFieldBoxes::ShowFields(const LayerChoices& choices) {
   }
 }
 
+// A box shows a whole field name (ZLDWDM, not its end), as far as its column reaches (the second
+// one where the window shows two); without names it is as drawn.
+void LayerFieldBoxes::WidenForNames(size_t i, int longest) {
+  QLineEdit* box = column_boxes_[i];
+  box->setCursorPosition(0);
+  // The coefficient's box has the unit list beside it.
+  if (box->objectName() == QStringLiteral("TextKCXSColumn")) return;
+  const int own = column_widths_[i];
+  const int reach = (box->x() > right_ ? 2 * right_ : right_) - box->x();
+  box->resize(std::clamp(longest + 16, own, std::max(reach, own)), box->height());
+}
+
 void LayerFieldBoxes::Fill(RunInput& input) const {
-  input.layer = layers_->currentText().toStdString();
+  // A source of one layer names none: each of several files (a folder of shapefiles) then reads
+  // its own, as on the command line, and is not asked for the first file's layer.
+  input.layer = layers_->count() > 1 ? layers_->currentText().toStdString() : std::string();
   input.where = where_->text().trimmed().toStdString();
   input.overlay = overlay_->text().trimmed().toStdString();
 }

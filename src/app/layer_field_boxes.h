@@ -55,6 +55,7 @@ class LayerFieldBoxes : public QObject {
   int BuildZoneRow(QWidget& window, int left, int right, int top, int row_height);
   void BuildOverlayBox(QWidget& window, int left, int right, int top, int row_height);
   void ShowFields(const LayerChoices& choices);
+  void WidenForNames(size_t i, int longest);
 
   std::optional<std::string> source_;
   QComboBox* layers_ = nullptr;
@@ -66,6 +67,8 @@ class LayerFieldBoxes : public QObject {
   QStandardItemModel* fields_ = nullptr;  // shown: name and alias; completed: the bare name
   std::vector<QLineEdit*> column_boxes_;
   std::vector<QString> column_tips_;  // each box's own tip, for a source without fields
+  std::vector<int> column_widths_;    // each box's own width, for a source without fields
+  int right_ = 0;                     // the right edge of the window's (first) column
   int bottom_ = 0;
 };
 

@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTextLayout>
@@ -32,21 +33,25 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "src/app/chinese_ui.h"
+#include "src/app/columns.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_field_boxes.h"
 #include "src/app/layer_input.h"
 #include "src/app/layer_parts.h"
+#include "src/app/preview_table.h"
 #include "src/app/report_rows.h"
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"
+#include "src/app/run_progress.h"
 #include "src/app/run_request.h"
 #include "src/app/run_target.h"
-#include "src/app/run_progress.h"
 #include "src/host/layer_path.h"
+#include "src/landuse/class_families.h"
 #include "src/masterplan/planning_methods.h"
 #include "src/output/new_workbook.h"
 #include "src/resources/window_controls.h"
@@ -91,26 +96,75 @@ void LayOutLines(QTextLayout& layout, qreal width, int pitch, qreal baseline) {
 
 // Where no workbook is chosen and no office answers (or none can be reached in this build), the
 // user has most likely not chosen one yet: ask for it instead of reporting the missing office.
-class AskForWorkbookSink final : public MessageSink {
+class AskForWorkbookSink final : public RelaySink {
  public:
-  AskForWorkbookSink(MessageSink& sink, bool chosen) : sink_(sink), chosen_(chosen) {}
+  AskForWorkbookSink(MessageSink& sink, bool chosen) : RelaySink(sink), chosen_(chosen) {}
   void Show(MessageKind kind, std::string_view text) override {
     const bool no_office = kind == MessageKind::kStop &&
                            (text == MessageText(StopReason::kNoApplication) ||
                             (!LiveOfficeBuiltIn() && text == MessageText(StopReason::kNoWorkbook)));
     sink_.Show(kind, !chosen_ && no_office ? std::string_view(kChooseWorkbookFirst) : text);
   }
-  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
-  bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
-  void Progress(std::string_view stage) override { sink_.Progress(stage); }
-  void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
-  bool CancelRequested() override { return sink_.CancelRequested(); }
-  bool BeginWriting() override { return sink_.BeginWriting(); }
 
  private:
-  MessageSink& sink_;
   bool chosen_;
 };
+
+// Where the method list keeps, for a method an option button chooses, that button's name, and
+// for a family's heading the start of its methods' names and the family's title.
+constexpr int kMethodButtonRole = Qt::UserRole + 1;
+constexpr int kGroupPrefixRole = Qt::UserRole + 2;
+constexpr int kGroupTitleRole = Qt::UserRole + 3;
+
+QString HeadingText(const QString& title, bool likely) {
+  return QStringLiteral("── %1 ──").arg(title) +
+         (likely ? QStringLiteral(" (数据的代码像这一类)") : QString());
+}
+
+// The families the method list groups the methods into, by the start of their command-line names.
+constexpr std::pair<std::string_view, const char*> kMethodGroups[] = {
+    {"2008-", "2008 土地分类"},
+    {"survey-", "第二次土地调查"},
+    {"survey3-", "第三次国土调查 工作分类"},
+    {"2017-", "土地利用现状分类 2017"},
+    {"plan2023-", "国土空间用地用海分类 2023"},
+    {"plan2020-", "国土空间用地用海分类 2020 (试行)"},
+};
+
+// The caption the window's control of that name shows.
+std::string ControlCaption(std::string_view name) {
+  for (const ControlEntry& entry : kWindowControls) {
+    if (name == entry.name) return entry.caption;
+  }
+  return std::string(name);
+}
+
+// Every land-use method in one list, under a heading per family that cannot itself be chosen: an
+// option button's method by the button's caption, with the button's name kept.
+void FillMethodList(QComboBox& list) {
+  auto* model = new QStandardItemModel(&list);
+  model->appendRow(new QStandardItem(QStringLiteral("(不使用, 按上方选项统计)")));
+  for (const auto& [prefix, title] : kMethodGroups) {
+    auto* heading = new QStandardItem(HeadingText(QString::fromUtf8(title), false));
+    heading->setFlags(Qt::NoItemFlags);
+    heading->setData(QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())),
+                     kGroupPrefixRole);
+    heading->setData(QString::fromUtf8(title), kGroupTitleRole);
+    QFont bold = list.font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    model->appendRow(heading);
+    for (const LandUseMethodEntry& method : LandUseMethods()) {
+      if (!method.cli_name.starts_with(prefix)) continue;
+      const std::string control(method.control);
+      const bool button = method.control_kind == MethodControl::kOptionButton;
+      auto* item = new QStandardItem(QString::fromUtf8(button ? ControlCaption(control) : control));
+      if (button) item->setData(QString::fromStdString(control), kMethodButtonRole);
+      model->appendRow(item);
+    }
+  }
+  list.setModel(model);
+}
 
 // false where `result` exists and the user does not want it replaced: the run then writes nothing.
 bool ReplaceResultAsked(const std::filesystem::path& result, MessageSink& sink) {
@@ -269,15 +323,18 @@ int WrappedLineCount(const QString& text, const QFont& font, int width) {
 
 namespace {
 
-// A modal box titled "Quilmark" with the text as plain text (workbook and sheet names are the
-// user's: never read as markup); a lone carriage return, as the confirmation separates its lines,
-// starts a new line. The box waits with the ordinary cursor, whatever the run shows. Returns the
-// button pressed; Esc or closing the box gives Cancel where there is one.
+// The window's and its boxes' title: the program as the desktop's menu names it.
+QString ProgramTitle() { return QStringLiteral("图斑统计汇总"); }
+
+// A modal box under the program's title with the text as plain text (workbook and sheet names are
+// the user's: never read as markup); a lone carriage return, as the confirmation separates its
+// lines, starts a new line. The box waits with the ordinary cursor, whatever the run shows. Returns
+// the button pressed; Esc or closing the box gives Cancel where there is one.
 int ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view text,
             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton default_button) {
   QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
-  QMessageBox box(icon, QStringLiteral("Quilmark"), shown, buttons, parent);
+  QMessageBox box(icon, ProgramTitle(), shown, buttons, parent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(default_button);
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -302,7 +359,7 @@ void MessageBoxSink::ShowCompletion(std::string_view text) {
   QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   const QString native = QDir::toNativeSeparators(result_file_);
   if (!shown.contains(native)) shown += QStringLiteral("\n结果文件: ") + native;
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quilmark"), shown, QMessageBox::Ok, parent_);
+  QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), shown, QMessageBox::Ok, parent_);
   box.setTextFormat(Qt::PlainText);
   QPushButton* open = box.addButton(QStringLiteral("打开结果"), QMessageBox::ActionRole);
   open->setObjectName(QStringLiteral("CommandOpenResult"));
@@ -312,10 +369,17 @@ void MessageBoxSink::ShowCompletion(std::string_view text) {
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
   QGuiApplication::restoreOverrideCursor();
-  if (box.clickedButton() == open) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(result_file_));
-  } else if (box.clickedButton() == folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(result_file_).absolutePath()));
+  const bool whole = box.clickedButton() == open;
+  if (!whole && box.clickedButton() != folder) return;
+  const QString target = whole ? result_file_ : QFileInfo(result_file_).absolutePath();
+  // Where the desktop has nothing to open it with, the user learns so rather than seeing nothing.
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target))) {
+    const QString said =
+        QStringLiteral(
+            "这台电脑上没有能打开 %1 的程序。结果已经保存, 请在文件管理器中找到它, "
+            "用电子表格程序打开。")
+            .arg(QDir::toNativeSeparators(target));
+    ShowBox(parent_, QMessageBox::NoIcon, said.toStdString(), QMessageBox::Ok, QMessageBox::Ok);
   }
 }
 
@@ -350,7 +414,7 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
     : QWidget(parent), box_sink_(std::make_unique<MessageBoxSink>(this)) {
   InitWindowResources();
   setObjectName(QStringLiteral("SpaAnalysis"));
-  setWindowTitle(QStringLiteral("Quilmark"));
+  setWindowTitle(ProgramTitle());
   QIcon icon;
   for (int size : {16, 32, 48, 256}) {
     icon.addFile(QStringLiteral(":/quilmark/icons/quilmark-%1.png").arg(size));
@@ -374,16 +438,26 @@ SpaAnalysis::SpaAnalysis(QWidget* parent)
   report_rows_ =
       new ReportRows(*this, Px(240), Px(120 + 5830), layer_boxes_->bottom() + kRowGap, kRowHeight);
   const int bottom = report_rows_->bottom();
-  // The progress covers the workbook's name while a run goes on.
+  preview_ = new PreviewTable(*findChild<QLabel*>(QStringLiteral("PictureExample")));
+  connect(preview_, &PreviewTable::Filled, this, &SpaAnalysis::SuggestMethodFamily);
+  // The progress covers the workbook's row while a run goes on, the buttons the run disables
+  // included, so that its line has room for the rows read and the time left.
   progress_ = new RunProgress(this);
-  progress_->setGeometry(workbook_name_->geometry());
+  progress_->setGeometry(
+      workbook_name_->geometry().united(Button("CommandChooseWorkbook")->geometry()));
   setFixedSize(Px(kClientWidthTwips), bottom + kBottomMargin);
   // The start state of the options follows from the unticked task boxes.
   CheckTDLYClick(false);
   CheckZTGHClick(false);
   defaults_ = ReadControls(*this);
-  connect(Button("CommandDefaults"), &QAbstractButton::clicked, this,
-          &SpaAnalysis::RestoreDefaults);
+  // Everything chosen would be lost: the user agrees first (the box's default is 取消).
+  connect(Button("CommandDefaults"), &QAbstractButton::clicked, this, [this] {
+    MessageSink& shown = sink_ != nullptr ? *sink_ : *box_sink_;
+    if (shown.Ask("恢复默认: 所有选项、列号和统计方式都回到开始时的样子, 选择的工作簿或图层也"
+                  "一并清除 (最近使用的文件列表保留)。确定要恢复默认吗?")) {
+      RestoreDefaults();
+    }
+  });
   connect(qApp, &QCoreApplication::aboutToQuit, this, &SpaAnalysis::SaveSettings);
 }
 
@@ -487,35 +561,67 @@ bool SpaAnalysis::IsTicked(const char* name) const {
 int SpaAnalysis::BuildClassificationRows(int top) {
   const int left = Px(240);
   const int right = Px(120 + 5830);
-  AddRowLabel(*this, "其他分类:", left, top, 60);
+  AddRowLabel(*this, "统计方式:", left, top, 60);
   land_use_list_ = new QComboBox(this);
   land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
-  land_use_list_->addItem(QStringLiteral("(不使用, 按上方选项统计)"));
-  for (const LandUseMethodEntry& method : LandUseMethods()) {
-    if (method.control_kind != MethodControl::kListEntry) continue;
-    land_use_list_->addItem(
-        QString::fromUtf8(method.control.data(), static_cast<qsizetype>(method.control.size())));
-  }
+  FillMethodList(*land_use_list_);
   land_use_list_->setGeometry(left + 60, top, 236, kRowHeight);
   auto* split_k = new QCheckBox(QStringLiteral("带K另列"), this);
   split_k->setObjectName(QStringLiteral("CheckSplitK"));
   split_k->setGeometry(right - 72, top, 72, kRowHeight);
   connect(land_use_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index <= 0) return;
-    // The option buttons share one exclusive group: lift it to clear them.
+    // A method of an option button ticks it; a method only the list has clears them all (the
+    // buttons share one exclusive group: lift it to clear them).
+    const QString button = land_use_list_->itemData(index, kMethodButtonRole).toString();
     QButtonGroup* group = Button("OptClassC_2008")->group();
     group->setExclusive(false);
-    for (QAbstractButton* option : group->buttons()) option->setChecked(false);
+    for (QAbstractButton* option : group->buttons()) {
+      option->setChecked(option->objectName() == button);
+    }
     group->setExclusive(true);
   });
   connect(Button("OptClassC_2008")->group(), &QButtonGroup::buttonClicked, this,
-          [this] { land_use_list_->setCurrentIndex(0); });
+          [this](QAbstractButton* option) {
+            const int at = land_use_list_->findData(option->objectName(), kMethodButtonRole);
+            land_use_list_->setCurrentIndex(std::max(at, 0));
+          });
 
   top += kRowHeight + kRowGap;
   BuildClassTableRow(*this, left, right, top);
   top += kRowHeight + kRowGap;
   BuildDeductionRow(*this, left, right, top);
   return top + kRowHeight;
+}
+
+// After a first look at the chosen source's class texts (the preview's column that the class
+// box names), the method list marks the family they most likely come from.
+void SpaAnalysis::SuggestMethodFamily() {
+  const QString named =
+      findChild<QLineEdit*>(QStringLiteral("TextDKStyleColumn"))->text().trimmed();
+  int column = -1;
+  if (workbook_ && !IsLayer(*workbook_)) {
+    column = SheetColumn(named.toStdString()).value_or(0) - 1;
+  } else {
+    for (int i = 0; i < preview_->columnCount(); ++i) {
+      if (preview_->horizontalHeaderItem(i)->text().compare(named, Qt::CaseInsensitive) == 0)
+        column = i;
+    }
+  }
+  std::vector<TextArea> texts;
+  for (const QString& text : preview_->ColumnTexts(column)) {
+    if (!text.trimmed().isEmpty()) texts.push_back({text.trimmed().toStdString(), 1});
+  }
+  const ClassFamily* family = LikelyFamily(texts);
+  const std::string likely =
+      family != nullptr ? std::string(MethodEntry(family->level1).cli_name) : "";
+  for (int i = 0; i < land_use_list_->count(); ++i) {
+    const QString prefix = land_use_list_->itemData(i, kGroupPrefixRole).toString();
+    if (prefix.isEmpty()) continue;
+    land_use_list_->setItemText(i,
+                                HeadingText(land_use_list_->itemData(i, kGroupTitleRole).toString(),
+                                            likely.starts_with(prefix.toStdString())));
+  }
 }
 
 RunOptions SpaAnalysis::Snapshot() const {
@@ -533,7 +639,9 @@ RunOptions SpaAnalysis::Snapshot() const {
     const std::string name(method.control);
     if (bool RunOptions::*field = LandUseOptionField(name)) options.*field = IsTicked(name.c_str());
   }
-  if (land_use_list_->currentIndex() > 0) {
+  // An option button's method is the button's; only a method the list alone has is named by it.
+  const int method_at = land_use_list_->currentIndex();
+  if (method_at > 0 && land_use_list_->itemData(method_at, kMethodButtonRole).isNull()) {
     options.ListLandUse = land_use_list_->currentText().toStdString();
   }
   options.CheckSplitK = IsTicked("CheckSplitK");
@@ -562,6 +670,7 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   if (path.isEmpty()) {
     workbook_.reset();
     layer_boxes_->ShowSource(std::nullopt);
+    preview_->ShowSource(std::nullopt, "");
     Button("OptBelowData")->setEnabled(true);
     workbook_name_->clear();
     workbook_name_->setToolTip(QString());
@@ -573,6 +682,7 @@ void SpaAnalysis::SetWorkbook(const QString& path) {
   recent_ = WithRecent(recent_, absolute);
   const bool layer = IsLayer(*workbook_);
   layer_boxes_->ShowSource(layer ? std::optional(workbook_->string()) : std::nullopt);
+  preview_->ShowSource(workbook_->string(), "");
   // A layer cannot take its result below its data: the choice is a workbook's.
   Button("OptBelowData")->setEnabled(!layer);
   if (layer) Button("OptNewWorkbook")->setChecked(true);
@@ -725,6 +835,19 @@ void SpaAnalysis::ArrangeSideBySide() {
   }
   side_by_side_ = true;
   setFixedSize(two_columns);
+}
+
+void SpaAnalysis::PutCommandsFirst() {
+  QAbstractButton* proc = Button("CommandProc");
+  const int row = proc->y();
+  if (!side_by_side_ || row <= Px(120)) return;
+  const int step = proc->height() + kRowGap;
+  for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    const QPoint at = child->pos();
+    if (at.x() >= Px(kClientWidthTwips) || at.y() > row) continue;  // the right column, or below
+    // The command row goes to the top; what stood above it moves down by that row.
+    child->move(at.x(), at.y() == row ? Px(120) : at.y() + step);
+  }
 }
 
 void SpaAnalysis::SetRunning(bool running) {

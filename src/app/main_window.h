@@ -81,6 +81,7 @@ class FixedPitchLabel : public QLabel {
 };
 
 class LayerFieldBoxes;
+class PreviewTable;
 class ReportRows;
 class RunProgress;
 
@@ -129,6 +130,10 @@ class SpaAnalysis : public QWidget {
   void ArrangeSideBySide();
   // The size the window takes in two columns.
   QSize SideBySideSize() const;
+  // In two columns on a screen too short even for them (1366x768 at 150%): the command row (恢复
+  // 默认, 确 认, 退 出) at the top of the left column, so that it shows as the window opens and
+  // only the tasks below scroll.
+  void PutCommandsFirst();
 
   // Where the run's messages go; nullptr restores the modal boxes. Not owned.
   void SetMessageSink(MessageSink* sink) { sink_ = sink; }
@@ -160,6 +165,7 @@ class SpaAnalysis : public QWidget {
   void ChooseWorkbookClick();
   void ChooseFolderClick();
   void ShowRecentMenu();
+  void SuggestMethodFamily();
   // Disables the buttons and shows the progress while a run goes on, and undoes that after it.
   void SetRunning(bool running);
 
@@ -168,6 +174,7 @@ class SpaAnalysis : public QWidget {
   QLabel* workbook_name_ = nullptr;
   QComboBox* land_use_list_ = nullptr;
   LayerFieldBoxes* layer_boxes_ = nullptr;
+  PreviewTable* preview_ = nullptr;  // the chosen source's first rows, over the picture
   ReportRows* report_rows_ = nullptr;
   HostFactory host_factory_;
   MessageSink* sink_ = nullptr;

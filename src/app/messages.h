@@ -108,4 +108,21 @@ class MessageSink {
   virtual bool BeginWriting() { return !CancelRequested(); }
 };
 
+// Hands every call on to another sink; a sink that changes one kind of message derives from it
+// and overrides only that.
+class RelaySink : public MessageSink {
+ public:
+  explicit RelaySink(MessageSink& sink) : sink_(sink) {}
+  void Show(MessageKind kind, std::string_view text) override { sink_.Show(kind, text); }
+  bool Ask(std::string_view warning) override { return sink_.Ask(warning); }
+  bool Confirm(std::string_view text) override { return sink_.Confirm(text); }
+  void Progress(std::string_view stage) override { sink_.Progress(stage); }
+  void RowsRead(int64_t done, int64_t total) override { sink_.RowsRead(done, total); }
+  bool CancelRequested() override { return sink_.CancelRequested(); }
+  bool BeginWriting() override { return sink_.BeginWriting(); }
+
+ protected:
+  MessageSink& sink_;
+};
+
 }  // namespace quilmark

@@ -224,6 +224,7 @@ struct Refused {
 struct SummedTasks {
   std::vector<std::unique_ptr<RowTask>> tasks;
   LandUseTask* land_use = nullptr;
+  std::unique_ptr<ZoneCodeCheck> zone_codes;  // where codes were rewritten by the built-in table
 };
 
 SummedTasks SumRows(const RunOptions& options, const Plan& plan, RowSource& rows,
@@ -234,6 +235,10 @@ SummedTasks SumRows(const RunOptions& options, const Plan& plan, RowSource& rows
   for (const auto& task : summed.tasks) sinks.push_back(task.get());
   sinks.push_back(&area_check);
   const bool convert = plan.land_use && options.CheckZQDM2MC;
+  if (convert) {
+    summed.zone_codes = std::make_unique<ZoneCodeCheck>();
+    sinks.push_back(summed.zone_codes.get());
+  }
   sink.Progress("汇总图斑");
   WatchedRows watched(rows, rows.RowCount(), sink);
   FeedRows(watched, convert ? &ConvertedZone : nullptr, sinks);
@@ -259,6 +264,11 @@ std::optional<StopReason> WriteTables(SummedTasks& summed, ResultTarget& target,
   sink.Progress("写入汇总结果");
   target.Write(tables);
   if (summed.land_use != nullptr) land_use_warnings = summed.land_use->Warnings();
+  if (summed.zone_codes != nullptr) {
+    if (std::optional<std::string> warning = summed.zone_codes->Warning()) {
+      land_use_warnings.push_back(std::move(*warning));
+    }
+  }
   return std::nullopt;
 }
 
@@ -360,7 +370,7 @@ void SaveBelowData(const OpenedSheet& opened, int32_t last_row, const WorksheetT
 RunResult WriteSheetRun(OpenedTarget& outside, const OpenedSheet& opened, int32_t last_row,
                         const Plan& plan, SummedTasks& summed, const AreaCheck& area_check,
                         const RowSource& rows, MessageSink& sink) {
-  WorksheetTarget below_data(*opened.sheet, last_row);
+  WorksheetTarget below_data(*opened.sheet, last_row, outside.copy);
   ResultTarget& target = outside.target != nullptr ? *outside.target : below_data;
   std::vector<std::string> land_use_warnings;
   if (std::optional<StopReason> stop = WriteTables(summed, target, sink, land_use_warnings)) {
@@ -485,6 +495,8 @@ RunResult Guarded(const RunOptions& options, MessageSink& sink, Body body) {
   try {
     return body(user_table ? &*user_table : nullptr);
   } catch (const HostError& error) {
+    // A server statement the user's cancel stopped fails: the run was cancelled, not lost.
+    if (sink.CancelRequested()) return Cancelled(sink);
     return HostFailed(sink, error.what());
   } catch (const RunCancelled&) {
     return Cancelled(sink);

@@ -8,12 +8,20 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <thread>
+
+#include "src/host/postgis/pg_cancel.h"
 
 namespace quilmark {
 
 bool RunControl::Cancel() {
   int running = kRunning;
-  return state_.compare_exchange_strong(running, kCancelled) || running == kCancelled;
+  const bool cancelled =
+      state_.compare_exchange_strong(running, kCancelled) || running == kCancelled;
+  // A statement the server runs for the run is stopped there too; the run then ends as
+  // cancelled. Off the window's thread: a lost server takes up to a second to give up on.
+  if (cancelled) std::thread(CancelServerStatements).detach();
+  return cancelled;
 }
 
 bool RunControl::BeginWriting() {

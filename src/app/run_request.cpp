@@ -7,6 +7,7 @@
 #include "src/app/run_target.h"
 #include "src/host/layer_path.h"
 #include "src/host/xlsx/file_guard.h"
+#include "src/landuse/land_use.h"
 #include "src/output/targets.h"
 
 namespace quilmark {
@@ -54,6 +55,25 @@ std::optional<std::string> SeveralSourcesRefusal(const std::vector<std::string>&
   return std::nullopt;
 }
 
+// Passes everything on; a run whose zone codes the built-in table names says so, and whose
+// place that table is, in its confirmation, where the user can still stop it.
+class ZoneTableNoteSink final : public RelaySink {
+ public:
+  ZoneTableNoteSink(MessageSink& sink, const RunOptions& options) : RelaySink(sink) {
+    if (options.CheckTDLY && options.CheckZQDM2MC) {
+      note_ = "\r区域代码按内置的" + std::string(kBuiltInZonesPlace) + "镇区名称表转换为名称 (如 " +
+              "101 → " + ConvertZoneCode("101") +
+              "); 其他地方的数据请用本地的区域代码与名称对照表。";
+    }
+  }
+  bool Confirm(std::string_view text) override {
+    return sink_.Confirm(note_.empty() ? std::string(text) : std::string(text) + note_);
+  }
+
+ private:
+  std::string note_;
+};
+
 }  // namespace
 
 std::optional<std::string> RequestRefusal(const RunRequest& request) {
@@ -80,8 +100,9 @@ RunResult CarryOut(const RunRequest& request, MessageSink& sink) {
   if (std::optional<std::string> refusal = SeveralSourcesRefusal(request.input.sources)) {
     return Ended(sink, RunResult::Outcome::kHostFailure, std::nullopt, std::move(*refusal));
   }
+  ZoneTableNoteSink noted(sink, request.options);
   for (const InputKind& kind : InputKinds()) {
-    if (kind.takes(request.input)) return kind.run(request, sink);
+    if (kind.takes(request.input)) return kind.run(request, noted);
   }
   return Ended(sink, RunResult::Outcome::kHostFailure, std::nullopt,
                "无法识别的数据源: 请给出一个 .xlsx 工作簿或 GIS 图层。");

@@ -13,6 +13,7 @@
 #include "src/app/messages.h"
 #include "src/app/run_input.h"
 #include "src/app/run_options.h"
+#include "src/output/csv_target.h"
 #include "src/summary/result_target.h"
 
 namespace quilmark {
@@ -25,6 +26,7 @@ struct RunOutput {
   // workbook: its file (nullopt: beside the first source, see ResultFile).
   std::optional<std::filesystem::path> file;
   std::ostream* stream = nullptr;  // where CSV or a preview print (nullptr: standard output)
+  CsvEncoding csv_encoding = CsvEncoding::kUtf8;
   // A target the caller made itself (a test), used in place of `target`; the worksheet is then
   // only read.
   ResultTarget* given = nullptr;

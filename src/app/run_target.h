@@ -25,6 +25,8 @@ std::string TargetName(const RunRequest& request);
 struct OpenedTarget {
   std::unique_ptr<ResultTarget> owned;
   ResultTarget* target = nullptr;  // nullptr: below the data of the worksheet read
+  // Below the data: the copy the workbook is saved as (-o), which the completion names.
+  std::optional<std::filesystem::path> copy;
 };
 
 // The caller's own target, or the one the request names; below_row is the data's last row where

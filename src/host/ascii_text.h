@@ -1,6 +1,7 @@
 // The character tests and trimming every reader of text uses: ASCII only, whatever the locale.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quilmark {
@@ -22,6 +23,14 @@ constexpr std::string_view TrimOf(std::string_view text, std::string_view chars)
 constexpr std::string_view TrimBlanks(std::string_view text) {
   if (text.empty() || (text.front() != ' ' && text.back() != ' ')) return text;
   return TrimOf(text, " ");
+}
+
+// The text with its ASCII capitals made small ("结果.CSV" gives "结果.csv").
+inline std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
 }
 
 // Removes kAsciiSpace at both ends.

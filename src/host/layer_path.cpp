@@ -4,9 +4,11 @@
 #include <cctype>
 #include <filesystem>
 #include <iterator>
-#include <regex>
+#include <optional>
 #include <string>
 #include <system_error>
+
+#include "src/host/conninfo_words.h"
 
 namespace quilmark {
 namespace {
@@ -33,8 +35,21 @@ bool IsConnectionString(std::string_view path) { return Lower(path.substr(0, 3))
 
 std::string HidePassword(std::string_view source) {
   if (!IsConnectionString(source)) return std::string(source);
-  static const std::regex kPassword(R"((password\s*=\s*)('[^']*'|\S+))", std::regex::icase);
-  return std::regex_replace(std::string(source), kPassword, "$1***");
+  const std::optional<ConninfoWords> split = SplitConninfo(source.substr(3));
+  if (!split) {
+    // A string libpq would refuse: nothing from the first secret on is shown.
+    const std::string lower = Lower(source);
+    const size_t secret = std::min(lower.find("password"), lower.find("://"));
+    if (secret == std::string::npos) return std::string(source);
+    return std::string(source.substr(0, secret)) + "***";
+  }
+  std::string shown(source.substr(0, 3));
+  if (!split->uri.empty()) shown += UriWithoutPassword(split->uri);
+  for (const ConninfoWord& word : split->words) {
+    if (shown.size() > 3) shown += ' ';
+    shown += word.key + "=" + (IsSecretKey(word.key) ? "***" : QuotedConninfoValue(word.value));
+  }
+  return shown;
 }
 
 bool IsLayerPath(std::string_view path) {

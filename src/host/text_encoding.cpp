@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace quilmark {
@@ -96,6 +97,31 @@ bool IsUtf8(std::string_view text) {
 std::optional<std::string> DecodeChineseText(std::string_view text) {
   if (IsUtf8(text)) return std::string(text);
   return Gb18030ToUtf8(text);
+}
+
+std::optional<std::string> EncodeGbk(std::string_view utf8, std::string* missing) {
+  const iconv_t handle = iconv_open("GBK", "UTF-8");
+  if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  // A UTF-8 character of n bytes is at most 2 bytes of GBK, never more than n + 1.
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in_ptr = const_cast<char*>(utf8.data());
+  size_t in_left = utf8.size();
+  char* out_ptr = out.data();
+  size_t out_left = out.size();
+  const bool failed =
+      iconv(handle, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1);
+  iconv_close(handle);
+  if (failed || in_left != 0) {
+    if (missing != nullptr) {
+      const size_t at = utf8.size() - in_left;
+      const int extra =
+          at < utf8.size() ? ContinuationCount(static_cast<unsigned char>(utf8[at])) : 0;
+      *missing = std::string(utf8.substr(at, static_cast<size_t>(std::max(extra, 0)) + 1));
+    }
+    return std::nullopt;
+  }
+  out.resize(out.size() - out_left);
+  return out;
 }
 
 int FirstUndecodableLine(std::string_view text) {

@@ -58,4 +58,20 @@ FamilyCheck CheckFamily(LandUseMethod chosen, std::span<const TextArea> texts) {
   return check;
 }
 
+const ClassFamily* LikelyFamily(std::span<const TextArea> texts) {
+  double total = 0;
+  for (const TextArea& text : texts) total += text.area;
+  if (!(total > 0)) return nullptr;
+  const ClassFamily* best = nullptr;
+  double best_share = 0.5;
+  for (const ClassFamily& family : kFamilies) {
+    const double share = KnownShare(family, texts, total);
+    if (share > best_share) {
+      best_share = share;
+      best = &family;
+    }
+  }
+  return best;
+}
+
 }  // namespace quilmark

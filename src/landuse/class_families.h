@@ -54,4 +54,10 @@ struct FamilyCheck {
 inline constexpr double kClearMargin = 0.02;
 FamilyCheck CheckFamily(LandUseMethod chosen, std::span<const TextArea> texts);
 
+// The family the texts most likely come from, for a first look at the data before a method is
+// chosen: the one that knows the largest share of the area, the first in ClassFamilies() order of
+// those that know as much (the third survey's codes are nearly all 2017's), where that is over
+// half; nullptr otherwise.
+const ClassFamily* LikelyFamily(std::span<const TextArea> texts);
+
 }  // namespace quilmark

@@ -32,6 +32,25 @@ std::string ConvertZoneCode(std::string_view zone_text);
 // number), which keep what they hold.
 std::optional<std::string> ConvertedZone(const CellValue& zone);
 
+// Where the built-in table of zone codes belongs: its codes are that city's, and another county's
+// codes of the same digits name different places.
+inline constexpr std::string_view kBuiltInZonesPlace = "广东省东莞市";
+
+// Watches the zones of a run whose codes were rewritten by ConvertZoneCode: a zone that still
+// starts with three digits had a code the built-in table lacks. Where most of the run's zones did,
+// the data are likely not from the table's place.
+class ZoneCodeCheck : public RowSink {
+ public:
+  void AddRow(const PatchRow& row) override;
+  // The warning where more than half of the run's coded zones are not in the table.
+  std::optional<std::string> Warning() const;
+
+ private:
+  std::vector<bool> seen_;  // by zone id
+  int64_t converted_ = 0;   // distinct zones named from the table
+  int64_t unknown_ = 0;     // distinct zones whose code the table lacks
+};
+
 inline constexpr std::string_view kLandUseTitle = "土地利用情况分区域汇总";
 
 // How the land-use task classifies and splits.

@@ -19,7 +19,9 @@ struct ZoneCode {
   std::string_view name;
 };
 
-// Looked up in this order; 130 and 901 name the same zone. There is no 002 and no 120.
+// The towns and districts of 广东省东莞市 (kBuiltInZonesPlace) by the three-digit zone codes of
+// that city's planning data. Looked up in this order; 130 and 901 name the same zone. There is no
+// 002 and no 120.
 // clang-format off
 constexpr ZoneCode ZoneCodeTable[] = {
     {"000", "东莞市"},
@@ -86,7 +88,40 @@ const ZoneCode* FindZone(std::string_view prefix) {
   return at < 0 ? nullptr : &ZoneCodeTable[at];
 }
 
+bool StartsWithCode(std::string_view text) {
+  return text.size() >= 3 && IsAsciiDigit(text[0]) && IsAsciiDigit(text[1]) &&
+         IsAsciiDigit(text[2]);
+}
+
+bool StartsWithTableName(std::string_view text) {
+  for (const ZoneCode& zone : ZoneCodeTable) {
+    if (text.substr(0, zone.name.size()) == zone.name) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+void ZoneCodeCheck::AddRow(const PatchRow& row) {
+  if (!row.zone) return;
+  if (row.zone_id >= seen_.size()) seen_.resize(row.zone_id + 1, false);
+  if (seen_[row.zone_id]) return;
+  seen_[row.zone_id] = true;
+  if (StartsWithCode(*row.zone)) {
+    ++unknown_;
+  } else if (StartsWithTableName(*row.zone)) {
+    ++converted_;
+  }
+}
+
+std::optional<std::string> ZoneCodeCheck::Warning() const {
+  if (unknown_ == 0 || unknown_ * 2 <= unknown_ + converted_) return std::nullopt;
+  return "注意: 本次统计的 " + std::to_string(unknown_ + converted_) + " 个区域代码中有 " +
+         std::to_string(unknown_) + " 个不在内置的镇区名称表 (" + std::string(kBuiltInZonesPlace) +
+         ") 中, 没有转换; 数据可能不是" + std::string(kBuiltInZonesPlace) +
+         "的。请用本地的区域代码与名称对照表 (窗口: 区域代码 一行的 名称表; 命令行: --zone-names) "
+         "代替 转换镇区代码为名称。";
+}
 
 std::string ConvertZoneCode(std::string_view zone_text) {
   const std::string_view prefix = Utf16Prefix(zone_text, 3);

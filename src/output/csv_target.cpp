@@ -1,9 +1,14 @@
 #include "src/output/csv_target.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <variant>
 
+#include "src/host/atomic_file.h"
 #include "src/host/sheet_host.h"
+#include "src/host/text_encoding.h"
+#include "src/host/xlsx/package/write_all.h"
 #include "src/summary/area_format.h"
 
 namespace quilmark {
@@ -47,12 +52,37 @@ std::string CsvBlocks(std::span<const ResultTable> tables) {
   return out;
 }
 
+std::string EncodedCsv(const std::string& utf8, CsvEncoding encoding) {
+  switch (encoding) {
+    case CsvEncoding::kUtf8:
+      return utf8;
+    case CsvEncoding::kUtf8WithBom:
+      return "\xEF\xBB\xBF" + utf8;
+    case CsvEncoding::kGbk:
+      break;
+  }
+  std::string missing;
+  if (std::optional<std::string> gbk = EncodeGbk(utf8, &missing)) return *gbk;
+  throw HostError("汇总结果中的 \"" + missing +
+                  "\" 无法用 GBK 编码写出, 结果没有写出。请去掉 --encoding gbk, 以 UTF-8 写出。");
+}
+
 void CsvTarget::Write(std::span<const ResultTable> tables) {
-  out_ << CsvBlocks(tables);
+  const std::string text = EncodedCsv(CsvBlocks(tables), encoding_);
+  if (file_) {
+    WriteFileAtomically(*file_, [&text](int fd, const std::filesystem::path&) {
+      if (!xlsx::WriteAll(fd, text.data(), text.size())) throw HostError(std::strerror(errno));
+    });
+    return;
+  }
+  out_ << text;
   out_.flush();
   if (!out_) throw HostError("无法写出汇总结果: 输出流已关闭或磁盘已满");
 }
 
-std::string CsvTarget::Completion() const { return "统计完毕, 汇总结果已以 CSV 写到标准输出。"; }
+std::string CsvTarget::Completion() const {
+  if (file_) return "统计完毕, 汇总结果已以 CSV 写入: " + file_->string();
+  return "统计完毕, 汇总结果已以 CSV 写到标准输出。";
+}
 
 }  // namespace quilmark

@@ -22,8 +22,13 @@ std::unique_ptr<ResultTarget> OpenNewWorkbook(const TargetPlace& place) {
   return std::make_unique<NewWorkbookTarget>(place.file.value_or(""), place.decimals);
 }
 
+// A CSV file is checked as a workbook's would be: not open in an office, writable, in a folder.
+void CheckCsvFile(const TargetPlace& place) {
+  if (place.file) xlsx::CheckWritableTarget(*place.file);
+}
+
 std::unique_ptr<ResultTarget> OpenCsv(const TargetPlace& place) {
-  return std::make_unique<CsvTarget>(StreamOf(place));
+  return std::make_unique<CsvTarget>(StreamOf(place), place.file, place.csv_encoding);
 }
 
 std::unique_ptr<ResultTarget> OpenPreview(const TargetPlace& place) {
@@ -32,7 +37,7 @@ std::unique_ptr<ResultTarget> OpenPreview(const TargetPlace& place) {
 
 constexpr TargetKind kTargets[] = {
     {"xlsx", CheckNewWorkbook, OpenNewWorkbook, true},
-    {"csv", nullptr, OpenCsv, false},
+    {"csv", CheckCsvFile, OpenCsv, false, true},
     {"preview", nullptr, OpenPreview, false},
 };
 

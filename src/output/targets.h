@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "src/output/csv_target.h"
 #include "src/summary/result_target.h"
 
 namespace quilmark {
@@ -20,6 +21,7 @@ struct TargetPlace {
   std::ostream* stream = nullptr;             // the stream it prints to
   std::optional<int> decimals;                // the decimals chosen for the areas
   std::optional<int64_t> below_row;  // the data's last row, where the rows come from a worksheet
+  CsvEncoding csv_encoding = CsvEncoding::kUtf8;  // how CSV is written
 };
 
 struct TargetKind {
@@ -29,6 +31,8 @@ struct TargetKind {
   void (*check)(const TargetPlace& place);
   std::unique_ptr<ResultTarget> (*open)(const TargetPlace& place);
   bool writes_file;  // a file the user may want to open afterwards (not a stream)
+  // A stream's target that writes into the file the request names instead, where it names one.
+  bool into_named_file = false;
 };
 
 std::span<const TargetKind> TargetKinds();

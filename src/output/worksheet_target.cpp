@@ -30,7 +30,9 @@ void WorksheetTarget::Write(std::span<const ResultTable> tables) {
 }
 
 std::string WorksheetTarget::Completion() const {
-  return CompletionText(PlacedRows(sheet_.Name(), last_row_, written_));
+  const std::string text = CompletionText(PlacedRows(sheet_.Name(), last_row_, written_));
+  if (!copy_) return text;
+  return text + " 结果保存在 " + copy_->string() + ", 原工作簿不变。";
 }
 
 void WriteTable(Worksheet& sheet, int64_t base_row, const ResultTable& table) {

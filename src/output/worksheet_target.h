@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "src/host/sheet_host.h"
@@ -14,14 +17,17 @@ namespace quilmark {
 
 class WorksheetTarget : public ResultTarget {
  public:
-  // last_row: the data's last row, fixed when the run started.
-  WorksheetTarget(Worksheet& sheet, int32_t last_row) : sheet_(sheet), last_row_(last_row) {}
+  // last_row: the data's last row, fixed when the run started; copy: the file the workbook is
+  // saved as in place of itself, if any.
+  WorksheetTarget(Worksheet& sheet, int32_t last_row,
+                  std::optional<std::filesystem::path> copy = std::nullopt)
+      : sheet_(sheet), last_row_(last_row), copy_(std::move(copy)) {}
 
   // Whether every table ends by the sheet's last row and column.
   bool Fits(std::span<const TableShape> shapes) const override;
   // A cell the sheet refuses is skipped.
   void Write(std::span<const ResultTable> tables) override;
-  // Names the sheet and the rows written.
+  // Names the sheet and the rows written, and the copy's file.
   std::string Completion() const override;
 
   // The shapes of the tables written, in order (none before Write).
@@ -30,6 +36,7 @@ class WorksheetTarget : public ResultTarget {
  private:
   Worksheet& sheet_;
   const int32_t last_row_;
+  const std::optional<std::filesystem::path> copy_;
   std::vector<TableShape> written_;
 };
 

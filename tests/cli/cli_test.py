@@ -240,7 +240,10 @@ class CommandLine(unittest.TestCase):
         with open(self.path("text.xlsx"), "w") as text:
             text.write("zone,class,area\n")
         cases = [
-            ([source], 1, "没有选择统计汇总工作内容!"),
+            ([source], 1, "没有选择统计汇总工作内容!\n请至少选择一项统计:\n  --land-use"),
+            (["--land-use", "2008-levl3", source], 2, "是不是 2008-level3?"),
+            (["--land-use", "一级类", source], 2, "对应多种方式"),
+            (["--lan-use", "2008-level3", source], 2, "可能是要用 --land-use。"),
             (["--land-use", "2010", source], 2, "选项 --land-use 的取值无效: 2010 不是可选的取值"),
             (["--master-plan", "1999", source], 2, "选项 --master-plan 的取值无效"),
             (["--convert-zone-codes", "--cross-tab", source], 2, "只能与 --land-use 一起使用"),
@@ -255,7 +258,7 @@ class CommandLine(unittest.TestCase):
             (["--land-use", "survey3-level1", "--deduction-column", "2", source], 1, "第 1 行"),
             # A worksheet's column options are usage errors, named with their value at once.
             (["--zone-totals", "--zone-column", "0", source], 2, '--zone-column 的值 "0"'),
-            (["--zone-totals", "--area-column", "abc", source], 2, '--area-column 的值 "abc"'),
+            (["--zone-totals", "--area-column", "甲", source], 2, '--area-column 的值 "甲"'),
             (["--cross-tab", "--zone-column", "20000", source], 2, "1 到 16384"),
             (["--land-use", "2008-level1", "--class-column", "DLBM", source], 2, "地块类别所在列号无效"),
             (["--land-use", "2008-level1", "--deduction-column", "KCXS", source], 2, "田坎系数"),
@@ -274,6 +277,40 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(help_text.returncode, 0)
         self.assertRegex(help_text.stdout, r"\n +survey-level1 +统计到一级类")
         self.assertRegex(run("--version").stdout, r"^quilmark \d+\.\d+\.\d+\n$")
+
+    def test_csv_files_chinese_method_names_and_column_letters(self):
+        source = self.path("in.xlsx")
+        make_openpyxl(source)
+        # The same table by the method's name and its caption, and by column numbers and letters;
+        # into a file with the byte-order mark Chinese spreadsheets look for, or in GBK.
+        cases = [  # (arguments, file, its encoding, leading bytes)
+            (["--land-use", "survey-level1", "--format", "csv"], "a.csv", "utf-8-sig", b"\xef\xbb\xbf"),
+            (["--land-use", "统计到一级类", "--area-column", "c"], "b.CSV", "utf-8-sig", b"\xef\xbb\xbf"),
+            (["--land-use", "survey-level1", "--encoding", "gbk"], "c.csv", "gbk", "土".encode("gbk")),
+        ]
+        tables = []
+        for args, name, encoding, lead in cases:
+            with self.subTest(args=args):
+                result = self.path(name)
+                done = run(*args, "-o", result, source)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                self.assertIn("汇总结果已以 CSV 写入: " + result, done.stdout)
+                data = read_bytes(result)
+                self.assertTrue(data.startswith(lead), data[:8])
+                tables.append(data.decode(encoding))
+        self.assertEqual(tables[0], tables[1])
+        self.assertEqual(tables[0], tables[2])
+        # A name GBK has no character for is refused, not written wrong.
+        with open(self.path("名称.csv"), "w", encoding="utf-8") as names:
+            names.write("001,\U0002A6A5镇\n002,乙\n003,丙\n")
+        done = run("--zone-totals", "--zone-names", self.path("名称.csv"), "--encoding", "gbk",
+                   "-o", self.path("d.csv"), source)
+        self.assertEqual(done.returncode, 3, done.stderr)
+        self.assertIn("\U0002A6A5", done.stderr)
+        self.assertFalse(os.path.exists(self.path("d.csv")))
+        # A copy's completion names the copy.
+        done = run("--zone-totals", "-o", self.path("结果.xlsx"), source)
+        self.assertIn("结果保存在 " + self.path("结果.xlsx"), done.stdout)
 
     def test_refuses_targets_it_may_not_write(self):
         source, result = self.path("in.xlsx"), self.path("out.xlsx")
@@ -476,14 +513,21 @@ class CommandLine(unittest.TestCase):
                 with self.subTest(result=result):
                     with open(result, "wb") as f:
                         f.write(b"kept")
-                    done = run("--zone-totals", *args, stdin=terminal)
-                    self.assertEqual(done.returncode, 2, done.stderr)
-                    self.assertIn("结果文件已存在: " + result, done.stderr)
-                    self.assertIn("--overwrite", done.stderr)
-                    self.assertEqual(read_bytes(result), b"kept")
-                    for extra, given in (("-y", terminal), ("--zone-totals", subprocess.DEVNULL)):
+                    # Asked; no (or just Enter) keeps it.
+                    for answer in (b"n\n", b"\n"):
+                        os.write(master, answer)
+                        done = run("--zone-totals", *args, stdin=terminal)
+                        self.assertEqual(done.returncode, 1, done.stderr)
+                        self.assertIn("结果文件已存在: " + result + "\n是否替换? (y/N)", done.stderr)
+                        self.assertIn("--overwrite", done.stderr)
+                        self.assertEqual(read_bytes(result), b"kept")
+                    for extra, given, answer in (("-y", terminal, b""),
+                                                 ("--zone-totals", terminal, b"y\n"),
+                                                 ("--zone-totals", subprocess.DEVNULL, b"")):
                         with open(result, "wb") as f:
                             f.write(b"kept")
+                        if answer:
+                            os.write(master, answer)
                         done = run("--zone-totals", extra, *args, stdin=given)
                         self.assertEqual(done.returncode, 0, done.stderr)
                         self.assertNotEqual(read_bytes(result), b"kept")

@@ -35,5 +35,24 @@ TEST(SheetColumn, OnlyColumnsInsideTheSheet) {
   EXPECT_EQ(SheetColumn("0.4"), std::nullopt);
 }
 
+// Letters as the sheet's heading shows them name the same columns as their numbers.
+TEST(SheetColumn, TakesColumnLetters) {
+  const struct {
+    const char* text;
+    std::optional<int32_t> column;
+  } cases[] = {{"A", 1},
+               {" c ", 3},
+               {"Z", 26},
+               {"aa", 27},
+               {"XFD", 16384},
+               {"XFE", std::nullopt},
+               {"AAAA", std::nullopt},
+               {"A1", std::nullopt},
+               {"1A", std::nullopt},
+               {"区", std::nullopt},
+               {"", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(SheetColumn(c.text), c.column) << c.text;
+}
+
 }  // namespace
 }  // namespace quilmark

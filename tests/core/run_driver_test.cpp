@@ -121,7 +121,7 @@ TEST_F(RunDriverTest, ColumnsAreCheckedZoneClassAreaInThatOrder) {
     std::optional<StopReason> stop;
   };
   const Case cases[] = {
-      {true, "abc", "0", "40000", StopReason::kBadZoneColumn},
+      {true, "甲", "0", "40000", StopReason::kBadZoneColumn},
       {true, "1", "0", "40000", StopReason::kBadClassColumn},
       {true, "1", "2", "40000", StopReason::kBadAreaColumn},
       {true, "", "2", "3", StopReason::kBadZoneColumn},

@@ -59,11 +59,11 @@ class GisCommandLine(unittest.TestCase):
         self.assertEqual(done.stdout, self.expected("--where", where))
         self.assertIn("常平镇", done.stdout)
         self.assertNotIn("石碣镇", done.stdout)
-        self.assertIn("需要统计的图层为 patches, 数据源为 PG:", done.stderr)
+        self.assertIn("需要统计的图层为 public.patches, 数据源为 PG:", done.stderr)
         self.assertEqual(codes.stdout.replace("\r\n", "\n"), "按区域统计\n441900102,425.25\n",
                          codes.stderr)
         self.assertEqual(none.returncode, 1, none.stderr)
-        self.assertIn("筛选条件 \"DLBM = '9999'\" 在图层 patches (PG:", none.stderr)
+        self.assertIn("筛选条件 \"DLBM = '9999'\" 在图层 public.patches (PG:", none.stderr)
         self.assertEqual(os.listdir(self.folder), [])
 
     def test_a_server_that_does_not_answer_stops_the_run(self):

@@ -316,7 +316,8 @@ TEST(FilterProblem, PlainReasonThenGdalsText) {
     const char* gdal;
     const char* reason;
   } cases[] = {
-      {"ERROR:  column \"dlbx\" does not exist\nLINE 1: ...", "\"dlbx\" 不是这个图层的字段; 图层的字段是: 1 A"},
+      {"ERROR:  column \"dlbx\" does not exist\nLINE 1: ...",
+       "\"dlbx\" 不是这个图层的字段; 图层的字段是: 1 A"},
       {"failed to prepare SQL: SELECT m.\"fid\" FROM t WHERE DLBX = 1: no such column: DLBX",
        "\"DLBX\" 不是这个图层的字段"},
       {"ERROR:  operator does not exist: character varying = integer", "类型不符"},
@@ -327,6 +328,35 @@ TEST(FilterProblem, PlainReasonThenGdalsText) {
     const std::string text = FilterProblemText("w", c.gdal, "1 A");
     EXPECT_THAT(text, ::testing::StartsWith("筛选条件 \"w\" 无效: ")) << c.gdal;
     EXPECT_THAT(text, HasSubstr(c.reason)) << c.gdal;
+  }
+}
+
+TEST(DatabaseFilter, CallsAndSecondStatementsRefusedBeforeConnecting) {
+  struct Case {
+    const char* where;
+    const char* says;  // what the message holds: a refusal, or the connection's failure
+  };
+  constexpr const char* kUnreached = "无法连接数据库";
+  const Case cases[] = {
+      {"logit(1) AND dlbm = '01'", "函数 logit 不在允许之列"},
+      {"lo_import ('/etc/hostname') > 0", "函数 lo_import 不在允许之列"},
+      {"dlbm = '01'; DELETE FROM patches", "分号"},
+      {"dlbm = 'lo_import(x); it''s' AND \"a(\" = ';'", kUnreached},
+      {"tbmj BETWEEN (1) AND (2) AND NOT (dlbm IN ('01')) AND substr(dlbm, 1, 2) = '01'",
+       kUnreached},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    LayerRequest request;
+    request.source = "PG:host=/nonexistent-quilmark-socket dbname=land connect_timeout=1";
+    request.where = c.where;
+    request.zone_field = "zldwdm";
+    try {
+      OpenLayer(request);
+      ADD_FAILURE() << "opened";
+    } catch (const HostError& error) {
+      EXPECT_THAT(error.what(), ::testing::HasSubstr(c.says));
+    }
   }
 }
 

@@ -25,6 +25,7 @@
 #include <QStringListModel>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -138,7 +139,9 @@ class BoxAnswerer {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr || !box->isVisible()) return;
       texts << box->text();
-      QAbstractButton* button = box->findChild<QPushButton*>(press_);
+      QAbstractButton* button = press_ == QStringLiteral("Cancel")
+                                    ? box->button(QMessageBox::Cancel)
+                                    : box->findChild<QPushButton*>(press_);
       (button != nullptr ? button : box->button(QMessageBox::Ok))->click();
     });
     timer_.start(20);
@@ -203,6 +206,7 @@ class SpaAnalysisTest : public QObject {
   void ChoicesComeBackAtTheNextStart();
   void RecentListKeepsTheLatestEight();
   void RestoreDefaultsResetsEveryControl();
+  void PreviewShowsTheFirstRowsAndLettersNameColumns();
 };
 
 void SpaAnalysisTest::ControlsStartAsListed_data() {
@@ -291,7 +295,7 @@ void SpaAnalysisTest::ControlsStartAsListed() {
 
 void SpaAnalysisTest::WindowAndPicture() {
   SpaAnalysis window;
-  QCOMPARE(window.windowTitle(), QStringLiteral("Quilmark"));
+  QCOMPARE(window.windowTitle(), QStringLiteral("图斑统计汇总"));
   QCOMPARE(window.objectName(), QStringLiteral("SpaAnalysis"));
   // The client area, plus the workbook row below the buttons.
   QCOMPARE(window.width(), 403);
@@ -313,6 +317,7 @@ void SpaAnalysisTest::CaptionsFitTheirBoxes() {
   SpaAnalysis window;
   QCOMPARE(window.font().family(), QStringLiteral("WenQuanYi Micro Hei"));
   for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+    if (qobject_cast<QAbstractItemView*>(button->parentWidget())) continue;  // a table corner
     // The room the style leaves for the text beside the indicator or inside the bevel.
     QStyleOptionButton option;
     option.initFrom(button);
@@ -488,7 +493,8 @@ void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
   QVERIFY(!list->isEnabled());
   ButtonOf(window, "CheckTDLY")->click();
   ButtonOf(window, "OptClassA_ED")->click();
-  list->setCurrentIndex(3);
+  QCOMPARE(list->currentText(), ButtonOf(window, "OptClassA_ED")->text());
+  list->setCurrentIndex(list->findText("三调 三大类 (农用地、建设用地、未利用地)"));
   QVERIFY(!ButtonOf(window, "OptClassA_ED")->isChecked());
   window.findChild<QLineEdit*>("TextKCXSColumn")->setText("4");
   window.findChild<QLineEdit*>("TextDecimals")->setText("2");
@@ -499,8 +505,18 @@ void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
   QVERIFY(!options.OptClassA_ED && options.CheckTotals);
   QCOMPARE(options.TextKCXSColumn + options.TextDecimals + options.ListUnit, std::string("42ha"));
   ButtonOf(window, "OptQSXZ_ED")->click();
-  QCOMPARE(list->currentIndex(), 0);
+  QCOMPARE(list->currentText(), ButtonOf(window, "OptQSXZ_ED")->text());
   QVERIFY(window.Snapshot().ListLandUse.empty());
+  // The one list holds every method under its family's heading; a button's method ticks it.
+  list->setCurrentIndex(list->findText(ButtonOf(window, "OptClassB_2008")->text()));
+  QVERIFY(ButtonOf(window, "OptClassB_2008")->isChecked());
+  QVERIFY(window.Snapshot().OptClassB_2008 && window.Snapshot().ListLandUse.empty());
+  for (const char* family :
+       {"2008 土地分类", "第三次国土调查 工作分类", "国土空间用地用海分类 2023"}) {
+    const int heading = list->findText(QStringLiteral("── %1 ──").arg(QString::fromUtf8(family)));
+    QVERIFY2(heading > 0, family);
+    QVERIFY(!(list->model()->flags(list->model()->index(heading, 0)) & Qt::ItemIsEnabled));
+  }
 }
 
 // With no file chosen and no office answering (none listens during the tests) the window asks
@@ -729,9 +745,10 @@ void SpaAnalysisTest::SeveralLayersRunAsOne() {
   QStringList parts;
   for (const char* part : {"FID <= 3", "FID > 3"}) {
     parts.push_back(dir.filePath(QStringLiteral("p%1.gpkg").arg(parts.size())));
-    QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO -nln dltb "
-                         "-where '" +
-                         std::string(part) + "' '" + parts.back().toStdString() +
+    // Each file has its own layer name, as a folder of shapefiles has.
+    QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO -nln dltb" +
+                         std::to_string(parts.size() - 1) + " -where '" + std::string(part) +
+                         "' '" + parts.back().toStdString() +
                          "' '" QUILMARK_GUI_TEST_DATA "/../gis/patches.csv'")
                             .c_str()) == 0);
   }
@@ -746,7 +763,7 @@ void SpaAnalysisTest::SeveralLayersRunAsOne() {
   const std::string result = dir.filePath(QStringLiteral("p0等2个图层-汇总.xlsx")).toStdString();
   QCOMPARE(sink.texts(),
            (std::vector<std::string>{"确认: 需要统计 2 个数据源的图层, 合为一个结果:\r"
-                                     "1. dltb (p0.gpkg)\r2. dltb (p1.gpkg)",
+                                     "1. dltb0 (p0.gpkg)\r2. dltb1 (p1.gpkg)",
                                      "统计完毕, 汇总结果已写入新的工作簿: " + result}));
   XlsxFileHost host(result);
   Worksheet* sheet = host.ActiveWorkbook()->ActiveSheet();
@@ -871,9 +888,14 @@ void SpaAnalysisTest::FieldListShowsWholeNamesAndAliases() {
   QCOMPARE(completed, (QStringList{"ZLDWDM", "ZLDWMC", "DLBM"}));
   QVERIFY(completer->popup()->minimumWidth() >
           zone->fontMetrics().horizontalAdvance(QStringLiteral("ZLDWMC 坐落单位名称")));
-  // A choice puts the bare name into the box.
+  // A choice puts the bare name into the box, which shows it whole (not "DWDM"); a workbook
+  // brings the box back to its drawn width.
   completer->setCompletionPrefix(QStringLiteral("zldwm"));
   QCOMPARE(completer->currentCompletion(), QStringLiteral("ZLDWMC"));
+  const int drawn = SpaAnalysis().findChild<QLineEdit*>("TextZQColumn")->width();
+  QVERIFY(zone->contentsRect().width() > zone->fontMetrics().horizontalAdvance("ZLDWMC") + 4);
+  window.SetWorkbook(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"));
+  QCOMPARE(zone->width(), drawn);
 }
 
 // Ticking a report fills the column boxes still at their start with the survey's fields; the
@@ -907,7 +929,7 @@ void SpaAnalysisTest::ReportsFromTheWindowGoIntoTheirOwnWorkbook() {
            std::string("土地利用现状一级分类面积汇总表"));
 }
 
-// The real box, closed from inside its own event loop: title "Quilmark", no icon, one OK button,
+// The real box, closed from inside its own event loop: title 图斑统计汇总, no icon, one OK button,
 // the confirmation on two lines, names shown as typed even when they look like markup.
 // The completion names the file the result went to and opens it, or its folder, with the
 // desktop's handler; a workbook's result can go into a new workbook beside it instead.
@@ -975,7 +997,7 @@ void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {
   QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
   QGuiApplication::restoreOverrideCursor();
 
-  QCOMPARE(title, QStringLiteral("Quilmark"));
+  QCOMPARE(title, QStringLiteral("图斑统计汇总"));
   QCOMPARE(icon, QMessageBox::NoIcon);
   QCOMPARE(buttons.size(), 1);
   // Qt's own translation, whatever the locale the test runs under.
@@ -1106,7 +1128,18 @@ void SpaAnalysisTest::RestoreDefaultsResetsEveryControl() {
   window.findChild<QComboBox*>("ListUnit")->setCurrentIndex(1);
   window.findChild<QComboBox*>("ListReportLevel")->setCurrentIndex(2);
   window.SaveSettings();
-  ButtonOf(window, "CommandDefaults")->click();
+  const RunOptions chosen = window.Snapshot();
+  {  // asked first; 取消 keeps every choice
+    BoxAnswerer answerer(QStringLiteral("Cancel"));
+    ButtonOf(window, "CommandDefaults")->click();
+    QCOMPARE(answerer.texts.size(), 1);
+  }
+  QVERIFY(window.Snapshot() == chosen);
+  QVERIFY(window.workbook());
+  {
+    BoxAnswerer answerer(QStringLiteral("OK"));
+    ButtonOf(window, "CommandDefaults")->click();
+  }
   QVERIFY(window.Snapshot() == SpaAnalysis().Snapshot());
   QVERIFY(!window.workbook());
   QVERIFY(!ButtonOf(window, "OptQSXZ_ED")->isEnabled());
@@ -1117,6 +1150,58 @@ void SpaAnalysisTest::RestoreDefaultsResetsEveryControl() {
   QVERIFY(next.Snapshot() == SpaAnalysis().Snapshot());
   QVERIFY(!next.workbook());
   QCOMPARE(next.recent(), QStringList{path});
+}
+
+// The chosen source's first rows take the picture's place, under the column letters of a sheet or
+// the field names of a layer; the columns can then be given by their letters.
+void SpaAnalysisTest::PreviewShowsTheFirstRowsAndLettersNameColumns() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
+  QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
+  const std::string gpkg = dir.filePath(QStringLiteral("图斑.gpkg")).toStdString();
+  QVERIFY(std::system(("ogr2ogr -q -f GPKG -a_srs EPSG:4547 -oo KEEP_GEOM_COLUMNS=NO '" + gpkg +
+                       "' '" QUILMARK_GUI_TEST_DATA "/../gis/patches.csv'")
+                          .c_str()) == 0);
+  SpaAnalysis window;
+  auto* table = window.findChild<QTableWidget*>("TablePreview");
+  auto* picture = window.findChild<QLabel*>("PictureExample");
+  QVERIFY(table->isHidden() && !picture->isHidden());
+  const struct {
+    QString source;
+    QString header;
+    QString first;
+  } cases[] = {{path, QStringLiteral("A (1)"), QStringLiteral("A")},
+               {QString::fromStdString(gpkg), QStringLiteral("ZLDWDM"),
+                QStringLiteral("4419001010000000001")}};
+  for (const auto& c : cases) {
+    window.SetWorkbook(c.source);
+    const auto first_header = [table] {
+      return table->columnCount() > 0 ? table->horizontalHeaderItem(0)->text() : QString();
+    };
+    QTRY_COMPARE(first_header(), c.header);
+    QVERIFY(!table->isHidden() && picture->isHidden());
+    QCOMPARE(table->item(0, 0)->text(), c.first);
+    QCOMPARE(table->rowCount(), c.source == path ? 3 : 8);
+  }
+  // A first look at the layer's class codes marks their family in the method list.
+  window.findChild<QLineEdit*>("TextDKStyleColumn")->setText(QStringLiteral("DLBM"));
+  window.SetWorkbook(QString::fromStdString(gpkg));
+  QTRY_VERIFY(window.findChild<QComboBox*>("ListLandUse")
+                  ->findText(QStringLiteral("── 第三次国土调查 工作分类 ── (数据的代码像这一类)")) >
+              0);
+  window.SetWorkbook(QString());
+  QTRY_VERIFY(table->isHidden() && !picture->isHidden());
+  window.findChild<QLineEdit*>("TextDKStyleColumn")->setText(QStringLiteral("2"));
+
+  window.SetWorkbook(path);
+  RecordingSink sink;
+  window.SetMessageSink(&sink);
+  window.findChild<QLineEdit*>("TextZQColumn")->setText(QStringLiteral("a"));
+  window.findChild<QLineEdit*>("TextAreaColumn")->setText(QStringLiteral("C"));
+  ButtonOf(window, "CheckZQStat")->click();
+  ButtonOf(window, "CommandProc")->click();
+  // (into a new workbook: the layer chosen before made that the choice)
+  QVERIFY(QString::fromStdString(sink.texts().back()).startsWith(QStringLiteral("统计完毕")));
 }
 
 }  // namespace quilmark

@@ -65,5 +65,22 @@ TEST(CheckFamily, NamesTheFamiliesThatKnowClearlyMore) {
   EXPECT_DOUBLE_EQ(first.better[0].share, 1.0);
 }
 
+TEST(LikelyFamily, TheFamilyThatKnowsMostOfTheArea) {
+  const struct {
+    const char* texts;
+    const char* family;  // "" for none
+  } cases[] = {
+      {"0101:500 0301:300 0307:80 1001:20 1203:30 1104:40 0702:30", "三调工作分类"},
+      {"0101:500 0603:100 0604:50 1313:50 2303:300", "用地用海分类 2020 (试行)"},
+      {"0101:400 0301:300 0503:50 0801:30 1207:40 1701:100 2303:20", "用地用海分类 2023"},
+      {"石碣镇:500 水田:300", ""},
+      {"0101:0", ""},
+  };
+  for (const auto& c : cases) {
+    const ClassFamily* family = LikelyFamily(Texts(c.texts));
+    EXPECT_EQ(family != nullptr ? family->name : "", c.family) << c.texts;
+  }
+}
+
 }  // namespace
 }  // namespace quilmark

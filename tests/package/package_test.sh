@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package made from this build tree: unpacked into a scratch root, it holds the
-# programs, manual, desktop entry and icons; its quilmark completes the example and its desktop
-# entry validates.
+# The Debian package made from this build tree: lintian finds neither error nor warning in it,
+# apt can install it from Debian's archive as it stands, and unpacked into a scratch root it holds
+# the programs, compressed manual pages, desktop entry, icons, copyright, changelog and examples;
+# its quilmark completes the example and its desktop entry validates.
 # Usage: package_test.sh CPACK BUILD_DIR SOURCE_DIR
 set -euo pipefail
 cpack=$1 build=$2 source=$3
@@ -31,14 +32,25 @@ fi
 root=$scratch/root
 dpkg -x "$deb" "$root"
 live_deb=$(ls "$scratch"/package/quilmark-live_*.deb 2>/dev/null || true)
+# Nothing it recommends is missing from the archive: the plugin's package is only suggested.
+[ -z "$(dpkg-deb -f "$deb" Recommends)" ] || { echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"; exit 1; }
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb" $live_deb
+fi
+# apt finds everything the package depends on (simulated: the machine is left as it is).
+apt-get install -s -qq "$deb" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log"; exit 1; }
 if [ -n "$live_deb" ]; then
-  [[ $(dpkg-deb -f "$deb" Recommends) == *quilmark-live* ]] || { echo "no Recommends"; exit 1; }
+  [[ $(dpkg-deb -f "$deb" Suggests) == *quilmark-live* ]] || { echo "no Suggests"; exit 1; }
   [[ $(dpkg-deb -f "$live_deb" Depends) == *"quilmark (="* ]] || { echo "live Depends"; exit 1; }
   dpkg -x "$live_deb" "$root"
 fi
-for file in usr/bin/quilmark usr/share/man/man1/quilmark.1; do
+doc=usr/share/doc/quilmark
+for file in usr/bin/quilmark usr/share/man/man1/quilmark.1.gz $doc/copyright $doc/changelog.gz \
+  "$doc/examples/图斑示例.xlsx" "$doc/examples/三调地类图斑示例.gpkg"; do
   [ -e "$root/$file" ] || { echo "package lacks /$file"; exit 1; }
 done
+zcat "$root/$doc/changelog.gz" | head -1 | grep -q "^quilmark ($(dpkg-deb -f "$deb" Version))" ||
+  { echo "changelog does not start with this version"; exit 1; }
 
 cp "$source/examples/图斑示例.xlsx" "$scratch/in.xlsx"
 "$root/usr/bin/quilmark" --land-use survey-level1 --convert-zone-codes --cross-tab \
@@ -61,6 +73,9 @@ fi
 
 if [ -e "$root/usr/bin/quilmark-gui" ]; then
   desktop-file-validate "$root/usr/share/applications/quilmark.desktop"
+  # Quilmark sums workbooks but does not show them: it must not become their default program.
+  ! grep -q '^MimeType=' "$root/usr/share/applications/quilmark.desktop" ||
+    { echo "the desktop entry claims file types"; exit 1; }
   for size in 16 24 32 48 64 128 256; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/quilmark.png
     [ -e "$icon" ] || { echo "package lacks the ${size}px icon"; exit 1; }

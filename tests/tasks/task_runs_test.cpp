@@ -196,5 +196,34 @@ TEST(CombinedRun, EveryTaskBlockBelowTheOneBefore) {
                                       }));
 }
 
+// The built-in zone names are one city's: the confirmation names the city, and a run whose coded
+// zones are mostly not in its table ends with a warning; half of them or fewer is no warning.
+TEST(CombinedRun, BuiltInZoneNamesSayWhoseTheyAre) {
+  const struct {
+    std::vector<const char*> zones;
+    bool warned;
+  } cases[] = {
+      {{"101", "102", "555"}, false},
+      {{"101", "555", "555"}, false},
+      {{"101", "555", "556"}, true},
+      {{"A12", "B13", "555"}, true},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::vector<CellValue>> rows;
+    for (const char* zone : c.zones) rows.push_back({T(zone), T("011"), N(1)});
+    SheetRun run(rows);
+    RunOptions options;
+    options.CheckTDLY = true;
+    options.CheckZQDM2MC = true;
+    options.OptClassC_2008 = true;
+    const RunResult result = SummarizeHost(options, run.host, run.sink);
+    ASSERT_EQ(result.outcome, RunResult::Outcome::kCompleted) << result.message;
+    EXPECT_NE(run.sink.texts().front().find("广东省东莞市镇区名称表"), std::string::npos);
+    const bool warned = !result.warnings.empty() &&
+                        result.warnings.back().find("不在内置的镇区名称表") != std::string::npos;
+    EXPECT_EQ(warned, c.warned) << c.zones[0] << c.zones[1] << c.zones[2];
+  }
+}
+
 }  // namespace
 }  // namespace quilmark

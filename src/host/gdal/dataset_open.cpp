@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
-#include <regex>
 #include <system_error>
 
-#include "src/host/layer_path.h"
 #include "src/host/gdal/shapefile_checks.h"
+#include "src/host/layer_path.h"
+#include "src/host/postgis/pg_cancel.h"
 #include "src/host/postgis/pg_session.h"
 #include "src/host/sheet_host.h"
 
@@ -38,12 +38,17 @@ void InitGdal() {
   });
 }
 
-// A server that stops answering during the run is given up after about the connect timeout,
-// as the grouping connection does.
-std::string WithTimeouts(const std::string& source) {
-  std::string name = source + KeepaliveWords(source);
-  if (std::regex_search(source, std::regex("connect_timeout", std::regex::icase))) return name;
-  return name + " connect_timeout=" + std::to_string(kDefaultConnectTimeout);
+// GDAL's connection, remembered by its server process so that a user's stop cancels what its
+// cursor runs. A server that does not say (an old one, a pooler) is left as it is.
+void RememberGdalConnection(GDALDataset& dataset, const PgSource& source) {
+  OGRLayer* result = dataset.ExecuteSQL(
+      "SELECT pid::text, backend_start::text FROM pg_stat_activity WHERE pid = pg_backend_pid()",
+      nullptr, nullptr);
+  if (result == nullptr) return;
+  if (OGRFeatureUniquePtr process{result->GetNextFeature()}) {
+    RememberServerProcess(source, process->GetFieldAsString(0), process->GetFieldAsString(1));
+  }
+  dataset.ReleaseResultSet(result);
 }
 
 // A file or folder that is missing or cannot be read is named with the reason, before GDAL
@@ -101,17 +106,21 @@ GDALDatasetUniquePtr OpenDataset(const std::string& source, DatasetTypes types) 
       if (types == DatasetTypes::kByValues) open_options.SetNameValue("ADJUST_TYPE", "YES");
     }
   }
+  std::optional<PgSource> database;
   if (connection) {
     // libpq says why a server refuses (a wrong password, no such database) in its SQLSTATE,
     // which GDAL's text does not keep; a connection tried first gives each its own message.
-    if (std::optional<std::string> problem = ConnectionProblem(source)) {
+    database = ParsePgSource(source);
+    if (std::optional<std::string> problem = ConnectionProblem(*database)) {
       ThrowLayerError("无法连接数据库 " + SourceForMessage(source) + ": " + *problem);
     }
   }
-  const std::string name = connection ? WithTimeouts(source) : source;
+  // GDAL connects with the settings Quilmark's own session has: read-only, the same timeouts.
+  const std::string name = database ? GdalConnection(*database) : source;
   CPLErrorReset();
   GDALDatasetUniquePtr dataset(GDALDataset::Open(name.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
                                                  nullptr, open_options.List(), nullptr));
+  if (dataset && database) RememberGdalConnection(*dataset, *database);
   if (dataset) return dataset;
   if (connection) {
     ThrowLayerError("无法连接数据库 " + SourceForMessage(source) + ": " +

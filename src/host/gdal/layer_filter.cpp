@@ -7,8 +7,8 @@
 #include <optional>
 #include <utility>
 
-#include "src/host/gdal/dataset_open.h"
 #include "src/host/filter_problem.h"
+#include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/text_encoding.h"
 
@@ -42,11 +42,13 @@ void LayerFilter::ThrowInvalid(const OGRFeatureDefn& fields) const {
   // OGR's reading names the fault in its general dialect; the source's own text (SQLite's, the
   // server's) stands where OGR read the filter and the source still refused it.
   const std::string said = compile_error_.empty() ? LastGdalError("") : compile_error_;
-  ThrowLayerError(FilterProblemText(where_, said, NumberedFieldList(fields)));
+  ThrowLayerError(FilterProblemText(shown_, said, NumberedFieldList(fields)));
 }
 
-LayerFilter::LayerFilter(OGRLayer& layer, std::string where, bool decoded)
-    : where_(std::move(where)), decoded_(decoded) {
+LayerFilter::LayerFilter(OGRLayer& layer, std::string where, bool decoded, std::string shown)
+    : where_(std::move(where)),
+      shown_(shown.empty() ? where_ : std::move(shown)),
+      decoded_(decoded) {
   if (where_.empty()) return;
   const OGRFeatureDefn& fields = *layer.GetLayerDefn();
   auto compiled = std::make_unique<Compiled>();

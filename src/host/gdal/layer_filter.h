@@ -21,7 +21,8 @@ class LayerFilter {
   // on texts decoded to UTF-8; it then throws HostError when OGR cannot compile the filter.
   // Otherwise a filter OGR cannot compile is left to the source (its own SQL dialect), and every
   // field counts as read by it.
-  LayerFilter(OGRLayer& layer, std::string where, bool decoded);
+  // `shown` is the filter as messages quote it, where `where` was written again from it.
+  LayerFilter(OGRLayer& layer, std::string where, bool decoded, std::string shown = "");
   ~LayerFilter();
   LayerFilter(const LayerFilter&) = delete;
   LayerFilter& operator=(const LayerFilter&) = delete;
@@ -50,6 +51,7 @@ class LayerFilter {
   bool Accepts(OGRFeature& feature);
 
   const std::string where_;
+  const std::string shown_;
   const bool decoded_;
   std::string compile_error_;  // what OGR's own evaluator said of the filter, where it refused it
   std::unique_ptr<Compiled> compiled_;  // where the filter is evaluated here

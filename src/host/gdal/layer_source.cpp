@@ -9,13 +9,16 @@
 #include <utility>
 
 #include "src/host/gdal/arrow_rows.h"
+#include "src/host/gdal/database_filter.h"
 #include "src/host/gdal/dataset_open.h"
 #include "src/host/gdal/geometry_area.h"
 #include "src/host/gdal/layer_cells.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/gdal/layer_filter.h"
 #include "src/host/gdal/pushdown.h"
+#include "src/host/layer_path.h"
 #include "src/host/postgis/grouped_rows.h"
+#include "src/host/postgis/table_check.h"
 #include "src/host/read_ahead.h"
 #include "src/host/text_encoding.h"
 
@@ -59,8 +62,7 @@ class LayerRows : public RowSource {
                         " 个要素时出错: " + LastGdalError("数据源中断"));
       }
       // Closed at once: a run over many sources keeps an ended one only for its row labels.
-      filter_.reset();
-      dataset_.reset();
+      Close();
       return false;
     }
     row.number = ++count_;
@@ -86,10 +88,21 @@ class LayerRows : public RowSource {
     return true;
   }
 
+  ~LayerRows() override { Close(); }
+
+  // Where the layer is a statement's result (see NeededColumns), the dataset releases it.
+  void ReleasesLayer() { release_layer_ = true; }
+
   int64_t RowCount() const override { return count_known_; }
   std::string RowLabel(int64_t number) const override { return ids_.Label(number); }
 
  private:
+  void Close() {
+    filter_.reset();
+    if (dataset_ && release_layer_) dataset_->ReleaseResultSet(&layer_);
+    dataset_.reset();
+  }
+
   void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
     ReadFeatureField(feature, index, types_[static_cast<size_t>(index)], cell);
   }
@@ -135,6 +148,7 @@ class LayerRows : public RowSource {
   OGRFeatureUniquePtr first_;
   std::vector<OGRFieldType> types_;  // by field index
   bool decode_texts_;
+  bool release_layer_ = false;
   const int64_t count_known_;  // the features the layer holds; 0: not known without reading
   int64_t count_ = 0;
   RowIds ids_;
@@ -236,10 +250,134 @@ bool HoldsLongCodesAsReal(GDALDataset& dataset, const OGRFeatureDefn& fields,
 
 }  // namespace
 
+namespace {
+
+// A database table's filter, parsed and written again: the text GDAL's cursor gets, and the
+// statement's part with its literals as parameters.
+struct DatabaseFilter {
+  std::string text;
+  GroupedQuery query;
+};
+
+DatabaseFilter ParsedFilter(const LayerRequest& request, OGRLayer& layer) {
+  DatabaseFilter filter;
+  if (request.where.empty()) return filter;
+  const FilterNode tree = ParseDatabaseFilter(request.where, layer);
+  filter.text = WriteFilterText(tree);
+  FilterSql sql = WriteFilterSql(tree, 1);
+  filter.query.where = std::move(sql.sql);
+  filter.query.parameters = std::move(sql.parameters);
+  filter.query.typed_where = request.where;
+  return filter;
+}
+
+// The rows a streamed read of a database table needs, as a statement's result: the feature id,
+// the chosen fields (their indices in `chosen` become the result's), the geometry only where it
+// gives the area, and the filter in the statement. GDAL's cursor over the table itself fetches
+// every column and the geometry whatever the run reads. nullptr (nothing changed) for a table
+// without a feature id column.
+OGRLayer* NeededColumns(GDALDataset& dataset, OGRLayer& table, const CheckedTable& checked,
+                        const std::string& filter, ChosenFields& chosen) {
+  const std::string fid = table.GetFIDColumn();
+  if (fid.empty()) return nullptr;
+  ChosenFields result = chosen;
+  std::vector<int> selected;  // the table's field indices, in the statement's order
+  const auto select = [&](int& index) {
+    if (index == kNoField) return;
+    auto at = std::find(selected.begin(), selected.end(), index);
+    if (at == selected.end()) at = selected.insert(selected.end(), index);
+    index = static_cast<int>(at - selected.begin());
+  };
+  for (int* index : {&result.zone, &result.class_, &result.area, &result.deduction}) select(*index);
+  for (int& extra : result.extras) select(extra);
+  const OGRFeatureDefn& fields = *table.GetLayerDefn();
+  std::string sql = "SELECT " + QuoteIdentifier(fid);
+  for (int index : selected)
+    sql += ", " + QuoteIdentifier(fields.GetFieldDefn(index)->GetNameRef());
+  if (chosen.area == kNoField) sql += ", " + QuoteIdentifier(table.GetGeometryColumn());
+  sql += " FROM " + QuoteIdentifier(checked.schema) + "." + QuoteIdentifier(checked.table);
+  if (!filter.empty()) sql += " WHERE " + filter;
+  OGRLayer* rows = dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr);
+  if (rows != nullptr) chosen = result;
+  return rows;
+}
+
+// A database table read feature by feature through GDAL's cursor; `empty` says whether the
+// filter passes none.
+std::unique_ptr<RowSource> StreamTable(const LayerRequest& request, GDALDatasetUniquePtr dataset,
+                                       OGRLayer& layer, const ChosenFields& chosen,
+                                       const CheckedTable& table, const std::string& filter,
+                                       size_t rows_ahead, bool& empty) {
+  const int64_t count = request.where.empty() && layer.TestCapability(OLCFastFeatureCount)
+                            ? std::max<GIntBig>(layer.GetFeatureCount(FALSE), 0)
+                            : 0;
+  ChosenFields needed = chosen;
+  OGRLayer* result = NeededColumns(*dataset, layer, table, filter, needed);
+  OGRLayer& rows = result != nullptr ? *result : layer;
+  auto layer_filter =
+      std::make_unique<LayerFilter>(rows, result != nullptr ? "" : filter, false, request.where);
+  if (result == nullptr) IgnoreOtherFields(layer, *layer.GetLayerDefn(), chosen, *layer_filter);
+  CPLErrorReset();
+  layer_filter->Install(rows);
+  OGRFeatureUniquePtr first = layer_filter->Next(rows);
+  const bool failed = !first && CPLGetLastErrorType() >= CE_Failure;
+  empty = first == nullptr;
+  std::unique_ptr<GeometryArea> area;
+  if (chosen.area == kNoField) area = CheckGeometryArea(layer, *layer.GetLayerDefn(), request.area_from);
+  auto read = std::make_unique<LayerRows>(std::move(dataset), rows, needed, std::move(layer_filter),
+                                          std::move(first), count, std::move(area));
+  if (result != nullptr) read->ReleasesLayer();
+  // The server took the filter a moment ago: what fails now is the server, not the filter.
+  if (failed) ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
+  return std::make_unique<ReadAheadRows>(
+      std::move(read), rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
+}
+
+// A table of a "PG:" source: checked in a session of Quilmark's own, then summed by the server
+// where it can be, else read feature by feature through GDAL's cursor.
+OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr dataset,
+                              OGRLayer& layer, const ChosenFields& chosen, size_t rows_ahead) {
+  const OGRFeatureDefn& fields = *layer.GetLayerDefn();
+  DatabaseFilter filter = ParsedFilter(request, layer);
+  const PgSource source = ParsePgSource(request.source);
+  const std::string shown = SourceForMessage(request.source);
+  const CheckedTable table =
+      CheckTable(source, shown, layer.GetName(), filter.query, NumberedFieldList(fields));
+  OpenedLayer opened{table.schema + "." + table.table,
+                     ChosenFieldName(fields, chosen.zone, request.zone_field), table.empty,
+                     nullptr};
+  const PushdownFields read{chosen.zone, chosen.class_, chosen.area, chosen.deduction,
+                            !chosen.extras.empty()};
+  // A server sums planar areas; the ellipsoid's are computed here from each geometry.
+  std::optional<GroupedQuery> query;
+  if (request.area_from != AreaFrom::kEllipsoid) {
+    query = PushdownQuery(*dataset, layer, read, request.zone_prefix);
+  }
+  if (query) {
+    query->schema = table.schema;
+    query->table = table.table;
+    query->where = std::move(filter.query.where);
+    query->parameters = std::move(filter.query.parameters);
+    query->typed_where = request.where;
+    opened.rows = OpenGroupedRows(source, shown, std::move(*query), NumberedFieldList(fields));
+    return opened;
+  }
+  opened.rows = StreamTable(request, std::move(dataset), layer, chosen, table, filter.text,
+                            rows_ahead, opened.empty);
+  return opened;
+}
+
+}  // namespace
+
 OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
+  const bool database = IsConnectionString(request.source);
+  if (database) CheckDatabaseFilter(request.where);  // before anything connects
   GDALDatasetUniquePtr dataset = OpenDataset(request.source);
   OGRLayer* layer = &ChooseLayer(*dataset, request.source, request.layer);
   const ChosenFields chosen = ChooseFields(*layer, request);
+  if (database) {
+    return OpenDatabaseLayer(request, std::move(dataset), *layer, chosen, rows_ahead);
+  }
   if (HoldsLongCodesAsReal(*dataset, *layer->GetLayerDefn(), chosen)) {
     dataset = OpenDataset(request.source, DatasetTypes::kByValues);
     layer = &ChooseLayer(*dataset, request.source, request.layer);
@@ -263,18 +401,6 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   }
   OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
   opened.empty = first == nullptr;
-  // The filter was accepted above: the server would refuse the grouping for the same reasons.
-  // A server sums planar areas; the ellipsoid's are computed here from each geometry.
-  const PushdownFields read{chosen.zone, chosen.class_, chosen.area, chosen.deduction,
-                            !chosen.extras.empty()};
-  std::optional<GroupedQuery> query;
-  if (request.area_from != AreaFrom::kEllipsoid) {
-    query = PushdownQuery(*dataset, *layer, read, request.where, request.zone_prefix);
-  }
-  if (query) {
-    opened.rows = OpenGroupedRows(request.source, std::move(*query), NumberedFieldList(fields));
-    return opened;
-  }
   std::unique_ptr<GeometryArea> area;
   if (chosen.area == kNoField) area = CheckGeometryArea(*layer, fields, request.area_from);
   // The driver decodes the next features while the run sums the ones before.
@@ -286,6 +412,7 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
 }
 
 CheckedLayer CheckLayer(const LayerRequest& request) {
+  if (IsConnectionString(request.source)) CheckDatabaseFilter(request.where);
   GDALDatasetUniquePtr dataset = OpenDataset(request.source);
   OGRLayer& layer = ChooseLayer(*dataset, request.source, request.layer);
   const ChosenFields chosen = ChooseFields(layer, request);
@@ -320,13 +447,17 @@ namespace {
 
 // `read` applied to the fields of `layer` (empty: the only layer, else the first).
 template <typename Read>
+auto ReadLayer(const std::string& source, const std::string& layer, Read read) {
+  GDALDatasetUniquePtr dataset = OpenDataset(source);
+  if (layer.empty() && dataset->GetLayerCount() > 1) return read(*dataset->GetLayer(0));
+  return read(ChooseLayer(*dataset, source, layer));
+}
+
+template <typename Read>
 std::vector<std::string> ReadFields(const std::string& source, const std::string& layer,
                                     Read read) {
-  GDALDatasetUniquePtr dataset = OpenDataset(source);
-  if (layer.empty() && dataset->GetLayerCount() > 1) {
-    return read(*dataset->GetLayer(0)->GetLayerDefn());
-  }
-  return read(*ChooseLayer(*dataset, source, layer).GetLayerDefn());
+  return ReadLayer(source, layer,
+                   [&read](OGRLayer& chosen) { return read(*chosen.GetLayerDefn()); });
 }
 
 }  // namespace
@@ -337,6 +468,24 @@ std::vector<std::string> LayerFieldNames(const std::string& source, const std::s
 
 std::vector<std::string> LayerFieldAliases(const std::string& source, const std::string& layer) {
   return ReadFields(source, layer, FieldAliases);
+}
+
+std::vector<std::vector<std::string>> LayerFirstFeatures(const std::string& source,
+                                                         const std::string& layer, int count) {
+  return ReadLayer(source, layer, [count](OGRLayer& chosen) {
+    std::vector<std::vector<std::string>> features;
+    chosen.ResetReading();
+    while (static_cast<int>(features.size()) < count) {
+      const OGRFeatureUniquePtr feature(chosen.GetNextFeature());
+      if (!feature) break;
+      std::vector<std::string>& texts = features.emplace_back();
+      for (int i = 0; i < feature->GetFieldCount(); ++i) {
+        const char* text = feature->IsFieldSetAndNotNull(i) ? feature->GetFieldAsString(i) : "";
+        texts.push_back(DecodeChineseText(text).value_or(text));
+      }
+    }
+    return features;
+  });
 }
 
 }  // namespace quilmark

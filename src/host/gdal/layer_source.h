@@ -74,5 +74,9 @@ std::vector<std::string> LayerNames(const std::string& source);
 std::vector<std::string> LayerFieldNames(const std::string& source, const std::string& layer);
 // The aliases of the same fields, empty where a field has none.
 std::vector<std::string> LayerFieldAliases(const std::string& source, const std::string& layer);
+// The first `count` features of the same layer, each as the texts of its fields in their order
+// (empty where unset), for the window's preview.
+std::vector<std::vector<std::string>> LayerFirstFeatures(const std::string& source,
+                                                         const std::string& layer, int count);
 
 }  // namespace quilmark

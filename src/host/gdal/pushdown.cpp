@@ -30,7 +30,7 @@ bool ReadsAsNumber(const OGRFieldDefn& field) {
 }  // namespace
 
 std::optional<GroupedQuery> PushdownQuery(GDALDataset& dataset, OGRLayer& layer,
-                                          const PushdownFields& fields, const std::string& where,
+                                          const PushdownFields& fields,
                                           std::optional<int> zone_prefix) {
   if (PushdownTurnedOff() || fields.extras) return std::nullopt;
   if (!EQUAL(dataset.GetDriver()->GetDescription(), "PostgreSQL")) return std::nullopt;
@@ -43,7 +43,6 @@ std::optional<GroupedQuery> PushdownQuery(GDALDataset& dataset, OGRLayer& layer,
   GroupedQuery query;
   query.table = layer.GetName();
   query.fid = fid;
-  query.where = where;
   query.zone_prefix = zone_prefix;
   if (!ReadsAsCode(field(fields.zone))) return std::nullopt;
   query.zone = field(fields.zone).GetNameRef();

@@ -25,8 +25,10 @@ struct PushdownFields {
 // PostgreSQL source with a feature id column, no further fields, zone and class held as text or
 // whole numbers, area and coefficient as numbers. nullopt otherwise (and when the environment
 // sets QUILMARK_PG_PUSHDOWN=off): the layer is then read feature by feature.
+// The table is named as GDAL names the layer, without a filter: the caller puts in the table it
+// checked and the filter it parsed.
 std::optional<GroupedQuery> PushdownQuery(GDALDataset& dataset, OGRLayer& layer,
-                                          const PushdownFields& fields, const std::string& where,
+                                          const PushdownFields& fields,
                                           std::optional<int> zone_prefix);
 
 }  // namespace quilmark

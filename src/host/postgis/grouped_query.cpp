@@ -53,6 +53,11 @@ std::string QuoteTableName(std::string_view name) {
   return QuoteIdentifier(name.substr(0, dot)) + "." + QuoteIdentifier(name.substr(dot + 1));
 }
 
+std::string QualifiedTable(const GroupedQuery& query) {
+  if (query.schema.empty()) return QuoteTableName(query.table);
+  return QuoteIdentifier(query.schema) + "." + QuoteIdentifier(query.table);
+}
+
 namespace {
 
 // The table's patches with the values the statements read: f, z, c, a, k, the partition columns
@@ -67,7 +72,7 @@ std::string Patches(const GroupedQuery& query) {
   for (size_t i = 0; i < query.partition_columns.size(); ++i) {
     inner += ", " + QuoteIdentifier(query.partition_columns[i]) + " AS p" + std::to_string(i);
   }
-  inner += " FROM " + QuoteTableName(query.table);
+  inner += " FROM " + QualifiedTable(query);
   if (!query.where.empty()) inner += " WHERE (" + query.where + ")";
   const std::string ridge = query.deduction ? "k > 0 AND a * k > 0" : "false";
   // CASE rather than coalesce: postgres_fdw sends CASE to a shard, not coalesce.
@@ -78,14 +83,22 @@ std::string Patches(const GroupedQuery& query) {
 }  // namespace
 
 std::string GroupedSql(const GroupedQuery& query) {
-  // Every flag is a grouping key, evaluated once per patch, rather than a filter of each sum.
-  std::string group_by = query.deduction ? "z, c, g, r" : "z, c, g";
+  // The flags are keys: each row holds one kind of group, the other's count 0. Aggregates
+  // filtered by the flags instead cost the server the flags' tests once per aggregate and patch
+  // (2.2 s against 0.9 s at a million patches), and postgres_fdw sends none of that shape to a
+  // shard. Given work_mem and a cheap tuple transfer, the planner lets each parallel worker
+  // aggregate its share with the flags among the keys too.
+  std::string group_by = "z, c, g, r";
   for (size_t i = 0; i < query.partition_columns.size(); ++i) {
     group_by += ", p" + std::to_string(i);
   }
   const std::string ridge = query.deduction ? "sum(a * k) FILTER (WHERE k > 0)" : "NULL::float8";
-  return "SELECT z, c, count(*), sum(a), " + ridge + ", min(f), g FROM (" + Patches(query) +
-         ") AS p GROUP BY " + group_by + " ORDER BY 6";
+  std::string sql = "SELECT z, c";
+  for (const char* group : {"g AND NOT r", "g AND r"}) {
+    sql += std::string(", CASE WHEN ") + group + " THEN count(*) ELSE 0 END, sum(a::numeric), " +
+           ridge + ", min(f)";
+  }
+  return sql + ", NOT g FROM (" + Patches(query) + ") AS p GROUP BY " + group_by;
 }
 
 std::string SinglesSql(const GroupedQuery& query) {

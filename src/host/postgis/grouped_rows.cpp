@@ -2,7 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
+#include <regex>
 #include <utility>
 #include <vector>
 
@@ -48,8 +50,7 @@ struct At {
   int row;
   bool null(int column) const { return PQgetisnull(result, row, column) != 0; }
   std::string_view text(int column) const {
-    return {PQgetvalue(result, row, column),
-            static_cast<size_t>(PQgetlength(result, row, column))};
+    return {PQgetvalue(result, row, column), static_cast<size_t>(PQgetlength(result, row, column))};
   }
   std::optional<double> number(int column) const {
     if (null(column)) return std::nullopt;
@@ -82,40 +83,33 @@ struct At {
   }
 };
 
-bool Summed(At at) { return at.text(kGroupSummed) == "t"; }
-
-struct ClearResult {
-  void operator()(PGresult* result) const { PQclear(result); }
+// A group of the statement's results: its row, which of the row's groups, its first feature id.
+struct Group {
+  int64_t first;
+  int row;
+  GroupKind kind;
+  bool operator<(const Group& other) const { return first < other.first; }
 };
-using Result = std::unique_ptr<PGresult, ClearResult>;
 
 class GroupedRows : public RowSource {
  public:
-  GroupedRows(std::string source, GroupedQuery query, std::string fields)
-      : source_(std::move(source)), query_(std::move(query)), fields_(std::move(fields)) {}
+  GroupedRows(PgSource source, std::string shown, GroupedQuery query, std::string fields)
+      : source_(std::move(source)),
+        shown_(std::move(shown)),
+        query_(std::move(query)),
+        fields_(std::move(fields)) {}
 
   // Groups and single patches, merged in the order of their (first) feature ids.
   bool Next(SourceRow& row) override {
-    if (!session_) Start();
-    while (group_ < PQntuples(groups_.get()) && !Summed(At{groups_.get(), group_})) {
-      ++group_;  // its patches come one by one
+    try {
+      return NextRow(row);
+    } catch (const PgFailure& failure) {
+      single_.reset();
+      groups_.reset();
+      session_.reset();
+      throw HostError("无法读取图层: " + GroupedProblemText(failure.sqlstate, failure.lost,
+                                                            failure.said, query_, fields_));
     }
-    const bool group_left = group_ < PQntuples(groups_.get());
-    if (single_ && (!group_left || At{single_.get(), 0}.whole(kSingleFid) <
-                                       At{groups_.get(), group_}.whole(kGroupFirstFid))) {
-      FillSingle(At{single_.get(), 0}, row);
-      FetchSingle();
-      return true;
-    }
-    if (group_left) {
-      FillGroup(At{groups_.get(), group_++}, row);
-      return true;
-    }
-    if (!done_) {
-      Run("COMMIT");
-      done_ = true;
-    }
-    return false;
   }
 
   std::string RowLabel(int64_t number) const override {
@@ -126,70 +120,93 @@ class GroupedRows : public RowSource {
   }
 
  private:
+  bool NextRow(SourceRow& row) {
+    if (!session_) Start();
+    const bool group_left = next_ < order_.size();
+    if (single_ && (!group_left || At{single_.get(), 0}.whole(kSingleFid) < order_[next_].first)) {
+      FillSingle(At{single_.get(), 0}, row);
+      FetchSingle();
+      return true;
+    }
+    if (group_left) {
+      FillGroup(order_[next_++], row);
+      return true;
+    }
+    if (!done_) {
+      session_->Run("COMMIT");
+      done_ = true;
+    }
+    return false;
+  }
+
   // Connects, opens a read-only transaction, learns the partitioning and runs the grouping; the
   // single patches, where there are any, are then read one at a time as the server sends them.
   void Start() {
-    session_ = std::make_unique<PgSession>(source_);
-    Run("BEGIN READ ONLY");
-    Run("SET LOCAL enable_partitionwise_aggregate = on");
+    session_ = std::make_unique<PgSession>(source_, shown_);
+    session_->Run("BEGIN READ ONLY");
+    session_->Run("SET LOCAL enable_partitionwise_aggregate = on");
     // The planner multiplies the distinct zones, classes and flags as if they were independent
-    // and expects far more groups than codes give (800,000 for 19,000 on 10 million patches),
-    // so it would sort every patch, or not run in parallel: at 10 million patches, 11 s where
-    // hashing the groups in every worker takes 5 s. Memory stays bounded by work_mem. Settings
+    // and expects far more groups than codes give (1.6 million for 19,000 on 10 million
+    // patches), so it would sort every patch: 21 s where hashing the groups in every worker
+    // takes 5 s. Steered away from sorting, the statement's cost would switch JIT on, which a
+    // statement of a few seconds gains nothing from. Memory stays bounded by work_mem. Settings
     // the server or the connection already has more generous are kept.
-    Run("SET LOCAL enable_sort = off");
-    Query("SELECT set_config('work_mem', greatest(pg_size_bytes(current_setting('work_mem')), "
-          "64 * 1024 * 1024) / 1024 || 'kB', true), set_config('parallel_tuple_cost', "
-          "least(current_setting('parallel_tuple_cost')::float8, 0.01)::text, true)");
+    session_->Run("SET LOCAL enable_sort = off");
+    session_->Run("SET LOCAL jit = off");
+    session_->Query(
+        "SELECT set_config('work_mem', greatest(pg_size_bytes(current_setting('work_mem')), "
+        "64 * 1024 * 1024) / 1024 || 'kB', true), set_config('parallel_tuple_cost', "
+        "least(current_setting('parallel_tuple_cost')::float8, 0.01)::text, true)");
     query_.partition_columns = PartitionColumns();
-    groups_ = Query(GroupedSql(query_));
-    bool singles = false;
-    for (int i = 0; i < PQntuples(groups_.get()); ++i) singles |= !Summed(At{groups_.get(), i});
-    if (!singles) return;
+    groups_ = session_->Query(GroupedSql(query_), query_.parameters);
+    if (!OrderGroups()) return;
     const std::string sql = SinglesSql(query_);
-    if (!PQsendQueryParams(session_->connection(), sql.c_str(), 0, nullptr, nullptr, nullptr,
-                           nullptr, 0) ||
+    std::vector<const char*> values;
+    for (const std::string& parameter : query_.parameters) values.push_back(parameter.c_str());
+    if (!PQsendQueryParams(session_->connection(), sql.c_str(), static_cast<int>(values.size()),
+                           nullptr, values.data(), nullptr, nullptr, 0) ||
         !PQsetSingleRowMode(session_->connection())) {
-      Fail(nullptr);
+      throw session_->FailureOf(nullptr);
     }
     FetchSingle();
+  }
+
+  // The groups in the order of their first feature id; whether some patches come one by one.
+  bool OrderGroups() {
+    bool singles = false;
+    for (int i = 0; i < PQntuples(groups_.get()); ++i) {
+      const At at{groups_.get(), i};
+      for (GroupKind kind : {kPlainGroup, kRidgeGroup}) {
+        if (at.whole(GroupColumn(kind, kGroupPatches)) > 0) {
+          order_.push_back({at.whole(GroupColumn(kind, kGroupFirstFid)), i, kind});
+        }
+      }
+      singles |= at.text(kGroupSingles) == "t";
+    }
+    std::sort(order_.begin(), order_.end());
+    return singles;
   }
 
   // The next single patch into single_; nullptr after the last.
   void FetchSingle() {
     single_.reset(PQgetResult(session_->connection()));
-    if (!single_) Fail(nullptr);  // ended without its closing status
+    if (!single_) throw session_->FailureOf(nullptr);  // ended without its closing status
     const ExecStatusType status = PQresultStatus(single_.get());
     if (status == PGRES_SINGLE_TUPLE) return;
-    if (status != PGRES_TUPLES_OK) Fail(single_.release());
+    if (status != PGRES_TUPLES_OK) throw session_->FailureOf(single_.release());
     single_.reset();
     while (PGresult* rest = PQgetResult(session_->connection())) PQclear(rest);
   }
 
-  // One statement, never several: the extended protocol refuses a second after a semicolon, and
-  // unlike a cursor's, this statement may run in parallel.
-  Result Query(const std::string& sql, const char* parameter = nullptr) {
-    const char* values[] = {parameter};
-    Result result(PQexecParams(session_->connection(), sql.c_str(), parameter != nullptr ? 1 : 0,
-                               nullptr, values, nullptr, nullptr, 0));
-    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) Fail(result.release());
-    return result;
-  }
-
+  // Statements go one at a time, never several: the extended protocol refuses a second after a
+  // semicolon, and unlike a cursor's, a statement sent so may run in parallel.
   std::vector<std::string> PartitionColumns() {
-    const std::string table = QuoteTableName(query_.table);
-    const Result result = Query(kPartitionColumns, table.c_str());
+    const PgResult result = session_->Query(kPartitionColumns, {QualifiedTable(query_)});
     std::vector<std::string> columns;
     for (int i = 0; i < PQntuples(result.get()); ++i) {
       columns.emplace_back(PQgetvalue(result.get(), i, 0));
     }
     return columns;
-  }
-
-  void Run(const char* command) {
-    PGresult* result = PQexec(session_->connection(), command);
-    if (PQresultStatus(result) != PGRES_COMMAND_OK) Fail(result);
-    PQclear(result);
   }
 
   // The zone, class and area at these columns, numbered as the next row.
@@ -204,11 +221,14 @@ class GroupedRows : public RowSource {
     row.fields.clear();
   }
 
-  void FillGroup(At at, SourceRow& row) {
-    FillKeys(at, kGroupZone, kGroupClass, kGroupArea, row);
-    row.patches = at.whole(kGroupPatches);
+  void FillGroup(const Group& group, SourceRow& row) {
+    const At at{groups_.get(), group.row};
+    FillKeys(at, kGroupZone, kGroupClass, GroupColumn(group.kind, kGroupArea), row);
+    row.patches = at.whole(GroupColumn(group.kind, kGroupPatches));
     row.deduction.reset();
-    if (query_.deduction) row.ridge = at.number(kGroupRidge).value_or(0.0);
+    if (query_.deduction) {
+      row.ridge = at.number(GroupColumn(group.kind, kGroupRidge)).value_or(0.0);
+    }
   }
 
   // A patch the server did not sum: the run judges its area and coefficient itself.
@@ -220,29 +240,15 @@ class GroupedRows : public RowSource {
     if (kept_ids_.size() < kKeptIds) kept_ids_.emplace_back(count_, at.whole(kSingleFid));
   }
 
-  [[noreturn]] void Fail(PGresult* result) {
-    pg_conn* connection = session_->connection();
-    const char* code = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    const char* primary =
-        result != nullptr ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    std::string said = primary != nullptr ? primary : PQerrorMessage(connection);
-    while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
-    const std::string sqlstate = code != nullptr ? code : "";
-    const bool lost = PQstatus(connection) == CONNECTION_BAD;
-    PQclear(result);
-    single_.reset();
-    groups_.reset();
-    session_.reset();
-    throw HostError("无法读取图层: " + GroupedProblemText(sqlstate, lost, said, query_, fields_));
-  }
-
-  const std::string source_;
+  const PgSource source_;
+  const std::string shown_;  // the source, its password hidden
   GroupedQuery query_;
   const std::string fields_;
   std::unique_ptr<PgSession> session_;
-  Result groups_;
-  int group_ = 0;  // the next group to hand on
-  Result single_;  // the next single patch, read ahead; nullptr when none is left
+  PgResult groups_;
+  std::vector<Group> order_;  // the groups in the order they are handed on
+  size_t next_ = 0;           // the next of them
+  PgResult single_;           // the next single patch, read ahead; nullptr when none is left
   bool done_ = false;
   int64_t count_ = 0;
   std::vector<std::pair<int64_t, int64_t>> kept_ids_;  // row number, feature id
@@ -258,20 +264,32 @@ std::string GroupedProblemText(std::string_view sqlstate, bool lost, std::string
     return "与数据库服务器的连接在统计中断开" + after + nothing +
            "; 请确认服务器在运行、网络通畅后重试";
   }
+  if (sqlstate.rfind("08", 0) == 0) {
+    // The connection to the server is there: what went away is a shard behind it (postgres_fdw
+    // names its foreign server where it could not connect).
+    static const std::regex kServer(R"re(server "([^"]+)")re");
+    const std::string text(said);
+    std::smatch match;
+    const std::string shard = std::regex_search(text, match, kServer) ? " " + match[1].str() : "";
+    return "数据库服务器与分片服务器" + shard + " 的连接在统计中断开" + after + nothing +
+           "; 请确认各分片服务器在运行后重试";
+  }
   for (const Problem& problem : kProblems) {
     if (sqlstate.rfind(problem.sqlstate, 0) == 0) return problem.text + after + nothing;
   }
   // Anything else the statement was refused for comes from the filter: the rest is Quilmark's
   // own and was read from the table's own columns.
   if (!query.where.empty() && (sqlstate.rfind("42", 0) == 0 || sqlstate.rfind("22", 0) == 0)) {
-    return FilterProblemText(query.where, said, fields);
+    return FilterProblemText(query.typed_where.empty() ? query.where : query.typed_where, said,
+                             fields);
   }
   return "数据库在统计时出错" + after + nothing;
 }
 
-std::unique_ptr<RowSource> OpenGroupedRows(std::string source, GroupedQuery query,
+std::unique_ptr<RowSource> OpenGroupedRows(PgSource source, std::string shown, GroupedQuery query,
                                            std::string fields) {
-  return std::make_unique<GroupedRows>(std::move(source), std::move(query), std::move(fields));
+  return std::make_unique<GroupedRows>(std::move(source), std::move(shown), std::move(query),
+                                       std::move(fields));
 }
 
 }  // namespace quilmark

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "src/host/postgis/grouped_query.h"
+#include "src/host/postgis/pg_session.h"
 #include "src/host/row_source.h"
 
 namespace quilmark {
@@ -17,7 +18,8 @@ namespace quilmark {
 // read-only transaction (a filter cannot change the data) and then hands on its rows as they
 // arrive. Next throws HostError when the server cannot be reached, refuses the statement or goes
 // away, saying which; `fields` lists the table's fields for a message about the filter.
-std::unique_ptr<RowSource> OpenGroupedRows(std::string source, GroupedQuery query,
+// `shown` names the source in messages (its password hidden).
+std::unique_ptr<RowSource> OpenGroupedRows(PgSource source, std::string shown, GroupedQuery query,
                                            std::string fields);
 
 // The message of a statement the server refused or could not finish: `sqlstate` is the server's

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "src/host/ascii_text.h"
 #include "src/host/sheet_host.h"
 
 namespace quilmark::xlsx {
@@ -22,13 +23,6 @@ constexpr std::string_view kSavePrefix = "无法保存工作簿: ";
 [[noreturn]] void Refuse(const std::filesystem::path& target, const std::string& reason) {
   const std::string named = target.empty() ? std::string() : target.string() + ": ";
   throw HostError(std::string(kSavePrefix) + named + reason);
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 // The formats this host writes: the package it read, under its own kind of name. A workbook with
@@ -89,9 +83,9 @@ void CheckLock(const std::filesystem::path& target, const std::filesystem::path&
   if (!std::filesystem::exists(std::filesystem::symlink_status(lock, ec))) return;
   const std::string lock_name = lock.filename().string();
   const std::string advice =
-      "; 直接写入文件会与 LibreOffice 的保存互相覆盖。请在 LibreOffice 中关闭它后再试, 或用 "
-      "--live (窗口中不选择工作簿) 在打开的文档上运行; 如果确实没有程序打开它 (LibreOffice "
-      "异常退出时会留下锁定文件), 删除 " +
+      "; 直接写入文件会与 LibreOffice 的保存互相覆盖。请在 LibreOffice 中关闭它后再试, 或直接汇总"
+      "打开的文档 (窗口中没有选择工作簿时按 确 认即是; 命令行: quilmark --live); 如果确实没有程序"
+      "打开它 (LibreOffice 异常退出时会留下锁定文件), 删除 " +
       lock.string() + " 后再试";
   std::ifstream in(lock, std::ios::binary);
   std::ostringstream content;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "src/host/column_letters.h"
+
 namespace quilmark::xlsx {
 
 struct CellRef {
@@ -29,8 +31,7 @@ std::optional<int32_t> ParseColumnOfRef(std::string_view text);
 // "A1:C3", or a single cell "B2" as a one-cell range.
 std::optional<RangeRef> ParseRangeRef(std::string_view text);
 
-// 1 gives "A", 28 gives "AB".
-std::string ColumnLetters(int32_t column);
+using quilmark::ColumnLetters;  // 1 gives "A", 28 gives "AB"
 void AppendCellRef(std::string& out, int32_t row, int32_t column);
 std::string FormatRangeRef(const RangeRef& range);
 
