@@ -201,7 +201,8 @@ class GisCommandLine(unittest.TestCase):
 
     def test_overlay_is_the_same_from_every_source(self):
         # Planning zones cutting the patches: a GeoPackage, a shapefile and PostGIS tables give
-        # the same pieces, and their areas add up to the patches' TBMJ.
+        # the same pieces, and their areas add up to the patches' TBMJ; ellipsoidal areas are the
+        # same from both.
         zones = os.path.join(self.folder, "zones.csv")
         with open(zones, "w", encoding="utf-8") as out:
             out.write("WKT,YDYH\n")
@@ -229,6 +230,16 @@ class GisCommandLine(unittest.TestCase):
                                 csv, "-nln", name], check=True)
             results["PostGIS"] = run("--overlay", server.connection + " tables=zones:YDYH",
                                      *overlay, "--layer", "patches", server.connection)
+            # The ellipsoidal area is never pushed down: the table streams, its columns found
+            # by name in the statement that reads them with the geometry (a table loaded from a
+            # GeoPackage keys on "fid", which GDAL then gives as a field of its own).
+            subprocess.run(["ogr2ogr", "-q", "-f", "PostgreSQL", server.connection,
+                            sources["GPKG"][0], "-nln", "dltb"], check=True)
+            ellipsoid = ["--zone-totals", "--zone-column", "ZLMC", "--area-from", "ellipsoid",
+                         "--format", "csv"]
+            streamed = run(*ellipsoid, "--layer", "dltb", server.connection)
+        self.assertEqual(streamed.returncode, 0, streamed.stderr)
+        self.assertEqual(streamed.stdout, run(*ellipsoid, sources["GPKG"][0]).stdout)
         for kind, done in results.items():
             self.assertEqual(done.returncode, 0, f"{kind}: {done.stderr}")
             self.assertIn("范围外", done.stdout)

@@ -298,7 +298,18 @@ OGRLayer* NeededColumns(GDALDataset& dataset, OGRLayer& table, const CheckedTabl
   sql += " FROM " + QuoteIdentifier(checked.schema) + "." + QuoteIdentifier(checked.table);
   if (!filter.empty()) sql += " WHERE " + filter;
   OGRLayer* rows = dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr);
-  if (rows != nullptr) chosen = result;
+  if (rows == nullptr) return nullptr;
+  // Each column found by its name: where the statement also selects the geometry, GDAL may give
+  // the key column as a field of its own, which moves every other one along.
+  const OGRFeatureDefn& got = *rows->GetLayerDefn();
+  const auto find = [&](int& index) {
+    if (index == kNoField) return;
+    index =
+        got.GetFieldIndex(fields.GetFieldDefn(selected[static_cast<size_t>(index)])->GetNameRef());
+  };
+  for (int* index : {&result.zone, &result.class_, &result.area, &result.deduction}) find(*index);
+  for (int& extra : result.extras) find(extra);
+  chosen = result;
   return rows;
 }
 
@@ -323,7 +334,8 @@ std::unique_ptr<RowSource> StreamTable(const LayerRequest& request, GDALDatasetU
   const bool failed = !first && CPLGetLastErrorType() >= CE_Failure;
   empty = first == nullptr;
   std::unique_ptr<GeometryArea> area;
-  if (chosen.area == kNoField) area = CheckGeometryArea(layer, *layer.GetLayerDefn(), request.area_from);
+  if (chosen.area == kNoField)
+    area = CheckGeometryArea(layer, *layer.GetLayerDefn(), request.area_from);
   auto read = std::make_unique<LayerRows>(std::move(dataset), rows, needed, std::move(layer_filter),
                                           std::move(first), count, std::move(area));
   if (result != nullptr) read->ReleasesLayer();
