@@ -2,7 +2,9 @@
 // the window given as options. A workbook's result goes into the same file, or into the one named
 // with -o; the tables of one or more layers go into a new workbook.
 #include <CLI/CLI.hpp>
+#include <iostream>
 
+#include "src/app/area_check_command.h"
 #include "src/app/cli_options.h"
 #include "src/app/cli_text.h"
 #include "src/app/console_sink.h"
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? quilmark::kExitCompleted : quilmark::kExitUsage;
   }
   if (const auto refused = quilmark::FinishRequest(app, line)) return *refused;
+  if (line.check_area) return quilmark::RunAreaCheck(line.request, std::cout, std::cerr);
   // CSV on standard output carries the result: every message goes to standard error.
   const quilmark::RunOutput& output = line.request.output;
   quilmark::ConsoleSink sink(output.target == "csv" && !output.file);

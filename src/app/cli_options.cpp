@@ -167,6 +167,30 @@ void DefineSourceOptions(CLI::App& app, CommandLine& line) {
       ->type_name("条件");
 }
 
+// Where a layer's areas come from, the check of the survey's areas, and the overlay.
+void DefineAreaOptions(CLI::App& app, CommandLine& line) {
+  RunInput& input = line.request.input;
+  app.add_option("--area-from", input.area_from,
+                 "GIS 图层的面积来源: field (面积字段, 默认), ellipsoid (按几何图形计算椭球面积, "
+                 "同三调), plane (按几何图形计算平面面积)")
+      ->type_name("来源")
+      ->check(CLI::IsMember({"field", "ellipsoid", "plane"}));
+  app.add_flag("--check-area", line.check_area,
+               "只核对面积: 逐个图斑按几何图形计算椭球面积, 与面积字段 (--area-column, 默认 "
+               "TBMJ) 比较, 列出相差超过 0.01 平方米的图斑; 不做汇总");
+  app.add_option("--overlay", input.overlay,
+                 "叠加图层: 先把此图层 (如规划分区、项目红线) 与各数据源的图斑相交, 再汇总相交"
+                 "得到的每一块; 冒号后是它带入的字段, 逗号分隔 (规划.gpkg:YDYH,GHFQ)")
+      ->type_name("图层[:字段,…]");
+  app.add_option("--overlay-layer", input.overlay_layer,
+                 "与 --overlay 同用: 叠加数据源中的图层 (只有一个图层时可省略)")
+      ->type_name("图层")
+      ->needs(app.get_option("--overlay"));
+  app.add_flag("--overlay-inside", input.overlay_inside,
+               "与 --overlay 同用: 只汇总落在叠加图层范围内的部分, 范围外的部分不计")
+      ->needs(app.get_option("--overlay"));
+}
+
 CLI::Validator ReportListCheck() {
   return CLI::Validator(
       [](std::string& names) -> std::string {
@@ -304,6 +328,26 @@ void ChooseOutput(const CLI::App& app, CommandLine& line) {
   output.csv_encoding = ChooseCsvEncoding(line);
 }
 
+// The area options fit the input: they read layers, and the field they name must be given. The
+// check alone reads the survey's TBMJ unless told otherwise. The refusal's text, or nullopt.
+std::optional<std::string> AreaChoiceRefusal(const CLI::App& app, CommandLine& line, bool layer) {
+  RunRequest& request = line.request;
+  const bool chosen =
+      app.count("--area-from") > 0 || line.check_area || !request.input.overlay.empty();
+  if (chosen && !layer) return "--area-from、--check-area 和 --overlay 只用于 GIS 图层";
+  if (line.check_area && app.count("--area-column") == 0) request.options.TextAreaColumn = "TBMJ";
+  if (request.input.area_from == "field" && app.count("--area-column") == 0) {
+    return "--area-from field 需要用 --area-column 指定面积字段";
+  }
+  const bool geometry = request.input.area_from == "ellipsoid" || request.input.area_from == "plane";
+  if (geometry && app.count("--area-column") > 0 && !line.check_area &&
+      request.input.overlay.empty()) {
+    return "--area-from " + request.input.area_from +
+           " 按几何图形计算面积, 不读 --area-column 指定的面积字段; 请只用其中一个";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void DefineOptions(CLI::App& app, CommandLine& line) {
@@ -312,6 +356,7 @@ void DefineOptions(CLI::App& app, CommandLine& line) {
   DefineSourceOptions(app, line);
   DefineOutputOptions(app, line);
   DefineReportOptions(app, line);
+  DefineAreaOptions(app, line);
   app.set_version_flag("--version", std::string("quilmark ") + QUILMARK_VERSION,
                        "显示版本号后退出");
 }
@@ -333,7 +378,8 @@ void CheckParsed(const CLI::App& app, const CommandLine& line) {
 std::optional<ExitCode> FinishRequest(const CLI::App& app, CommandLine& line) {
   RunRequest& request = line.request;
   ChooseMethods(line);
-  if (!AnyTask(request.options)) {  // as the run would stop, with the options that choose one
+  // As the run would stop, with the options that choose one; the area check alone needs none.
+  if (!AnyTask(request.options) && !line.check_area) {
     std::cerr << MessageText(StopReason::kNoTask) << "\n" << kTaskList << "\n";
     return kExitStopped;
   }
@@ -357,6 +403,11 @@ std::optional<ExitCode> FinishRequest(const CLI::App& app, CommandLine& line) {
   }
   // A layer without an area field sums its geometries' areas.
   if (layer && app.count("--area-column") == 0 && !reports) request.options.TextAreaColumn.clear();
+  if (const std::optional<std::string> refusal = AreaChoiceRefusal(app, line, layer)) {
+    std::cerr << *refusal << "\n";
+    return kExitUsage;
+  }
+  if (line.check_area) return std::nullopt;  // writes nothing: no target to check
   ChooseOutput(app, line);
   if (const std::optional<std::string> refusal = RequestRefusal(request)) {
     std::cerr << *refusal << "\n";

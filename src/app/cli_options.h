@@ -27,6 +27,7 @@ struct CommandLine {
   std::string encoding;    // --encoding as typed; empty: UTF-8, with a byte-order mark in a file
   int office_timeout = 0;  // seconds
   bool live = false, dry_run = false, overwrite = false;
+  bool check_area = false;  // only compare each patch's area field with its ellipsoidal area
   // The options whose presence the checks after parsing ask about.
   CLI::Option* land_use_option = nullptr;
   CLI::Option* table_option = nullptr;

@@ -62,8 +62,10 @@ LayerFieldBoxes::LayerFieldBoxes(QWidget& window, int left, int right, int top, 
   RowLabel(window, "筛选条件:", QRect(left, top, kLabelWidth, row_height));
   where_ = new QLineEdit(&window);
   where_->setObjectName(QStringLiteral("TextWhere"));
-  where_->setGeometry(left + kLabelWidth, top, right - left - kLabelWidth, row_height);
+  const int half = (right - left - 2 * kLabelWidth) / 2;
+  where_->setGeometry(left + kLabelWidth, top, half - 6, row_height);
   where_->setPlaceholderText(QStringLiteral("例如 DLBM LIKE '01%' (留空: 全部图斑)"));
+  BuildOverlayBox(window, left + kLabelWidth + half, right, top, row_height);
   bottom_ = BuildZoneRow(window, left, right, top + row_height + gap, row_height);
 
   fields_ = new QStandardItemModel(this);
@@ -97,8 +99,22 @@ void LayerFieldBoxes::ShowSource(const std::optional<std::string>& source) {
   }
   layers_->setEnabled(choices.layers.size() > 1);
   where_->setEnabled(source.has_value());
+  overlay_->setEnabled(source.has_value());
   if (!source) where_->clear();
   ShowFields(choices);
+}
+
+// The overlay beside the filter: a layer whose features cut the patches before they are summed.
+void LayerFieldBoxes::BuildOverlayBox(QWidget& window, int left, int right, int top,
+                                      int row_height) {
+  RowLabel(window, "叠加图层:", QRect(left, top, kLabelWidth, row_height));
+  overlay_ = new QLineEdit(&window);
+  overlay_->setObjectName(QStringLiteral("TextOverlay"));
+  overlay_->setGeometry(left + kLabelWidth, top, right - left - kLabelWidth, row_height);
+  overlay_->setPlaceholderText(QStringLiteral("如 规划.gpkg:YDYH (留空: 不叠加)"));
+  overlay_->setToolTip(QStringLiteral(
+      "先把此图层 (规划分区、项目红线等) 与图斑相交, 再按块汇总; 冒号后是它带入的字段, 逗号分隔, "
+      "区域、类别列可填这些字段 (同命令行 --overlay)"));
 }
 
 // Builds the zone row at `top` and returns its bottom.
@@ -185,6 +201,7 @@ void LayerFieldBoxes::Fill(RunInput& input) const {
   // its own, as on the command line, and is not asked for the first file's layer.
   input.layer = layers_->count() > 1 ? layers_->currentText().toStdString() : std::string();
   input.where = where_->text().trimmed().toStdString();
+  input.overlay = overlay_->text().trimmed().toStdString();
 }
 
 void LayerFieldBoxes::Fill(RunOptions& options) const {

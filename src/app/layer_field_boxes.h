@@ -1,7 +1,7 @@
 // The window's rows for a GIS layer: which layer of the chosen source to sum and an attribute
-// filter (the command line's --layer and --where), a button that chooses a folder source (a File
-// Geodatabase is a folder), the layer's field names (with their aliases) offered in the column
-// boxes, and a row for the zone codes (the command line's --zone-prefix and --zone-names), which
+// filter (the command line's --layer and --where) with an overlay layer beside it (--overlay), a
+// button that chooses a folder source (a File Geodatabase is a folder), the layer's field names
+// (with their aliases) offered in the column boxes, and a row for the zone codes (the command line's --zone-prefix and --zone-names), which
 // holds for every source, a worksheet's zone column too. Reads the source only through
 // ReadLayerChoices.
 #pragma once
@@ -53,12 +53,14 @@ class LayerFieldBoxes : public QObject {
 
  private:
   int BuildZoneRow(QWidget& window, int left, int right, int top, int row_height);
+  void BuildOverlayBox(QWidget& window, int left, int right, int top, int row_height);
   void ShowFields(const LayerChoices& choices);
   void WidenForNames(size_t i, int longest);
 
   std::optional<std::string> source_;
   QComboBox* layers_ = nullptr;
   QLineEdit* where_ = nullptr;
+  QLineEdit* overlay_ = nullptr;  // TextOverlay, the command line's --overlay
   QPushButton* folder_button_ = nullptr;
   QComboBox* zone_prefix_ = nullptr;
   QLineEdit* zone_names_ = nullptr;

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "src/app/layer_parts.h"
+#include "src/app/overlay_input.h"
 #include "src/app/report_layer.h"
 #include "src/app/run_driver.h"
 #include "src/app/zone_choice.h"
@@ -19,8 +20,7 @@ namespace {
 // field is a stop naming it. Reports key their rows by the codes themselves, so the zone
 // transforms are not applied to the rows: the names table names the rows instead.
 std::variant<ReportSource, std::string> ReportInput(const RunOptions& options,
-                                                    const RunInput& input,
-                                                    LayerRequest& request) {
+                                                    const RunInput& input, LayerRequest& request) {
   const std::string& first = input.sources.front();
   const std::string layer = input.layer.empty() ? HidePassword(first) : input.layer;
   std::variant<ReportFields, std::string> fields =
@@ -46,6 +46,18 @@ std::string ZoneHeader(const RunOptions& options, const std::string& zone_field)
 
 }  // namespace
 
+std::string AreaName(const LayerRequest& request) {
+  switch (request.area_from) {
+    case AreaFrom::kEllipsoid:
+      return "几何图形的椭球面积";
+    case AreaFrom::kPlane:
+      return "几何图形的平面面积";
+    case AreaFrom::kField:
+      break;
+  }
+  return request.area_field ? "字段 " + *request.area_field : "几何图形的面积";
+}
+
 LayerRequest ChosenLayerRequest(const RunOptions& options, const RunInput& input) {
   LayerRequest request;
   request.source = input.sources.front();
@@ -57,6 +69,7 @@ LayerRequest ChosenLayerRequest(const RunOptions& options, const RunInput& input
     request.class_field = options.TextDKStyleColumn;
   }
   if (!TrimBlanks(options.TextAreaColumn).empty()) request.area_field = options.TextAreaColumn;
+  request.area_from = AreaFromName(input.area_from).value_or(AreaFrom::kField);
   if (options.CheckTDLY && !options.TextKCXSColumn.empty()) {
     request.deduction_field = options.TextKCXSColumn;
   }
@@ -75,8 +88,8 @@ struct OpenedRows {
 };
 
 // One source: its layer opened, its first feature read (an empty layer stops the run here).
-std::variant<OpenedRows, RunResult> OpenOneLayer(const LayerRequest& request,
-                                                 const RunInput& input, MessageSink& sink) {
+std::variant<OpenedRows, RunResult> OpenOneLayer(const LayerRequest& request, const RunInput& input,
+                                                 MessageSink& sink) {
   OpenedLayer layer = OpenLayer(request);
   const std::string source = HidePassword(input.sources.front());
   if (!sink.Confirm(LayerConfirmationText(layer.name, source))) {
@@ -98,6 +111,20 @@ std::variant<OpenedRows, RunResult> OpenLayerParts(const LayerRequest& request,
   }
   auto progress = [&sink](std::string_view stage) { sink.Progress(stage); };
   return OpenedRows{ReadLayerParts(parts, progress), parts.front().request.zone_field};
+}
+
+// The pieces of the sources cut by the overlay, once the user has confirmed both layers.
+std::variant<OpenedRows, RunResult> OpenOverlay(const LayerRequest& request, const RunInput& input,
+                                                MessageSink& sink, OverlayReport& report) {
+  OverlayPieces pieces = OpenOverlayPieces(request, input, report);
+  if (!sink.Confirm(pieces.confirmation)) {
+    return RunResult{RunResult::Outcome::kCancelled, std::nullopt, "", {}};
+  }
+  if (pieces.empty) {
+    return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
+                  NoPatchText(input.where, pieces.layer, HidePassword(input.sources.front())));
+  }
+  return OpenedRows{std::move(pieces.rows), request.zone_field};
 }
 
 // The layer (or layers) opened, the survey reports' fields chosen where reports are asked for;
@@ -129,7 +156,8 @@ std::optional<size_t> AddIdentifierField(const RunOptions& options, const RunInp
 }
 
 std::variant<OpenedLayers, RunResult> OpenLayers(const RunOptions& options, const RunInput& input,
-                                                 LayerRequest& request, MessageSink& sink) {
+                                                 LayerRequest& request, MessageSink& sink,
+                                                 OverlayReport& overlay) {
   sink.Progress("打开图层");
   OpenedLayers layers;
   if (!options.ListReports.empty()) {
@@ -140,9 +168,10 @@ std::variant<OpenedLayers, RunResult> OpenLayers(const RunOptions& options, cons
     layers.reports = std::move(std::get<ReportSource>(chosen));
   }
   layers.identifier = AddIdentifierField(options, input, request);
-  std::variant<OpenedRows, RunResult> opened = input.sources.size() == 1
-                                                   ? OpenOneLayer(request, input, sink)
-                                                   : OpenLayerParts(request, input, sink);
+  std::variant<OpenedRows, RunResult> opened =
+      !input.overlay.empty()       ? OpenOverlay(request, input, sink, overlay)
+      : input.sources.size() == 1 ? OpenOneLayer(request, input, sink)
+                                  : OpenLayerParts(request, input, sink);
   if (RunResult* ended = std::get_if<RunResult>(&opened)) return std::move(*ended);
   layers.opened = std::move(std::get<OpenedRows>(opened));
   return layers;
@@ -155,8 +184,9 @@ RunResult RunOnLayers(const RunRequest& request, MessageSink& sink) {
   const RunInput& input = request.input;
   LayerRequest layer_request = ChosenLayerRequest(options, input);
   std::variant<OpenedLayers, RunResult> opened;
+  OverlayReport overlay;  // kept until the pieces are summed
   try {
-    opened = OpenLayers(options, input, layer_request, sink);
+    opened = OpenLayers(options, input, layer_request, sink, overlay);
   } catch (const HostError& error) {
     return Failed(sink, RunResult::Outcome::kHostFailure, std::nullopt, error.what());
   }
@@ -165,12 +195,12 @@ RunResult RunOnLayers(const RunRequest& request, MessageSink& sink) {
   std::unique_ptr<RowSource> rows =
       TransformZones(std::move(layers.opened.rows),
                      layers.reports ? ZoneTransform{} : ChosenZoneTransform(options));
-  const RowsMeaning meaning{
-      layer_request.area_field ? "字段 " + *layer_request.area_field : "几何图形的面积",
-      ZoneHeader(options, layers.opened.zone_field), layers.reports ? &*layers.reports : nullptr,
-      layers.identifier};
+  const RowsMeaning meaning{AreaName(layer_request), ZoneHeader(options, layers.opened.zone_field),
+                            layers.reports ? &*layers.reports : nullptr, layers.identifier};
   try {
-    return RunOnRows(request, *rows, meaning, sink);
+    RunResult result = RunOnRows(request, *rows, meaning, sink);
+    if (!input.overlay.empty()) SayOverlay(overlay, result, sink);
+    return result;
   } catch (const NoPatchInParts&) {
     return Failed(sink, RunResult::Outcome::kStopped, StopReason::kNoPatch,
                   NoPatchInPartsText(input.where, input.sources.size()));

@@ -16,6 +16,9 @@ namespace quilmark {
 // deduction coefficient for land-use when one is chosen.
 LayerRequest ChosenLayerRequest(const RunOptions& options, const RunInput& input);
 
+// How a warning names the areas the request reads ("字段 TBMJ", "几何图形的椭球面积").
+std::string AreaName(const LayerRequest& request);
+
 // The run over the request's GIS sources. The layer is opened and its fields are chosen first (a
 // failure there is a host failure, with the reason); the confirmation names the layer and its
 // source. A layer with no feature, or none the filter selects, stops the run (kNoPatch) with

@@ -23,7 +23,7 @@ struct RunInput {
   // A workbook file, or one or more GIS sources (a .shp, .gpkg, .gdb folder, "PG:..." string)
   // summed as one layer; none: the workbook in front of the live office.
   std::vector<std::string> sources;
-  std::string sheet;  // the workbook file's worksheet to use; empty: the one it opens on
+  std::string sheet;       // the workbook file's worksheet to use; empty: the one it opens on
   int office_port = 2002;  // the loopback port the live office listens on
   // How long the live office may take to answer the connection and each call of the run.
   std::chrono::milliseconds office_timeout = kDefaultOfficeTimeout;
@@ -31,6 +31,15 @@ struct RunInput {
   // (empty: every feature).
   std::string layer;
   std::string where;
+  // Where a layer's areas come from: "field" (the area field, or where none is chosen the
+  // geometry's planar area), "plane" or "ellipsoid" (the geometry's, see geometry_area.h);
+  // empty: as "field".
+  std::string area_from;
+  // A layer laid over the sources, with the fields its pieces carry ("规划.gpkg:YDYH,GHFQ"); the
+  // run then sums the pieces of the sources' patches it cuts (overlay_input.h). Empty: none.
+  std::string overlay;
+  std::string overlay_layer;  // the overlay source's layer; empty: its only one
+  bool overlay_inside = false;  // the parts of patches outside every overlay feature left out
 
   // A host or rows the caller made itself (a window's test, a benchmark), read in place of the
   // sources; nullptr: none. `rows_area` names the rows' area in a warning ("字段 MJ").

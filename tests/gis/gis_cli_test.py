@@ -201,6 +201,83 @@ class GisCommandLine(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(os.path.exists(os.path.join(self.folder, "p0等3个图层-汇总.xlsx")))
 
+    def test_overlay_is_the_same_from_every_source(self):
+        # Planning zones cutting the patches: a GeoPackage, a shapefile and PostGIS tables give
+        # the same pieces, and their areas add up to the patches' TBMJ; ellipsoidal areas are the
+        # same from both.
+        zones = os.path.join(self.folder, "zones.csv")
+        with open(zones, "w", encoding="utf-8") as out:
+            out.write("WKT,YDYH\n")
+            out.write('"POLYGON((499990 2499990,500110 2499990,500110 2500200,499990 2500200,'
+                      '499990 2499990))",城镇建设用地\n')
+            out.write('"POLYGON((500110 2499990,500400 2499990,500400 2500200,500110 2500200,'
+                      '500110 2499990))",农业用地\n')
+        load = ["ogr2ogr", "-q", "-a_srs", "EPSG:4547", "-oo", "KEEP_GEOM_COLUMNS=NO"]
+        sources = {}
+        for kind, extension, options in (("GPKG", ".gpkg", []),
+                                         ("ESRI Shapefile", ".shp", ["-lco", "ENCODING=UTF-8"])):
+            sources[kind] = []
+            for name, csv in (("patches", CSV), ("zones", zones)):
+                path = os.path.join(self.folder, name + extension)
+                subprocess.run([*load, *options, "-f", kind, path, csv, "-nln", name],
+                               check=True)
+                sources[kind].append(path)
+        overlay = ["--zone-column", "YDYH", "--class-column", "DLBM", "--area-column", "TBMJ",
+                   "--land-use", "2008-level3", "--totals", "--format", "csv"]
+        results = {kind: run("--overlay", zone + ":YDYH", *overlay, patch)
+                   for kind, (patch, zone) in sources.items()}
+        with PostgisServer() as server:
+            for name, csv in (("patches", CSV), ("zones", zones)):
+                subprocess.run([*load, "-nlt", "POLYGON", "-f", "PostgreSQL", server.connection,
+                                csv, "-nln", name], check=True)
+            results["PostGIS"] = run("--overlay", server.connection + " tables=zones:YDYH",
+                                     *overlay, "--layer", "patches", server.connection)
+            # The ellipsoidal area is never pushed down: the table streams, its columns found
+            # by name in the statement that reads them with the geometry (a table loaded from a
+            # GeoPackage keys on "fid", which GDAL then gives as a field of its own).
+            subprocess.run(["ogr2ogr", "-q", "-f", "PostgreSQL", server.connection,
+                            sources["GPKG"][0], "-nln", "dltb"], check=True)
+            ellipsoid = ["--zone-totals", "--zone-column", "ZLMC", "--area-from", "ellipsoid",
+                         "--format", "csv"]
+            streamed = run(*ellipsoid, "--layer", "dltb", server.connection)
+        self.assertEqual(streamed.returncode, 0, streamed.stderr)
+        self.assertEqual(streamed.stdout, run(*ellipsoid, sources["GPKG"][0]).stdout)
+        for kind, done in results.items():
+            self.assertEqual(done.returncode, 0, f"{kind}: {done.stderr}")
+            self.assertIn("范围外", done.stdout)
+            self.assertEqual(done.stdout, results["GPKG"].stdout, kind)
+        plain = run(*overlay[2:], "--zone-column", "ZLMC", sources["GPKG"][0])
+        self.assertEqual(results["GPKG"].stdout.splitlines()[-1].split(",")[-1],
+                         plain.stdout.splitlines()[-1].split(",")[-1])
+
+    def test_area_options_and_the_area_check(self):
+        # The check's exit status says whether every TBMJ agrees (the shipped patches lie on the
+        # central meridian, where planar and ellipsoidal areas agree); options that cannot work
+        # are refused before anything is read.
+        gpkg = os.path.join(self.folder, "patches.gpkg")
+        subprocess.run(["ogr2ogr", "-q", "-a_srs", "EPSG:4547", "-oo", "KEEP_GEOM_COLUMNS=NO",
+                        gpkg, CSV], check=True)
+        xlsx = os.path.join(os.path.dirname(CSV), "..", "xlsx", "missing.xlsx")
+        cases = [
+            (["--check-area", gpkg], 0, "与椭球面积都相符"),
+            (["--check-area", "--area-column", "ZLMC", gpkg], 1, "FID 1: ZLMC 0.00"),
+            (["--zone-totals", "--area-from", "field", gpkg], 2, "需要用 --area-column"),
+            (["--zone-totals", "--area-from", "plane", "--area-column", "TBMJ", gpkg], 2,
+             "请只用其中一个"),
+            (["--zone-totals", "--overlay", gpkg, xlsx], 2, "只用于 GIS 图层"),
+            (["--zone-totals", "--overlay", os.path.join(self.folder, "none.gpkg"),
+              "--format", "csv", gpkg], 3, "无法读取图层"),
+        ]
+        for args, code, text in cases:
+            with self.subTest(args=args):
+                done = run("--zone-column", "ZLMC", *args)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertIn(text, done.stdout + done.stderr)
+        done = run("--zone-totals", "--zone-column", "ZLMC", "--area-from", "ellipsoid",
+                   "--format", "csv", gpkg)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("石碣镇", done.stdout)
+
     def test_refusals_of_several_sources_write_nothing(self):
         # A part without the class field (the others are checked before any is read), a workbook
         # among the sources, a source given twice, and a filter that selects nothing in any part.

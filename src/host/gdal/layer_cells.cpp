@@ -1,5 +1,7 @@
 #include "src/host/gdal/layer_cells.h"
 
+#include <ogr_feature.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -55,6 +57,49 @@ std::string RowIds::Label(int64_t number) const {
     if (kept_number == number) return FidLabel(fid);
   }
   return "第 " + std::to_string(number) + " 个要素";
+}
+
+// A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
+// null or unset as empty. `type` is the field's type, looked up once for the layer; the index was
+// checked when the layer was opened, so numbers and texts are taken as the feature holds them.
+void ReadFeatureField(OGRFeature& feature, int index, OGRFieldType type,
+                      std::optional<CellValue>& cell) {
+  if (!feature.IsFieldSetAndNotNullUnsafe(index)) return SetEmpty(cell);
+  const OGRField& value = *feature.GetRawFieldRef(index);
+  switch (type) {
+    case OFTInteger:
+      cell.emplace(static_cast<double>(value.Integer));
+      return;
+    case OFTInteger64:
+      cell.emplace(static_cast<double>(value.Integer64));
+      return;
+    case OFTReal:
+      cell.emplace(value.Real);
+      return;
+    case OFTString:
+      return SetText(cell, value.String != nullptr ? value.String : "");
+    default:
+      SetText(cell, feature.GetFieldAsString(index));
+  }
+}
+
+// A zone or class value. A whole number is a code, read as its digits: a 19-digit location code
+// in an Integer64 field read as a number would give "4.419E+18", and every prefix of it the same.
+// A Real field holding a whole number gives the digits of the value it holds. Anything else is
+// read as ReadFeatureField reads it.
+void ReadFeatureCode(OGRFeature& feature, int index, OGRFieldType type,
+                     std::optional<CellValue>& cell) {
+  if (feature.IsFieldSetAndNotNullUnsafe(index)) {
+    const OGRField& value = *feature.GetRawFieldRef(index);
+    if (type == OFTInteger) return SetDigits(cell, value.Integer);
+    if (type == OFTInteger64) return SetDigits(cell, value.Integer64);
+    if (type == OFTReal) {
+      if (const std::optional<int64_t> whole = WholeNumber(value.Real)) {
+        return SetDigits(cell, *whole);
+      }
+    }
+  }
+  ReadFeatureField(feature, index, type, cell);
 }
 
 }  // namespace quilmark

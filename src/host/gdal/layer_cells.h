@@ -5,6 +5,8 @@
 
 #include <ogr_core.h>
 
+class OGRFeature;
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -49,6 +51,19 @@ inline void SetText(std::optional<CellValue>& cell, std::string_view text) {
   cell.emplace(std::in_place_type<std::string>, text);
 }
 void SetDigits(std::optional<CellValue>& cell, int64_t number);
+
+// A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
+// null or unset as empty. `type` is the field's type, looked up once for the layer; the index
+// must have been checked.
+void ReadFeatureField(OGRFeature& feature, int index, OGRFieldType type,
+                      std::optional<CellValue>& cell);
+
+// A zone or class value: a whole number is a code, read as its digits (a 19-digit location code
+// in an Integer64 field read as a number would give "4.419E+18", and every prefix of it the
+// same); a Real field holding a whole number gives the digits of the value it holds. Anything
+// else as ReadFeatureField reads it.
+void ReadFeatureCode(OGRFeature& feature, int index, OGRFieldType type,
+                     std::optional<CellValue>& cell);
 
 // A Real that holds a whole number a 64-bit integer can hold: the code it stands for, read as
 // its digits. nullopt for any other value.

@@ -11,6 +11,7 @@
 #include "src/host/gdal/arrow_rows.h"
 #include "src/host/gdal/database_filter.h"
 #include "src/host/gdal/dataset_open.h"
+#include "src/host/gdal/geometry_area.h"
 #include "src/host/gdal/layer_cells.h"
 #include "src/host/gdal/layer_fields.h"
 #include "src/host/gdal/layer_filter.h"
@@ -24,60 +25,22 @@
 namespace quilmark {
 namespace {
 
-// A field's value as a worksheet would hold it: numbers as numbers, everything else as text,
-// null or unset as empty. `type` is the field's type, looked up once for the layer; the index was
-// checked when the layer was opened, so numbers and texts are taken as the feature holds them.
-void ReadField(OGRFeature& feature, int index, OGRFieldType type, std::optional<CellValue>& cell) {
-  if (!feature.IsFieldSetAndNotNullUnsafe(index)) return SetEmpty(cell);
-  const OGRField& value = *feature.GetRawFieldRef(index);
-  switch (type) {
-    case OFTInteger:
-      cell.emplace(static_cast<double>(value.Integer));
-      return;
-    case OFTInteger64:
-      cell.emplace(static_cast<double>(value.Integer64));
-      return;
-    case OFTReal:
-      cell.emplace(value.Real);
-      return;
-    case OFTString:
-      return SetText(cell, value.String != nullptr ? value.String : "");
-    default:
-      SetText(cell, feature.GetFieldAsString(index));
-  }
-}
-
-// A zone or class value. A whole number is a code, read as its digits: a 19-digit location code
-// in an Integer64 field read as a number would give "4.419E+18", and every prefix of it the same.
-// A Real field holding a whole number gives the digits of the value it holds. Anything else is
-// read as ReadField reads it.
-void ReadCode(OGRFeature& feature, int index, OGRFieldType type, std::optional<CellValue>& cell) {
-  if (feature.IsFieldSetAndNotNullUnsafe(index)) {
-    const OGRField& value = *feature.GetRawFieldRef(index);
-    if (type == OFTInteger) return SetDigits(cell, value.Integer);
-    if (type == OFTInteger64) return SetDigits(cell, value.Integer64);
-    if (type == OFTReal) {
-      if (const std::optional<int64_t> whole = WholeNumber(value.Real)) {
-        return SetDigits(cell, *whole);
-      }
-    }
-  }
-  ReadField(feature, index, type, cell);
-}
-
 class LayerRows : public RowSource {
  public:
   // `first` is the first feature the filter passes, already read (nullptr: none); `count` the
   // features the layer holds (0: not known).
+  // `area` gives the areas where no field does.
   LayerRows(GDALDatasetUniquePtr dataset, OGRLayer& layer, ChosenFields fields,
-            std::unique_ptr<LayerFilter> filter, OGRFeatureUniquePtr first, int64_t count)
+            std::unique_ptr<LayerFilter> filter, OGRFeatureUniquePtr first, int64_t count,
+            std::unique_ptr<GeometryArea> area)
       : dataset_(std::move(dataset)),
         layer_(layer),
         fields_(fields),
         filter_(std::move(filter)),
         first_(std::move(first)),
         decode_texts_(!layer.TestCapability(OLCStringsAsUTF8)),
-        count_known_(count) {
+        count_known_(count),
+        area_(std::move(area)) {
     const OGRFeatureDefn& definition = *layer.GetLayerDefn();
     for (int i = 0; i < definition.GetFieldCount(); ++i) {
       types_.push_back(definition.GetFieldDefn(i)->GetType());
@@ -107,21 +70,20 @@ class LayerRows : public RowSource {
     row.ridge.reset();
     ids_.Start(row.number, feature->GetFID());
     const OGRFieldType zone_type = types_[static_cast<size_t>(fields_.zone)];
-    ReadCode(*feature, fields_.zone, zone_type, row.zone);
+    ReadFeatureCode(*feature, fields_.zone, zone_type, row.zone);
     row.inexact_zone = zone_type == OFTReal && feature->IsFieldSetAndNotNullUnsafe(fields_.zone) &&
                        LosesDigits(feature->GetRawFieldRef(fields_.zone)->Real);
     if (decode_texts_) DecodeText(row.zone);
     if (fields_.class_ != kNoField) {
-      ReadCode(*feature, fields_.class_, types_[static_cast<size_t>(fields_.class_)], row.class_);
+      ReadFeatureCode(*feature, fields_.class_, types_[static_cast<size_t>(fields_.class_)],
+                      row.class_);
       if (decode_texts_) DecodeText(row.class_);
       row.cross_class = row.class_;
     }
     if (fields_.area != kNoField) {
       Read(*feature, fields_.area, row.area);
-    } else if (const OGRGeometry* geometry = feature->GetGeometryRef()) {
-      row.area.emplace(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(geometry))));
     } else {
-      SetEmpty(row.area);
+      ReadGeometryArea(*feature, row);
     }
     if (fields_.deduction != kNoField) Read(*feature, fields_.deduction, row.deduction);
     ReadExtras(*feature, row);
@@ -145,7 +107,20 @@ class LayerRows : public RowSource {
   }
 
   void Read(OGRFeature& feature, int index, std::optional<CellValue>& cell) const {
-    ReadField(feature, index, types_[static_cast<size_t>(index)], cell);
+    ReadFeatureField(feature, index, types_[static_cast<size_t>(index)], cell);
+  }
+
+  // A geometry PROJ cannot take back to latitude and longitude has no sound area.
+  void ReadGeometryArea(OGRFeature& feature, SourceRow& row) {
+    const OGRGeometry* geometry = feature.GetGeometryRef();
+    if (geometry == nullptr) return SetEmpty(row.area);
+    const std::optional<double> area = area_->Of(*geometry);
+    if (!area) {
+      ThrowLayerError("第 " + std::to_string(count_) + " 个要素 (" + RowLabel(count_) +
+                      ") 的坐标无法换算为经纬度 (" + LastGdalError("超出坐标系的范围") +
+                      "), 无法计算它的椭球面积");
+    }
+    row.area.emplace(*area);
   }
 
   void ReadExtras(OGRFeature& feature, SourceRow& row) const {
@@ -180,21 +155,24 @@ class LayerRows : public RowSource {
   const int64_t count_known_;  // the features the layer holds; 0: not known without reading
   int64_t count_ = 0;
   RowIds ids_;
+  std::unique_ptr<GeometryArea> area_;
 };
 
-// Without an area field the area is the geometry's, which is only an area in a projected system.
-void CheckGeometryArea(OGRLayer& layer, const OGRFeatureDefn& fields) {
+// Without an area field the area is the geometry's: planar only in a projected system,
+// ellipsoidal only in a known one (GeometryArea says why not).
+std::unique_ptr<GeometryArea> CheckGeometryArea(OGRLayer& layer, const OGRFeatureDefn& fields,
+                                                AreaFrom from) {
   const std::string name = layer.GetName();
   if (layer.GetLayerDefn()->GetGeomFieldCount() == 0) {
     ThrowLayerError("图层 " + name + " 没有几何图形, 无法计算面积; 请指定面积字段 (命令行: " +
                     "--area-column 字段名或序号)。它的字段是: " + NumberedFieldList(fields));
   }
-  const OGRSpatialReference* srs = layer.GetSpatialRef();
-  if (srs != nullptr && srs->IsGeographic()) {
-    ThrowLayerError("图层 " + name + " 的坐标是经纬度 (地理坐标系 " + srs->GetName() +
-                    "), 按度计算的面积没有意义; 请先投影到平面坐标系, 或指定面积字段 "
-                    "(命令行: --area-column 字段名或序号)");
-  }
+  return std::make_unique<GeometryArea>(layer.GetSpatialRef(), from, name);
+}
+
+// The area field where the areas come from it; else the geometry, which must give them.
+bool AreaFromField(const LayerRequest& request) {
+  return request.area_field && request.area_from == AreaFrom::kField;
 }
 
 // Only the chosen fields and those the filter reads are read; the geometry too when it gives the
@@ -245,10 +223,10 @@ ChosenFields ChooseFields(OGRLayer& layer, const LayerRequest& request) {
   ChosenFields chosen;
   chosen.zone = ChooseField(fields, request.zone_field, "区域", name);
   if (request.class_field) chosen.class_ = ChooseField(fields, *request.class_field, "类别", name);
-  if (request.area_field) {
+  if (AreaFromField(request)) {
     chosen.area = ChooseField(fields, *request.area_field, "面积", name);
   } else {
-    CheckGeometryArea(layer, fields);
+    CheckGeometryArea(layer, fields, request.area_from);
   }
   if (request.deduction_field) {
     chosen.deduction = ChooseField(fields, *request.deduction_field, "扣除系数", name);
@@ -323,7 +301,18 @@ OGRLayer* NeededColumns(GDALDataset& dataset, OGRLayer& table, const CheckedTabl
   sql += " FROM " + QuoteIdentifier(checked.schema) + "." + QuoteIdentifier(checked.table);
   if (!filter.empty()) sql += " WHERE " + filter;
   OGRLayer* rows = dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr);
-  if (rows != nullptr) chosen = result;
+  if (rows == nullptr) return nullptr;
+  // Each column found by its name: where the statement also selects the geometry, GDAL may give
+  // the key column as a field of its own, which moves every other one along.
+  const OGRFeatureDefn& got = *rows->GetLayerDefn();
+  const auto find = [&](int& index) {
+    if (index == kNoField) return;
+    index =
+        got.GetFieldIndex(fields.GetFieldDefn(selected[static_cast<size_t>(index)])->GetNameRef());
+  };
+  for (int* index : {&result.zone, &result.class_, &result.area, &result.deduction}) find(*index);
+  for (int& extra : result.extras) find(extra);
+  chosen = result;
   return rows;
 }
 
@@ -347,8 +336,11 @@ std::unique_ptr<RowSource> StreamTable(const LayerRequest& request, GDALDatasetU
   OGRFeatureUniquePtr first = layer_filter->Next(rows);
   const bool failed = !first && CPLGetLastErrorType() >= CE_Failure;
   empty = first == nullptr;
+  std::unique_ptr<GeometryArea> area;
+  if (chosen.area == kNoField)
+    area = CheckGeometryArea(layer, *layer.GetLayerDefn(), request.area_from);
   auto read = std::make_unique<LayerRows>(std::move(dataset), rows, needed, std::move(layer_filter),
-                                          std::move(first), count);
+                                          std::move(first), count, std::move(area));
   if (result != nullptr) read->ReleasesLayer();
   // The server took the filter a moment ago: what fails now is the server, not the filter.
   if (failed) ThrowLayerError("无法读取第 1 个要素: " + LastGdalError("数据源中断"));
@@ -371,8 +363,12 @@ OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr 
                      nullptr};
   const PushdownFields read{chosen.zone, chosen.class_, chosen.area, chosen.deduction,
                             !chosen.extras.empty()};
-  if (std::optional<GroupedQuery> query =
-          PushdownQuery(*dataset, layer, read, request.zone_prefix)) {
+  // A server sums planar areas; the ellipsoid's are computed here from each geometry.
+  std::optional<GroupedQuery> query;
+  if (request.area_from != AreaFrom::kEllipsoid) {
+    query = PushdownQuery(*dataset, layer, read, request.zone_prefix);
+  }
+  if (query) {
     query->schema = table.schema;
     query->table = table.table;
     query->where = std::move(filter.query.where);
@@ -420,10 +416,12 @@ OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead) {
   }
   OGRFeatureUniquePtr first = ReadFirst(*layer, *filter, request.where);
   opened.empty = first == nullptr;
+  std::unique_ptr<GeometryArea> area;
+  if (chosen.area == kNoField) area = CheckGeometryArea(*layer, fields, request.area_from);
   // The driver decodes the next features while the run sums the ones before.
   opened.rows = std::make_unique<ReadAheadRows>(
       std::make_unique<LayerRows>(std::move(dataset), *layer, chosen, std::move(filter),
-                                  std::move(first), count),
+                                  std::move(first), count, std::move(area)),
       rows_ahead > 0 ? rows_ahead : ReadAheadRows::kDefaultRowsAhead);
   return opened;
 }
@@ -440,7 +438,7 @@ CheckedLayer CheckLayer(const LayerRequest& request) {
   if (request.class_field) {
     named.class_field = ChosenFieldName(fields, chosen.class_, *request.class_field);
   }
-  if (request.area_field) {
+  if (AreaFromField(request)) {
     named.area_field = ChosenFieldName(fields, chosen.area, *request.area_field);
   }
   if (request.deduction_field) {

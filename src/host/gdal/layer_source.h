@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "src/host/ellipsoid_area.h"
 #include "src/host/row_source.h"
 
 namespace quilmark {
@@ -28,6 +29,8 @@ struct LayerRequest {
   std::string zone_field;                  // the zone
   std::optional<std::string> class_field;  // the class; nullopt when no task reads it
   std::optional<std::string> area_field;   // nullopt: the geometry's planar area
+  // kPlane or kEllipsoid: the area is the geometry's, whatever `area_field` says.
+  AreaFrom area_from = AreaFrom::kField;
   std::optional<std::string> deduction_field;  // the deduction coefficient, when chosen
   // Further fields, read into SourceRow::fields in this order; each must exist, as the others.
   std::vector<std::string> extra_fields;
@@ -51,7 +54,7 @@ struct OpenedLayer {
 // missing, unreadable, refused or damaged, a shapefile lacks its .dbf, a server does not answer
 // (within a few seconds), there are several layers and none was named (the message lists them),
 // a field does not exist (the message lists the fields), the filter is not valid, or the area
-// would come from a geometry in geographic degrees. The features are read ahead of the run on a
+// would come from a geometry in geographic degrees (planar) or in an unknown system (ellipsoidal). The features are read ahead of the run on a
 // thread of their own, at most about `rows_ahead` of them (0: a few batches).
 OpenedLayer OpenLayer(const LayerRequest& request, size_t rows_ahead = 0);
 
