@@ -157,7 +157,7 @@ TEST(DataCheck, SurveyFieldsOfALayer) {
     reports.fields.net_area = 2;
     const RowsMeaning meaning{"字段 TBMJ", "区域", &reports, std::nullopt};
     std::ostringstream out;
-    CsvTarget target(out);
+    CsvTarget target(out, std::nullopt, CsvEncoding::kUtf8);
     RecordingSink sink;
     RunRequest request{options, {}, {}};
     request.output.given = &target;
@@ -176,7 +176,7 @@ TEST(DataCheck, CheckAloneWritesTheFindingsAndNoSummary) {
   options.CheckOnly = true;
   ListedRows rows({Patch(1, T("A"), "011", 5.0), Patch(2, T("A"), "012", -1.0)});
   std::ostringstream out;
-  CsvTarget target(out);
+  CsvTarget target(out, std::nullopt, CsvEncoding::kUtf8);
   RecordingSink sink;
   const RunResult result = SummarizeRows(options, rows, target, sink, "字段 TBMJ");
   EXPECT_EQ(result.stop, StopReason::kDataError);  // the check's own exit: 1
