@@ -191,7 +191,7 @@ void DefineReportOptions(CLI::App& app, CommandLine& line) {
   const std::pair<const char*, std::pair<std::string*, const char*>> fields[] = {
       {"--ownership-column", {&options.TextQSXZColumn, "权属性质 (默认 QSXZ)"}},
       {"--urban-column", {&options.TextCZCSXMColumn, "城镇村属性码 (默认 CZCSXM)"}},
-      {"--slope-column", {&options.TextPDJBColumn, "坡度级别 (默认 PDJB)"}},
+      {"--slope-column", {&options.TextPDJBColumn, "耕地坡度级别 (默认 GDPDJB, 图层没有时 PDJB)"}},
       {"--terrace-column", {&options.TextGDLXColumn, "耕地类型 梯田/坡地 (默认 GDLX)"}},
   };
   for (const auto& [name, field] : fields) {

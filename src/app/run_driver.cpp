@@ -256,6 +256,9 @@ std::optional<StopReason> WriteTables(SummedTasks& summed, ResultTarget& target,
     for (const TableShape& shape : task->Shapes()) shapes.push_back(shape);
   }
   if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
+  for (const auto& task : summed.tasks) {
+    for (const std::string& notice : task->Notices()) sink.Show(MessageKind::kWarning, notice);
+  }
   if (!sink.BeginWriting()) throw RunCancelled{};
   std::vector<ResultTable> tables;
   for (const auto& task : summed.tasks) {

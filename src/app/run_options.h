@@ -44,7 +44,9 @@ struct RunOptions {
   // The layer fields the reports read besides zone, class, area and KCXS.
   std::string TextQSXZColumn = "QSXZ";
   std::string TextCZCSXMColumn = "CZCSXM";
-  std::string TextPDJBColumn = "PDJB";
+  // 耕地坡度级别, the standard DLTB field; a layer that names it PDJB (as other layers of the
+  // survey do) is read from that field when it has no GDPDJB.
+  std::string TextPDJBColumn = "GDPDJB";
   std::string TextGDLXColumn = "GDLX";
 
   // Master-plan method: at most one is true.
