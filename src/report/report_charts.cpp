@@ -56,6 +56,7 @@ ResultTable ChartDataTable(const ReportFigures& figures, const std::vector<UnitR
     table.cells.push_back(cells);
   }
   const auto last = static_cast<int64_t>(table.cells.size()) - 1;
+  table.chart_data = true;
   table.charts = {
       {ChartSpec::Kind::kPie, "三大类面积构成", 0, 1, 3, 0, 1, 1},
       {ChartSpec::Kind::kStackedColumn, "各行政区一级分类面积", 5, 6, last, 0, 1,

@@ -218,9 +218,31 @@ class SurveyReports(unittest.TestCase):
         self.assertEqual(sheet.page_setup.orientation, "landscape")
         self.assertEqual(sheet.page_setup.paperSize, 8)  # A3
         self.assertEqual(sheet.print_title_rows, "$3:$4")
+        self.assert_printable(book)
         self.assertEqual(sheet["C5"].number_format, "0.00")
         self.assertEqual([chart.title for chart in book.chartsheets],
                          ["三大类面积构成", "各行政区一级分类面积"])
+
+    def assert_printable(self, book):
+        """No text printed below 8 pt (the 11 pt cells at 75 % or more, nothing fitted to a page),
+        the name and code columns repeated on every page, no code or figure wider than its
+        column, and the charts' figures kept out of print."""
+        self.assertEqual(book["图表数据"].sheet_state, "hidden")
+        for sheet in book.worksheets[:6]:
+            with self.subTest(sheet.title):
+                self.assertGreaterEqual(sheet.page_setup.scale or 100, 75)
+                self.assertFalse(sheet.sheet_properties.pageSetUpPr
+                                 and sheet.sheet_properties.pageSetUpPr.fitToPage)
+                self.assertTrue(sheet.print_title_cols.startswith("$A:$"))
+                self.assertEqual(sheet.oddFooter.center.text, "&A 第 &P 页")
+                for row in sheet.iter_rows(min_row=5, max_row=4 + len(body(sheet, 2))):
+                    for cell in row:
+                        shown = (f"{cell.value:.2f}" if isinstance(cell.value, float)
+                                 else "" if cell.column > 3 or cell.value is None else str(cell.value))
+                        width = sum(2 if ord(ch) > 0x2e80 else 1 for ch in shown)
+                        letter = openpyxl.utils.get_column_letter(cell.column)
+                        column = sheet.column_dimensions[letter].width
+                        self.assertLessEqual(width, column, (cell.coordinate, shown))
 
     def assert_rounded(self, book, expected, level):
         """Every figure within 0.01 ha of its exact value, the 合计 exactly its own rounding, and
