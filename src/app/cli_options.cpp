@@ -199,6 +199,18 @@ void DefineReportOptions(CLI::App& app, CommandLine& line) {
         ->type_name("字段")
         ->needs(report);
   }
+  const std::pair<const char*, std::pair<std::string*, const char*>> sign_off[] = {
+      {"--report-unit", {&options.TextReportUnit, "填报单位"}},
+      {"--report-head", {&options.TextReportHead, "单位负责人"}},
+      {"--report-preparer", {&options.TextReportPreparer, "填表人"}},
+      {"--report-date", {&options.TextReportDate, "填表日期"}},
+  };
+  for (const auto& [name, field] : sign_off) {
+    app.add_option(name, *field.first,
+                   std::string("与 --report 同用: 各表的") + field.second + " (不填时留空待手写)")
+        ->type_name("文本")
+        ->needs(report);
+  }
   for (CLI::Option* task : {line.land_use_option, line.table_option}) report->excludes(task);
   // The reports are the survey's own tables, in 公顷 with two decimals and their own totals.
   for (const char* other : {"--master-plan", "--zone-totals", "--cross-tab", "--zone-prefix",

@@ -75,7 +75,9 @@ std::optional<StopReason> CheckReports(const RunOptions& options, const ReportSo
   std::optional<std::vector<ReportKind>> kinds = ParseReportList(options.ListReports);
   std::optional<UnitLevel> level = UnitLevelByName(options.ListReportLevel);
   if (!kinds || !level) return StopReason::kBadReport;
-  plan.report = ReportSettings{std::move(*kinds), *level, source->fields, source->zone_names};
+  plan.report = ReportSettings{std::move(*kinds), *level, source->fields, source->zone_names,
+                               {options.TextReportUnit, options.TextReportHead,
+                                options.TextReportPreparer, options.TextReportDate}};
   return std::nullopt;
 }
 

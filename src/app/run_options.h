@@ -48,6 +48,11 @@ struct RunOptions {
   // survey do) is read from that field when it has no GDPDJB.
   std::string TextPDJBColumn = "GDPDJB";
   std::string TextGDLXColumn = "GDLX";
+  // The reports' sign-off lines: 填报单位, 单位负责人, 填表人, 填表日期; empty: a blank to fill in.
+  std::string TextReportUnit;
+  std::string TextReportHead;
+  std::string TextReportPreparer;
+  std::string TextReportDate;
 
   // Master-plan method: at most one is true.
   bool IsAllZone = false;

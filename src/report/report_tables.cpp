@@ -232,10 +232,15 @@ std::vector<double> RowValues(const TableSpec& spec, const UnitRow& row, size_t 
   return values;
 }
 
+// A label and its value, or a blank to write on where the value is empty.
+std::string Filled(const char* label, const std::string& value) {
+  return std::string(label) + ": " + (value.empty() ? std::string("____________") : value);
+}
+
 }  // namespace
 
 ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
-                             const std::vector<UnitRow>& rows) {
+                             const std::vector<UnitRow>& rows, const SignOff& sign_off) {
   const TableSpec spec = SpecOf(kind, figures);
   ResultTable table;
   table.name = std::string(ReportInfoOf(kind).title);
@@ -243,7 +248,7 @@ ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
   table.header_rows = static_cast<int64_t>(spec.header.size());
   PrintLayout print;
   print.title = table.name;
-  print.unit_line = "单位: 公顷";
+  print.unit_line = Filled("填报单位", sign_off.unit) + "        单位: 公顷";
   print.merges = spec.merges;
   print.key_columns = spec.sub_rows.empty() ? 2 : 3;
   const size_t width = spec.header[0].size();
@@ -271,6 +276,9 @@ ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
     std::snprintf(line, sizeof line, "其中田坎 (1203) 面积: %.2f 公顷", TerraceTotal(figures));
     print.notes.push_back(line);
   }
+  print.notes.push_back(Filled("单位负责人", sign_off.head) + "        " +
+                        Filled("填表人", sign_off.preparer) + "        " +
+                        Filled("填表日期", sign_off.date));
   table.print = std::move(print);
   return table;
 }

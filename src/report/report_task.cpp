@@ -30,7 +30,7 @@ std::vector<UnitRow> ReportTask::Rows() const {
 std::vector<ResultTable> ReportTask::Tables() const {
   const std::vector<UnitRow> rows = Rows();
   std::vector<ResultTable> tables;
-  for (ReportKind kind : settings_.kinds) tables.push_back(BuildReportTable(kind, Figures(), rows));
+  for (ReportKind kind : settings_.kinds) tables.push_back(BuildReportTable(kind, Figures(), rows, settings_.sign_off));
   tables.push_back(ChartDataTable(Figures(), rows));
   return tables;
 }

@@ -11,6 +11,7 @@
 #include "src/report/report_figures.h"
 #include "src/report/report_kinds.h"
 #include "src/report/report_sums.h"
+#include "src/report/report_tables.h"
 #include "src/report/unit_rows.h"
 #include "src/summary/row_task.h"
 
@@ -21,6 +22,7 @@ struct ReportSettings {
   UnitLevel level = UnitLevel::kTownship;
   ReportFields fields;
   std::unordered_map<std::string, std::string> zone_names;  // code -> name (--zone-names)
+  SignOff sign_off;
 };
 
 class ReportTask : public RowTask {

@@ -162,7 +162,7 @@ class Expected:
 def body(sheet, header_rows):
     rows = []
     for row in sheet.iter_rows(min_row=3 + header_rows, values_only=True):
-        if row[0] is not None and str(row[0]).startswith("其中田坎"):
+        if row[0] is not None and str(row[0]).startswith(("其中田坎", "单位负责人")):
             break
         rows.append([round(x, 2) if isinstance(x, float) else (x if x != "" else None)
                      for x in row])
@@ -199,9 +199,11 @@ class SurveyReports(unittest.TestCase):
         return openpyxl.load_workbook(result)
 
     def test_every_kind_of_layer_gives_the_tables_computed_by_hand(self):
-        books = [self.report(self.layer("gbk/图斑.shp", "ESRI Shapefile", "-lco", "ENCODING=CP936")),
-                 self.report(self.layer("图斑.gpkg", "GPKG")),
-                 self.report(self.layer("图斑.gdb", "OpenFileGDB"))]
+        sign = ["--level", "village", "--report-unit", "石碣镇人民政府", "--report-preparer", "张三"]
+        books = [self.report(self.layer("gbk/图斑.shp", "ESRI Shapefile", "-lco", "ENCODING=CP936"),
+                             *sign),
+                 self.report(self.layer("图斑.gpkg", "GPKG"), *sign),
+                 self.report(self.layer("图斑.gdb", "OpenFileGDB"), *sign)]
         sheets = [[(ws.title, list(ws.values), sorted(map(str, ws.merged_cells.ranges)))
                    for ws in book.worksheets] for book in books]
         self.assertEqual(sheets[0], sheets[1])
@@ -213,7 +215,9 @@ class SurveyReports(unittest.TestCase):
         self.assert_rounded(book, Expected(CSV), "village")
         sheet = book["土地利用现状一级分类面积汇总表"]
         self.assertEqual(sheet["A1"].value, "土地利用现状一级分类面积汇总表")
-        self.assertEqual(sheet["A2"].value, "单位: 公顷")
+        self.assertEqual(sheet["A2"].value, "填报单位: 石碣镇人民政府        单位: 公顷")
+        self.assertEqual(sheet["A22"].value, "单位负责人: ____________        填表人: 张三        "
+                                             "填表日期: ____________")
         self.assertEqual(sheet.freeze_panes, "C5")
         self.assertEqual(sheet.page_setup.orientation, "landscape")
         self.assertEqual(sheet.page_setup.paperSize, 8)  # A3

@@ -197,7 +197,7 @@ TEST(ReportTask, TerraceShareAndTheChecks) {
   const std::vector<CellValue>& total = tables[0].cells[static_cast<size_t>(tables[0].header_rows)];
   EXPECT_EQ(total[4], CellValue(0.9));   // 耕地
   EXPECT_EQ(total[15], CellValue(0.1));  // 其他土地: 田坎
-  EXPECT_EQ(tables[0].print->notes, std::vector<std::string>{"其中田坎 (1203) 面积: 0.10 公顷"});
+  EXPECT_EQ(tables[0].print->notes.front(), "其中田坎 (1203) 面积: 0.10 公顷");
   EXPECT_FALSE(task.Refusal());
 
   patches.Add(task, "441900101202", "0102", 500, Fields(0, "", "3", ""));
