@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Draws the first printed page of the survey reports of the example layer into
-# docs/report-page.png: the reports are written, printed to PDF by the headless office and the
-# first page drawn by pdftoppm, as a planner's printer would get it. Builds what it needs first.
+# Draws printed pages of the survey reports of the example layer into docs/: the first page
+# (report-page.png) and the first page of the 72-column level-2 table, which goes on over
+# further pages across (report-page-wide.png). The reports are written, printed to PDF by the
+# headless office and the pages drawn by pdftoppm, as a planner's printer would get them. Builds
+# what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,4 +21,5 @@ soffice "-env:UserInstallation=file://$work/profile" --headless --convert-to pdf
   --outdir "$work" "$work/统计报表.xlsx" >/dev/null 2>&1
 mkdir -p docs
 pdftoppm -f 1 -l 1 -r 60 -png -singlefile "$work/统计报表.pdf" docs/report-page
-echo "docs/report-page.png"
+pdftoppm -f 2 -l 2 -r 60 -png -singlefile "$work/统计报表.pdf" docs/report-page-wide
+echo "docs/report-page.png docs/report-page-wide.png"

@@ -10,4 +10,5 @@ target_sources(quilmark_tests PRIVATE
   core/run_driver_test.cpp
   core/run_request_test.cpp
   core/watched_rows_test.cpp
-  core/data_check_test.cpp)
+  core/data_check_test.cpp
+  core/tree_rounding_test.cpp)

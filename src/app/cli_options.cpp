@@ -217,15 +217,28 @@ void DefineReportOptions(CLI::App& app, CommandLine& line) {
       ->type_name("级别")
       ->check(CLI::IsMember({"county", "township", "village"}))
       ->needs(report);
-  const std::pair<const char*, std::pair<std::string*, const char*>> fields[] = {
-      {"--ownership-column", {&options.TextQSXZColumn, "权属性质 (默认 QSXZ)"}},
-      {"--urban-column", {&options.TextCZCSXMColumn, "城镇村属性码 (默认 CZCSXM)"}},
-      {"--slope-column", {&options.TextPDJBColumn, "坡度级别 (默认 PDJB)"}},
-      {"--terrace-column", {&options.TextGDLXColumn, "耕地类型 梯田/坡地 (默认 GDLX)"}},
+  // Texts the reports take: the fields they read under other names, and the sign-off lines.
+  struct Text {
+    const char* name;
+    std::string* value;
+    std::string help;
+    const char* type;
   };
-  for (const auto& [name, field] : fields) {
-    app.add_option(name, *field.first, std::string("与 --report 同用: ") + field.second + " 的字段名")
-        ->type_name("字段")
+  const Text texts[] = {
+      {"--ownership-column", &options.TextQSXZColumn, "权属性质 (默认 QSXZ) 的字段名", "字段"},
+      {"--urban-column", &options.TextCZCSXMColumn, "城镇村属性码 (默认 CZCSXM) 的字段名", "字段"},
+      {"--slope-column", &options.TextPDJBColumn,
+       "耕地坡度级别 (默认 GDPDJB, 图层没有时 PDJB) 的字段名", "字段"},
+      {"--terrace-column", &options.TextGDLXColumn, "耕地类型 梯田/坡地 (默认 GDLX) 的字段名",
+       "字段"},
+      {"--report-unit", &options.TextReportUnit, "各表的填报单位 (不填时留空待手写)", "文本"},
+      {"--report-head", &options.TextReportHead, "各表的单位负责人 (不填时留空待手写)", "文本"},
+      {"--report-preparer", &options.TextReportPreparer, "各表的填表人 (不填时留空待手写)", "文本"},
+      {"--report-date", &options.TextReportDate, "各表的填表日期 (不填时留空待手写)", "文本"},
+  };
+  for (const Text& text : texts) {
+    app.add_option(text.name, *text.value, "与 --report 同用: " + text.help)
+        ->type_name(text.type)
         ->needs(report);
   }
   for (CLI::Option* task : {line.land_use_option, line.table_option}) report->excludes(task);

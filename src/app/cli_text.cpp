@@ -198,7 +198,7 @@ std::string ErrorSentence(const CLI::App& app, const CLI::Error& error) {
     return Named(name) + " 的取值个数不对";
   }
   if (Is<CLI::RequiresError>(error)) {
-    static const std::regex kRequires(R"((\S+) requires (\S+))");
+    static const std::regex kRequires(R"((\S+) requires (.+))");
     if (std::regex_match(what, match, kRequires)) {
       return Named(match[1].str()) + " 只能与 " + match[2].str() + " 一起使用";
     }

@@ -104,7 +104,8 @@ std::variant<ReportFields, std::string> ChooseReportFields(const RunOptions& opt
   }
   for (const Needed& needed : kNeeded) {
     if (std::find(kinds.begin(), kinds.end(), needed.table) == kinds.end()) continue;
-    const std::string& field = options.*needed.choice;
+    std::string field = options.*needed.choice;
+    if (field == "GDPDJB" && !HasField(fields, field) && HasField(fields, "PDJB")) field = "PDJB";
     if (!HasField(fields, field)) {
       return MissingText(needed.table, field, needed.what, needed.option, fields, layer);
     }

@@ -76,7 +76,9 @@ std::optional<StopReason> CheckReports(const RunOptions& options, const ReportSo
   std::optional<std::vector<ReportKind>> kinds = ParseReportList(options.ListReports);
   std::optional<UnitLevel> level = UnitLevelByName(options.ListReportLevel);
   if (!kinds || !level) return StopReason::kBadReport;
-  plan.report = ReportSettings{std::move(*kinds), *level, source->fields, source->zone_names};
+  plan.report = ReportSettings{std::move(*kinds), *level, source->fields, source->zone_names,
+                               {options.TextReportUnit, options.TextReportHead,
+                                options.TextReportPreparer, options.TextReportDate}};
   return std::nullopt;
 }
 
@@ -294,6 +296,9 @@ std::optional<StopReason> WriteTables(const RunOptions& options, SummedTasks& su
     shapes.push_back(FindingsTable(summed.findings).Shape());
   }
   if (!target.Fits(shapes)) return StopReason::kBlockOutsideSheet;
+  for (const auto& task : summed.tasks) {
+    for (const std::string& notice : task->Notices()) sink.Show(MessageKind::kWarning, notice);
+  }
   if (!sink.BeginWriting()) throw RunCancelled{};
   sink.Progress("写入汇总结果");
   target.Write(TablesWritten(options, summed, findings_table));

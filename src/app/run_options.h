@@ -44,8 +44,15 @@ struct RunOptions {
   // The layer fields the reports read besides zone, class, area and KCXS.
   std::string TextQSXZColumn = "QSXZ";
   std::string TextCZCSXMColumn = "CZCSXM";
-  std::string TextPDJBColumn = "PDJB";
+  // 耕地坡度级别, the standard DLTB field; a layer that names it PDJB (as other layers of the
+  // survey do) is read from that field when it has no GDPDJB.
+  std::string TextPDJBColumn = "GDPDJB";
   std::string TextGDLXColumn = "GDLX";
+  // The reports' sign-off lines: 填报单位, 单位负责人, 填表人, 填表日期; empty: a blank to fill in.
+  std::string TextReportUnit;
+  std::string TextReportHead;
+  std::string TextReportPreparer;
+  std::string TextReportDate;
 
   // Master-plan method: at most one is true.
   bool IsAllZone = false;

@@ -169,6 +169,7 @@ std::string AddTableSheet(lxw_workbook* book, const ResultTable& table, const st
   const size_t skipped = EmptyHeaderRows(table);
   const std::string failure = WritePlainSheet(sheet, name, table, skipped, formats);
   if (!failure.empty()) return failure;
+  if (table.chart_data) worksheet_hide(sheet);
   // Charts point at a table that starts with its header.
   return skipped == 0 ? AddCharts(book, table, name, 0) : std::string();
 }

@@ -37,9 +37,7 @@ ResultTable ChartDataTable(const ReportFigures& figures, const std::vector<UnitR
   table.cells.push_back(row({std::string("三大类"), std::string("面积")}));
   for (size_t m = 0; m < classes.major.size(); ++m) {
     double area = 0;
-    for (const auto& unit : figures.major) {
-      for (const auto& column : unit) area += column[m];
-    }
+    for (const auto& column : figures.major[0]) area += column[m];  // the 合计 row's
     table.cells.push_back(row({classes.major[m], Rounded(area)}));
   }
   table.cells.push_back(row({}));
@@ -47,12 +45,7 @@ ResultTable ChartDataTable(const ReportFigures& figures, const std::vector<UnitR
   for (const Level1Class& c : classes.level1) titles.emplace_back(ColumnTitle(c.name, c.code));
   table.cells.push_back(titles);
   for (const UnitRow* unit : TopRows(rows)) {
-    std::vector<double> sums(classes.level1.size());
-    for (uint32_t leaf : unit->leaves) {
-      for (size_t c = 0; c < classes.level2.size(); ++c) {
-        sums[classes.level2[c].level1] += figures.level2[leaf][c];
-      }
-    }
+    const std::vector<double>& sums = figures.level1[unit->node];
     // A township is named without its 小计.
     std::string name = unit->name;
     if (unit->role == RowRole::kSubtotal && name.ends_with("小计")) {
@@ -63,6 +56,7 @@ ResultTable ChartDataTable(const ReportFigures& figures, const std::vector<UnitR
     table.cells.push_back(cells);
   }
   const auto last = static_cast<int64_t>(table.cells.size()) - 1;
+  table.chart_data = true;
   table.charts = {
       {ChartSpec::Kind::kPie, "三大类面积构成", 0, 1, 3, 0, 1, 1},
       {ChartSpec::Kind::kStackedColumn, "各行政区一级分类面积", 5, 6, last, 0, 1,

@@ -28,7 +28,7 @@ const Check kChecks[] = {
     {ReportKind::kOwnership, &ReportFigures::unknown_ownership,
      "的国有与集体土地面积之和比总面积少", "有图斑的权属性质 (QSXZ) 为空或不是 10、20、30-34、40"},
     {ReportKind::kSlope, &ReportFigures::unknown_slope, "的各坡度级别耕地面积之和比耕地面积少",
-     "有耕地图斑的坡度级别 (PDJB) 不是 1-5, 或坡度级别 2-5 的耕地类型 (GDLX) 不是 TT 或 PD"},
+     "有耕地图斑的坡度级别 (GDPDJB) 不是 1-5, 或坡度级别 2-5 的耕地类型 (GDLX) 不是 TT 或 PD"},
 };
 
 std::string Hectares(double x) {
@@ -56,13 +56,13 @@ std::optional<std::string> CheckUrban(const ReportFigures& f, const std::vector<
                                       const std::vector<std::string>& codes) {
   const ClassColumns& classes = Survey3Columns();
   for (size_t u : order) {
+    const size_t node = f.leaf_node[u];
     for (size_t c = 0; c < classes.level2.size(); ++c) {
-      double urban = 0;
-      for (size_t k = 1; k < kUrbanKinds; ++k) urban += f.urban[u][c][k];
-      if (urban > f.level2[u][c] + kTolerance) {
+      const double urban = f.urban[node][c][1];  // 201 ... 205 together
+      if (urban > f.level2[node][c] + kTolerance) {
         return "城镇村及工矿用地面积汇总表: " + codes[u] + " 的城镇村及工矿用地中" +
                classes.level2[c].name + "比该单位的" + classes.level2[c].name + "多 " +
-               Hectares(urban - f.level2[u][c]) + " 公顷";
+               Hectares(urban - f.level2[node][c]) + " 公顷";
       }
     }
   }

@@ -12,7 +12,7 @@ constexpr ReportInfo kReports[] = {
     {ReportKind::kLevel1, "level1", "土地利用现状一级分类面积汇总表"},
     {ReportKind::kLevel2, "level2", "土地利用现状分类面积汇总表"},
     {ReportKind::kMajor, "major", "三大类面积汇总表"},
-    {ReportKind::kOwnership, "ownership", "一级分类面积按权属性质汇总表"},
+    {ReportKind::kOwnership, "ownership", "土地利用现状一级分类面积按权属性质汇总表"},
     {ReportKind::kUrban, "urban", "城镇村及工矿用地面积汇总表"},
     {ReportKind::kSlope, "slope", "耕地坡度分级面积汇总表"},
 };

@@ -24,23 +24,6 @@ struct TableSpec {
 
 double Rounded(double x) { return std::round(x * 100) / 100; }
 
-// Level-1 sums of one unit's per-column figures; `pick` reads the figure of a level-2 column.
-std::vector<double> Level1Sums(const std::function<double(size_t)>& pick) {
-  const ClassColumns& classes = Survey3Columns();
-  std::vector<double> sums(classes.level1.size());
-  for (size_t c = 0; c < classes.level2.size(); ++c) sums[classes.level2[c].level1] += pick(c);
-  return sums;
-}
-
-// A total column followed by the level-1 columns.
-std::vector<double> TotalAndLevel1(const std::function<double(size_t)>& pick) {
-  std::vector<double> values = Level1Sums(pick);
-  double total = 0;
-  for (double v : values) total += v;
-  values.insert(values.begin(), total);
-  return values;
-}
-
 // Header rows: the key columns' titles, then the value columns' titles in one or two rows.
 struct HeaderBuilder {
   std::vector<std::vector<CellValue>> rows = std::vector<std::vector<CellValue>>(2);
@@ -82,34 +65,42 @@ TableSpec Level1Spec(const ReportFigures& f) {
   header.Whole("国土调查总面积");
   for (const std::string& title : Level1Titles()) header.Whole(title);
   return {ReportKind::kLevel1, header.rows, header.merges, {}, [&f](size_t u, size_t) {
-            std::vector<double> values = TotalAndLevel1([&](size_t c) { return f.level2[u][c]; });
-            values[0] += f.level2[u].back();  // codes without a column still count in the total
+            std::vector<double> values = {f.total[u]};  // codes without a column count in it too
+            values.insert(values.end(), f.level1[u].begin(), f.level1[u].end());
             return values;
           }};
 }
 
-TableSpec Level2Spec(const ReportFigures& f) {
+// Each level-1 column's level-2 columns.
+std::vector<std::vector<size_t>> Level2Groups() {
   const ClassColumns& classes = Survey3Columns();
-  HeaderBuilder header({});
-  header.Whole("国土调查总面积");
   std::vector<std::vector<size_t>> groups(classes.level1.size());
   for (size_t c = 0; c < classes.level2.size(); ++c) groups[classes.level2[c].level1].push_back(c);
+  return groups;
+}
+
+// The header of the level-1 columns each with its 小计 and level-2 columns.
+void Level2Header(HeaderBuilder& header) {
+  const ClassColumns& classes = Survey3Columns();
+  const std::vector<std::vector<size_t>> groups = Level2Groups();
   for (size_t g = 0; g < groups.size(); ++g) {
     std::vector<std::string> titles = {"小计"};
     for (size_t c : groups[g])
       titles.push_back(ColumnTitle(classes.level2[c].name, classes.level2[c].code));
     header.Group(ColumnTitle(classes.level1[g].name, classes.level1[g].code), titles);
   }
-  return {ReportKind::kLevel2, header.rows, header.merges, {}, [&f, groups](size_t u, size_t) {
-            std::vector<double> values = {0};
-            for (double v : f.level2[u]) values[0] += v;
-            for (const std::vector<size_t>& group : groups) {
-              values.push_back(0);
-              const size_t subtotal = values.size() - 1;
-              for (size_t c : group) {
-                values[subtotal] += f.level2[u][c];
-                values.push_back(f.level2[u][c]);
-              }
+}
+
+TableSpec Level2Spec(const ReportFigures& f) {
+  HeaderBuilder header({});
+  header.Whole("国土调查总面积");
+  Level2Header(header);
+  return {ReportKind::kLevel2, header.rows, header.merges, {}, [&f](size_t u, size_t) {
+            std::vector<double> values = {f.total[u]};
+            const std::vector<std::vector<size_t>> groups = Level2Groups();
+            for (size_t g = 0; g < groups.size(); ++g) {
+              values.push_back(f.level1[u][g]);
+              for (size_t c : groups[g]) values.push_back(f.level2[u][c]);
             }
             return values;
           }};
@@ -143,8 +134,7 @@ TableSpec MajorSpec(const ReportFigures& f) {
     header.Group(classes.major[m], titles);
   }
   return {ReportKind::kMajor, header.rows, header.merges, {}, [&f, groups](size_t u, size_t) {
-            std::vector<double> values = {0};
-            for (double v : f.level2[u]) values[0] += v;
+            std::vector<double> values = {f.total[u]};
             for (size_t m = 0; m < groups.size(); ++m) {
               values.push_back(0);
               const size_t subtotal = values.size() - 1;
@@ -157,35 +147,49 @@ TableSpec MajorSpec(const ReportFigures& f) {
           }};
 }
 
+// One row per unit: its total, its state and collective land, then each level-1 class's.
 TableSpec OwnershipSpec(const ReportFigures& f) {
-  HeaderBuilder header({"权属性质"});
+  const std::vector<std::string> kinds = {"国家所有", "集体所有"};
+  HeaderBuilder header({});
   header.Whole("合计");
-  for (const std::string& title : Level1Titles()) header.Whole(title);
-  return {ReportKind::kOwnership,
-          header.rows,
-          header.merges,
-          {"国有土地", "集体土地"},
-          [&f](size_t u, size_t s) {
-            return TotalAndLevel1([&](size_t c) { return f.ownership[u][c][s]; });
+  for (const std::string& kind : kinds) header.Whole(kind);
+  for (const std::string& title : Level1Titles()) header.Group(title, kinds);
+  return {ReportKind::kOwnership, header.rows, header.merges, {}, [&f](size_t u, size_t) {
+            std::vector<double> values = {f.total[u], 0, 0};
+            for (const std::vector<double>& kinds : f.ownership[u]) {
+              for (size_t k = 0; k < 2; ++k) {
+                values[1 + k] += kinds[k];
+                values.push_back(kinds[k]);
+              }
+            }
+            return values;
           }};
 }
 
+// Each unit's 城镇村 rows (小计, 201 ... 205) by level-1 class, each with its level-2 classes.
 TableSpec UrbanSpec(const ReportFigures& f) {
   HeaderBuilder header({"城镇村及工矿用地"});
   header.Whole("合计");
-  for (const std::string& title : Level1Titles()) header.Whole(title);
+  Level2Header(header);
+  const auto part = [&f](size_t u, size_t c, size_t s) { return f.urban[u][c][1 + s]; };
   return {
       ReportKind::kUrban,
       header.rows,
       header.merges,
       {"小计", "城市(201)", "建制镇(202)", "村庄(203)", "采矿用地(204)", "风景名胜及特殊用地(205)"},
-      [&f](size_t u, size_t s) {
-        return TotalAndLevel1([&](size_t c) {
-          if (s > 0) return f.urban[u][c][s];
-          double sum = 0;
-          for (size_t k = 1; k < kUrbanKinds; ++k) sum += f.urban[u][c][k];
-          return sum;
-        });
+      [part](size_t u, size_t s) {
+        std::vector<double> values = {0};
+        const std::vector<std::vector<size_t>> groups = Level2Groups();
+        for (const std::vector<size_t>& group : groups) {
+          const size_t subtotal = values.size();
+          values.push_back(0);
+          for (size_t c : group) {
+            values.push_back(part(u, c, s));
+            values[subtotal] += values.back();
+          }
+          values[0] += values[subtotal];
+        }
+        return values;
       }};
 }
 
@@ -197,20 +201,8 @@ TableSpec SlopeSpec(const ReportFigures& f) {
     header.Group(grade, {"小计", "梯田", "坡地"});
   }
   return {ReportKind::kSlope, header.rows, header.merges, {}, [&f](size_t u, size_t) {
-            const ClassColumns& classes = Survey3Columns();
-            std::vector<double> parts(kSlopeParts);
-            for (size_t c = 0; c < classes.level2.size(); ++c) {
-              if (classes.level2[c].level1 != classes.cultivated) continue;
-              for (size_t p = 0; p < kSlopeParts; ++p) parts[p] += f.slope[u][c][p];
-            }
-            std::vector<double> values = {0, parts[0]};
-            for (double part : parts) values[0] += part;
-            for (size_t g = 0; g < 4; ++g) {
-              values.push_back(parts[2 * g + 1] + parts[2 * g + 2]);
-              values.push_back(parts[2 * g + 1]);
-              values.push_back(parts[2 * g + 2]);
-            }
-            return values;
+            // 耕地, grade 1, then each grade's 小计, 梯田, 坡地: the slope columns but the last.
+            return std::vector<double>(f.slope[u].begin(), f.slope[u].end() - 1);
           }};
 }
 
@@ -232,23 +224,23 @@ TableSpec SpecOf(ReportKind kind, const ReportFigures& f) {
   return Level1Spec(f);
 }
 
-// The figures of a row: its smallest units' figures added, then rounded again (sums of figures
-// of two decimals carry binary noise, never a real third decimal).
+// The figures of a row node, rounded again: sums of figures of two decimals carry binary noise,
+// never a real third decimal.
 std::vector<double> RowValues(const TableSpec& spec, const UnitRow& row, size_t sub_row) {
-  std::vector<double> sums;
-  for (uint32_t leaf : row.leaves) {
-    const std::vector<double> values = spec.values(leaf, sub_row);
-    sums.resize(values.size());
-    for (size_t i = 0; i < values.size(); ++i) sums[i] += values[i];
-  }
-  for (double& sum : sums) sum = Rounded(sum);
-  return sums;
+  std::vector<double> values = spec.values(row.node, sub_row);
+  for (double& value : values) value = Rounded(value);
+  return values;
+}
+
+// A label and its value, or a blank to write on where the value is empty.
+std::string Filled(const char* label, const std::string& value) {
+  return std::string(label) + ": " + (value.empty() ? std::string("____________") : value);
 }
 
 }  // namespace
 
 ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
-                             const std::vector<UnitRow>& rows) {
+                             const std::vector<UnitRow>& rows, const SignOff& sign_off) {
   const TableSpec spec = SpecOf(kind, figures);
   ResultTable table;
   table.name = std::string(ReportInfoOf(kind).title);
@@ -256,7 +248,7 @@ ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
   table.header_rows = static_cast<int64_t>(spec.header.size());
   PrintLayout print;
   print.title = table.name;
-  print.unit_line = "单位: 公顷";
+  print.unit_line = Filled("填报单位", sign_off.unit) + "        单位: 公顷";
   print.merges = spec.merges;
   print.key_columns = spec.sub_rows.empty() ? 2 : 3;
   const size_t width = spec.header[0].size();
@@ -284,14 +276,15 @@ ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
     std::snprintf(line, sizeof line, "其中田坎 (1203) 面积: %.2f 公顷", TerraceTotal(figures));
     print.notes.push_back(line);
   }
+  print.notes.push_back(Filled("单位负责人", sign_off.head) + "        " +
+                        Filled("填表人", sign_off.preparer) + "        " +
+                        Filled("填表日期", sign_off.date));
   table.print = std::move(print);
   return table;
 }
 
 double TerraceTotal(const ReportFigures& figures) {
-  double total = 0;
-  for (const std::vector<double>& unit : figures.level2) total += unit[Survey3Columns().terrace];
-  return Rounded(total);
+  return Rounded(figures.level2[0][Survey3Columns().terrace]);
 }
 
 }  // namespace quilmark

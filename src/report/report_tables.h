@@ -12,8 +12,14 @@
 
 namespace quilmark {
 
+// The lines an office fills in and signs: 填报单位 above the table, 单位负责人, 填表人 and 填表日期
+// below it; one left empty stands as a blank to write on.
+struct SignOff {
+  std::string unit, head, preparer, date;
+};
+
 ResultTable BuildReportTable(ReportKind kind, const ReportFigures& figures,
-                             const std::vector<UnitRow>& rows);
+                             const std::vector<UnitRow>& rows, const SignOff& sign_off = {});
 
 // The 田坎 (1203) total of the figures, in 公顷.
 double TerraceTotal(const ReportFigures& figures);

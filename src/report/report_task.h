@@ -11,6 +11,8 @@
 #include "src/report/report_figures.h"
 #include "src/report/report_kinds.h"
 #include "src/report/report_sums.h"
+#include "src/report/report_tables.h"
+#include "src/report/unit_rows.h"
 #include "src/summary/row_task.h"
 
 namespace quilmark {
@@ -20,6 +22,7 @@ struct ReportSettings {
   UnitLevel level = UnitLevel::kTownship;
   ReportFields fields;
   std::unordered_map<std::string, std::string> zone_names;  // code -> name (--zone-names)
+  SignOff sign_off;
 };
 
 class ReportTask : public RowTask {
@@ -35,9 +38,11 @@ class ReportTask : public RowTask {
   std::vector<TableShape> Shapes() const override;
   std::vector<ResultTable> Tables() const override;
   std::optional<std::string> Refusal() const override;
+  std::vector<std::string> Notices() const override;
 
  private:
   const ReportFigures& Figures() const;
+  std::vector<UnitRow> Rows() const;
 
   const ReportSettings settings_;
   ReportSums sums_;

@@ -1,8 +1,5 @@
 #include "src/report/unit_rows.h"
 
-#include <algorithm>
-#include <numeric>
-
 namespace quilmark {
 namespace {
 
@@ -12,35 +9,39 @@ std::string NameOf(const std::string& code, const std::string& layer_name,
   return listed != names.end() ? listed->second : layer_name;
 }
 
+constexpr size_t kTownship = static_cast<size_t>(UnitLevel::kTownship);
+constexpr size_t kCounty = static_cast<size_t>(UnitLevel::kCounty);
+
 }  // namespace
 
-std::vector<UnitRow> UnitRows(const std::vector<std::string>& codes,
+std::vector<UnitRow> UnitRows(const FigureTree& tree, const std::vector<std::string>& codes,
                               const std::vector<std::string>& layer_names, UnitLevel level,
                               const std::unordered_map<std::string, std::string>& names) {
-  std::vector<uint32_t> order(codes.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(),
-            [&](uint32_t a, uint32_t b) { return codes[a] < codes[b]; });
-  std::vector<UnitRow> rows;
-  rows.push_back({RowRole::kTotal, "合计", "", order});
-  constexpr size_t kTownship = static_cast<size_t>(UnitLevel::kTownship);
-  for (uint32_t leaf : order) {
-    if (level == UnitLevel::kVillage) {
-      const std::string township = codes[leaf].substr(0, kTownship);
-      if (rows.back().role == RowRole::kTotal ||
-          rows.back().code.substr(0, kTownship) != township) {
-        const std::string name = NameOf(township, "", names);
-        rows.push_back({RowRole::kSubtotal, name.empty() ? "小计" : name + "小计", township, {}});
-      }
-      // The villages of the township follow its 小计 row, which sums them.
-      size_t subtotal = rows.size() - 1;
-      while (rows[subtotal].role != RowRole::kSubtotal) --subtotal;
-      rows[subtotal].leaves.push_back(leaf);
+  const std::vector<std::vector<size_t>> children = tree.Children();
+  const auto length = static_cast<size_t>(level);
+  std::vector<UnitRow> rows = {{RowRole::kTotal, "合计", "", 0}};
+  // The nodes come in code order, each township before its villages.
+  for (size_t n = 1; n < tree.size(); ++n) {
+    const std::string& code = codes[n];
+    const bool leaf = children[n].empty();
+    if (level == UnitLevel::kVillage && code.size() == kTownship && !leaf) {
+      const std::string name = NameOf(code, "", names);
+      rows.push_back({RowRole::kSubtotal, name + "小计", code, n});
     }
-    rows.push_back(
-        {RowRole::kUnit, NameOf(codes[leaf], layer_names[leaf], names), codes[leaf], {leaf}});
+    if (code.size() == length || (leaf && code.size() < length)) {
+      rows.push_back({RowRole::kUnit, NameOf(code, layer_names[n], names), code, n});
+    }
   }
   return rows;
+}
+
+std::vector<std::string> UnnamedUnits(const std::vector<UnitRow>& rows) {
+  std::vector<std::string> unnamed;
+  for (const UnitRow& row : rows) {
+    const bool above_village = row.code.size() == kTownship || row.code.size() == kCounty;
+    if (above_village && (row.name.empty() || row.name == "小计")) unnamed.push_back(row.code);
+  }
+  return unnamed;
 }
 
 }  // namespace quilmark

@@ -1,42 +1,10 @@
 #include "src/summary/area_format.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <numeric>
+
+#include "src/summary/tree_rounding.h"
 
 namespace quilmark {
-namespace {
-
-// Splits the target (in units of the last decimal) over values already scaled to such units:
-// each gets its floor, and the units left go to the largest remainders, ties to the earlier.
-std::vector<int64_t> Apportion(const std::vector<long double>& scaled, int64_t target) {
-  std::vector<int64_t> parts(scaled.size());
-  int64_t floors = 0;
-  for (size_t i = 0; i < scaled.size(); ++i) {
-    parts[i] = static_cast<int64_t>(std::floor(scaled[i]));
-    floors += parts[i];
-  }
-  std::vector<size_t> order(scaled.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return scaled[a] - std::floor(scaled[a]) > scaled[b] - std::floor(scaled[b]);
-  });
-  int64_t left = target - floors;
-  for (size_t i = 0; left > 0 && !order.empty(); i = (i + 1) % order.size(), --left) {
-    ++parts[order[i]];
-  }
-  for (size_t i = order.size(); left < 0 && !order.empty(); ++left) {  // not met with sums
-    i = (i == 0 ? order.size() : i) - 1;
-    --parts[order[i]];
-  }
-  return parts;
-}
-
-int64_t RoundHalfAway(long double scaled) { return static_cast<int64_t>(std::llround(scaled)); }
-
-}  // namespace
 
 std::optional<AreaUnit> AreaUnitByName(std::string_view name) {
   if (name == "m2") return AreaUnit::kSquareMetre;
@@ -75,34 +43,21 @@ RoundedMatrix RoundMatrix(const std::vector<std::vector<double>>& cells,
     }
     return result;
   }
-  const long double scale = std::pow(10.0L, *decimals);
-  std::vector<long double> row_sums;
-  long double grand = 0;
-  for (const auto& row : cells) {
-    long double sum = 0;
-    for (double cell : row) sum += static_cast<long double>(cell) * scale;
-    row_sums.push_back(sum);
-    grand += sum;
-  }
-  const int64_t grand_units = RoundHalfAway(grand);
-  const std::vector<int64_t> row_units = Apportion(row_sums, grand_units);
-  std::vector<int64_t> column_units(columns, 0);
+  FigureTree zones, classes;
+  for (size_t i = 0; i < cells.size(); ++i) zones.Add(0);
+  for (size_t j = 0; j < columns; ++j) classes.Add(0);
+  std::vector<std::vector<double>> exact(cells.size() + 1, std::vector<double>(columns + 1));
   for (size_t i = 0; i < cells.size(); ++i) {
-    std::vector<long double> scaled;
-    for (double cell : cells[i]) scaled.push_back(static_cast<long double>(cell) * scale);
-    const std::vector<int64_t> units = Apportion(scaled, row_units[i]);
-    std::vector<double> row;
-    for (size_t j = 0; j < units.size(); ++j) {
-      row.push_back(static_cast<double>(units[j] / scale));
-      column_units[j] += units[j];
-    }
-    result.cells.push_back(std::move(row));
-    result.row_totals.push_back(static_cast<double>(row_units[i] / scale));
+    for (size_t j = 0; j < columns; ++j) exact[i + 1][j + 1] = cells[i][j];
   }
-  for (size_t j = 0; j < columns; ++j) {
-    result.column_totals[j] = static_cast<double>(column_units[j] / scale);
+  const RoundedTrees rounded = RoundTrees(zones, classes, exact, *decimals);
+  for (size_t i = 0; i < cells.size(); ++i) {
+    std::vector<double>& row = result.cells.emplace_back();
+    for (size_t j = 0; j < columns; ++j) row.push_back(rounded.Figure(i + 1, j + 1));
+    result.row_totals.push_back(rounded.Figure(i + 1, 0));
   }
-  result.grand_total = static_cast<double>(grand_units / scale);
+  for (size_t j = 0; j < columns; ++j) result.column_totals[j] = rounded.Figure(0, j + 1);
+  result.grand_total = rounded.Figure(0, 0);
   return result;
 }
 

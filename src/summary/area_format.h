@@ -53,12 +53,10 @@ struct RoundedMatrix {
   double grand_total = 0;
 };
 
-// Rounds the matrix to the decimals so that the figures add up (largest remainder): the grand
-// total is the exact grand total rounded; the row totals are rounded so that they sum to it; each
-// row's cells are rounded so that they sum to the row's total; a column's total is the sum of its
-// rounded cells, so the column totals also sum to the grand total. A figure moves by at most one
-// unit of the last decimal from its own rounding. With decimals nullopt nothing is rounded and
-// the totals are the plain sums.
+// Rounds the matrix to the decimals as a table of zones under 合计 and columns under 合计
+// (RoundTrees): every figure, cells, row and column totals, is its exact value rounded up or down,
+// the grand total exactly its own rounding, and the rows and columns add up to their totals.
+// With decimals nullopt nothing is rounded and the totals are the plain sums.
 RoundedMatrix RoundMatrix(const std::vector<std::vector<double>>& cells,
                           std::optional<int> decimals);
 

@@ -73,6 +73,9 @@ struct ResultTable {
   // Set for a table that is to be printed as it stands (the survey reports).
   std::optional<PrintLayout> print;
   std::vector<ChartSpec> charts;
+  // The figures other sheets' charts are drawn from: a workbook keeps them in a hidden sheet,
+  // which is not printed.
+  bool chart_data = false;
 
   TableShape Shape() const {
     const int64_t width = cells.empty() ? 0 : static_cast<int64_t>(cells.front().size());

@@ -50,6 +50,10 @@ class RowTask : public RowSink {
   // Set when the rows contradict each other so that the tables may not be written (the layer is
   // wrong, not the tables): the run stops with this text and writes nothing.
   virtual std::optional<std::string> Refusal() const { return std::nullopt; }
+
+  // What the user should know of the tables before they are written (a row without its name),
+  // shown as warnings; the tables are written all the same.
+  virtual std::vector<std::string> Notices() const { return {}; }
 };
 
 }  // namespace quilmark

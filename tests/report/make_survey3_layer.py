@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the generated third-survey patch layer the report tests and the example use, as CSV
-with WKT geometry: three townships of four villages each, every level-1 class, K and A codes,
+with WKT geometry: three townships of four villages each (or as many as asked), every level-1 class, K and A codes,
 KCXS with KCMJ = TBMJ x KCXS to the centimetre, every QSXZ kind, CZCSXM 201-205, PDJB 1-5 and GDLX.
 The same seed gives the same layer."""
 import csv
@@ -21,12 +21,12 @@ QSXZ = ["10", "20", "30", "31", "32", "33", "34", "40"]
 URBAN = ["", "", "201", "202", "203", "203", "204", "205"]
 
 
-def rows(patches, seed):
+def rows(patches, seed, villages=4):
     rng = random.Random(seed)
     weights = [WEIGHTS[code[:2]] for code in CODES]
     for i in range(patches):
         township, town_name = TOWNSHIPS[i % 3]
-        village = (i // 3) % 4
+        village = (i // 3) % villages
         code = CODES[i] if i < len(CODES) else rng.choices(CODES, weights)[0]
         area = round(rng.uniform(50, 40000), 2)
         cultivated = code.startswith("01")
@@ -40,7 +40,7 @@ def rows(patches, seed):
             "BSM": str(i + 1),
             "DLBM": code,
             "ZLDWDM": f"{township}{200 + village + 1:03d}0000000",
-            "ZLDWMC": town_name[:2] + VILLAGES[village],
+            "ZLDWMC": town_name[:2] + (VILLAGES[village] if villages <= 4 else f"{village + 1}村"),
             "TBMJ": f"{area:.2f}",
             "KCXS": f"{coefficient}",
             "KCMJ": f"{round(area * coefficient, 2):.2f}",
@@ -53,11 +53,12 @@ def rows(patches, seed):
 
 def main():
     patches = int(sys.argv[1]) if len(sys.argv) > 1 else 240
+    villages = int(sys.argv[2]) if len(sys.argv) > 2 else 4  # per township
     out = csv.DictWriter(sys.stdout, fieldnames=["WKT", "BSM", "DLBM", "ZLDWDM", "ZLDWMC", "TBMJ",
                                                  "KCXS", "KCMJ", "QSXZ", "CZCSXM", "PDJB", "GDLX"],
                          lineterminator="\n")
     out.writeheader()
-    for row in rows(patches, seed=20):
+    for row in rows(patches, seed=20, villages=villages):
         out.writerow(row)
 
 

@@ -8,34 +8,11 @@
 #include "src/report/report_columns.h"
 #include "src/report/report_kinds.h"
 #include "src/report/report_task.h"
-#include "src/report/split_round.h"
 #include "src/report/unit_rows.h"
 #include "src/summary/text_ids.h"
 
 namespace quilmark {
 namespace {
-
-TEST(SplitRounded, PartsAddUpToTheRoundedFigure) {
-  struct Case {
-    double total;
-    std::vector<double> parts;
-    std::vector<double> rounded;
-  };
-  const Case cases[] = {
-      {0.02, {0.006, 0.006, 0.006}, {0.01, 0.01, 0}},  // ties go to the earlier parts
-      {0.01, {0.004, 0.006, 0}, {0, 0.01, 0}},         // the largest remainder first
-      {0.29, {0.29, 0}, {0.29, 0}},                    // 0.29 x 100 is not 28.999...
-      {1.00, {0.333, 0.333, 0.334}, {0.33, 0.33, 0.34}},
-      {0.00, {0.004, 0}, {0, 0}},              // the figure rounded against its parts
-      {0.03, {0.0149, 0.0149}, {0.02, 0.01}},  // rounded up past both parts' own rounding
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.total);
-    const std::vector<double> rounded = SplitRounded(c.total, c.parts, 2);
-    ASSERT_EQ(rounded.size(), c.rounded.size());
-    for (size_t i = 0; i < rounded.size(); ++i) EXPECT_DOUBLE_EQ(rounded[i], c.rounded[i]) << i;
-  }
-}
 
 TEST(PatchAttributes, FieldTextsAsTheSurveyCodesThem) {
   EXPECT_EQ(OwnershipOf("10"), Ownership::kState);
@@ -105,31 +82,45 @@ TEST(Survey3Columns, EveryCodeHasItsColumn) {
 }
 
 TEST(UnitRows, TotalFirstThenEachTownshipsSubtotalAboveItsVillages) {
-  const std::vector<std::string> codes = {"441900102201", "441900101202", "441900101201"};
-  const std::vector<std::string> names = {"常平东村", "", "石碣东村"};
-  const std::vector<UnitRow> rows = UnitRows(codes, names, UnitLevel::kVillage,
-                                             {{"441900101", "石碣镇"}, {"441900101202", "西村"}});
+  FigureTree tree;  // 合计 ⊃ 441900 ⊃ 441900101 ⊃ two villages, 441900102 ⊃ one
+  const size_t county = tree.Add(0), first = tree.Add(county);
+  tree.Add(first);
+  tree.Add(first);
+  tree.Add(tree.Add(county));
+  const std::vector<std::string> codes = {
+      "", "441900", "441900101", "441900101201", "441900101202", "441900102", "441900102201"};
+  const std::vector<std::string> layer = {"", "", "", "石碣东村", "", "", "常平东村"};
+  const std::unordered_map<std::string, std::string> names = {{"441900101", "石碣镇"},
+                                                              {"441900101202", "西村"}};
   struct Expected {
     RowRole role;
     const char* name;
     const char* code;
-    std::vector<uint32_t> leaves;
+    size_t node;
   };
-  const Expected expected[] = {
-      {RowRole::kTotal, "合计", "", {2, 1, 0}},
-      {RowRole::kSubtotal, "石碣镇小计", "441900101", {2, 1}},
-      {RowRole::kUnit, "石碣东村", "441900101201", {2}},
-      {RowRole::kUnit, "西村", "441900101202", {1}},
-      {RowRole::kSubtotal, "小计", "441900102", {0}},
-      {RowRole::kUnit, "常平东村", "441900102201", {0}},
+  const std::vector<Expected> village = {
+      {RowRole::kTotal, "合计", "", 0},
+      {RowRole::kSubtotal, "石碣镇小计", "441900101", 2},
+      {RowRole::kUnit, "石碣东村", "441900101201", 3},
+      {RowRole::kUnit, "西村", "441900101202", 4},
+      {RowRole::kSubtotal, "小计", "441900102", 5},
+      {RowRole::kUnit, "常平东村", "441900102201", 6},
   };
-  ASSERT_EQ(rows.size(), std::size(expected));
-  for (size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(rows[i].role, expected[i].role);
-    EXPECT_EQ(rows[i].name, expected[i].name);
-    EXPECT_EQ(rows[i].code, expected[i].code);
-    EXPECT_EQ(rows[i].leaves, expected[i].leaves);
+  const std::vector<Expected> township = {{RowRole::kTotal, "合计", "", 0},
+                                          {RowRole::kUnit, "石碣镇", "441900101", 2},
+                                          {RowRole::kUnit, "", "441900102", 5}};
+  for (const auto& [level, expected] :
+       {std::pair{UnitLevel::kVillage, village}, std::pair{UnitLevel::kTownship, township}}) {
+    const std::vector<UnitRow> rows = UnitRows(tree, codes, layer, level, names);
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(rows[i].role, expected[i].role);
+      EXPECT_EQ(rows[i].name, expected[i].name);
+      EXPECT_EQ(rows[i].code, expected[i].code);
+      EXPECT_EQ(rows[i].node, expected[i].node);
+    }
+    EXPECT_EQ(UnnamedUnits(rows), std::vector<std::string>{"441900102"});
   }
 }
 
@@ -175,8 +166,9 @@ std::vector<std::vector<CellValue>> Body(const ResultTable& table, size_t width)
 }
 
 // Three patches of 60 m2 (0.006 ha) each: plain rounding would show each as 0.01 and their 0.018
-// as 0.02, so the rows could not add up; 平差 gives the village with the larger remainder its
-// unit, and within the first village the tie to the earlier column.
+// as 0.02, so the rows could not add up. 平差 keeps 合计 0.02 and each village's 0.01, and puts
+// the first village's unit on 林地 rather than 耕地, so that 耕地's 0.012 and 林地's 0.006 stay
+// their own rounding (0.01 each) in the 小计 and 合计 rows too.
 TEST(ReportTask, AreaAdjustmentMakesTheRowsAddUp) {
   ReportTask task(Settings({ReportKind::kLevel1}));
   Patches patches;
@@ -188,9 +180,9 @@ TEST(ReportTask, AreaAdjustmentMakesTheRowsAddUp) {
   using V = std::vector<CellValue>;
   const CellValue o(0.0), c(0.01), t(0.02);
   // name, code, total, 湿地, 耕地, 种植园用地, 林地
-  EXPECT_EQ(Body(table, 7), (std::vector<V>{{"合计", "", t, o, t, o, o},
-                                            {"小计", "441900101", t, o, t, o, o},
-                                            {"", "441900101201", c, o, c, o, o},
+  EXPECT_EQ(Body(table, 7), (std::vector<V>{{"合计", "", t, o, c, o, c},
+                                            {"小计", "441900101", t, o, c, o, c},
+                                            {"", "441900101201", c, o, o, o, c},
                                             {"", "441900101202", c, o, c, o, o}}));
 }
 
@@ -205,16 +197,17 @@ TEST(ReportTask, TerraceShareAndTheChecks) {
   const std::vector<CellValue>& total = tables[0].cells[static_cast<size_t>(tables[0].header_rows)];
   EXPECT_EQ(total[4], CellValue(0.9));   // 耕地
   EXPECT_EQ(total[15], CellValue(0.1));  // 其他土地: 田坎
-  EXPECT_EQ(tables[0].print->notes, std::vector<std::string>{"其中田坎 (1203) 面积: 0.10 公顷"});
+  EXPECT_EQ(tables[0].print->notes.front(), "其中田坎 (1203) 面积: 0.10 公顷");
   EXPECT_FALSE(task.Refusal());
 
   patches.Add(task, "441900101202", "0102", 500, Fields(0, "", "3", ""));
   const std::optional<std::string> refusal = task.Refusal();
   ASSERT_TRUE(refusal);
-  EXPECT_EQ(*refusal,
-            "一级分类面积按权属性质汇总表: 441900101202 的国有与集体土地面积之和比总面积少 0.0500 "
-            "公顷。原因: 有图斑的权属性质 (QSXZ) 为空或不是 10、20、30-34、40。请改正图层后再统计, "
-            "本次没有写入任何文件。");
+  EXPECT_EQ(
+      *refusal,
+      "土地利用现状一级分类面积按权属性质汇总表: 441900101202 的国有与集体土地面积之和比总面积少 "
+      "0.0500 公顷。原因: 有图斑的权属性质 (QSXZ) 为空或不是 10、20、30-34、40。请改正图层后再统计, "
+      "本次没有写入任何文件。");
 }
 
 }  // namespace
