@@ -6,7 +6,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -39,6 +38,7 @@
 
 #include "src/app/chinese_ui.h"
 #include "src/app/columns.h"
+#include "src/app/desktop_open.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_field_boxes.h"
 #include "src/app/layer_input.h"
@@ -381,14 +381,18 @@ void MessageBoxSink::ShowCompletion(std::string_view text) {
   if (!whole && box.clickedButton() != folder) return;
   const QString target = whole ? result_file_ : QFileInfo(result_file_).absolutePath();
   // Where the desktop has nothing to open it with, the user learns so rather than seeing nothing.
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target))) {
-    const QString said =
-        QStringLiteral(
-            "这台电脑上没有能打开 %1 的程序。结果已经保存, 请在文件管理器中找到它, "
-            "用电子表格程序打开。")
-            .arg(QDir::toNativeSeparators(target));
-    ShowBox(parent_, QMessageBox::NoIcon, said.toStdString(), QMessageBox::Ok, QMessageBox::Ok);
-  }
+  if (OpenOnDesktop(target)) return;
+  const QString file = QDir::toNativeSeparators(result_file_);
+  const QString said =
+      whole ? QStringLiteral(
+                  "这台电脑上没有能打开 %1 的程序。结果已经保存在这个文件中, 请安装电子表格"
+                  "程序 (如 LibreOffice Calc) 后打开它, 或把它复制到装有电子表格程序的电脑上。")
+                  .arg(file)
+            : QStringLiteral(
+                  "这台电脑上没有能打开文件夹 %1 的程序。结果已经保存在 %2, 请在文件管理器"
+                  "或电子表格程序的 打开 对话框中找到它。")
+                  .arg(QDir::toNativeSeparators(target), file);
+  ShowBox(parent_, QMessageBox::NoIcon, said.toStdString(), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool MessageBoxSink::Ask(std::string_view warning) {
