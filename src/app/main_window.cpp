@@ -1,6 +1,7 @@
 #include "src/app/main_window.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -568,20 +569,34 @@ bool SpaAnalysis::IsTicked(const char* name) const {
   return Button(name)->isChecked();
 }
 
-// Below the workbook row: the classifications of today as a list (an entry chosen there clears
-// the option buttons above, and an option button clears the list), a user's own table, and the
-// deduction column, unit, decimals and totals. Returns the bottom of the last row.
+// The list of every method in the land-use group's last row, beside 转换镇区代码为名称, so that
+// it stays with the group's options wherever the window puts the group; its entries, which are
+// longer than the row, show whole in the open list and in the tooltip.
+void SpaAnalysis::BuildMethodList() {
+  QWidget& frame = *findChild<QWidget*>(QStringLiteral("FrameTDLY"));
+  const QRect convert = Button("CheckZQDM2MC")->geometry();
+  const int top = convert.center().y() - kRowHeight / 2;
+  const int left = Px(240);
+  AddRowLabel(frame, "统计方式:", left, top, 56);
+  land_use_list_ = new QComboBox(&frame);
+  land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
+  FillMethodList(*land_use_list_);
+  land_use_list_->setGeometry(left + 56, top, convert.left() - left - 62, kRowHeight);
+  land_use_list_->view()->setMinimumWidth(land_use_list_->view()->sizeHintForColumn(0) + 24);
+  land_use_list_->setToolTip(land_use_list_->currentText());
+  connect(land_use_list_, &QComboBox::currentTextChanged, land_use_list_, &QComboBox::setToolTip);
+}
+
+// Below the workbook row: the method list's 带K另列 (an entry chosen in the list clears the option
+// buttons above, and an option button clears the list), a user's own table, and the deduction
+// column, unit, decimals and totals. Returns the bottom of the last row.
 int SpaAnalysis::BuildClassificationRows(int top) {
   const int left = Px(240);
   const int right = Px(120 + 5830);
-  AddRowLabel(*this, "统计方式:", left, top, 60);
-  land_use_list_ = new QComboBox(this);
-  land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
-  FillMethodList(*land_use_list_);
-  land_use_list_->setGeometry(left + 60, top, 236, kRowHeight);
+  BuildMethodList();
   auto* split_k = new QCheckBox(QStringLiteral("带K另列"), this);
   split_k->setObjectName(QStringLiteral("CheckSplitK"));
-  split_k->setGeometry(right - 72, top, 72, kRowHeight);
+  split_k->setGeometry(left, top, 72, kRowHeight);
   connect(land_use_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index <= 0) return;
     // A method of an option button ticks it; a method only the list has clears them all (the

@@ -513,6 +513,14 @@ void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
   SpaAnalysis window;
   auto* list = window.findChild<QComboBox*>("ListLandUse");
   QVERIFY(!list->isEnabled());
+  // The list lies in the land-use group, whichever column the group is shown in, clear of its
+  // options and the conversion box.
+  auto* group = window.findChild<QWidget*>("FrameTDLY");
+  QCOMPARE(list->parentWidget(), group);
+  QVERIFY(group->rect().contains(list->geometry()));
+  for (QAbstractButton* option : group->findChildren<QAbstractButton*>()) {
+    QVERIFY2(!option->geometry().intersects(list->geometry()), qPrintable(option->objectName()));
+  }
   ButtonOf(window, "CheckTDLY")->click();
   ButtonOf(window, "OptClassA_ED")->click();
   QCOMPARE(list->currentText(), ButtonOf(window, "OptClassA_ED")->text());
