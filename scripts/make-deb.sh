@@ -13,5 +13,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DQUILMARK
   -DQUILMARK_BUILD_LIVE="$live" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target package
 ls "$build"/quilmark_*.deb
+# The window has its own package, which depends on the command line's.
+ls "$build"/quilmark-gui_*.deb 2>/dev/null || true
 # The live plugin has its own package, made where the office SDK is installed.
 ls "$build"/quilmark-live_*.deb 2>/dev/null || true

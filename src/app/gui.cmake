@@ -8,6 +8,8 @@ if(QUILMARK_BUILD_GUI)
     main_window.h
     chinese_ui.cpp
     chinese_ui.h
+    desktop_open.cpp
+    desktop_open.h
     fit_to_screen.cpp
     fit_to_screen.h
     layer_field_boxes.cpp

@@ -1,12 +1,12 @@
 #include "src/app/main_window.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -39,6 +39,7 @@
 
 #include "src/app/chinese_ui.h"
 #include "src/app/columns.h"
+#include "src/app/desktop_open.h"
 #include "src/app/land_use_choice.h"
 #include "src/app/layer_field_boxes.h"
 #include "src/app/layer_input.h"
@@ -381,14 +382,18 @@ void MessageBoxSink::ShowCompletion(std::string_view text) {
   if (!whole && box.clickedButton() != folder) return;
   const QString target = whole ? result_file_ : QFileInfo(result_file_).absolutePath();
   // Where the desktop has nothing to open it with, the user learns so rather than seeing nothing.
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target))) {
-    const QString said =
-        QStringLiteral(
-            "这台电脑上没有能打开 %1 的程序。结果已经保存, 请在文件管理器中找到它, "
-            "用电子表格程序打开。")
-            .arg(QDir::toNativeSeparators(target));
-    ShowBox(parent_, QMessageBox::NoIcon, said.toStdString(), QMessageBox::Ok, QMessageBox::Ok);
-  }
+  if (OpenOnDesktop(target)) return;
+  const QString file = QDir::toNativeSeparators(result_file_);
+  const QString said =
+      whole ? QStringLiteral(
+                  "这台电脑上没有能打开 %1 的程序。结果已经保存在这个文件中, 请安装电子表格"
+                  "程序 (如 LibreOffice Calc) 后打开它, 或把它复制到装有电子表格程序的电脑上。")
+                  .arg(file)
+            : QStringLiteral(
+                  "这台电脑上没有能打开文件夹 %1 的程序。结果已经保存在 %2, 请在文件管理器"
+                  "或电子表格程序的 打开 对话框中找到它。")
+                  .arg(QDir::toNativeSeparators(target), file);
+  ShowBox(parent_, QMessageBox::NoIcon, said.toStdString(), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool MessageBoxSink::Ask(std::string_view warning) {
@@ -564,20 +569,34 @@ bool SpaAnalysis::IsTicked(const char* name) const {
   return Button(name)->isChecked();
 }
 
-// Below the workbook row: the classifications of today as a list (an entry chosen there clears
-// the option buttons above, and an option button clears the list), a user's own table, and the
-// deduction column, unit, decimals and totals. Returns the bottom of the last row.
+// The list of every method in the land-use group's last row, beside 转换镇区代码为名称, so that
+// it stays with the group's options wherever the window puts the group; its entries, which are
+// longer than the row, show whole in the open list and in the tooltip.
+void SpaAnalysis::BuildMethodList() {
+  QWidget& frame = *findChild<QWidget*>(QStringLiteral("FrameTDLY"));
+  const QRect convert = Button("CheckZQDM2MC")->geometry();
+  const int top = convert.center().y() - kRowHeight / 2;
+  const int left = Px(240);
+  AddRowLabel(frame, "统计方式:", left, top, 56);
+  land_use_list_ = new QComboBox(&frame);
+  land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
+  FillMethodList(*land_use_list_);
+  land_use_list_->setGeometry(left + 56, top, convert.left() - left - 62, kRowHeight);
+  land_use_list_->view()->setMinimumWidth(land_use_list_->view()->sizeHintForColumn(0) + 24);
+  land_use_list_->setToolTip(land_use_list_->currentText());
+  connect(land_use_list_, &QComboBox::currentTextChanged, land_use_list_, &QComboBox::setToolTip);
+}
+
+// Below the workbook row: the method list's 带K另列 (an entry chosen in the list clears the option
+// buttons above, and an option button clears the list), a user's own table, and the deduction
+// column, unit, decimals and totals. Returns the bottom of the last row.
 int SpaAnalysis::BuildClassificationRows(int top) {
   const int left = Px(240);
   const int right = Px(120 + 5830);
-  AddRowLabel(*this, "统计方式:", left, top, 60);
-  land_use_list_ = new QComboBox(this);
-  land_use_list_->setObjectName(QStringLiteral("ListLandUse"));
-  FillMethodList(*land_use_list_);
-  land_use_list_->setGeometry(left + 60, top, 236, kRowHeight);
+  BuildMethodList();
   auto* split_k = new QCheckBox(QStringLiteral("带K另列"), this);
   split_k->setObjectName(QStringLiteral("CheckSplitK"));
-  split_k->setGeometry(right - 72, top, 72, kRowHeight);
+  split_k->setGeometry(left, top, 72, kRowHeight);
   connect(land_use_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index <= 0) return;
     // A method of an option button ticks it; a method only the list has clears them all (the

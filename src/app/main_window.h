@@ -155,6 +155,7 @@ class SpaAnalysis : public QWidget {
   void BuildControls();
   void BuildWorkbookRow(int top);
   void BuildResultRow(int top);
+  void BuildMethodList();
   int BuildClassificationRows(int top);
   QAbstractButton* Button(const char* name) const;
   bool IsTicked(const char* name) const;

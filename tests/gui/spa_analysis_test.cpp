@@ -42,6 +42,7 @@
 #include <utility>
 #include <vector>
 
+#include "src/app/desktop_open.h"
 #include "src/app/main_window.h"
 #include "src/app/run_options.h"
 #include "src/app/run_progress.h"
@@ -79,7 +80,7 @@ class RecordingSink : public MessageSink {
     Show(MessageKind::kWarning, warning);
     return answer;
   }
-  bool confirmed = true;  // what Confirm answers, after recording the confirmation
+  bool confirmed = true;             // what Confirm answers, after recording the confirmation
   std::function<void()> on_confirm;  // what the user does while the confirmation shows
   bool Confirm(std::string_view text) override {
     Show(MessageKind::kConfirmation, text);
@@ -175,6 +176,24 @@ class UrlRecorder : public QObject {
   QList<QUrl> urls;
 };
 
+// Stands in for the desktop's query of the program for a type while it lives: a script that
+// prints what `body` prints for its arguments (query default TYPE) and exits as it does.
+class DesktopQueryStandIn {
+ public:
+  explicit DesktopQueryStandIn(const QString& body) {
+    const QString script = dir_.filePath(QStringLiteral("query"));
+    QFile file(script);
+    if (file.open(QIODevice::WriteOnly)) file.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    SetDesktopQueryProgram(script);
+  }
+  ~DesktopQueryStandIn() { SetDesktopQueryProgram(QStringLiteral("xdg-mime")); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
 class SpaAnalysisTest : public QObject {
   Q_OBJECT
 
@@ -203,6 +222,8 @@ class SpaAnalysisTest : public QObject {
   void ReportsFromTheWindowGoIntoTheirOwnWorkbook();
   void MessageBoxHasTitleNoIconOneButton();
   void CompletionLeadsToTheResult();
+  void OpeningSaysWhenNothingCan_data();
+  void OpeningSaysWhenNothingCan();
   void QuestionsCanBeBackedOutOf();
   void ChoicesComeBackAtTheNextStart();
   void RecentListKeepsTheLatestEight();
@@ -492,6 +513,14 @@ void SpaAnalysisTest::ClassificationListAndFormatReachTheSnapshot() {
   SpaAnalysis window;
   auto* list = window.findChild<QComboBox*>("ListLandUse");
   QVERIFY(!list->isEnabled());
+  // The list lies in the land-use group, whichever column the group is shown in, clear of its
+  // options and the conversion box.
+  auto* group = window.findChild<QWidget*>("FrameTDLY");
+  QCOMPARE(list->parentWidget(), group);
+  QVERIFY(group->rect().contains(list->geometry()));
+  for (QAbstractButton* option : group->findChildren<QAbstractButton*>()) {
+    QVERIFY2(!option->geometry().intersects(list->geometry()), qPrintable(option->objectName()));
+  }
   ButtonOf(window, "CheckTDLY")->click();
   ButtonOf(window, "OptClassA_ED")->click();
   QCOMPARE(list->currentText(), ButtonOf(window, "OptClassA_ED")->text());
@@ -961,6 +990,7 @@ void SpaAnalysisTest::CompletionLeadsToTheResult() {
   const QString path = dir.filePath(QStringLiteral("地块.xlsx"));
   QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
   UrlRecorder opened;
+  DesktopQueryStandIn desktop(QStringLiteral("echo calc.desktop"));
   SpaAnalysis window;
   window.SetWorkbook(path);
   ButtonOf(window, "CheckZQStat")->click();
@@ -993,6 +1023,51 @@ void SpaAnalysisTest::CompletionLeadsToTheResult() {
   XlsxFileHost host(result.toStdString());
   QCOMPARE(host.ActiveWorkbook()->ActiveSheet()->Read(1, 1).value_or(CellValue{}),
            CellValue(std::string("A")));
+}
+
+// 打开结果 and 打开所在文件夹 open with the desktop's program for the type or one it derives from;
+// where the desktop has none, a box names the file instead of nothing happening; where the
+// desktop cannot be asked, the opening is left to it.
+void SpaAnalysisTest::OpeningSaysWhenNothingCan_data() {
+  QTest::addColumn<QString>("query");
+  QTest::addColumn<QString>("press");
+  QTest::addColumn<bool>("opened");
+  QTest::addColumn<QString>("said");
+  const QString result = QStringLiteral("CommandOpenResult");
+  const QString folder = QStringLiteral("CommandOpenFolder");
+  QTest::newRow("no program for a workbook")
+      << "exit 0" << result << false << "没有能打开 {file} 的程序";
+  QTest::newRow("no program for a folder")
+      << "exit 0" << folder << false << "没有能打开文件夹 {folder} 的程序。结果已经保存在 {file}";
+  QTest::newRow("a program for the parent type")
+      << R"([ "$3" = application/zip ] && echo archive.desktop; exit 0)" << result << true << "";
+  QTest::newRow("a file manager") << R"([ "$3" = inode/directory ] && echo files.desktop; exit 0)"
+                                  << folder << true << "";
+  QTest::newRow("the query fails") << "exit 2" << result << true << "";
+}
+
+void SpaAnalysisTest::OpeningSaysWhenNothingCan() {
+  QFETCH(QString, query);
+  QFETCH(QString, press);
+  QFETCH(bool, opened);
+  QFETCH(QString, said);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("结果.xlsx"));
+  QVERIFY(QFile::copy(QString::fromUtf8(QUILMARK_GUI_TEST_DATA "/zones.xlsx"), path));
+  UrlRecorder recorder;
+  DesktopQueryStandIn desktop(query);
+  SpaAnalysis window;
+  MessageBoxSink sink(&window);
+  sink.SetResultFile(path);
+  BoxAnswerer answerer(press);
+  sink.Complete("统计完毕", {});
+  const QString target = press == QStringLiteral("CommandOpenResult") ? path : dir.path();
+  QCOMPARE(recorder.urls, opened ? QList<QUrl>{QUrl::fromLocalFile(target)} : QList<QUrl>{});
+  QCOMPARE(answerer.texts.size(), opened ? 1 : 2);
+  if (!opened)
+    QVERIFY2(answerer.texts.back().contains(
+                 said.replace("{file}", path).replace("{folder}", dir.path())),
+             qPrintable(answerer.texts.back()));
 }
 
 void SpaAnalysisTest::MessageBoxHasTitleNoIconOneButton() {

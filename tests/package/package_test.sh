@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Debian package made from this build tree: lintian finds neither error nor warning in it,
-# apt can install it from Debian's archive as it stands, and unpacked into a scratch root it holds
-# the programs, compressed manual pages, desktop entry, icons, copyright, changelog and examples;
-# its quilmark completes the example and its desktop entry validates.
+# The Debian packages made from this build tree: lintian finds neither error nor warning in them,
+# apt can install them from Debian's archive as they stand, and unpacked into a scratch root they
+# hold the programs, compressed manual pages, desktop entry, icons, copyright, changelog and
+# examples; the command line's package pulls in no Qt, its quilmark completes the example, and the
+# window's package depends on it and its desktop entry validates.
 # Usage: package_test.sh CPACK BUILD_DIR SOURCE_DIR
 set -euo pipefail
 cpack=$1 build=$2 source=$3
@@ -19,8 +20,9 @@ echo "Depends: $depends"
 for library in libzip4 libpugixml1v5 libc6; do
   [[ $depends == *"$library"* ]] || { echo "Depends lacks $library"; exit 1; }
 done
-# The main package needs no office: the office's libraries belong to the live plugin's package.
+# The main package needs no office (the live plugin's package brings it) and no Qt (the window's).
 [[ $depends != *libreoffice* && $depends != *uno* ]] || { echo "Depends names the office"; exit 1; }
+[[ $depends != *qt* && $depends != *fonts-* ]] || { echo "Depends names the window's"; exit 1; }
 # Each line of the long description starts with a blank, never with a list's ";", and the
 # summary is not said twice.
 description=$(dpkg-deb -f "$deb" Description)
@@ -32,13 +34,14 @@ fi
 root=$scratch/root
 dpkg -x "$deb" "$root"
 live_deb=$(ls "$scratch"/package/quilmark-live_*.deb 2>/dev/null || true)
+gui_deb=$(ls "$scratch"/package/quilmark-gui_*.deb 2>/dev/null || true)
 # Nothing it recommends is missing from the archive: the plugin's package is only suggested.
 [ -z "$(dpkg-deb -f "$deb" Recommends)" ] || { echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"; exit 1; }
 if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning "$deb" $live_deb
+  lintian --fail-on error,warning "$deb" $gui_deb $live_deb
 fi
 # apt finds everything the package depends on (simulated: the machine is left as it is).
-apt-get install -s -qq "$deb" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log"; exit 1; }
+apt-get install -s -qq "$deb" $gui_deb >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log"; exit 1; }
 if [ -n "$live_deb" ]; then
   [[ $(dpkg-deb -f "$deb" Suggests) == *quilmark-live* ]] || { echo "no Suggests"; exit 1; }
   [[ $(dpkg-deb -f "$live_deb" Depends) == *"quilmark (="* ]] || { echo "live Depends"; exit 1; }
@@ -71,7 +74,13 @@ if [ -e "$build/src/app/quilmark-live.so" ]; then
     { echo "live run from the package: status $status: $answer"; exit 1; }
 fi
 
-if [ -e "$root/usr/bin/quilmark-gui" ]; then
+[ ! -e "$root/usr/bin/quilmark-gui" ] || { echo "the main package holds the window"; exit 1; }
+if [ -e "$build/src/app/quilmark-gui" ]; then
+  [ -n "$gui_deb" ] || { echo "no quilmark-gui package"; exit 1; }
+  gui_depends=$(dpkg-deb -f "$gui_deb" Depends)
+  [[ $gui_depends == *"quilmark (= $(dpkg-deb -f "$deb" Version))"* ]] || { echo "gui Depends"; exit 1; }
+  dpkg -x "$gui_deb" "$root"
+  [ -e "$root/usr/share/doc/quilmark-gui/copyright" ] || { echo "gui package lacks its copyright"; exit 1; }
   desktop-file-validate "$root/usr/share/applications/quilmark.desktop"
   # Quilmark sums workbooks but does not show them: it must not become their default program.
   ! grep -q '^MimeType=' "$root/usr/share/applications/quilmark.desktop" ||
@@ -80,7 +89,9 @@ if [ -e "$root/usr/bin/quilmark-gui" ]; then
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/quilmark.png
     [ -e "$icon" ] || { echo "package lacks the ${size}px icon"; exit 1; }
   done
-  [[ $depends == *libqt6widgets6* ]] || { echo "Depends lacks libqt6widgets6"; exit 1; }
+  for library in libqt6widgets6 fonts-wqy-microhei; do
+    [[ $gui_depends == *"$library"* ]] || { echo "gui Depends lacks $library"; exit 1; }
+  done
   QT_QPA_PLATFORM=offscreen "$root/usr/bin/quilmark-gui" --version | grep -q quilmark-gui
 fi
 echo "package ok: $(basename "$deb")"
