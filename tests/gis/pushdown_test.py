@@ -7,6 +7,7 @@ the shards); and each way a server can fail the run has its own message, nothing
 Usage: pushdown_test.py QUILMARK   (needs postgresql-15-postgis-3)
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -109,13 +110,19 @@ def grouping_plans(server):
                 if "Query Text: SELECT z, c, " in entry]
 
 
+def said(text):
+    """What a run said, without the progress lines a log gets from a run of over a second."""
+    return "".join(line for line in text.splitlines(keepends=True)
+                   if not re.search(r" … \d+ 秒(, 约剩 \d+ 秒)?$", line.rstrip("\n")))
+
+
 class Pushdown(unittest.TestCase):
     def assertSameRun(self, connection, *args):
         pushed = run(*args, connection)
         streamed = run(*args, connection, streaming=True)
         self.assertEqual(pushed.returncode, streamed.returncode, pushed.stderr)
         self.assertEqual(pushed.stdout, streamed.stdout, args)
-        self.assertEqual(pushed.stderr, streamed.stderr, args)
+        self.assertEqual(said(pushed.stderr), said(streamed.stderr), args)
         return pushed
 
     def test_every_task_equals_the_streaming_run(self):

@@ -94,7 +94,9 @@ void CancelServerStatements() {
   Registry& registry = Registered();
   std::lock_guard lock(registry.mutex);
   std::vector<std::thread> cancels;
-  for (const auto& [id, cancel] : registry.connections) {
+  for (const auto& connection : registry.connections) {
+    // Copied out of the pair: clang before 16 cannot capture a structured binding.
+    PGcancel* cancel = connection.second;
     cancels.emplace_back([cancel] {
       char error[256];
       PQcancel(cancel, error, sizeof error);
