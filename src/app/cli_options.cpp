@@ -378,8 +378,8 @@ void CheckParsed(const CLI::App& app, const CommandLine& line) {
 std::optional<ExitCode> FinishRequest(const CLI::App& app, CommandLine& line) {
   RunRequest& request = line.request;
   ChooseMethods(line);
-  // As the run would stop, with the options that choose one; the area check alone needs none.
-  if (!AnyTask(request.options) && !line.check_area) {
+  // As the run would stop, with the options that choose one; a check alone needs none.
+  if (!AnyTask(request.options) && !line.check_area && !request.options.CheckOnly) {
     std::cerr << MessageText(StopReason::kNoTask) << "\n" << kTaskList << "\n";
     return kExitStopped;
   }
