@@ -200,5 +200,19 @@ TEST(DataCheck, CheckAloneWritesTheFindingsAndNoSummary) {
             std::string::npos);
 }
 
+TEST(DataCheck, CheckAloneFindsIdentifiersTwiceOnASheetWithABsmColumn) {
+  RunOptions options = ZoneTotals();
+  options.CheckOnly = true;
+  const SheetRun run = RunSheet(options, {{T("ZLDWDM"), T("DLBM"), T("TBMJ"), T(" bsm ")},
+                                          {T("A"), T("011"), 5.0, T("B1")},
+                                          {T("A"), T("012"), 2.0, T("B2")},
+                                          {T("B"), T("011"), 1.0, T("B1")}});
+  std::string said = run.result.message;
+  for (const std::string& warning : run.result.warnings) said += "\n" + warning;
+  EXPECT_EQ(run.result.stop, StopReason::kDataError) << said;
+  EXPECT_NE(said.find("标识码重复: 1 处 (第 4 行)"), std::string::npos) << said;
+  EXPECT_EQ(run.saves, 0);
+}
+
 }  // namespace
 }  // namespace quilmark
