@@ -92,6 +92,15 @@ bool HasSurveyMark(std::string_view code, char mark) {
   return true;
 }
 
+Finding DuplicateFinding() {
+  return {"标识码重复",
+          Severity::kError,
+          0,
+          {},
+          "多个图斑的标识码 (BSM) 相同, 同一图斑可能被计入了两次 (多个数据源重叠, 或图层中"
+          "有重复的要素)。请删去重复的图斑后重新统计。"};
+}
+
 const char* SeverityName(Severity severity) {
   return severity == Severity::kWarning ? "警告" : "错误";
 }
@@ -178,12 +187,7 @@ void DataCheck::AddRow(const PatchRow& row) {
 void DataCheck::AddDuplicates(std::vector<Finding>& findings,
                               const std::function<std::string(int64_t)>& label) const {
   std::sort(identifiers_.begin(), identifiers_.end());
-  Finding finding{"标识码重复",
-                  Severity::kError,
-                  0,
-                  {},
-                  "多个图斑的标识码 (BSM) 相同, 同一图斑可能被计入了两次 (多个数据源重叠, 或图层中"
-                  "有重复的要素)。请删去重复的图斑后重新统计。"};
+  Finding finding = DuplicateFinding();
   for (size_t i = 1; i < identifiers_.size(); ++i) {
     if (identifiers_[i].first != identifiers_[i - 1].first) continue;
     ++finding.count;
@@ -313,7 +317,11 @@ std::vector<Finding> DataCheck::Findings(const std::function<std::string(int64_t
   for (size_t i = 0; i < tallies_.size(); ++i) {
     const Tally& tally = tallies_[i];
     Finding finding{tally.kind, tally.severity, tally.count, {}, tally.what};
-    for (int64_t row : tally.first) finding.first.push_back(label(row));
+    // A class code is named by its value: a source that sums its patches has no row to name.
+    const bool by_value = i == kUnknownKCode || i == kUnknownACode;
+    if (!by_value) {
+      for (int64_t row : tally.first) finding.first.push_back(label(row));
+    }
     // A source that summed its patches counted these over all of them, its groups included.
     if (hidden.checked && (i == kNegativeArea || i == kLongCode)) {
       const bool negative = i == kNegativeArea;
@@ -329,6 +337,12 @@ std::vector<Finding> DataCheck::Findings(const std::function<std::string(int64_t
     findings.push_back(std::move(finding));
   }
   if (settings_.fields.identifier) AddDuplicates(findings, label);
+  if (hidden.checked && hidden.duplicate_identifier > 0) {
+    Finding finding = DuplicateFinding();
+    finding.count = hidden.duplicate_identifier;
+    finding.first = hidden.duplicate_first;
+    findings.push_back(std::move(finding));
+  }
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     return (a.severity != Severity::kWarning) > (b.severity != Severity::kWarning);
   });
