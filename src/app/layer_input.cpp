@@ -145,7 +145,9 @@ std::optional<size_t> AddIdentifierField(const RunOptions& options, const RunInp
   constexpr const char* kIdentifier = "BSM";
   const bool wanted =
       options.CheckOnly || !options.ListReports.empty() || input.sources.size() > 1;
-  if (!wanted || (IsConnectionString(input.sources.front()) && request.extra_fields.empty())) {
+  if (!wanted) return std::nullopt;
+  if (IsConnectionString(input.sources.front()) && request.extra_fields.empty()) {
+    request.checked_identifier = kIdentifier;  // compared by the server where it sums
     return std::nullopt;
   }
   for (const std::string& source : input.sources) {

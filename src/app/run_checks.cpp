@@ -12,6 +12,9 @@ namespace {
 
 bool IsOwnershipCode(std::string_view value) { return OwnershipOf(value) != Ownership::kUnknown; }
 bool IsUrbanCode(std::string_view value) { return UrbanKindOf(value) != 0; }
+// 坡度级别 1-5 (a text field may give "02"); 耕地类型 TT 梯田 or PD 坡地.
+bool IsSlopeGrade(std::string_view value) { return SlopePartOf(value, "TT") != kSlopeUnknown; }
+bool IsTerraceKind(std::string_view value) { return value == "TT" || value == "PD"; }
 
 // The survey reports' fields whose values the tables sort by: a value outside them would leave
 // its patches out of a table (城镇村) or stop the reports without naming them (权属性质).
@@ -27,6 +30,15 @@ CheckedFields ReportChecks(const ReportSource* reports) {
   if (reports->fields.urban) {
     fields.domains.push_back({*reports->fields.urban, "城镇村属性码 (CZCSXM)", IsUrbanCode,
                               "201-205 及其后加一个字母的形式 (如 203A)"});
+  }
+  // The slope table reads them on 耕地 only; a value outside them stops it unnamed.
+  if (reports->fields.slope) {
+    fields.domains.push_back(
+        {*reports->fields.slope, "坡度级别 (PDJB)", IsSlopeGrade, "1-5", true});
+  }
+  if (reports->fields.terrace_kind) {
+    fields.domains.push_back({*reports->fields.terrace_kind, "耕地类型 (GDLX)", IsTerraceKind,
+                              "TT (梯田)、PD (坡地)", true});
   }
   return fields;
 }

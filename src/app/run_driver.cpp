@@ -440,6 +440,7 @@ CheckedColumns SheetChecked(const Plan& plan) {
   checked.area = named(plan.columns.area);
   checked.class_read = plan.columns.class_.has_value();
   checked.deduction_read = plan.columns.deduction.has_value();
+  if (plan.columns.identifier) checked.identifier = 0;
   return checked;
 }
 
@@ -455,6 +456,7 @@ std::optional<RunResult> RunStreamed(const RunRequest& request, const ClassTable
   if (auto stop = CheckMethods(options, user_table, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckColumns(options, plan)) return Stopped(sink, *stop);
   if (auto stop = CheckFormat(options, true, plan)) return Stopped(sink, *stop);
+  plan.columns.identifier = options.CheckOnly;  // as for a single layer: BSM for a check alone
   std::unique_ptr<RowSource> streamed = opened.sheet->StreamedRows(plan.columns);
   if (streamed == nullptr) return std::nullopt;
   std::unique_ptr<RowSource> rows = TransformZones(std::move(streamed), ChosenZoneTransform(options));
@@ -492,6 +494,7 @@ RunResult Run(const RunRequest& request, const ClassTable* user_table, Spreadshe
   }
   // With the tables going elsewhere the sheet is only read: converted zones show in the tables.
   // The zone transforms apply to the sheet's rows as to any source's.
+  plan.columns.identifier = options.CheckOnly;
   OpenedTarget outside = ChosenTarget(request, CheckedBelow(options, last_row));
   const bool read_only = outside.target != nullptr || options.CheckOnly;
   std::unique_ptr<RowSource> rows =

@@ -73,6 +73,8 @@ struct HiddenFaults {
   std::vector<std::string> negative_first;
   int64_t inexact_zone = 0;
   std::vector<std::string> inexact_first;
+  int64_t duplicate_identifier = 0;  // patches whose BSM an earlier patch has
+  std::vector<std::string> duplicate_first;
 };
 
 class RowSource {

@@ -14,6 +14,9 @@ struct SheetColumns {
   std::optional<int32_t> cross_class;
   int32_t area = 3;
   std::optional<int32_t> deduction;  // the 田坎 deduction coefficients, when a column is chosen
+  // Look for a column headed BSM among the first rows and give its cells, in the rows below
+  // that header, as SourceRow::fields[0] (the patch identifiers the check compares).
+  bool identifier = false;
 };
 
 }  // namespace quilmark

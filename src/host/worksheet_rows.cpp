@@ -1,6 +1,36 @@
 #include "src/host/worksheet_rows.h"
 
+#include "src/host/ascii_text.h"
+
 namespace quilmark {
+namespace {
+
+// Where a header of the identifiers may stand: below a few title rows, among the first columns
+// (a survey layer's export puts BSM among its first fields).
+constexpr int32_t kHeaderRows = 5;
+constexpr int32_t kHeaderColumns = 64;
+
+bool IsIdentifierHeader(const std::optional<CellValue>& cell) {
+  const std::string* text = cell ? std::get_if<std::string>(&*cell) : nullptr;
+  return text != nullptr && LowerAscii(std::string(TrimBlanks(*text))) == "bsm";
+}
+
+}  // namespace
+
+void WorksheetRows::ReadIdentifier(int32_t number, SourceRow& row) {
+  row.fields.clear();
+  if (identifier_) {
+    row.fields.push_back(sheet_.Read(number, *identifier_));
+    return;
+  }
+  if (number > kHeaderRows) return;
+  for (int32_t column = 1; column <= kHeaderColumns; ++column) {
+    if (IsIdentifierHeader(sheet_.Read(number, column))) {
+      identifier_ = column;
+      return;
+    }
+  }
+}
 
 bool WorksheetRows::Next(SourceRow& row) {
   if (next_row_ > last_row_) return false;
@@ -16,6 +46,7 @@ bool WorksheetRows::Next(SourceRow& row) {
   }
   row.area = sheet_.Read(number, columns_.area);
   row.deduction = columns_.deduction ? sheet_.Read(number, *columns_.deduction) : std::nullopt;
+  if (columns_.identifier) ReadIdentifier(number, row);
   filled_ = &row;
   return true;
 }

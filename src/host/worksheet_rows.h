@@ -41,8 +41,11 @@ class WorksheetRows : public RowSource {
   const int32_t last_row_;
   const SheetColumns columns_;
   const Writes writes_;
+  void ReadIdentifier(int32_t number, SourceRow& row);
+
   int32_t next_row_ = 1;
-  SourceRow* filled_ = nullptr;  // the row Next filled last
+  SourceRow* filled_ = nullptr;        // the row Next filled last
+  std::optional<int32_t> identifier_;  // the column headed BSM, once met
 };
 
 }  // namespace quilmark

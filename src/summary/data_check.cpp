@@ -44,6 +44,8 @@ enum TallyIndex : size_t {
   kCoefficientMissing,
   kTerraceDisagrees,
   kNetAreaDisagrees,
+  kUnknownKCode,
+  kUnknownACode,
   kFixedTallies,
 };
 
@@ -74,6 +76,31 @@ bool IsCropland(const std::optional<std::string_view>& class_text) {
   return class_text && class_text->size() >= 3 && class_text->substr(0, 2) == "01";
 }
 
+// The third survey's working classification (TD/T 1055-2019 附录A 表A.2): the codes it marks
+// 可调整 with a K, and the codes it refines (细化) with an A. Every other class takes neither.
+constexpr std::string_view kSurveyKBases[] = {"0201", "0202", "0203", "0204", "0301",
+                                              "0302", "0307", "0403", "1104"};
+constexpr std::string_view kSurveyABases[] = {"08H2", "0810", "1104", "1107"};
+
+// A code of the third survey's form, four characters (digits, an H third) and the mark after.
+bool HasSurveyMark(std::string_view code, char mark) {
+  if (code.size() != 5 || code.back() != mark) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    const char c = code[i];
+    if (!(c >= '0' && c <= '9') && !(i == 2 && c == 'H')) return false;
+  }
+  return true;
+}
+
+Finding DuplicateFinding() {
+  return {"标识码重复",
+          Severity::kError,
+          0,
+          {},
+          "多个图斑的标识码 (BSM) 相同, 同一图斑可能被计入了两次 (多个数据源重叠, 或图层中"
+          "有重复的要素)。请删去重复的图斑后重新统计。"};
+}
+
 const char* SeverityName(Severity severity) {
   return severity == Severity::kWarning ? "警告" : "错误";
 }
@@ -86,6 +113,18 @@ std::string JoinFirst(const std::vector<std::string>& first, int64_t count) {
 }
 
 }  // namespace
+
+bool IsSurveyKCode(std::string_view code) {
+  if (!HasSurveyMark(code, 'K')) return true;
+  return std::find(std::begin(kSurveyKBases), std::end(kSurveyKBases), code.substr(0, 4)) !=
+         std::end(kSurveyKBases);
+}
+
+bool IsSurveyACode(std::string_view code) {
+  if (!HasSurveyMark(code, 'A')) return true;
+  return std::find(std::begin(kSurveyABases), std::end(kSurveyABases), code.substr(0, 4)) !=
+         std::end(kSurveyABases);
+}
 
 DataCheck::DataCheck(DataCheckSettings settings) : settings_(std::move(settings)) {
   const std::string area = settings_.area_name;
@@ -111,6 +150,12 @@ DataCheck::DataCheck(DataCheckSettings settings) : settings_(std::move(settings)
       {"图斑地类面积不符", Severity::kWarning,
        "图斑地类面积 (TBDLMJ) 与图斑面积减扣除地类面积 (TBMJ − KCMJ) 相差超过 0.01。汇总按 TBMJ "
        "和 KCMJ 计, 请核对。"},
+      {"可调整地类编码", Severity::kWarning,
+       settings_.class_name + "有带 K 的编码, 而三调工作分类只在 0201-0204、0301、0302、0307、"
+                              "0403、1104 后加 K。汇总按去掉 K 的地类计, 请核对这些编码。"},
+      {"细化地类编码", Severity::kWarning,
+       settings_.class_name + "有带 A 的编码, 而三调工作分类只细化 08H2A、0810A、1104A、1107A。"
+                              "汇总按去掉 A 的地类计, 请核对这些编码。"},
   };
   for (const FieldDomain& domain : settings_.fields.domains) {
     tallies_.push_back({domain.name + " 值域", Severity::kError,
@@ -126,6 +171,7 @@ void DataCheck::AddRow(const PatchRow& row) {
   CheckColumns(row);
   CheckAreas(row);
   if (!settings_.fields.domains.empty()) CheckDomains(row);
+  if (settings_.class_read) CheckMarkedCode(row);
   const std::optional<size_t> id = settings_.fields.identifier;
   if (id && *id < row.cells.fields.size() && !IsBlank(row.cells.fields[*id])) {
     const std::optional<CellValue>& cell = row.cells.fields[*id];
@@ -141,12 +187,7 @@ void DataCheck::AddRow(const PatchRow& row) {
 void DataCheck::AddDuplicates(std::vector<Finding>& findings,
                               const std::function<std::string(int64_t)>& label) const {
   std::sort(identifiers_.begin(), identifiers_.end());
-  Finding finding{"标识码重复",
-                  Severity::kError,
-                  0,
-                  {},
-                  "多个图斑的标识码 (BSM) 相同, 同一图斑可能被计入了两次 (多个数据源重叠, 或图层中"
-                  "有重复的要素)。请删去重复的图斑后重新统计。"};
+  Finding finding = DuplicateFinding();
   for (size_t i = 1; i < identifiers_.size(); ++i) {
     if (identifiers_[i].first != identifiers_[i - 1].first) continue;
     ++finding.count;
@@ -222,11 +263,20 @@ void DataCheck::CheckDomains(const PatchRow& row) {
     if (domain.field >= row.cells.fields.size()) continue;
     const std::optional<CellValue>& cell = row.cells.fields[domain.field];
     if (IsBlank(cell)) continue;  // an empty value is the tables' own "unknown"
+    if (domain.cropland_only && !IsCropland(row.class_text)) continue;
     buffer = CellText(*cell);
     if (!domain.valid(buffer)) {
       tallies_[kFixedTallies + i].Add(row.cells.number, row.cells.patches, buffer);
     }
   }
+}
+
+// A K or A the survey never puts after the code: the tables count the patch in its base class.
+void DataCheck::CheckMarkedCode(const PatchRow& row) {
+  if (!row.class_text || row.class_text->size() != 5) return;
+  const std::string_view code = *row.class_text;
+  if (!IsSurveyKCode(code)) tallies_[kUnknownKCode].Add(row.cells.number, row.cells.patches, code);
+  if (!IsSurveyACode(code)) tallies_[kUnknownACode].Add(row.cells.number, row.cells.patches, code);
 }
 
 // Columns that hold nothing a task can use: they stop the run as a wrong column number does.
@@ -267,7 +317,11 @@ std::vector<Finding> DataCheck::Findings(const std::function<std::string(int64_t
   for (size_t i = 0; i < tallies_.size(); ++i) {
     const Tally& tally = tallies_[i];
     Finding finding{tally.kind, tally.severity, tally.count, {}, tally.what};
-    for (int64_t row : tally.first) finding.first.push_back(label(row));
+    // A class code is named by its value: a source that sums its patches has no row to name.
+    const bool by_value = i == kUnknownKCode || i == kUnknownACode;
+    if (!by_value) {
+      for (int64_t row : tally.first) finding.first.push_back(label(row));
+    }
     // A source that summed its patches counted these over all of them, its groups included.
     if (hidden.checked && (i == kNegativeArea || i == kLongCode)) {
       const bool negative = i == kNegativeArea;
@@ -283,6 +337,12 @@ std::vector<Finding> DataCheck::Findings(const std::function<std::string(int64_t
     findings.push_back(std::move(finding));
   }
   if (settings_.fields.identifier) AddDuplicates(findings, label);
+  if (hidden.checked && hidden.duplicate_identifier > 0) {
+    Finding finding = DuplicateFinding();
+    finding.count = hidden.duplicate_identifier;
+    finding.first = hidden.duplicate_first;
+    findings.push_back(std::move(finding));
+  }
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     return (a.severity != Severity::kWarning) > (b.severity != Severity::kWarning);
   });

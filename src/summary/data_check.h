@@ -51,8 +51,14 @@ struct FieldDomain {
   size_t field = 0;
   std::string name;
   bool (*valid)(std::string_view value) = nullptr;
-  std::string expected;  // the values allowed, as the message names them
+  std::string expected;        // the values allowed, as the message names them
+  bool cropland_only = false;  // looked at on 耕地 patches only (PDJB, GDLX)
 };
+
+// Whether a third-survey class code with a K (可调整) or A (细化) after its four characters is one
+// the survey's working classification uses; codes of another form are not judged here.
+bool IsSurveyKCode(std::string_view code);
+bool IsSurveyACode(std::string_view code);
 
 // The further fields the check reads, where the rows carry them.
 struct CheckedFields {
@@ -91,6 +97,7 @@ class DataCheck : public RowSink {
   void CheckColumns(const PatchRow& row);
   void CheckAreas(const PatchRow& row);
   void CheckDomains(const PatchRow& row);
+  void CheckMarkedCode(const PatchRow& row);
   void AddDuplicates(std::vector<Finding>& findings,
                      const std::function<std::string(int64_t)>& label) const;
   void AddColumnFindings(std::vector<Finding>& findings) const;

@@ -123,13 +123,14 @@ TEST(DataCheck, TotalAndTitleRowsAreLeftOutAndSaid) {
 }
 
 TEST(DataCheck, SurveyFieldsOfALayer) {
-  // KCMJ in the first further field, QSXZ in the second, TBDLMJ (TBMJ - KCMJ) in the third.
+  // Further fields: KCMJ, QSXZ, TBDLMJ (TBMJ - KCMJ), PDJB, GDLX.
   auto patch = [](int64_t n, const char* dlbm, double area, std::optional<double> kcxs,
-                  CellValue kcmj, const char* qsxz, double net_off = 0) {
+                  CellValue kcmj, const char* qsxz, double net_off = 0, CellValue pdjb = 1.0,
+                  const char* gdlx = "") {
     SourceRow row = Patch(n, T("450312211000"), dlbm, area);
     row.deduction = kcxs ? CellValue{*kcxs} : CellValue{};
     const double net = area - CellNumber(kcmj).value_or(0) + net_off;
-    row.fields = {kcmj, T(qsxz), net};
+    row.fields = {kcmj, T(qsxz), net, pdjb, T(gdlx)};
     return row;
   };
   struct Case {
@@ -145,6 +146,14 @@ TEST(DataCheck, SurveyFieldsOfALayer) {
        "耕地缺扣除系数"},
       {"QSXZ outside its codes", patch(2, "0301", 100, 0.0, 0.0, "50"), "这些值有: 50"},
       {"TBDLMJ off", patch(2, "0103", 100, 0.1, 10.0, "30", 0.5), "图斑地类面积不符", false},
+      {"PDJB outside 1-5 on 耕地", patch(2, "0103", 100, 0.1, 10.0, "30", 0, 7.0), "这些值有: 7"},
+      {"GDLX outside TT/PD", patch(2, "0103", 100, 0.1, 10.0, "30", 0, T("03"), "ZZ"),
+       "这些值有: ZZ"},
+      {"PDJB not read off 耕地", patch(2, "0301", 100, 0.0, 0.0, "30", 0, 0.0), nullptr, false},
+      {"K the survey never gives", patch(2, "0305K", 100, 0.0, 0.0, "30"), "这些值有: 0305K",
+       false},
+      {"A the survey never gives", patch(2, "0101A", 100, 0.1, 10.0, "30"), "这些值有: 0101A",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -155,6 +164,8 @@ TEST(DataCheck, SurveyFieldsOfALayer) {
     reports.fields.terrace_area = 0;
     reports.fields.ownership = 1;
     reports.fields.net_area = 2;
+    reports.fields.slope = 3;
+    reports.fields.terrace_kind = 4;
     const RowsMeaning meaning{"字段 TBMJ", "区域", &reports, std::nullopt};
     std::ostringstream out;
     CsvTarget target(out, std::nullopt, CsvEncoding::kUtf8);
@@ -165,8 +176,13 @@ TEST(DataCheck, SurveyFieldsOfALayer) {
     std::string said = result.message;
     for (const std::string& warning : result.warnings) said += "\n" + warning;
     EXPECT_EQ(result.stop == StopReason::kDataError, c.error) << said;
+    if (c.said == nullptr) {
+      EXPECT_EQ(said.find("FID 2"), std::string::npos) << said;
+      continue;
+    }
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
-    EXPECT_NE(said.find("FID 2"), std::string::npos) << said;
+    const bool by_value = CellText(*c.row.class_).size() == 5;  // K and A codes: no row named
+    EXPECT_EQ(said.find("FID 2") != std::string::npos, !by_value) << said;
     EXPECT_EQ(out.str().empty(), c.error);
   }
 }
@@ -184,6 +200,20 @@ TEST(DataCheck, CheckAloneWritesTheFindingsAndNoSummary) {
   EXPECT_EQ(out.str().find("A,"), std::string::npos) << out.str();  // no zone totals
   EXPECT_NE(sink.messages.back().second.find("数据检查完毕: 1 个错误, 0 个警告。"),
             std::string::npos);
+}
+
+TEST(DataCheck, CheckAloneFindsIdentifiersTwiceOnASheetWithABsmColumn) {
+  RunOptions options = ZoneTotals();
+  options.CheckOnly = true;
+  const SheetRun run = RunSheet(options, {{T("ZLDWDM"), T("DLBM"), T("TBMJ"), T(" bsm ")},
+                                          {T("A"), T("011"), 5.0, T("B1")},
+                                          {T("A"), T("012"), 2.0, T("B2")},
+                                          {T("B"), T("011"), 1.0, T("B1")}});
+  std::string said = run.result.message;
+  for (const std::string& warning : run.result.warnings) said += "\n" + warning;
+  EXPECT_EQ(run.result.stop, StopReason::kDataError) << said;
+  EXPECT_NE(said.find("标识码重复: 1 处 (第 4 行)"), std::string::npos) << said;
+  EXPECT_EQ(run.saves, 0);
 }
 
 }  // namespace

@@ -189,6 +189,15 @@ class Pushdown(unittest.TestCase):
                             self.assertEqual(done.stdout, "")
                         if said and not streaming and table == "patches":
                             self.assertIn("(FID 42)", done.stderr)
+            # Patches sharing a BSM (blanks around it aside), found by the server for a check.
+            server.psql("CREATE TABLE ids AS SELECT ogc_fid, zldwdm, dlbm, abs(tbmj) AS tbmj, "
+                        "geom, CASE WHEN ogc_fid = 77 THEN ' B5 ' ELSE 'B' || ogc_fid END AS bsm "
+                        "FROM patches; ALTER TABLE ids ADD PRIMARY KEY (ogc_fid)")
+            done = run("--check", "--layer", "ids", *FIELDS, "--area-column", "TBMJ",
+                       server.connection, streaming=False)
+            self.assertEqual(done.returncode, 1, done.stderr)
+            self.assertIn("标识码重复", done.stdout)
+            self.assertIn("FID 77", done.stdout)
 
     def test_shards_group_their_own_patches(self):
         with PostgisServer(tcp=True) as one, PostgisServer(tcp=True) as two, \

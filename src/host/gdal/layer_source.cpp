@@ -369,6 +369,10 @@ OpenedLayer OpenDatabaseLayer(const LayerRequest& request, GDALDatasetUniquePtr 
     query = PushdownQuery(*dataset, layer, read, request.zone_prefix);
   }
   if (query) {
+    const int identifier = request.checked_identifier.empty()
+                               ? -1
+                               : fields.GetFieldIndex(request.checked_identifier.c_str());
+    if (identifier >= 0) query->identifier = fields.GetFieldDefn(identifier)->GetNameRef();
     query->schema = table.schema;
     query->table = table.table;
     query->where = std::move(filter.query.where);

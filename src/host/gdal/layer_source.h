@@ -34,6 +34,9 @@ struct LayerRequest {
   std::optional<std::string> deduction_field;  // the deduction coefficient, when chosen
   // Further fields, read into SourceRow::fields in this order; each must exist, as the others.
   std::vector<std::string> extra_fields;
+  // A field a server that sums the patches itself compares for patches sharing a value (BSM for
+  // the data check); not read into the rows. Empty: none.
+  std::string checked_identifier;
   // The run keeps this many characters of each zone: a server that groups the patches (see
   // OpenLayer) groups by them. The rows' zones may still be longer; the run cuts them itself.
   std::optional<int> zone_prefix;

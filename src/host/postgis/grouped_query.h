@@ -18,7 +18,8 @@ struct GroupedQuery {
   std::optional<std::string> class_;  // read as text; nullopt when no task reads a class
   std::optional<std::string> area;    // nullopt: the planar area of `geometry`
   std::string geometry;
-  std::optional<std::string> deduction;  // the 田坎 coefficient, when one is chosen
+  std::optional<std::string> deduction;   // the 田坎 coefficient, when one is chosen
+  std::optional<std::string> identifier;  // BSM, where the data check compares the patches'
   // The filter as pg_filter.h writes it, its literals parameters $1, $2, ...; empty: all.
   std::string where;
   std::vector<std::string> parameters;

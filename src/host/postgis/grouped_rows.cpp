@@ -219,7 +219,8 @@ class GroupedRows : public RowSource {
       return first;
     };
     hidden_ = {true, at.whole(kCheckNegative), labels(kCheckNegativeFids),
-               at.whole(kCheckInexactZone), labels(kCheckInexactZoneFids)};
+               at.whole(kCheckInexactZone), labels(kCheckInexactZoneFids),
+               at.whole(kCheckDuplicate), labels(kCheckDuplicateFids)};
   }
 
   // Statements go one at a time, never several: the extended protocol refuses a second after a

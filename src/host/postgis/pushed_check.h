@@ -1,7 +1,8 @@
 // The data check of a summary pushed into PostgreSQL: what a group's sums would hide, found by
 // the server in one more statement over the same patches (the same table and filter) in the
-// same read-only transaction: patches with a negative area, and zones of a floating-point column
-// too large to hold a code's every digit. Pure text; nothing here talks to a server.
+// same read-only transaction: patches with a negative area, zones of a floating-point column too
+// large to hold a code's every digit, and (where the query names one) patches whose identifier an
+// earlier patch has. Pure text; nothing here talks to a server.
 #pragma once
 
 #include <string>
@@ -17,6 +18,8 @@ enum PushedCheckColumn {
   kCheckNegativeFids,
   kCheckInexactZone,
   kCheckInexactZoneFids,
+  kCheckDuplicate,
+  kCheckDuplicateFids,
 };
 
 std::string PushedCheckSql(const GroupedQuery& query);
