@@ -124,7 +124,10 @@ ConnectionSettings ConnectionParams(const PgSource& source, std::string_view app
                                {"application_name", std::string(application)}};
   for (auto& keepalive : Keepalives(source.settings)) params.push_back(std::move(keepalive));
   std::string options;
-  for (const auto& [key, value] : source.settings) {
+  for (const auto& setting : source.settings) {
+    // Named apart from the pair: clang before 16 cannot capture a structured binding.
+    const std::string& key = setting.first;
+    const std::string& value = setting.second;
     if (key == "options") {
       options += value + " ";
       continue;
