@@ -14,8 +14,8 @@ if(QUILMARK_BUILD_GUI)
     fit_to_screen.h
     layer_field_boxes.cpp
     layer_field_boxes.h
-    preview_table.cpp
-    preview_table.h
+    first_rows_view.cpp
+    first_rows_view.h
     report_rows.cpp
     report_rows.h
     run_in_background.cpp

@@ -44,7 +44,7 @@
 #include "src/app/layer_field_boxes.h"
 #include "src/app/layer_input.h"
 #include "src/app/layer_parts.h"
-#include "src/app/preview_table.h"
+#include "src/app/first_rows_view.h"
 #include "src/app/report_rows.h"
 #include "src/app/run_in_background.h"
 #include "src/app/run_input.h"

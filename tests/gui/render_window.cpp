@@ -14,7 +14,7 @@
 
 #include "src/app/fit_to_screen.h"
 #include "src/app/main_window.h"
-#include "src/app/preview_table.h"
+#include "src/app/first_rows_view.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

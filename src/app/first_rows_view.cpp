@@ -1,4 +1,4 @@
-#include "src/app/preview_table.h"
+#include "src/app/first_rows_view.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
